@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// The values the shell keeps between runs, in section "settings" of racr.ini.
+struct ShellSettings {
+    QString drivers = QStringLiteral("kestrel,pilot000");
+    QString driverName = QStringLiteral("PILOT000");
+    QString shard = QStringLiteral("APEX");
+};
+
+namespace settings {
+
+// The service base when racr.ini does not name one: the simulator's default address.
+inline const QString defaultServiceBase = QStringLiteral("http://127.0.0.1:8680");
+
+// Reads the three keys; a missing or unreadable file, section or key keeps the given value.
+// Values are cut at 2047 characters, as the profile API the file format comes from does.
+ShellSettings read(const QString& iniPath, const ShellSettings& defaults);
+
+// Writes the three keys in place (or appends them in the order drivers, drivername, shard).
+// Returns false when the file cannot be written; nothing else is reported.
+bool write(const QString& iniPath, const ShellSettings& values);
+
+// Key "servicebase" of section "settings", without a trailing slash.
+QString serviceBase(const QString& iniPath);
+
+// Points key DBQ of section ODBC at the database file. False when the file cannot be written.
+bool writeDataSourcePath(const QString& dsnPath, const QString& databasePath);
+
+// The keys of section ODBC of the data-source file, in file order ("DRIVER", "Database", ...).
+QList<QPair<QString, QString>> dataSourceKeys(const QString& dsnPath);
+
+// The position of a shard name in the shard list ("APEX", "CHICANE"), matched without regard
+// to case; -1 when the name is not in the list.
+int shardIndex(const QString& name);
+
+} // namespace settings
