@@ -1,6 +1,9 @@
 #include "settings.h"
 
 #include <QFile>
+// Values are UTF-8 bytes handed through as they are; no wide-character conversion is needed.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 namespace {
@@ -8,10 +11,10 @@ namespace {
 constexpr int maxValueLength = 2047;
 const char* const section = "settings";
 
-// SimpleIni's case-insensitive flavour matches section and key names without regard to case and
+// SimpleIni's CSimpleIniA matches section and key names without regard to case and
 // keeps the file's order and comments on write.
 struct IniFile {
-    CSimpleIniCaseA ini;
+    CSimpleIniA ini;
     bool loaded = false;
 
     explicit IniFile(const QString& path)
@@ -67,11 +70,24 @@ bool write(const QString& iniPath, const ShellSettings& values)
     return file.save(iniPath);
 }
 
+QString& serviceBaseOverride()
+{
+    static QString base;
+    return base;
+}
+
+void setServiceBaseOverride(const QString& base)
+{
+    serviceBaseOverride() = base;
+}
+
 QString serviceBase(const QString& iniPath)
 {
-    const IniFile file(iniPath);
-    QString base = file.loaded ? file.value(section, "servicebase", defaultServiceBase)
-                               : defaultServiceBase;
+    QString base = serviceBaseOverride();
+    if (base.isEmpty()) {
+        const IniFile file(iniPath);
+        base = file.loaded ? file.value(section, "servicebase", defaultServiceBase) : defaultServiceBase;
+    }
     base = base.trimmed();
     while (base.endsWith('/'))
         base.chop(1);
@@ -93,9 +109,9 @@ QList<QPair<QString, QString>> dataSourceKeys(const QString& dsnPath)
     QList<QPair<QString, QString>> keys;
     if (!file.loaded)
         return keys;
-    CSimpleIniCaseA::TNamesDepend names;
+    CSimpleIniA::TNamesDepend names;
     file.ini.GetAllKeys("ODBC", names);
-    names.sort(CSimpleIniCaseA::Entry::LoadOrder());
+    names.sort(CSimpleIniA::Entry::LoadOrder());
     for (const auto& name : names)
         keys.append({QString::fromUtf8(name.pItem), file.value("ODBC", name.pItem, QString())});
     return keys;

@@ -24,8 +24,10 @@ ShellSettings read(const QString& iniPath, const ShellSettings& defaults);
 // Returns false when the file cannot be written; nothing else is reported.
 bool write(const QString& iniPath, const ShellSettings& values);
 
-// Key "servicebase" of section "settings", without a trailing slash.
+// The service base: the one given on the command line (--service-base), else key "servicebase" of
+// section "settings", else the default; without a trailing slash.
 QString serviceBase(const QString& iniPath);
+void setServiceBaseOverride(const QString& base);
 
 // Points key DBQ of section ODBC at the database file. False when the file cannot be written.
 bool writeDataSourcePath(const QString& dsnPath, const QString& databasePath);

@@ -17,9 +17,17 @@ QString odbcConnectionString(const QList<QPair<QString, QString>>& keys)
 {
     QString result;
     for (const auto& [key, value] : keys) {
-        QString braced = value;
-        braced.replace('}', QStringLiteral("}}"));
-        result += key + QStringLiteral("={") + braced + QStringLiteral("};");
+        // Braces only where the value needs them: some drivers (SQLite's) keep them as part of a
+        // file name.
+        const bool needsBraces = key.compare(QLatin1String("DRIVER"), Qt::CaseInsensitive) == 0
+            || value.contains(';') || value.startsWith('{') || value != value.trimmed();
+        if (needsBraces) {
+            QString braced = value;
+            braced.replace('}', QStringLiteral("}}"));
+            result += key + QStringLiteral("={") + braced + QStringLiteral("};");
+        } else {
+            result += key + '=' + value + ';';
+        }
     }
     return result;
 }

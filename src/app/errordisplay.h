@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/error.h"
+
+#include <QString>
+#include <exception>
+
+// The application's default error display: a message box with the error icon, captioned with the
+// application's title, showing the message with the full-stop rule. The program then goes on.
+void showDefaultError(const QString& message);
+
+// Runs a handler and hands anything it throws to the default error display, so that no error
+// escapes into Qt's event loop.
+template <typename Handler>
+void guarded(Handler&& handler)
+{
+    try {
+        handler();
+    } catch (const racr::Error& error) {
+        showDefaultError(error.message());
+    } catch (const std::exception& error) {
+        showDefaultError(QString::fromLocal8Bit(error.what()));
+    }
+}

@@ -1,0 +1,51 @@
+#include "periodchoice.h"
+
+#include "app/radiogroup.h"
+#include "app/updown.h"
+
+#include <QLineEdit>
+
+PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& group,
+                           const QPoint& dayEdit, const QPoint& weekEdit)
+    : QObject(form)
+{
+    RadioGroup1 = new RadioGroup(caption,
+                                 {QStringLiteral("Overall"),
+                                  QStringLiteral("Daily             minus  "),
+                                  QStringLiteral("Weekly  weeknum.")},
+                                 form);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1->setGeometry(group);
+    RadioGroup1->setItemIndex(1);
+
+    Edit2 = new QLineEdit(QStringLiteral("0"), form);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setGeometry(QRect(dayEdit, QSize(25, 21)));
+    uday = new UpDown(Edit2, 0, 6, form);
+    uday->setObjectName(QStringLiteral("uday"));
+    uday->setGeometry(QRect(dayEdit + QPoint(25, 0), QSize(16, 21)));
+
+    Edit3 = new QLineEdit(QStringLiteral("1"), form);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit3->setGeometry(QRect(weekEdit, QSize(25, 21)));
+    uweek = new UpDown(Edit3, 1, 53, form);
+    uweek->setObjectName(QStringLiteral("uweek"));
+    uweek->setGeometry(QRect(weekEdit + QPoint(25, 0), QSize(16, 21)));
+}
+
+int PeriodChoice::periodType() const
+{
+    return RadioGroup1->itemIndex() + 1;
+}
+
+QString PeriodChoice::periodValue() const
+{
+    switch (RadioGroup1->itemIndex()) {
+    case 1:
+        return Edit2->text();
+    case 2:
+        return Edit3->text();
+    default:
+        return QStringLiteral("0");
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+
+class QLineEdit;
+class QWidget;
+class RadioGroup;
+class UpDown;
+
+// The period of a leaderboard: "Overall", daily with a day offset, or weekly with a week number.
+// The two edits lie over the right-hand part of the group so that each item reads as its words
+// followed by its number.
+class PeriodChoice : public QObject {
+    Q_OBJECT
+
+public:
+    // Positions on the form: the group, and the top-left corners of the day and week edits
+    // (each 25 x 21, its up-down 16 x 21 right beside it).
+    PeriodChoice(QWidget* form, const QString& caption, const QRect& group, const QPoint& dayEdit,
+                 const QPoint& weekEdit);
+
+    RadioGroup* RadioGroup1;
+    QLineEdit* Edit2;   // days before today, 0 to 6
+    UpDown* uday;
+    QLineEdit* Edit3;   // week number, 1 to 53
+    UpDown* uweek;
+
+    int periodType() const;      // request key lt: 1 overall, 2 daily, 3 weekly
+    QString periodValue() const; // request key rf: "0" overall, else the edit's text as typed
+};

@@ -1,0 +1,28 @@
+#include "windowstyle.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace windowstyle {
+
+void makeFixed(QWidget* window, const QSize& client)
+{
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->setFixedSize(client);
+}
+
+void centreOn(QWidget* window, const QWidget* over)
+{
+    QRect area;
+    if (over)
+        area = over->frameGeometry();
+    else if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (area.isValid())
+        window->move(area.center() - window->rect().center());
+}
+
+} // namespace windowstyle

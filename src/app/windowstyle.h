@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QSize>
+
+class QWidget;
+
+namespace windowstyle {
+
+// A single fixed border with the system menu and a minimise box only; the client area is
+// exactly `client` and cannot be resized or maximised.
+void makeFixed(QWidget* window, const QSize& client);
+
+// Moves a window so that it is centred on another one (or on its screen when `over` is null).
+void centreOn(QWidget* window, const QWidget* over);
+
+} // namespace windowstyle

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+class Connection;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QRadioButton;
+class QWidget;
+class SqlWorkbench;
+
+// The schema browser beside the SQL editor: the database's tables or saved queries
+// ("Procedures"), the fields of the entry clicked, names copied to the clipboard, and in
+// procedure mode a ready-to-run exec statement in the editor.
+class SchemaBrowser : public QObject {
+    Q_OBJECT
+
+public:
+    SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench& workbench, QObject* parent = nullptr);
+
+    QRadioButton* RadioButton1;   // "Procedures"
+    QRadioButton* RadioButton2;   // "Tables"
+    QListWidget* ListBox1;
+    QLabel* Label4;
+    QListWidget* ListBox3;
+    QLabel* Label9;
+    QLineEdit* Edit1;             // the driver name appended to exec statements
+
+    // The table name of a list entry: the part after the first ".", at most 100 characters.
+    static QString tableNameOf(const QString& entry);
+    // The statement written for a saved query clicked in procedure mode.
+    static QString execStatement(const QString& entry, const QString& driverName);
+
+public Q_SLOTS:
+    void ADOConnection1AfterConnect();
+    void ListBox1Click();
+    void ListBox3Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+
+private:
+    void listTables();
+
+    Connection& m_connection;
+    SqlWorkbench& m_workbench;
+    QString m_savedSql;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+class HtmlView;
+class ShellValues;
+
+// The daily events viewer: the day's leaderboard events of the shard, fetched at every opening.
+class TForm5 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TForm5(const ShellValues& shell, QWidget* parent = nullptr);
+
+    HtmlView* wb1;
+
+private:
+    const ShellValues& m_shell;
+};
