@@ -1,0 +1,76 @@
+#include "webservice/endpoints.h"
+
+#include <QByteArray>
+
+namespace racr {
+
+namespace {
+
+QString servicePath(const QString& base)
+{
+    // "http://host:port/" in the settings must not turn into a double slash before the path.
+    QString root = base;
+    while (root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    return root + QStringLiteral("/StatsAPI/ws/game/racr/");
+}
+
+// Printable ASCII that goes into an address as it is: everything but the blank and the six
+// characters that would end or split a value or change its meaning.
+QByteArray keptAsTyped()
+{
+    QByteArray kept;
+    for (char c = 0x21; c < 0x7f; ++c)
+        if (!QByteArray("#&?%+/").contains(c))
+            kept.append(c);
+    return kept;
+}
+
+} // namespace
+
+QString encodeUrlValue(const QString& value)
+{
+    static const QByteArray kept = keptAsTyped();
+    return QString::fromLatin1(value.toUtf8().toPercentEncoding(kept));
+}
+
+QString leaderboardsUrl(const QString& base, const LeaderboardQuery& query)
+{
+    return servicePath(base) + QStringLiteral("leaderboards?dn=") + encodeUrlValue(query.drivers)
+           + QStringLiteral("&et=") + QString::number(query.eventType)
+           + QStringLiteral("&lt=") + QString::number(query.periodType)
+           + QStringLiteral("&eid=") + QString::number(query.eventId)
+           + QStringLiteral("&rf=") + encodeUrlValue(query.periodValue)
+           + QStringLiteral("&shard=") + encodeUrlValue(query.shard);
+}
+
+QString eventsUrl(const QString& base, const QString& shard)
+{
+    return servicePath(base) + QStringLiteral("leaderboards/events?shard=") + encodeUrlValue(shard);
+}
+
+QString serversStatusUrl(const QString& base)
+{
+    return servicePath(base) + QStringLiteral("servers/status");
+}
+
+QString driverUrl(const QString& base, DriverResource resource, const QString& name, const QString& shard)
+{
+    const QString driver = servicePath(base) + QStringLiteral("driver/") + encodeUrlValue(name);
+    const QString query = QStringLiteral("?shard=") + encodeUrlValue(shard);
+    switch (resource) {
+    case DriverResource::Profile:
+        return driver + QStringLiteral("/profile") + query;
+    case DriverResource::Profiles:
+        return driver + QStringLiteral("/profiles") + query;
+    case DriverResource::LastLogin:
+        return driver + QStringLiteral("/lastLogin");
+    case DriverResource::Stats:
+        return driver + QStringLiteral("/stats") + query;
+    case DriverResource::Cars:
+        return driver + QStringLiteral("/cars") + query;
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace racr

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace racr {
+
+// The values of one leaderboards request; texts are sent as held, numbers in decimal.
+struct LeaderboardQuery {
+    QString drivers;     // dn: the driver-name list, commas and all
+    int eventType;       // et: 1 multiplayer, 2 single player
+    int periodType;      // lt: 1 overall, 2 daily, 3 weekly
+    int eventId;         // eid: from the track table
+    QString periodValue; // rf: "0" overall, days back or week number as typed
+    QString shard;       // shard: "APEX", "CHICANE" or empty
+};
+
+enum class DriverResource { Profile, Profiles, LastLogin, Stats, Cars };
+
+// Every address is the service base (settings key servicebase) followed by the service path.
+QString leaderboardsUrl(const QString& base, const LeaderboardQuery& query);
+QString eventsUrl(const QString& base, const QString& shard);
+QString serversStatusUrl(const QString& base);
+// The last login is asked without any query; the other resources carry ?shard=.
+QString driverUrl(const QString& base, DriverResource resource, const QString& name, const QString& shard);
+
+// Percent-encodes only what would change the address (blank, '#', '&', '?', '%', '+', '/',
+// control characters, and non-ASCII as UTF-8); commas and every other character stay as typed.
+QString encodeUrlValue(const QString& value);
+
+} // namespace racr

@@ -1,0 +1,104 @@
+#include "webservice/httprequest.h"
+
+#include "app/error.h"
+#include "webservice/xmldocument.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+namespace racr {
+
+namespace {
+
+CURL* handle(void* curl)
+{
+    return static_cast<CURL*>(curl);
+}
+
+size_t appendBody(char* data, size_t size, size_t count, void* userData)
+{
+    static_cast<QByteArray*>(userData)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+} // namespace
+
+HttpRequest::HttpRequest()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_curl = curl_easy_init();
+    if (m_curl == nullptr)
+        throw ServiceError(QStringLiteral("Could not set up an HTTP request (libcurl failed to start)."));
+}
+
+HttpRequest::~HttpRequest()
+{
+    curl_easy_cleanup(handle(m_curl));
+}
+
+void HttpRequest::open(const QString& method, const QString& url)
+{
+    if (method != QLatin1String("GET") && method != QLatin1String("POST"))
+        throw ServiceError(QStringLiteral("The statistics service is asked with GET or POST, not \"%1\".").arg(method));
+    m_method = method;
+    m_url = url;
+}
+
+void HttpRequest::setTimeouts(int connectMs, int totalMs)
+{
+    m_connectTimeoutMs = connectMs;
+    m_totalTimeoutMs = totalMs;
+}
+
+QByteArray HttpRequest::send()
+{
+    if (m_url.isEmpty())
+        throw ServiceError(QStringLiteral("No address was given for the request to the statistics service."));
+    CURL* curl = handle(m_curl);
+    const QByteArray url = m_url.toUtf8();
+    QByteArray body;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    if (m_method == QLatin1String("POST")) {
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
+    // The address comes from a settings file: only web addresses, never file:// and the like.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_connectTimeoutMs));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_totalTimeoutMs));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+
+    const CURLcode result = curl_easy_perform(curl);
+    // The buffers above die with this call; the handle must not keep pointers to them.
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    if (result != CURLE_OK) {
+        const QString reason = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        throw ServiceError(QStringLiteral("The statistics service did not answer %1 %2: %3. Check that the service "
+                                          "is running and that the setting servicebase points at it.")
+                               .arg(m_method, m_url, reason));
+    }
+    return body;
+}
+
+void fetch(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url)
+{
+    request.open(method, url);
+    document.load(request.send());
+}
+
+} // namespace racr

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace racr {
+
+class XmlDocument;
+
+// A synchronous HTTP request to the statistics service. One object serves a whole job so that
+// its connection is kept alive from one request to the next.
+class HttpRequest {
+public:
+    static constexpr int kDefaultConnectTimeoutMs = 10'000;
+    static constexpr int kDefaultTotalTimeoutMs = 60'000;
+
+    HttpRequest();
+    ~HttpRequest();
+    HttpRequest(const HttpRequest&) = delete;
+    HttpRequest& operator=(const HttpRequest&) = delete;
+
+    // method is "GET" or "POST"; a POST carries an empty body.
+    void open(const QString& method, const QString& url);
+    // The body whatever the HTTP status: callers read error pages like any other answer.
+    // Throws ServiceError when no answer arrives (no connection, dropped, timed out).
+    QByteArray send();
+
+    // A silent service must not block the program for ever; tests shorten these.
+    void setTimeouts(int connectMs, int totalMs);
+
+private:
+    void* m_curl = nullptr;
+    QString m_method;
+    QString m_url;
+    int m_connectTimeoutMs = kDefaultConnectTimeoutMs;
+    int m_totalTimeoutMs = kDefaultTotalTimeoutMs;
+};
+
+// open + send + load the answer into the caller's document.
+void fetch(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url);
+
+} // namespace racr
