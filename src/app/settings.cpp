@@ -21,6 +21,7 @@ struct IniFile {
     {
         ini.SetUnicode(true);
         ini.SetMultiKey(false);
+        ini.SetSpaces(false);   // key=value, as other INI writers put it
         loaded = ini.LoadFile(QFile::encodeName(path).constData()) >= 0;
     }
 
