@@ -1,11 +1,7 @@
 #include "app/errordisplay.h"
 #include "app/programpaths.h"
 #include "app/settings.h"
-#include "app/tform1.h"
-#include "import/tform2.h"
-#include "viewers/tform3.h"
-#include "viewers/tform4.h"
-#include "viewers/tform5.h"
+#include "app/programwindows.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -39,14 +35,9 @@ QString takeOption(QStringList& arguments, const QString& name)
 
 int runWindows()
 {
-    TForm1 mainWindow;
-    TForm2 progress(&mainWindow);
-    TForm3 leaderboard(mainWindow);
-    TForm4 driverInfo(mainWindow);
-    TForm5 events(mainWindow);
-    mainWindow.attachWindows(&progress, &leaderboard, &driverInfo, &events);
-    QObject::connect(&mainWindow, &TForm1::closed, qApp, &QCoreApplication::quit);
-    mainWindow.show();
+    ProgramWindows windows;
+    QObject::connect(&windows.main, &TForm1::closed, qApp, &QCoreApplication::quit);
+    windows.main.show();
     return QApplication::exec();
 }
 

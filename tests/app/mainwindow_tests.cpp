@@ -1,0 +1,307 @@
+#include "app/programwindows.h"
+#include "app/updown.h"
+#include "db/schemabrowser.h"
+#include "db/sqlworkbench.h"
+#include "support/fakedialogs.h"
+#include "support/temphome.h"
+#include "viewers/htmlview.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// Starts the program's windows in a private program folder, the way main() does.
+struct Program {
+    explicit Program(TempHome& home) : home(home) {}
+
+    ProgramWindows& start()
+    {
+        windows = std::make_unique<ProgramWindows>();
+        windows->main.show();
+        return *windows;
+    }
+    void close() { windows->main.close(); }
+
+    TForm1& main() { return windows->main; }
+    QListWidget* list(const char* name) { return main().findChild<QListWidget*>(name); }
+    QStringList items(const char* name)
+    {
+        QStringList texts;
+        for (int i = 0; i < list(name)->count(); ++i)
+            texts << list(name)->item(i)->text();
+        return texts;
+    }
+    void clickItem(const char* name, const QString& text)
+    {
+        QListWidget* widget = list(name);
+        const auto found = widget->findItems(text, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << text.toStdString();
+        const QRect where = widget->visualItemRect(found.first());
+        QTest::mouseClick(widget->viewport(), Qt::LeftButton, {}, where.center());
+    }
+    void choose(const char* radio)
+    {
+        auto* button = main().findChild<QRadioButton*>(radio);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+    }
+    QString memo() { return main().findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
+
+    TempHome& home;
+    std::unique_ptr<ProgramWindows> windows;
+};
+
+} // namespace
+
+TEST(MainWindow, FirstStartInAnEmptyFolder)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+
+    EXPECT_EQ(w.main.windowTitle(), "RACR tool 1.7.1.1");
+    EXPECT_EQ(w.main.centralWidget()->size(), QSize(1006, 698));
+    EXPECT_EQ(w.main.CbShard->currentText(), "APEX");
+    EXPECT_EQ(w.main.driverList(), "kestrel,pilot000");
+    EXPECT_EQ(w.main.findChild<QLineEdit*>("Edit1")->text(), "PILOT000");
+    EXPECT_EQ(w.main.findChild<QLineEdit*>("Edit3")->text(),
+              QString::number(QDate::currentDate().weekNumber()));
+    auto* rightOfMenu = qobject_cast<QMenuBar*>(w.main.MainMenu1->cornerWidget(Qt::TopRightCorner));
+    ASSERT_NE(rightOfMenu, nullptr);
+    EXPECT_TRUE(rightOfMenu->actions().contains(w.main.Info1));
+    EXPECT_EQ(w.main.Info1->text(), "&Info");
+
+    EXPECT_EQ(w.progress.windowTitle(), "Data import progress");
+    EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - APEX");
+    EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - APEX");
+    EXPECT_EQ(w.events.windowTitle(), "Daily Leaderboard Events");
+    EXPECT_EQ(w.leaderboard.size(), QSize(595, 704));
+    EXPECT_EQ(w.driverInfo.size(), QSize(714, 704));
+    EXPECT_EQ(w.events.size(), QSize(540, 621));
+    EXPECT_FALSE(w.leaderboard.isVisible());
+
+    // The first show connects: a new database with the three tables.
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(program.items("ListBox1"), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
+    EXPECT_TRUE(program.items("ListBox3").isEmpty());
+    EXPECT_TRUE(w.main.findChild<QRadioButton*>("RadioButton2")->isChecked());
+    EXPECT_FALSE(w.main.findChild<QLineEdit*>("Edit1")->isVisible());
+    EXPECT_FALSE(w.main.findChild<QLabel*>("Label9")->isVisible());
+    EXPECT_TRUE(QDir(home.path()).exists("RACR.db"));
+    EXPECT_TRUE(QString::fromUtf8(home.read("connection.dsn")).contains("DBQ=" + home.file("RACR.db")));
+
+    program.close();
+    EXPECT_EQ(home.read("racr.ini"), "[settings]\ndrivers=kestrel,pilot000\ndrivername=PILOT000\nshard=APEX\n");
+}
+
+TEST(MainWindow, RestoresSettingsAndRewritesThemAtClosing)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    home.write("racr.ini", "[settings]\nshard=chicane\ndrivers=\ndrivername=ACE\n");
+    home.write("connection.dsn", "[ODBC]\nDBQ=/somewhere/else.mdb\n");
+    Program program(home);
+    ProgramWindows& w = program.start();
+    EXPECT_EQ(w.main.currentShard(), "CHICANE");
+    EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - CHICANE");
+    EXPECT_EQ(w.main.driverList(), "");
+    EXPECT_EQ(w.main.findChild<QLineEdit*>("Edit1")->text(), "ACE");
+    // The data source is pointed at the database beside the program at every start.
+    EXPECT_EQ(home.read("connection.dsn"), ("[ODBC]\nDBQ=" + home.file("RACR.db") + "\n").toUtf8());
+    program.close();
+    EXPECT_EQ(home.read("racr.ini"), "[settings]\nshard=CHICANE\ndrivers=\ndrivername=ACE\n");
+}
+
+TEST(MainWindow, UnknownShardLeavesNoSelectionAndEmptyRequests)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    home.write("racr.ini", "[settings]\nshard=NOWHERE\n");
+    Program program(home);
+    ProgramWindows& w = program.start();
+    EXPECT_EQ(w.main.CbShard->currentIndex(), -1);
+    EXPECT_EQ(w.main.currentShard(), "");
+    EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - ");
+    EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - ");
+    program.close();
+    EXPECT_TRUE(home.read("racr.ini").contains("shard=\n"));
+}
+
+TEST(MainWindow, UnwritableDataSourceSkipsTheSettingsButStartsAnyway)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    home.write("racr.ini", "[settings]\ndrivers=someone\nshard=CHICANE\n");
+    ASSERT_TRUE(QDir(home.path()).mkdir("connection.dsn"));
+    Program program(home);
+    ProgramWindows& w = program.start();
+    ASSERT_GE(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages.first().text, "Unable to write to " + home.file("connection.dsn"));
+    EXPECT_EQ(w.main.driverList(), "kestrel,pilot000");
+    EXPECT_EQ(w.main.currentShard(), "APEX");
+    EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - APEX");
+}
+
+TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+    auto* button = w.main.findChild<QPushButton*>("Button4");
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(dialogs.inputs.size(), 1);
+    EXPECT_EQ(dialogs.inputs[0], (QStringList{"Driver names", "Type in Driver Names separated by commas",
+                                               "kestrel,pilot000", "255"}));
+    EXPECT_EQ(w.main.driverList(), "kestrel,pilot000");
+
+    dialogs.inputAnswer = QString();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(w.main.driverList(), "");
+    dialogs.inputAnswer = QString(" a, b ,c");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(w.main.driverList(), " a, b ,c");
+}
+
+TEST(MainWindow, PickingAShardRetitlesAndEmptiesTwoViewers)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+    w.leaderboard.wb1->ShowHtmlText("<html><body>old page</body></html>");
+    w.driverInfo.Memo1->setPlainText("old text");
+    w.events.wb1->ShowHtmlText("<html><body>events</body></html>");
+
+    w.main.CbShard->setCurrentIndex(1);
+    Q_EMIT w.main.CbShard->activated(1);   // what a pick by the user raises
+    EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - CHICANE");
+    EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - CHICANE");
+    EXPECT_TRUE(w.leaderboard.wb1->toPlainText().isEmpty());
+    EXPECT_TRUE(w.driverInfo.Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(w.events.windowTitle(), "Daily Leaderboard Events");
+    EXPECT_EQ(w.events.wb1->toPlainText(), "events");
+}
+
+TEST(MainWindow, LinksShowTheViewersOnce)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+    QTest::mouseClick(w.main.Label6, Qt::LeftButton);
+    EXPECT_TRUE(w.driverInfo.isVisible());
+    w.driverInfo.close();
+    EXPECT_FALSE(w.driverInfo.isVisible());
+    QTest::mouseClick(w.main.Label6, Qt::LeftButton);
+    EXPECT_TRUE(w.driverInfo.isVisible());
+}
+
+TEST(SchemaBrowser, TablesFieldsAndClipboard)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    program.start();
+    const QString statement = program.memo();
+    program.clickItem("ListBox1", "TRACKLIST");
+    EXPECT_EQ(program.items("ListBox3"), (QStringList{"trackid", "trackname"}));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "TRACKLIST");
+    EXPECT_EQ(program.memo(), statement);
+    program.clickItem("ListBox3", "trackname");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "trackname");
+}
+
+TEST(SchemaBrowser, ProcedureModeWritesExecStatementsAndTableModeRestoresTheSql)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    TForm1& main = program.start().main;
+    auto* memo = main.findChild<QPlainTextEdit*>("Memo1");
+    memo->setPlainText("select * from RACR");
+    program.clickItem("ListBox1", "RACR");
+    ASSERT_FALSE(program.items("ListBox3").isEmpty());
+
+    program.choose("RadioButton1");
+    EXPECT_EQ(program.memo(), "");
+    EXPECT_TRUE(program.items("ListBox3").isEmpty());
+    EXPECT_EQ(program.items("ListBox1"), (QStringList{"weeklybest", "driverstats"}));
+    EXPECT_FALSE(main.findChild<QPushButton*>("Button1")->isEnabled());
+    EXPECT_FALSE(main.findChild<QPushButton*>("Button2")->isEnabled());
+    EXPECT_FALSE(main.findChild<QLabel*>("Label8")->isVisible());
+    EXPECT_TRUE(main.findChild<QLineEdit*>("Edit1")->isVisible());
+
+    program.clickItem("ListBox1", "weeklybest");
+    EXPECT_EQ(program.memo(), "exec weeklybest ");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "weeklybest");
+    EXPECT_TRUE(program.items("ListBox3").contains("trackname"));
+    program.clickItem("ListBox1", "driverstats");
+    EXPECT_EQ(program.memo(), "exec driverstats PILOT000");
+
+    program.choose("RadioButton2");
+    EXPECT_EQ(program.memo(), "select * from RACR");
+    EXPECT_TRUE(program.items("ListBox3").isEmpty());
+    EXPECT_EQ(program.items("ListBox1"), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
+    EXPECT_TRUE(main.findChild<QPushButton*>("Button1")->isEnabled());
+    EXPECT_FALSE(main.findChild<QLineEdit*>("Edit1")->isVisible());
+
+    // With an empty editor at the switch, the last exec statement stays when coming back.
+    memo->clear();
+    program.choose("RadioButton1");
+    program.clickItem("ListBox1", "weeklybest");
+    program.choose("RadioButton2");
+    EXPECT_EQ(program.memo(), "select * from RACR");
+    memo->clear();
+    program.choose("RadioButton1");
+    memo->clear();
+    program.clickItem("ListBox1", "weeklybest");
+    program.choose("RadioButton2");
+    EXPECT_EQ(program.memo(), "select * from RACR");
+}
+
+TEST(SchemaBrowser, EntryNamesAndExecStatements)
+{
+    EXPECT_EQ(SchemaBrowser::tableNameOf("main.results"), "results");
+    EXPECT_EQ(SchemaBrowser::tableNameOf("a.b.c"), "b.c");
+    EXPECT_EQ(SchemaBrowser::tableNameOf(QString(150, 'x')).size(), 100);
+    EXPECT_EQ(SchemaBrowser::execStatement("weeklybest", "PILOT000"), "exec weeklybest ");
+    EXPECT_EQ(SchemaBrowser::execStatement("driverstats", "PILOT000"), "exec driverstats PILOT000");
+    EXPECT_EQ(SchemaBrowser::execStatement("Driverstats", "PILOT000"), "exec Driverstats ");
+    EXPECT_EQ(SchemaBrowser::execStatement("main.driverstats", ""), "exec main.driverstats ");
+}
+
+TEST(SchemaBrowser, FailedConnectionIsShownAndAModeSwitchConnectsAgain)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    home.write("connection.dsn", "[ODBC]\nDRIVER=No Such Driver\n");
+    Program program(home);
+    program.start();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].caption, "Mainwindow_tests");
+    EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Icon::Error);
+    EXPECT_TRUE(program.items("ListBox1").isEmpty());
+
+    // Repaired while the program runs: the next mode switch connects, lists tables, then views.
+    home.write("connection.dsn", "[ODBC]\n");
+    program.choose("RadioButton1");
+    EXPECT_EQ(program.items("ListBox1"),
+              (QStringList{"DRIVERS", "RACR", "TRACKLIST", "weeklybest", "driverstats"}));
+}
