@@ -101,7 +101,7 @@ void XmlDocument::load(const QByteArray& body)
 
 void XmlDocument::loadXml(const QString& text)
 {
-    reset(detail::parseWellFormed(text, QStringLiteral("The XML text")));
+    reset(detail::parseWellFormed(text, QStringLiteral("The text")));
 }
 
 bool XmlDocument::hasRoot() const

@@ -35,6 +35,22 @@ void installErrorCollector()
     std::call_once(once, [] { xsltSetGenericErrorFunc(nullptr, collectError); });
 }
 
+// XPath compilation reports through libxml2's per-thread callback; borrow it for the duration.
+class LibxmlErrorsCollected {
+public:
+    LibxmlErrorsCollected() : m_handler(xmlGenericError), m_context(xmlGenericErrorContext)
+    {
+        xmlSetGenericErrorFunc(nullptr, collectError);
+    }
+    ~LibxmlErrorsCollected() { xmlSetGenericErrorFunc(m_context, m_handler); }
+    LibxmlErrorsCollected(const LibxmlErrorsCollected&) = delete;
+    LibxmlErrorsCollected& operator=(const LibxmlErrorsCollected&) = delete;
+
+private:
+    xmlGenericErrorFunc m_handler;
+    void* m_context;
+};
+
 QString takeErrors()
 {
     QString text = collectedErrors.simplified();
@@ -48,6 +64,7 @@ XslStylesheet::XslStylesheet(const QString& text)
 {
     installErrorCollector();
     xmlDocPtr doc = detail::parseWellFormed(text, QStringLiteral("The stylesheet"));
+    const LibxmlErrorsCollected collecting;
     collectedErrors.clear();
     m_style = xsltParseStylesheetDoc(doc); // takes the document on success
     if (m_style == nullptr) {
@@ -70,6 +87,7 @@ QString XslStylesheet::transform(const XmlDocument& document) const
     if (!document.hasRoot())
         throw ServiceError(QStringLiteral("There is nothing to show: the service's answer was not an XML document. "
                                           "Check that the setting servicebase points at the statistics service."));
+    const LibxmlErrorsCollected collecting;
     collectedErrors.clear();
     std::unique_ptr<xsltTransformContext, decltype(&xsltFreeTransformContext)> context(
         xsltNewTransformContext(m_style, document.handle()), xsltFreeTransformContext);

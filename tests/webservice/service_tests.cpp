@@ -1,0 +1,291 @@
+#include "support/simulator.h"
+
+#include "app/error.h"
+#include "webservice/endpoints.h"
+#include "webservice/httprequest.h"
+#include "webservice/readers.h"
+#include "webservice/tracktable.h"
+#include "webservice/xmldocument.h"
+#include "webservice/xslstylesheet.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace racr;
+
+namespace {
+
+// Names that have broken addresses, files and statements; all known to the simulator.
+const QStringList kAwkwardNames = {
+    QStringLiteral("O'Malley"), QStringLiteral("The \"Ghost\""), QStringLiteral("Fast & Loose"),
+    QStringLiteral("#1 Racer"), QStringLiteral("Night: Rider"), QString::fromUtf8("Jürgen Größ"),
+    QString::fromUtf8("東京ドリフト"), QStringLiteral("Ask?Me 100%+/-")};
+
+class ServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { sim = std::make_unique<Simulator>(); }
+    static void TearDownTestSuite() { sim.reset(); }
+
+    void leaderboard(const QString& drivers, int et, int lt, int eid, const QString& rf, const QString& shard,
+                     const QString& base = sim->base())
+    {
+        fetch(request, doc, QStringLiteral("POST"), leaderboardsUrl(base, {drivers, et, lt, eid, rf, shard}));
+    }
+    void driver(DriverResource resource, const QString& name, const QString& shard = QStringLiteral("APEX"))
+    {
+        fetch(request, doc, QStringLiteral("GET"), driverUrl(sim->base(), resource, name, shard));
+    }
+
+    static std::unique_ptr<Simulator> sim;
+    HttpRequest request;
+    XmlDocument doc;
+};
+
+std::unique_ptr<Simulator> ServiceTest::sim;
+
+QString failureOf(const std::function<void()>& read)
+{
+    try {
+        read();
+    } catch (const ServiceError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST_F(ServiceTest, LeaderboardRecordsOfTheListedDrivers)
+{
+    int records = 0;
+    for (const Track& track : trackTable().mid(0, 20)) {
+        leaderboard(QStringLiteral("kestrel,pilot000,nobody-at-all"), 2, 1, track.eventId, QStringLiteral("0"),
+                    QStringLiteral("APEX"));
+        for (int i = 0; i < leaderboardRecordCount(doc); ++i, ++records) {
+            const LeaderboardRecord r = readLeaderboardRecord(doc, i);
+            EXPECT_TRUE(r.personaName == QLatin1String("KESTREL") || r.personaName == QLatin1String("PILOT000"))
+                << r.personaName.toStdString();
+            EXPECT_EQ(r.eventId, QString::number(track.eventId));
+            EXPECT_EQ(r.eventType, QStringLiteral("2"));
+            EXPECT_EQ(r.createdDateStr, r.createdDate.left(10));
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$")).match(r.createdDate.mid(11, 8)).hasMatch());
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d{3}$")).match(r.eventDuration).hasMatch());
+        }
+    }
+    EXPECT_GT(records, 0);
+
+    // Drivers the service does not know, or none at all, give an empty list: no failure.
+    leaderboard(QString(), 1, 1, 10, QStringLiteral("0"), QStringLiteral("APEX"));
+    EXPECT_TRUE(doc.hasRoot());
+    EXPECT_EQ(leaderboardRecordCount(doc), 0);
+}
+
+TEST_F(ServiceTest, EmptyTrackAndRepeatedRecord)
+{
+    const QString everyone = QStringLiteral("kestrel,pilot000,pilot001,pilot002,pilot003,pilot004,pilot005");
+    leaderboard(everyone, 1, 1, 509, QStringLiteral("0"), QStringLiteral("APEX"));
+    EXPECT_EQ(leaderboardRecordCount(doc), 0);
+    EXPECT_EQ(doc.rootXml(), QStringLiteral("<list/>"));
+
+    leaderboard(everyone, 1, 1, 10, QStringLiteral("0"), QStringLiteral("APEX"));
+    ASSERT_GE(leaderboardRecordCount(doc), 2);
+    const LeaderboardRecord first = readLeaderboardRecord(doc, 0), second = readLeaderboardRecord(doc, 1);
+    EXPECT_EQ(first.personaName, second.personaName);
+    EXPECT_EQ(first.createdDate, second.createdDate);
+    EXPECT_EQ(first.eventDuration, second.eventDuration);
+}
+
+TEST_F(ServiceTest, AnswersDifferByShardAndPeriodAndRepeat)
+{
+    const QString drivers = QStringLiteral("kestrel,pilot000,pilot001,pilot002,pilot003,pilot004");
+    auto board = [&](int lt, const QString& rf, const QString& shard) {
+        leaderboard(drivers, 1, lt, 302, rf, shard);
+        return doc.rootXml();
+    };
+    const QString apex = board(2, QStringLiteral("1"), QStringLiteral("APEX"));
+    EXPECT_EQ(board(2, QStringLiteral("1"), QStringLiteral("APEX")), apex);
+    EXPECT_NE(board(2, QStringLiteral("1"), QStringLiteral("CHICANE")), apex);
+    EXPECT_NE(board(2, QStringLiteral("2"), QStringLiteral("APEX")), apex);
+    EXPECT_NE(board(3, QStringLiteral("1"), QStringLiteral("APEX")), apex);
+    // Overall boards do not depend on the period value.
+    EXPECT_EQ(board(1, QStringLiteral("0"), QStringLiteral("APEX")), board(1, QStringLiteral("5"), QStringLiteral("APEX")));
+}
+
+TEST_F(ServiceTest, DriverDocuments)
+{
+    driver(DriverResource::Profile, QStringLiteral("pilot000"));
+    const DriverProfile profile = readProfile(doc);
+    EXPECT_EQ(profile.name, QStringLiteral("PILOT000")); // the service's spelling, not ours
+    EXPECT_TRUE(QSet<int>({profile.image.toInt()}).intersects(QSet<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
+                                                                         16, 17, 18, 19, 20, 21, 22, 23, 24})))
+        << profile.image.toStdString();
+
+    driver(DriverResource::Profiles, QStringLiteral("KESTREL"));
+    ASSERT_GE(personaCount(doc), 1);
+    EXPECT_EQ(readPersona(doc, 0).personaName, QStringLiteral("KESTREL"));
+    EXPECT_EQ(readPersona(doc, 0).defaultPersona, QStringLiteral("true"));
+
+    driver(DriverResource::LastLogin, QStringLiteral("kestrel"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")).match(readLastLogin(doc)).hasMatch());
+
+    driver(DriverResource::Stats, QStringLiteral("kestrel"));
+    const EventStats stats = readEventStats(doc);
+    EXPECT_EQ(stats.totalRacesWon.toInt(), stats.singlePlayerRacesWon.toInt() + stats.multiPlayerRacesWon.toInt());
+    EXPECT_LE(readStreakStats(doc).currentMultiPlayerWinStreak.toInt(), readStreakStats(doc).bestMultiPlayerWinStreak.toInt());
+
+    driver(DriverResource::Cars, QStringLiteral("kestrel"));
+    ASSERT_GE(carCount(doc), 1);
+    for (int i = 0; i < carCount(doc); ++i) {
+        EXPECT_FALSE(readCar(doc, i).make.isEmpty());
+        EXPECT_FALSE(readPhysicsProfile(doc, i).rating.isEmpty());
+    }
+    driver(DriverResource::Cars, QStringLiteral("NoWheels"));
+    EXPECT_EQ(carCount(doc), 0);
+
+    // An unknown or empty name gets an answer without the elements, so the read fails.
+    driver(DriverResource::Profile, QStringLiteral("nobody-at-all"));
+    EXPECT_THROW(readProfile(doc), ServiceError);
+    driver(DriverResource::Stats, QString());
+    EXPECT_THROW(readEventStats(doc), ServiceError);
+}
+
+TEST_F(ServiceTest, AwkwardNamesTravelIntactBothWays)
+{
+    QString longName = QStringLiteral("Bartholomew Maximilian Fitzgerald-Worthington the Third Honorary Member "
+                                      "of the Grand Northern Racing League");
+    ASSERT_GT(longName.size(), 100);
+    for (const QString& name : kAwkwardNames + QStringList{longName}) {
+        driver(DriverResource::Profile, name);
+        EXPECT_EQ(readProfile(doc).name, name);
+    }
+    // Each listed name appears with its records: the list was neither cut nor mangled.
+    const Simulator busy({QStringLiteral("--records-per-track"), QStringLiteral("16")});
+    leaderboard(kAwkwardNames.join(QLatin1Char(',')), 1, 2, 302, QStringLiteral("0"), QStringLiteral("CHICANE"), busy.base());
+    ASSERT_EQ(leaderboardRecordCount(doc), 16);
+    QSet<QString> seen;
+    for (int i = 0; i < 16; ++i)
+        seen.insert(readLeaderboardRecord(doc, i).personaName);
+    EXPECT_EQ(seen, QSet<QString>(kAwkwardNames.begin(), kAwkwardNames.end()));
+}
+
+TEST_F(ServiceTest, DailyEventsOfEveryClass)
+{
+    fetch(request, doc, QStringLiteral("GET"), eventsUrl(sim->base(), QStringLiteral("CHICANE")));
+    QSet<QString> classes;
+    for (int i = 0; i < dailyEventCount(doc); ++i) {
+        const DailyEvent e = readDailyEvent(doc, i);
+        classes.insert(e.minTier + QLatin1Char('-') + e.maxTier);
+    }
+    for (const char* tiers : {"0-249", "250-399", "400-499", "500-599", "600-749", "750-999", "0-999", "100-300"})
+        EXPECT_TRUE(classes.contains(QLatin1String(tiers))) << tiers;
+}
+
+TEST_F(ServiceTest, ServersStatusPageAndLeaderboardPage)
+{
+    request.open(QStringLiteral("GET"), serversStatusUrl(sim->base()));
+    EXPECT_TRUE(request.send().contains("Servers status"));
+
+    const XslStylesheet style(QStringLiteral(
+        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template match=\"/\">"
+        "<html><body><h2><xsl:value-of select=\"list/track/@name\"/></h2><h3>records: "
+        "<xsl:value-of select=\"count(list/worldLeaderboard)\"/></h3><xsl:for-each select=\"list/worldLeaderboard\">"
+        "<b><xsl:value-of select=\"@personaName\"/></b><br/></xsl:for-each></body></html></xsl:template></xsl:stylesheet>"));
+    const Simulator busy({QStringLiteral("--records-per-track"), QStringLiteral("5")});
+    leaderboard(QStringLiteral("Fast & Loose"), 1, 1, 25, QStringLiteral("0"), QStringLiteral("APEX"), busy.base());
+    doc.appendToRoot(QStringLiteral("track"), {{QStringLiteral("name"), QStringLiteral("BEACON & STATION")}});
+    const QString page = style.transform(doc);
+    EXPECT_TRUE(page.contains(QStringLiteral("<h2>BEACON &amp; STATION</h2>"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("records: 5"))) << page.toStdString();
+    EXPECT_EQ(page.count(QStringLiteral("<b>Fast &amp; Loose</b>")), 5) << page.toStdString();
+}
+
+TEST_F(ServiceTest, FailedRequestsNameTheAddressAndLeaveTheRequestUsable)
+{
+    // Nothing listens on port 1.
+    const QString nowhere = QStringLiteral("http://127.0.0.1:1");
+    const QString message = failureOf([&] { leaderboard(QStringLiteral("kestrel"), 1, 1, 10, QStringLiteral("0"), {}, nowhere); });
+    EXPECT_TRUE(message.contains(nowhere + QStringLiteral("/StatsAPI/ws/game/racr/leaderboards?dn=kestrel"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("servicebase"))) << message.toStdString();
+    driver(DriverResource::Profile, QStringLiteral("kestrel"));
+    EXPECT_EQ(readProfile(doc).name, QStringLiteral("KESTREL"));
+}
+
+// Each fault mode of the simulator, as the client sees it.
+TEST(ServiceFaults, ErrorPagesAndNonXmlFailAtTheFirstRead)
+{
+    for (const char* mode : {"http500", "notxml"}) {
+        const Simulator sim({QStringLiteral("--fault"), QStringLiteral("all=") + QLatin1String(mode)});
+        HttpRequest request;
+        XmlDocument doc;
+        fetch(request, doc, QStringLiteral("POST"),
+              leaderboardsUrl(sim.base(), {QStringLiteral("kestrel,pilot000"), 1, 1, 10, QStringLiteral("0"), QStringLiteral("APEX")}));
+        EXPECT_EQ(leaderboardRecordCount(doc), 0) << mode;
+        fetch(request, doc, QStringLiteral("GET"), driverUrl(sim.base(), DriverResource::Profile, QStringLiteral("kestrel"), {}));
+        EXPECT_FALSE(doc.hasRoot()) << mode;
+        EXPECT_THROW(readProfile(doc), ServiceError) << mode;
+    }
+}
+
+TEST(ServiceFaults, MissingAttributesAndProfiles)
+{
+    const Simulator sim({QStringLiteral("--fault"), QStringLiteral("all=missingattr"), QStringLiteral("--fault"),
+                         QStringLiteral("cars=fewerprofiles"), QStringLiteral("--records-per-track"), QStringLiteral("3")});
+    HttpRequest request;
+    XmlDocument doc;
+    auto get = [&](DriverResource resource) {
+        fetch(request, doc, QStringLiteral("GET"), driverUrl(sim.base(), resource, QStringLiteral("kestrel"), QStringLiteral("APEX")));
+    };
+    auto failure = [](const std::function<void()>& read) { return failureOf(read).toStdString(); };
+
+    fetch(request, doc, QStringLiteral("POST"),
+          leaderboardsUrl(sim.base(), {QStringLiteral("kestrel"), 1, 1, 302, QStringLiteral("0"), QStringLiteral("APEX")}));
+    ASSERT_EQ(leaderboardRecordCount(doc), 3);
+    EXPECT_NO_THROW(readLeaderboardRecord(doc, 1));
+    EXPECT_NE(failure([&] { readLeaderboardRecord(doc, 2); }).find("\"eventDuration\""), std::string::npos);
+
+    get(DriverResource::Profile);
+    EXPECT_NE(failure([&] { readProfile(doc); }).find("\"image\""), std::string::npos);
+    get(DriverResource::Stats);
+    EXPECT_NO_THROW(readEventStats(doc));
+    EXPECT_NE(failure([&] { readStreakStats(doc); }).find("\"bestMultiPlayerWinStreak\""), std::string::npos);
+    get(DriverResource::LastLogin);
+    EXPECT_NE(failure([&] { readLastLogin(doc); }).find("\"lastLogin\""), std::string::npos);
+    get(DriverResource::Profiles);
+    EXPECT_NE(failure([&] { readPersona(doc, personaCount(doc) - 1); }).find("\"level\""), std::string::npos);
+
+    get(DriverResource::Cars);
+    const int cars = carCount(doc);
+    ASSERT_GE(cars, 1);
+    EXPECT_EQ(doc.count(QStringLiteral("physicsProfile")), cars - 1);
+    EXPECT_THROW(readPhysicsProfile(doc, cars - 1), ServiceError);
+}
+
+TEST(ServiceFaults, DroppedConnectionIsATransportFailure)
+{
+    const Simulator sim({QStringLiteral("--fault"), QStringLiteral("leaderboards=drop")});
+    HttpRequest request;
+    XmlDocument doc;
+    const QString url = leaderboardsUrl(sim.base(), {QStringLiteral("kestrel"), 1, 1, 10, QStringLiteral("0"), QStringLiteral("APEX")});
+    const QString message = failureOf([&] { fetch(request, doc, QStringLiteral("POST"), url); });
+    EXPECT_TRUE(message.contains(url)) << message.toStdString();
+    // The next request on the same object goes through.
+    fetch(request, doc, QStringLiteral("GET"), eventsUrl(sim.base(), QStringLiteral("APEX")));
+    EXPECT_GT(dailyEventCount(doc), 0);
+}
+
+TEST(ServiceFaults, SilentServiceTimesOut)
+{
+    const Simulator sim({QStringLiteral("--fault"), QStringLiteral("stats=hang")});
+    HttpRequest request;
+    request.setTimeouts(2000, 500);
+    XmlDocument doc;
+    const QString message = failureOf([&] {
+        fetch(request, doc, QStringLiteral("GET"), driverUrl(sim.base(), DriverResource::Stats, QStringLiteral("kestrel"), {}));
+    });
+    EXPECT_TRUE(message.contains(QStringLiteral("timed out"), Qt::CaseInsensitive)) << message.toStdString();
+    fetch(request, doc, QStringLiteral("GET"), driverUrl(sim.base(), DriverResource::Profile, QStringLiteral("kestrel"), {}));
+    EXPECT_EQ(readProfile(doc).name, QStringLiteral("KESTREL"));
+}
