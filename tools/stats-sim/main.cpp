@@ -16,12 +16,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -133,8 +131,6 @@ Options parseOptions(int argc, char** argv)
 }
 
 std::atomic<bool> stopping{false};
-std::mutex stopMutex;
-std::condition_variable stopSignal;
 
 // httplib hides the connection from handlers. The client's port pair names it, so a handler can
 // find the socket to drop it or to notice that the client gave up waiting.
@@ -163,8 +159,7 @@ void hang(int socket)
             if ((watch.revents & (POLLHUP | POLLERR)) || ::recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
                 return;
             // More bytes from the client (a pipelined request): keep not answering.
-            std::unique_lock lock(stopMutex);
-            stopSignal.wait_for(lock, std::chrono::milliseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
     }
 }
@@ -233,7 +228,6 @@ int main(int argc, char** argv)
         int received = 0;
         sigwait(&stopSignals, &received);
         stopping = true;
-        stopSignal.notify_all();
         server.stop();
     });
     stopper.detach();
