@@ -1,7 +1,13 @@
 #include "importcontrols.h"
 
+#include "app/errordisplay.h"
 #include "app/periodchoice.h"
+#include "app/shellvalues.h"
+#include "db/queryobject.h"
+#include "db/sqlworkbench.h"
+#include "import/tform2.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 ImportControls::ImportControls(QWidget* form, QObject* parent) : QObject(parent)
@@ -14,4 +20,48 @@ ImportControls::ImportControls(QWidget* form, QObject* parent) : QObject(parent)
     Button3 = new QPushButton(QStringLiteral("Import Leaderboard Data"), form);
     Button3->setObjectName(QStringLiteral("Button3"));
     Button3->setGeometry(824, 656, 170, 32);
+}
+
+void ImportControls::attach(TForm2* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell)
+{
+    m_progress = progress;
+    m_dataSet = &dataSet;
+    m_workbench = &workbench;
+    m_shell = &shell;
+    progress->attach(dataSet.connection(), [this] { return inputs(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { guarded([this] { Button3Click(); }); });
+    connect(Button5, &QPushButton::clicked, this, [this] { guarded([this] { Button5Click(); }); });
+}
+
+ImportInputs ImportControls::inputs() const
+{
+    ImportInputs values;
+    values.serviceBase = m_shell->serviceBase();
+    values.shard = m_shell->currentShard();
+    values.drivers = m_shell->driverList();
+    values.periodType = period->periodType();
+    values.periodValue = period->periodValue();
+    return values;
+}
+
+void ImportControls::Button3Click()
+{
+    start(1, QStringLiteral("Race Data import progress - "));
+}
+
+void ImportControls::Button5Click()
+{
+    start(2, QStringLiteral("Driver Data import progress - "));
+}
+
+void ImportControls::start(int importMode, const QString& caption)
+{
+    m_progress->importMode = importMode;
+    m_progress->setWindowTitle(caption + m_shell->currentShard());
+    // The grid is emptied: the import changes the tables under an open result.
+    m_dataSet->close();
+    m_workbench->Label5->setText(QStringLiteral("Records: "));
+    m_workbench->Label10->setText(QStringLiteral("Sort: default"));
+    m_workbench->Label11->setText(QStringLiteral("RecNo:"));
+    m_progress->exec();
 }

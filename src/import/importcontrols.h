@@ -1,10 +1,16 @@
 #pragma once
 
+#include "import/jobhost.h"
+
 #include <QObject>
 
 class PeriodChoice;
 class QPushButton;
+class QueryObject;
 class QWidget;
+class ShellValues;
+class SqlWorkbench;
+class TForm2;
 
 // The main window's import controls: the import type with its day and week numbers, and the
 // two buttons that start an import.
@@ -14,7 +20,28 @@ class ImportControls : public QObject {
 public:
     explicit ImportControls(QWidget* form, QObject* parent = nullptr);
 
+    // Once, after the progress window exists: the buttons start imports in `progress`, whose
+    // query object works on the connection of `dataSet`. The starters close `dataSet` and reset
+    // the workbench's status line; the jobs read the shard, the driver names and the service
+    // base from `shell`.
+    void attach(TForm2* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell);
+
+    // What a job started now works with.
+    ImportInputs inputs() const;
+
     PeriodChoice* period;   // RadioGroup1 "Import type:", Edit2/uday, Edit3/uweek
     QPushButton* Button5;   // "Import Driver Data"
     QPushButton* Button3;   // "Import Leaderboard Data"
+
+public Q_SLOTS:
+    void Button3Click();
+    void Button5Click();
+
+private:
+    void start(int importMode, const QString& caption);
+
+    TForm2* m_progress = nullptr;
+    QueryObject* m_dataSet = nullptr;
+    SqlWorkbench* m_workbench = nullptr;
+    const ShellValues* m_shell = nullptr;
 };

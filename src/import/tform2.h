@@ -1,15 +1,68 @@
 #pragma once
 
+#include "import/jobhost.h"
+
 #include <QDialog>
+#include <functional>
 
+class Connection;
+class ProgressCyl;
 class QPlainTextEdit;
+class QTimer;
+class QueryObject;
 
-// The modal import progress window: the log and the gauge of one import job.
-class TForm2 : public QDialog {
+// The modal import progress window: the log and the gauge of one import job. The job runs from
+// the window's one-shot timer; a close request sets the cancel flag, which the job reads after
+// each unit of work.
+class TForm2 : public QDialog, public JobHost {
     Q_OBJECT
 
 public:
     explicit TForm2(QWidget* mainWindow);
+    ~TForm2() override;
+
+    // Once, before the first show: ADOQuery1 is made on `connection`, and a job reads its values
+    // from `inputs` when it starts (the main window takes no input meanwhile).
+    void attach(Connection& connection, std::function<ImportInputs()> inputs);
+
+    int importMode = 1;   // 1 leaderboard import, 2 driver data import; written by the starters
+    int cancelFlag = 0;   // 0 go on, -1 the window was asked to close
 
     QPlainTextEdit* Memo1;
+    ProgressCyl* ProgressCyl1;
+    QTimer* Timer1;
+    QueryObject* ADOQuery1 = nullptr;
+
+    bool jobRunning() const { return m_running; }
+
+    // A close while a job runs waits for the job to return; the modal show then ends at once.
+    void done(int result) override;
+
+    void logLine(const QString& line) override;
+    void setGaugeMaximum(int maximum) override;
+    int gaugeMaximum() const override;
+    void setGaugePosition(int position) override;
+    void stepGauge() override;
+    void processPendingEvents() override;
+    bool cancelRequested() const override { return cancelFlag != 0; }
+    void runRequest(const std::function<void()>& request) override;
+
+public Q_SLOTS:
+    void Timer1Timer();
+    void ProgressCyl1ProgressDone();
+    void pclick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void FormShow();
+    void runJob();
+
+    std::function<ImportInputs()> m_inputs;
+    bool m_running = false;
+    bool m_closeWhenDone = false;
 };

@@ -1,0 +1,194 @@
+#include "driverimport.h"
+
+#include "app/error.h"
+#include "db/connection.h"
+#include "db/queryobject.h"
+#include "import/drivernames.h"
+#include "import/jobsupport.h"
+#include "webservice/endpoints.h"
+#include "webservice/httprequest.h"
+#include "webservice/readers.h"
+#include "webservice/xmldocument.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <exception>
+
+namespace {
+
+// The columns of DRIVERS after drivername, in the order every statement lists them.
+const char* const kValueColumns[] = {
+    "driverlevel", "statusmessage", "image", "drivershard", "tot_race_won", "tot_race_lost", "tot_avg_place",
+    "sp_race_won", "sp_race_lost", "sp_avg_place", "mp_race_won", "mp_race_lost", "mp_avg_place",
+    "sp_bestwinstreak", "mp_bestwinstreak", "car_count",
+};
+constexpr int kValueCount = int(std::size(kValueColumns));
+
+// One driver as stored: the name the service spells, then the values in column order.
+struct DriverRow {
+    QString name;
+    QVariant values[kValueCount];
+};
+
+QString insertStatement()
+{
+    QString columns = QStringLiteral("drivername");
+    QString markers = QStringLiteral("?");
+    for (const char* column : kValueColumns) {
+        columns += QLatin1Char(',') + QLatin1String(column);
+        markers += QStringLiteral(",?");
+    }
+    return QStringLiteral("INSERT INTO DRIVERS (%1) VALUES (%2)").arg(columns, markers);
+}
+
+QString updateStatement()
+{
+    QStringList assignments;
+    for (const char* column : kValueColumns)
+        assignments.append(QLatin1String(column) + QStringLiteral("=?"));
+    return QStringLiteral("UPDATE DRIVERS SET %1 where drivername=?").arg(assignments.join(QLatin1Char(',')));
+}
+
+// Table DRIVERS as the import writes it, with every value bound. Statements are prepared when the
+// first driver gets this far.
+class DriverTable {
+public:
+    explicit DriverTable(const QSqlDatabase& db) : m_exists(db), m_insert(db), m_update(db) {}
+
+    enum class Written { Inserted, Updated, Nothing };
+
+    Written write(const DriverRow& row)
+    {
+        prepare();
+        m_exists.bindValue(0, row.name);
+        if (!m_exists.exec() || !m_exists.next())
+            fail(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
+        const bool stored = m_exists.value(0).toLongLong() != 0;
+        m_exists.finish();
+
+        QSqlQuery& statement = stored ? m_update : m_insert;
+        int at = 0;
+        if (!stored)
+            statement.bindValue(at++, row.name);
+        for (const QVariant& value : row.values)
+            statement.bindValue(at++, value);
+        if (stored)
+            statement.bindValue(at, row.name);
+        if (!statement.exec())
+            fail(stored ? QStringLiteral("Updating the driver in table DRIVERS")
+                        : QStringLiteral("Adding the driver to table DRIVERS"),
+                 statement.lastError());
+        if (statement.numRowsAffected() <= 0)
+            return Written::Nothing;
+        return stored ? Written::Updated : Written::Inserted;
+    }
+
+private:
+    void prepare()
+    {
+        if (m_prepared)
+            return;
+        if (!m_exists.prepare(QStringLiteral("select count(*) from DRIVERS where drivername=?")))
+            fail(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
+        if (!m_insert.prepare(insertStatement()))
+            fail(QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
+        if (!m_update.prepare(updateStatement()))
+            fail(QStringLiteral("Updating the driver in table DRIVERS"), m_update.lastError());
+        m_prepared = true;
+    }
+
+    [[noreturn]] static void fail(const QString& action, const QSqlError& error)
+    {
+        throw racr::ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
+    }
+
+    QSqlQuery m_exists;
+    QSqlQuery m_insert;
+    QSqlQuery m_update;
+    bool m_prepared = false;
+};
+
+QVariant number(const QString& text, const char* attribute)
+{
+    return importjob::serviceNumber(text, QLatin1String(attribute));
+}
+
+} // namespace
+
+DriverImport::DriverImport(const ImportInputs& inputs, QueryObject& query, JobHost& host)
+    : m_inputs(inputs), m_query(query), m_host(host)
+{
+}
+
+DriverImport::Outcome DriverImport::run()
+{
+    const quint32 startTick = importjob::tickCount();
+    racr::HttpRequest request;
+    racr::XmlDocument document;
+    DriverTable table(m_query.connection().database());
+    const QStringList names = splitDriverNames(m_inputs.drivers);
+    m_host.setGaugeMaximum(int(names.size()));
+
+    const auto load = [&](racr::DriverResource resource, const QString& name) {
+        const QString url = racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard);
+        m_host.runRequest([&] { racr::fetch(request, document, QStringLiteral("GET"), url); });
+    };
+
+    for (const QString& listed : names) {
+        try {
+            load(racr::DriverResource::Profile, listed);
+            const racr::DriverProfile profile = racr::readProfile(document);
+            load(racr::DriverResource::Stats, listed);
+            const racr::EventStats stats = racr::readEventStats(document);
+            const racr::StreakStats streaks = racr::readStreakStats(document);
+            load(racr::DriverResource::Cars, listed);
+            const int cars = racr::carCount(document);
+
+            // The row is keyed by the service's spelling of the name, not the one listed.
+            const DriverRow row{
+                profile.name,
+                {number(profile.level, "level"), profile.statusMessage, number(profile.image, "image"),
+                 m_inputs.shard, number(stats.totalRacesWon, "totalRacesWon"),
+                 number(stats.totalRacesLost, "totalRacesLost"),
+                 number(stats.averageFinishingPlace, "averageFinishingPlace"),
+                 number(stats.singlePlayerRacesWon, "singlePlayerRacesWon"),
+                 number(stats.singlePlayerRacesLost, "singlePlayerRacesLost"),
+                 number(stats.singlePlayerAverageFinishingPlace, "singlePlayerAverageFinishingPlace"),
+                 number(stats.multiPlayerRacesWon, "multiPlayerRacesWon"),
+                 number(stats.multiPlayerRacesLost, "multiPlayerRacesLost"),
+                 number(stats.multiPlayerAverageFinishingPlace, "multiPlayerAverageFinishingPlace"),
+                 number(streaks.bestSinglePlayerWinStreak, "bestSinglePlayerWinStreak"),
+                 number(streaks.bestMultiPlayerWinStreak, "bestMultiPlayerWinStreak"), cars}};
+            switch (table.write(row)) {
+            case DriverTable::Written::Inserted:
+                ++m_new;
+                break;
+            case DriverTable::Written::Updated:
+                ++m_updated;
+                break;
+            case DriverTable::Written::Nothing:
+                break;
+            }
+            m_host.stepGauge();
+        } catch (const std::exception& error) {
+            // The failed name is named in the log; the gauge shows that not everything went well.
+            ++m_failed;
+            m_host.setGaugePosition(m_host.gaugeMaximum());
+            const auto* known = dynamic_cast<const racr::Error*>(&error);
+            m_host.logLine(listed + QStringLiteral(": ")
+                           + (known ? known->message() : QString::fromLocal8Bit(error.what())));
+        }
+        // Also after a failed driver: a service that fails every request must not keep the user
+        // from stopping the run.
+        m_host.processPendingEvents();
+        if (m_host.cancelRequested())
+            return Outcome::Cancelled;
+    }
+
+    m_host.logLine(QString::number(m_new) + QStringLiteral(" new driver(s)."));
+    m_host.logLine(QString::number(m_updated) + QStringLiteral(" updated driver(s)."));
+    m_host.logLine(importjob::runningTimeLine(startTick, importjob::tickCount()));
+    m_host.logLine(QStringLiteral("Finished!"));
+    return Outcome::Finished;
+}

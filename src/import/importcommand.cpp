@@ -1,0 +1,296 @@
+#include "importcommand.h"
+
+#include "app/apptext.h"
+#include "app/error.h"
+#include "app/programpaths.h"
+#include "app/settings.h"
+#include "db/connection.h"
+#include "db/queryobject.h"
+#include "import/driverimport.h"
+#include "import/gauge.h"
+#include "import/jobhost.h"
+#include "import/leaderboardimport.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: racr [--home DIR] [--service-base URL] import leaderboards [options]\n"
+    "       racr [--home DIR] [--service-base URL] import drivers [options]\n"
+    "\n"
+    "leaderboards  copies the leaderboards of all 90 tracks (multiplayer, then single player)\n"
+    "              into table RACR, skipping records already stored\n"
+    "drivers       copies profile, statistics and car count of every listed driver into DRIVERS\n"
+    "\n"
+    "Options (defaults from racr.ini in the program folder):\n"
+    "  --shard S        APEX or CHICANE (default: key shard)\n"
+    "  --drivers LIST   driver names separated by commas (default: key drivers)\n"
+    "  --type T         leaderboards only: overall, daily or weekly (default: daily, or weekly\n"
+    "                   when --week is given)\n"
+    "  --days N         daily: days before today, 0 to 6 (default 0)\n"
+    "  --week N         weekly: week number of the year, 1 to 53 (default: the current week)\n"
+    "  --help           show this text\n"
+    "\n"
+    "Ctrl+C stops after the track or driver in progress; what was stored until then stays.\n";
+
+const QStringList kShards = {QStringLiteral("APEX"), QStringLiteral("CHICANE")};
+
+// A mistake in the command line: reported with the usage text, exit status 2.
+struct UsageError {
+    QString message;
+};
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int signal)
+{
+    stopSignal = signal;
+    static const char note[] = "\nStopping after the current track or driver (press Ctrl+C again to stop at once).\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, note, sizeof note - 1);
+}
+
+// SIGINT and SIGTERM set the cancel flag while the command runs; a second one ends the program
+// the usual way. The previous handlers come back afterwards.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        stopSignal = 0;
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previousInt);
+        sigaction(SIGTERM, &action, &m_previousTerm);
+    }
+    ~StopSignals()
+    {
+        sigaction(SIGINT, &m_previousInt, nullptr);
+        sigaction(SIGTERM, &m_previousTerm, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction m_previousInt = {};
+    struct sigaction m_previousTerm = {};
+};
+
+// The job's log on standard output; the gauge as a bar on standard error when a person watches.
+class TerminalHost : public JobHost {
+public:
+    TerminalHost() : m_bar(::isatty(STDERR_FILENO) == 1) {}
+    ~TerminalHost() override { clearBar(); }
+    TerminalHost(const TerminalHost&) = delete;
+    TerminalHost& operator=(const TerminalHost&) = delete;
+
+    void logLine(const QString& line) override
+    {
+        clearBar();
+        std::fputs(line.toUtf8().append('\n').constData(), stdout);
+        std::fflush(stdout);
+        drawBar();
+    }
+    void setGaugeMaximum(int maximum) override
+    {
+        m_gauge.setMaximum(maximum);
+        drawBar();
+    }
+    int gaugeMaximum() const override { return m_gauge.maximum(); }
+    void setGaugePosition(int position) override
+    {
+        m_gauge.setPosition(position);
+        drawBar();
+    }
+    void stepGauge() override
+    {
+        m_gauge.stepIt();
+        drawBar();
+    }
+    void processPendingEvents() override { QCoreApplication::processEvents(); }
+    bool cancelRequested() const override { return stopSignal != 0; }
+
+private:
+    void drawBar()
+    {
+        if (!m_bar)
+            return;
+        constexpr int width = 40;
+        const int range = m_gauge.maximum() - m_gauge.minimum();
+        const int filled = range > 0 ? int(qint64(width) * (m_gauge.position() - m_gauge.minimum()) / range) : 0;
+        const QByteArray bar = QByteArray(filled, '#') + QByteArray(width - filled, '-');
+        std::fprintf(stderr, "\r[%s] %s %d/%d\033[K", bar.constData(), qPrintable(m_gauge.text()), m_gauge.position(),
+                     m_gauge.maximum());
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+    void clearBar()
+    {
+        if (!m_drawn)
+            return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        m_drawn = false;
+    }
+
+    const bool m_bar;
+    bool m_drawn = false;
+    GaugeModel m_gauge;
+};
+
+struct Command {
+    enum class Job { Leaderboards, Drivers } job = Job::Leaderboards;
+    std::optional<QString> shard, drivers, type, days, week;
+};
+
+Command parse(const QStringList& args)
+{
+    if (args.isEmpty())
+        throw UsageError{QStringLiteral("say what to import: leaderboards or drivers")};
+    Command command;
+    if (args.first() == QLatin1String("leaderboards"))
+        command.job = Command::Job::Leaderboards;
+    else if (args.first() == QLatin1String("drivers"))
+        command.job = Command::Job::Drivers;
+    else
+        throw UsageError{QStringLiteral("unknown import \"%1\": leaderboards or drivers").arg(args.first())};
+
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString option = args.at(i);
+        std::optional<QString> value;
+        if (const qsizetype equals = option.indexOf(QLatin1Char('=')); option.startsWith(QLatin1String("--")) && equals > 0) {
+            value = option.mid(equals + 1);
+            option.truncate(equals);
+        }
+        const auto take = [&]() -> QString {
+            if (value)
+                return *value;
+            if (i + 1 >= args.size())
+                throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
+            return args.at(++i);
+        };
+        std::optional<QString>* slot = nullptr;
+        if (option == QLatin1String("--shard"))
+            slot = &command.shard;
+        else if (option == QLatin1String("--drivers"))
+            slot = &command.drivers;
+        else if (command.job == Command::Job::Leaderboards && option == QLatin1String("--type"))
+            slot = &command.type;
+        else if (command.job == Command::Job::Leaderboards && option == QLatin1String("--days"))
+            slot = &command.days;
+        else if (command.job == Command::Job::Leaderboards && option == QLatin1String("--week"))
+            slot = &command.week;
+        else
+            throw UsageError{QStringLiteral("unknown option \"%1\" for import %2").arg(args.at(i), args.first())};
+        *slot = take();
+    }
+    return command;
+}
+
+int wholeNumber(const QString& option, const QString& text, int low, int high)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\d{1,2}$"));
+    const int value = digits.match(text).hasMatch() ? text.toInt() : -1;
+    if (value < low || value > high)
+        throw UsageError{QStringLiteral("%1 needs a whole number from %2 to %3, not \"%4\"").arg(option).arg(low).arg(high).arg(text)};
+    return value;
+}
+
+// The period keys lt and rf of the leaderboards requests.
+void choosePeriod(const Command& command, ImportInputs& inputs)
+{
+    QString type = command.type.value_or(command.week ? QStringLiteral("weekly") : QStringLiteral("daily"));
+    if (type == QLatin1String("overall")) {
+        if (command.days || command.week)
+            throw UsageError{QStringLiteral("--type overall takes neither --days nor --week")};
+        inputs.periodType = 1;
+        inputs.periodValue = QStringLiteral("0");
+    } else if (type == QLatin1String("daily")) {
+        if (command.week)
+            throw UsageError{QStringLiteral("--week goes with --type weekly")};
+        inputs.periodType = 2;
+        inputs.periodValue = QString::number(command.days ? wholeNumber(QStringLiteral("--days"), *command.days, 0, 6) : 0);
+    } else if (type == QLatin1String("weekly")) {
+        if (command.days)
+            throw UsageError{QStringLiteral("--days goes with --type daily")};
+        inputs.periodType = 3;
+        inputs.periodValue = QString::number(command.week ? wholeNumber(QStringLiteral("--week"), *command.week, 1, 53)
+                                                          : apptext::isoWeek(QDate::currentDate()));
+    } else {
+        throw UsageError{QStringLiteral("--type needs overall, daily or weekly, not \"%1\"").arg(type)};
+    }
+}
+
+ImportInputs inputsFor(const Command& command)
+{
+    const QString iniPath = ProgramPaths::file(QStringLiteral("racr.ini"));
+    const ShellSettings stored = settings::read(iniPath, ShellSettings{});
+    ImportInputs inputs;
+    inputs.serviceBase = settings::serviceBase(iniPath);
+    inputs.drivers = command.drivers.value_or(stored.drivers);
+    if (command.shard) {
+        const int index = settings::shardIndex(*command.shard);
+        if (index < 0)
+            throw UsageError{QStringLiteral("--shard needs APEX or CHICANE, not \"%1\"").arg(*command.shard)};
+        inputs.shard = kShards.at(index);
+    } else {
+        // As in the window: a shard the list does not hold leaves the shard empty.
+        const int index = settings::shardIndex(stored.shard);
+        if (index < 0)
+            std::fprintf(stderr, "racr import: racr.ini names the shard \"%s\", which is neither APEX nor CHICANE; "
+                                 "importing with an empty shard (choose one with --shard).\n",
+                         qUtf8Printable(stored.shard));
+        inputs.shard = index < 0 ? QString() : kShards.at(index);
+    }
+    if (command.job == Command::Job::Leaderboards)
+        choosePeriod(command, inputs);
+    return inputs;
+}
+
+} // namespace
+
+int runImportCommand(const QStringList& args)
+{
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    Command command;
+    ImportInputs inputs;
+    try {
+        command = parse(args);
+        inputs = inputsFor(command);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "racr import: %s\n\n%s", qUtf8Printable(error.message), kUsage);
+        return 2;
+    }
+
+    const StopSignals stopSignals;
+    try {
+        Connection connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
+                              ProgramPaths::file(QStringLiteral("RACR.db")));
+        connection.open();
+        QueryObject query(connection, QStringLiteral("ADOQuery1"));
+        TerminalHost host;
+        if (command.job == Command::Job::Leaderboards) {
+            if (LeaderboardImport(inputs, query, host).run() == LeaderboardImport::Outcome::Cancelled)
+                return 128 + int(stopSignal);
+            return 0;
+        }
+        DriverImport job(inputs, query, host);
+        if (job.run() == DriverImport::Outcome::Cancelled)
+            return 128 + int(stopSignal);
+        return job.failedDrivers() > 0 ? 1 : 0;
+    } catch (const racr::Error& error) {
+        std::fprintf(stderr, "racr import: %s\n", qUtf8Printable(error.message()));
+        return 1;
+    }
+}

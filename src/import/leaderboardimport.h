@@ -1,0 +1,30 @@
+#pragma once
+
+#include "import/jobhost.h"
+
+class QueryObject;
+
+// Copies the leaderboards of every track, multiplayer pass then single-player pass, into table
+// RACR, skipping records already stored. One unit of work is one track.
+class LeaderboardImport {
+public:
+    enum class Outcome { Finished, Cancelled };
+
+    static constexpr int kPasses = 2;
+
+    // `query` is the import window's query object; the job runs its statements on its connection.
+    LeaderboardImport(const ImportInputs& inputs, QueryObject& query, JobHost& host);
+
+    // Writes "<pass>: <count> new record(s)." after each pass however it ends, then the running
+    // time and "Finished!" after a complete run. A failure ends the run after its pass line: the
+    // rows stored until then stay, and the error is thrown on to the caller.
+    Outcome run();
+
+    int storedRecords() const { return m_stored; }   // over both passes
+
+private:
+    ImportInputs m_inputs;
+    QueryObject& m_query;
+    JobHost& m_host;
+    int m_stored = 0;
+};
