@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <cstdint>
 #include <memory>
 
 class Connection;
@@ -26,11 +27,20 @@ public:
 
     // Runs the text and makes its rows the open result, positioned on the first row. A statement
     // without columns throws racr::DatabaseError "<objectName>: CommandText does not return a
-    // result set"; the engine's own errors throw racr::ProviderError.
+    // result set" (after the database has run it); the engine's own errors throw
+    // racr::ProviderError.
     void open();
-    // Runs the text as a statement without rows; rowsAffected() then holds the engine's count.
+    // Runs the text as a statement without rows; rowsAffected() then holds the engine's count
+    // (-1 when the statement returned rows, which are dropped).
     void execute();
+    // Runs the text and lets the database decide: a statement that returns columns opens as the
+    // result (true); any other leaves its count in rowsAffected() (false).
+    bool run();
     int rowsAffected() const { return m_rowsAffected; }
+
+    // A text of the form "exec NAME [VALUE]" runs the saved query NAME (a view) instead:
+    // SELECT * FROM NAME, keeping only the rows whose first column equals VALUE without regard
+    // to case when VALUE is given. Any of open, execute and run takes it.
 
     bool isOpen() const;
     void close();
@@ -51,12 +61,63 @@ public:
     bool eof() const;
     void moveTo(int row);                 // 0-based position in the current order
 
+    // Any row by position, without moving the current row; a row being edited shows its
+    // pending values.
+    QVariant valueAt(int row, int field) const;
+    QString textAt(int row, int field) const;
+    bool isBlob(int row, int field) const;
+    int currentRow() const;               // 0-based position; -1 when closed or empty
+
+    // Row editing. Changes collect on the current row until post() writes them to the table each
+    // column came from, inside one transaction; a column without a table (an expression such as
+    // Racetype) is read-only.
+    enum class State { Inactive, Browse, Edit, Insert };
+    State state() const;
+    bool isModified() const;              // the edited or new row holds a change
+    bool isReadOnly(int field) const;
+    void edit();
+    void insert();                        // a new empty row before the current one
+    void append();                        // a new empty row after the last one
+    // Sets a field of the current row, entering Edit from Browse. Empty text is null; text that
+    // reads as a number goes to a numeric column as a number.
+    void setFieldText(int field, const QString& text);
+    void setFieldValue(int field, const QVariant& value);
+    // Writes the edited or new row. When the database refuses, an edited row takes back its old
+    // values and a new row stays pending, and the error is thrown.
+    void post();
+    void cancel();
+    void checkBrowseMode();               // posts a changed row, drops an untouched new one
+    // Deletes the current row from the table that gives the result most of its columns.
+    void deleteRecord();
+
 Q_SIGNALS:
     void afterScroll();      // the current row changed
     void resultChanged();    // opened, closed or reordered
+    void rowInserted(int row);
+    void rowRemoved(int row);
+    void rowChanged(int row);    // values or editing state of one row
 
 private:
     struct Result;
+    struct Table;
+    enum class Want { Rows, NoRows, Either };
+    bool perform(Want want);
+    std::unique_ptr<Result> fetchSqlite(void* handle, const QString& sql, const QString& filter,
+                                        Want want);
+    std::unique_ptr<Result> fetchGeneric(const QString& sql, const QString& filter, Want want);
+    QString message(const QString& text) const;   // "<objectName>: <text>"
+    void requireOpen() const;
+    void requireCurrentRow() const;
+    void insertAt(int position);
+    void removeRow(int position);
+    bool writeInsert();
+    void writeEdit();
+    void writeDelete();
+    template <typename Write> void inTransaction(Write write);
+    const std::vector<Table>& tables();
+    QString whereClause(const Table& table, std::uint32_t row, QVariantList& values) const;
+    void checkOneRow(const Table& table, int affected) const;
+
     Connection& m_connection;
     QString m_text;
     int m_rowsAffected = 0;

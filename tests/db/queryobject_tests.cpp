@@ -1,0 +1,316 @@
+#include "app/error.h"
+#include "db/queryobject.h"
+#include "db/sqlworkbench.h"
+#include "sampledb.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+class QueryObjectTest : public ::testing::TestWithParam<Engine> {
+protected:
+    SampleDatabase db{GetParam()};
+    QueryObject dataSet{db.connection(), QStringLiteral("ADODataSet1")};
+
+    void open(const QString& sql)
+    {
+        dataSet.setText(sql);
+        dataSet.open();
+    }
+
+    QStringList column(int field)
+    {
+        QStringList values;
+        for (int row = 0; row < dataSet.recordCount(); ++row)
+            values.append(dataSet.textAt(row, field));
+        return values;
+    }
+
+    template <typename E>
+    QString errorOf(const std::function<void()>& action)
+    {
+        try {
+            action();
+        } catch (const E& error) {
+            return error.message();
+        }
+        return QStringLiteral("(no error)");
+    }
+};
+
+TEST_P(QueryObjectTest, CountsRecordNumbersAndScrolling)
+{
+    QSignalSpy scrolled(&dataSet, &QueryObject::afterScroll);
+    open("select driver, car, besttime from RACR order by id");
+    EXPECT_TRUE(dataSet.isOpen());
+    EXPECT_EQ(dataSet.recordCount(), 5);
+    EXPECT_EQ(dataSet.recNo(), 1);
+    EXPECT_EQ(scrolled.count(), 1);   // once after an open with rows
+    EXPECT_EQ(dataSet.fieldNames(), (QStringList{"driver", "car", "besttime"}));
+    EXPECT_EQ(dataSet.fieldCount(), 3);
+    EXPECT_EQ(dataSet.fieldText(1), "Ford GT");
+
+    dataSet.next();
+    EXPECT_EQ(dataSet.recNo(), 2);
+    EXPECT_EQ(dataSet.value(0).toString(), "pilot000");
+    dataSet.moveTo(4);
+    EXPECT_EQ(dataSet.recNo(), 5);
+    EXPECT_FALSE(dataSet.eof());
+    dataSet.next();
+    EXPECT_TRUE(dataSet.eof());
+    EXPECT_EQ(dataSet.recNo(), 5);
+    dataSet.first();
+    EXPECT_FALSE(dataSet.eof());
+    EXPECT_EQ(dataSet.recNo(), 1);
+    EXPECT_EQ(scrolled.count(), 4);
+
+    open("select driver from RACR where driver = 'nobody'");
+    EXPECT_TRUE(dataSet.isOpen());
+    EXPECT_EQ(dataSet.recordCount(), 0);
+    EXPECT_EQ(dataSet.recNo(), -1);
+    EXPECT_TRUE(dataSet.eof());
+
+    dataSet.setText("select 1");   // a new text closes the old result
+    EXPECT_FALSE(dataSet.isOpen());
+}
+
+TEST_P(QueryObjectTest, NullsAreEmptyTextAndNumbersKeepTheirType)
+{
+    open(SqlWorkbench::defaultStatement());
+    ASSERT_EQ(dataSet.recordCount(), 4);   // the row without a track is left out
+    const int image = int(dataSet.fieldNames().indexOf("image"));
+    const int driver = int(dataSet.fieldNames().indexOf("driver"));
+    for (int row = 0; row < 4; ++row) {
+        if (dataSet.textAt(row, driver) == "ghost") {
+            EXPECT_TRUE(dataSet.valueAt(row, image).isNull());
+            EXPECT_EQ(dataSet.textAt(row, image), "");
+        } else {
+            EXPECT_TRUE(dataSet.valueAt(row, image).toInt() == 3 || dataSet.valueAt(row, image).toInt() == 7);
+        }
+    }
+    EXPECT_EQ(column(int(dataSet.fieldNames().indexOf("Racetype"))), (QStringList{"SP", "MP", "SP", "MP"}));
+}
+
+TEST_P(QueryObjectTest, SortCyclesInPlaceWithoutRunningTheStatementAgain)
+{
+    open("select driver, besttime, image from RACR left join DRIVERS on drivername = driver order by id");
+    const QStringList statementOrder = column(1);
+    db.exec("DELETE FROM RACR");   // a new run would see no rows
+
+    dataSet.setSort("besttime ASC");
+    EXPECT_EQ(dataSet.sort(), "besttime ASC");
+    EXPECT_EQ(column(1), (QStringList{"01:08.250", "01:09.900", "01:10.500", "01:12.000", "01:30.000"}));
+    EXPECT_EQ(dataSet.recNo(), 1);
+    dataSet.setSort("besttime DESC");
+    EXPECT_EQ(column(1), (QStringList{"01:30.000", "01:12.000", "01:10.500", "01:09.900", "01:08.250"}));
+    dataSet.setSort("");
+    EXPECT_EQ(dataSet.sort(), "");
+    EXPECT_EQ(column(1), statementOrder);
+
+    // Nulls first, numbers by value, equal values in statement order.
+    dataSet.setSort("image ASC");
+    EXPECT_EQ(column(2), (QStringList{"", "3", "3", "3", "7"}));
+    EXPECT_EQ(column(0), (QStringList{"ghost", "kestrel", "kestrel", "kestrel", "pilot000"}));
+    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"01:10.500", "01:08.250", "01:30.000"}));
+    dataSet.setSort("image DESC");
+    EXPECT_EQ(column(2), (QStringList{"7", "3", "3", "3", ""}));
+    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"01:10.500", "01:08.250", "01:30.000"}));
+
+    const QString error = errorOf<racr::DatabaseError>([&] { dataSet.setSort("nosuch ASC"); });
+    EXPECT_EQ(error, "ADODataSet1: Cannot sort by \"nosuch\": the result has no such field.");
+    EXPECT_EQ(dataSet.sort(), "image DESC");
+}
+
+TEST_P(QueryObjectTest, OpenOnAStatementWithoutRowsReportsCommandTextError)
+{
+    const QString error = errorOf<racr::DatabaseError>([&] { open("update RACR set shard = 'CHICANE' where driver = 'kestrel'"); });
+    EXPECT_EQ(error, "ADODataSet1: CommandText does not return a result set");
+    EXPECT_FALSE(dataSet.isOpen());
+    EXPECT_EQ(db.count("select count(*) from RACR where shard = 'CHICANE'"), 3);   // it did run
+}
+
+TEST_P(QueryObjectTest, ColonInTheTextReachesTheDatabaseUnchanged)
+{
+    dataSet.setText("update RACR set car = 'Car :name ?x :1' where id = 2");
+    dataSet.execute();
+    EXPECT_EQ(dataSet.rowsAffected(), 1);
+    EXPECT_EQ(db.scalar("select car from RACR where id = 2").toString(), "Car :name ?x :1");
+    open("select car, 'a:b' as colon from RACR where car = 'Car :name ?x :1'");
+    ASSERT_EQ(dataSet.recordCount(), 1);
+    EXPECT_EQ(dataSet.fieldText(1), "a:b");
+}
+
+TEST_P(QueryObjectTest, TheDatabaseDecidesWhetherARunShowsRows)
+{
+    dataSet.setText("insert into DRIVERS (drivername) select driver from RACR where driver = 'ghost'");
+    EXPECT_FALSE(dataSet.run());
+    EXPECT_EQ(dataSet.rowsAffected(), 1);
+    EXPECT_FALSE(dataSet.isOpen());
+    EXPECT_EQ(db.count("select count(*) from DRIVERS"), 3);
+
+    dataSet.setText("update RACR set shard = 'CHICANE' where driver = 'kestrel'");
+    EXPECT_FALSE(dataSet.run());
+    EXPECT_EQ(dataSet.rowsAffected(), 3);
+
+    dataSet.setText("select\r\ndriver from RACR\r\n");
+    EXPECT_TRUE(dataSet.run());
+    EXPECT_EQ(dataSet.recordCount(), 5);
+
+    // A statement that changes nothing does not repeat the previous count.
+    dataSet.setText("update RACR set shard = 'X' where 1 = 0");
+    EXPECT_FALSE(dataSet.run());
+    EXPECT_EQ(dataSet.rowsAffected(), 0);
+}
+
+TEST_P(QueryObjectTest, ExecRunsASavedQueryFilteredByItsFirstColumn)
+{
+    dataSet.setText("exec driverstats \r\n");
+    EXPECT_TRUE(dataSet.run());
+    EXPECT_EQ(dataSet.recordCount(), 4);
+    EXPECT_EQ(dataSet.fieldNames().first(), "driver");
+
+    dataSet.setText("exec driverstats KESTREL\r\n");
+    dataSet.open();
+    EXPECT_EQ(column(0), (QStringList{"kestrel", "kestrel"}));
+
+    dataSet.setText("EXEC weeklybest");
+    EXPECT_TRUE(dataSet.run());
+    EXPECT_EQ(dataSet.recordCount(), 4);
+
+    dataSet.setText("exec\r\n");
+    EXPECT_EQ(errorOf<racr::DatabaseError>([&] { dataSet.run(); }),
+              "ADODataSet1: exec needs the name of a saved query: exec NAME [VALUE]");
+    dataSet.setText("exec nosuchview");
+    EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.run(); }).contains("nosuchview"));
+}
+
+TEST_P(QueryObjectTest, EmptyAndFaultyTextsAreErrors)
+{
+    dataSet.setText("\r\n");
+    EXPECT_EQ(errorOf<racr::DatabaseError>([&] { dataSet.run(); }),
+              "ADODataSet1: There is no statement to run: the text is empty.");
+    dataSet.setText("selec driver from RACR");
+    EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.run(); }).contains("syntax error"));
+    dataSet.setText("select nosuchcolumn from RACR");
+    EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.run(); }).contains("nosuchcolumn"));
+    EXPECT_FALSE(dataSet.isOpen());
+}
+
+TEST_P(QueryObjectTest, EditInsertAndDeleteAreWrittenToTheirTables)
+{
+    open(SqlWorkbench::defaultStatement());
+    const int car = int(dataSet.fieldNames().indexOf("car"));
+    const int level = int(dataSet.fieldNames().indexOf("driverlevel"));
+    ASSERT_EQ(dataSet.fieldText(car), "Audi R8");   // single-player first: multiplayer DESC
+
+    dataSet.setFieldText(car, "Audi R8 'V10'");
+    EXPECT_EQ(dataSet.state(), QueryObject::State::Edit);
+    EXPECT_EQ(dataSet.recNo(), 1);
+    dataSet.setFieldText(level, "13");
+    dataSet.post();
+    EXPECT_EQ(dataSet.state(), QueryObject::State::Browse);
+    EXPECT_EQ(db.scalar("select car from RACR where id = 2").toString(), "Audi R8 'V10'");
+    EXPECT_EQ(db.scalar("select driverlevel from DRIVERS where drivername = 'pilot000'").toInt(), 13);
+    EXPECT_EQ(db.count("select count(*) from DRIVERS where driverlevel = 13"), 1);
+    EXPECT_EQ(dataSet.fieldText(car), "Audi R8 'V10'");
+
+    open("select driver, car, date, trackid, multiplayer, besttime, shard from RACR order by id");
+    dataSet.append();
+    EXPECT_EQ(dataSet.recordCount(), 6);
+    EXPECT_EQ(dataSet.recNo(), -1);
+    const QStringList values = {"newbie", "Mini Cooper", "2021-04-01  09:00:00", "999999", "2", "02:00.000", "APEX"};
+    for (int f = 0; f < values.size(); ++f)
+        dataSet.setFieldText(f, values[f]);
+    dataSet.post();
+    EXPECT_EQ(dataSet.recNo(), 6);
+    EXPECT_EQ(db.count("select count(*) from RACR where driver = 'newbie' and trackid = 999999 and multiplayer = 2"), 1);
+
+    dataSet.moveTo(1);
+    dataSet.deleteRecord();
+    EXPECT_EQ(dataSet.recordCount(), 5);
+    EXPECT_EQ(dataSet.fieldText(0), "ghost");   // the next row is current
+    EXPECT_EQ(db.count("select count(*) from RACR where driver = 'pilot000'"), 0);
+    EXPECT_EQ(db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 1);
+}
+
+TEST_P(QueryObjectTest, ARowOfAJoinIsDeletedFromItsMainTableOnly)
+{
+    open(SqlWorkbench::defaultStatement());
+    dataSet.deleteRecord();
+    EXPECT_EQ(db.count("select count(*) from RACR"), 4);
+    EXPECT_EQ(db.count("select count(*) from DRIVERS"), 2);
+    EXPECT_EQ(db.count("select count(*) from TRACKLIST"), 90);
+}
+
+TEST_P(QueryObjectTest, ARefusedWriteKeepsTheOldValues)
+{
+    open("select driver, shard, trackid, date, multiplayer, besttime from RACR order by id");
+    // Row 4 made equal to row 1 breaks the duplicate check's unique index.
+    dataSet.moveTo(3);
+    dataSet.setFieldText(3, "2021-03-01  10:00:00");
+    dataSet.setFieldText(2, db.scalar("select trackid from RACR where id = 1").toString());
+    dataSet.setFieldText(4, "1");
+    dataSet.setFieldText(5, "01:10.500");
+    EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.post(); }).contains("UNIQUE"));
+    EXPECT_EQ(dataSet.state(), QueryObject::State::Browse);
+    EXPECT_EQ(dataSet.fieldText(5), "01:08.250");
+    EXPECT_EQ(db.scalar("select besttime from RACR where id = 4").toString(), "01:08.250");
+
+    // A change that would reach several rows is not written at all.
+    open("select shard from RACR");
+    dataSet.setFieldText(0, "CHICANE");
+    EXPECT_TRUE(errorOf<racr::DatabaseError>([&] { dataSet.post(); }).contains("5 rows of RACR"));
+    EXPECT_EQ(db.count("select count(*) from RACR where shard = 'CHICANE'"), 0);
+    EXPECT_EQ(dataSet.fieldText(0), "APEX");
+
+    // A new row the table refuses stays pending so it can be corrected.
+    open("select drivername, driverlevel from DRIVERS");
+    dataSet.append();
+    dataSet.setFieldText(1, "4");
+    EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.post(); }).contains("NOT NULL"));
+    EXPECT_EQ(dataSet.state(), QueryObject::State::Insert);
+    dataSet.setFieldText(0, "rookie");
+    dataSet.post();
+    EXPECT_EQ(db.count("select driverlevel from DRIVERS where drivername = 'rookie'"), 4);
+}
+
+TEST_P(QueryObjectTest, ComputedAndMissingRowsAreNotWritable)
+{
+    open(SqlWorkbench::defaultStatement());
+    const int racetype = int(dataSet.fieldNames().indexOf("Racetype"));
+    EXPECT_TRUE(dataSet.isReadOnly(racetype));
+    EXPECT_FALSE(dataSet.isReadOnly(int(dataSet.fieldNames().indexOf("car"))));
+    EXPECT_EQ(errorOf<racr::DatabaseError>([&] { dataSet.setFieldText(racetype, "XX"); }),
+              "ADODataSet1: Field \"Racetype\" cannot be changed: the statement computes it, and only columns read from a table can be edited.");
+    EXPECT_EQ(dataSet.state(), QueryObject::State::Browse);
+
+    // ghost has no DRIVERS row: its level cannot be set through the outer join.
+    const int driver = int(dataSet.fieldNames().indexOf("driver"));
+    for (int row = 0; row < dataSet.recordCount(); ++row)
+        if (dataSet.textAt(row, driver) == "ghost")
+            dataSet.moveTo(row);
+    dataSet.setFieldText(int(dataSet.fieldNames().indexOf("driverlevel")), "1");
+    EXPECT_TRUE(errorOf<racr::DatabaseError>([&] { dataSet.post(); }).contains("no row in DRIVERS"));
+    EXPECT_EQ(db.count("select count(*) from DRIVERS where driverlevel = 1"), 0);
+}
+
+TEST_P(QueryObjectTest, AnUntouchedNewRowIsDroppedWhenLeft)
+{
+    open("select driver from RACR order by id");
+    dataSet.moveTo(2);
+    QSignalSpy removed(&dataSet, &QueryObject::rowRemoved);
+    dataSet.insert();
+    EXPECT_EQ(dataSet.currentRow(), 2);
+    EXPECT_EQ(dataSet.recordCount(), 6);
+    dataSet.moveTo(4);   // the row that was fourth before the new one
+    EXPECT_EQ(removed.count(), 1);
+    EXPECT_EQ(dataSet.recordCount(), 5);
+    EXPECT_EQ(dataSet.fieldText(0), "kestrel");
+    EXPECT_EQ(dataSet.recNo(), 4);
+    EXPECT_EQ(db.count("select count(*) from RACR"), 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, QueryObjectTest, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+
+} // namespace
