@@ -1,5 +1,7 @@
 #include "htmlview.h"
 
+#include "viewers/pagetexts.h"
+
 HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent)
 {
     setOpenLinks(false);
@@ -8,5 +10,12 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent)
 
 void HtmlView::ShowHtmlText(const QString& html)
 {
+    setToolTip(QString());
     setHtml(html);
+}
+
+void HtmlView::showErrorPage(const QString& reason)
+{
+    setHtml(racr::errorPage());
+    setToolTip(reason);
 }

@@ -10,5 +10,10 @@ class HtmlView : public QTextBrowser {
 public:
     explicit HtmlView(QWidget* parent = nullptr);
 
+    // The page is handed over as Unicode text; the charset its head declares is the one it
+    // was written in, so the declaration and the text agree.
     void ShowHtmlText(const QString& html);
+
+    // The error page in place of the page; the reason is shown when the pointer rests on it.
+    void showErrorPage(const QString& reason);
 };

@@ -7,9 +7,15 @@
 #include "app/updown.h"
 #include "app/windowstyle.h"
 #include "viewers/htmlview.h"
+#include "viewers/leaderboardpage.h"
+#include "viewers/servicecall.h"
+#include "viewers/waitingcontrol.h"
+#include "webservice/httprequest.h"
 #include "webservice/tracktable.h"
+#include "webservice/xmldocument.h"
 
 #include <QComboBox>
+#include <exception>
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +47,8 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     ComboBox1->setMaxVisibleItems(43);
     for (const auto& track : racr::trackTable())
         ComboBox1->addItem(track.name);
+    // A pick by the user, and only that, asks the service; the other controls take effect then.
+    connect(ComboBox1, &QComboBox::activated, this, &TForm3::ComboBox1Change);
 
     wb1 = new HtmlView(this);
     wb1->setObjectName(QStringLiteral("wb1"));
@@ -59,4 +67,25 @@ void TForm3::FormCreate()
 void TForm3::setShardCaption(const QString& shard)
 {
     setWindowTitle(QStringLiteral("Leaderboard - ") + shard);
+}
+
+void TForm3::ComboBox1Change()
+{
+    const int index = ComboBox1->currentIndex();
+    if (index < 0)
+        return;
+    const racr::LeaderboardChoice choice{index, ComboBox1->itemText(index), RadioGroup2->itemIndex() + 1,
+                                         period->periodType(), period->periodValue()};
+    const racr::LeaderboardRequest request =
+        racr::leaderboardRequest(m_shell.serviceBase(), m_shell.driverList(), m_shell.currentShard(), choice);
+
+    WaitingControl waiting(ComboBox1);
+    racr::HttpRequest http;
+    racr::XmlDocument answer;
+    try {
+        racr::fetchResponsive(http, answer, QStringLiteral("POST"), request.url);
+        wb1->ShowHtmlText(racr::leaderboardPage(answer, request.track));
+    } catch (const std::exception& error) {
+        wb1->showErrorPage(racr::failureMessage(error));
+    }
 }

@@ -32,6 +32,10 @@ public:
     // Caption for the shard shown by the main window's shard list.
     void setShardCaption(const QString& shard);
 
+public Q_SLOTS:
+    // The user picked a track: fetch its leaderboard and show it.
+    void ComboBox1Change();
+
 private:
     void FormCreate();
 

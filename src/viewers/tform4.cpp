@@ -2,8 +2,13 @@
 
 #include "app/shellvalues.h"
 #include "app/windowstyle.h"
+#include "viewers/driverreport.h"
+#include "viewers/servicecall.h"
+#include "viewers/waitingcontrol.h"
+#include "webservice/httprequest.h"
 
 #include <QLabel>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -45,6 +50,15 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     memoFont.setBold(true);
     Memo1->setFont(memoFont);
 
+    // The main window empties the memo on a shard change; the reason of an old failure goes too.
+    connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+        if (Memo1->document()->isEmpty())
+            Memo1->setToolTip(QString());
+    });
+    connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    // OK is the default button: Enter in the name field presses it (a disabled button ignores it).
+    connect(Edit1, &QLineEdit::returnPressed, Button1, &QPushButton::click);
+
     setFocusProxy(Edit1);
     FormCreate();
 }
@@ -57,4 +71,32 @@ void TForm4::FormCreate()
 void TForm4::setShardCaption(const QString& shard)
 {
     setWindowTitle(QStringLiteral("Driver Info - ") + shard);
+}
+
+void TForm4::Button1Click()
+{
+    Image1->clear();
+    Memo1->clear();
+    Edit1->setText(racr::upperCaseAsciiLetters(Edit1->text()));
+    const QString name = Edit1->text();
+
+    WaitingControl waiting(Button1);
+    racr::HttpRequest http;
+    const racr::DocumentLoader load = [&http](const QString& url, racr::XmlDocument& document) {
+        racr::fetchResponsive(http, document, QStringLiteral("GET"), url);
+    };
+    racr::DriverReportOutput output;
+    output.appendLine = [this](const QString& line) { Memo1->appendPlainText(line); };
+    output.showAvatar = [this](const QImage& avatar) {
+        if (avatar.isNull())
+            Image1->clear();
+        else
+            Image1->setPixmap(QPixmap::fromImage(avatar));
+    };
+    const QString failure = racr::runDriverReport(m_shell.serviceBase(), name, m_shell.currentShard(), load, output);
+    if (failure.isEmpty())
+        Memo1->moveCursor(QTextCursor::Start); // a complete display is read from the top
+    // After a failure the memo shows what the service sent; why it could not be read is one
+    // hover away.
+    Memo1->setToolTip(failure);
 }

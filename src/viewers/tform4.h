@@ -23,6 +23,10 @@ public:
 
     void setShardCaption(const QString& shard);
 
+public Q_SLOTS:
+    // Shows the last login, personas, statistics and cars of the driver named in Edit1.
+    void Button1Click();
+
 private:
     void FormCreate();
 

@@ -2,7 +2,16 @@
 
 #include "app/shellvalues.h"
 #include "app/windowstyle.h"
+#include "viewers/eventspage.h"
 #include "viewers/htmlview.h"
+#include "viewers/servicecall.h"
+#include "webservice/endpoints.h"
+#include "webservice/httprequest.h"
+#include "webservice/xmldocument.h"
+
+#include <QScopedValueRollback>
+#include <QShowEvent>
+#include <exception>
 
 TForm5::TForm5(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
@@ -12,4 +21,32 @@ TForm5::TForm5(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     wb1 = new HtmlView(this);
     wb1->setObjectName(QStringLiteral("wb1"));
     wb1->setGeometry(0, 0, 540, 621);
+}
+
+void TForm5::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Only going from hidden to visible fetches: the window system's own show events (a restore
+    // from the task bar) and showing a window that is already open do not.
+    if (event->spontaneous())
+        return;
+    // Fetched once the window is on the screen, so that it paints while it waits.
+    QMetaObject::invokeMethod(this, &TForm5::FormShow, Qt::QueuedConnection);
+}
+
+void TForm5::FormShow()
+{
+    // Hidden and shown again while the answer is on its way: the answer in flight serves.
+    if (m_waiting)
+        return;
+    const QScopedValueRollback<bool> waiting(m_waiting, true);
+    const QString url = racr::eventsUrl(m_shell.serviceBase(), m_shell.currentShard());
+    racr::HttpRequest http;
+    racr::XmlDocument answer;
+    try {
+        racr::fetchResponsive(http, answer, QStringLiteral("GET"), url);
+        wb1->ShowHtmlText(racr::eventsPage(answer));
+    } catch (const std::exception& error) {
+        wb1->showErrorPage(racr::failureMessage(error));
+    }
 }

@@ -14,6 +14,14 @@ public:
 
     HtmlView* wb1;
 
+public Q_SLOTS:
+    // Fetches the events of the current shard and shows them.
+    void FormShow();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     const ShellValues& m_shell;
+    bool m_waiting = false;
 };

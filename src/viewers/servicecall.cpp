@@ -1,0 +1,21 @@
+#include "viewers/servicecall.h"
+
+#include "app/error.h"
+#include "app/responsive.h"
+#include "webservice/httprequest.h"
+
+namespace racr {
+
+void fetchResponsive(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url)
+{
+    runResponsive([&] { fetch(request, document, method, url); });
+}
+
+QString failureMessage(const std::exception& failure)
+{
+    if (const auto* error = dynamic_cast<const Error*>(&failure))
+        return error->message();
+    return QString::fromLocal8Bit(failure.what());
+}
+
+} // namespace racr

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+namespace racr {
+
+class HttpRequest;
+class XmlDocument;
+
+// Sends one request and loads the answer into `document`, while the calling window keeps
+// painting. User input waits until the answer is in, so a window cannot start a second request.
+void fetchResponsive(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url);
+
+// The text a user reads about a failure, whatever was thrown.
+QString failureMessage(const std::exception& failure);
+
+} // namespace racr

@@ -1,0 +1,157 @@
+#include "fakeservice.h"
+#include "fakeshell.h"
+#include "support/simulator.h"
+#include "viewertesting.h"
+
+#include "app/error.h"
+#include "viewers/eventspage.h"
+#include "viewers/htmlview.h"
+#include "viewers/tform5.h"
+#include "webservice/xmldocument.h"
+
+#include <QTest>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kEventsPath = "/StatsAPI/ws/game/racr/leaderboards/events";
+
+// The table's rows as a reader sees them, cell by cell.
+QList<QStringList> tableRows(const QString& html)
+{
+    QTextDocument document;
+    document.setHtml(html);
+    QList<QStringList> rows;
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        for (int row = 0; table && row < table->rows(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table->columns(); ++column) {
+                QTextCursor cursor = table->cellAt(row, column).firstCursorPosition();
+                cursor.setPosition(table->cellAt(row, column).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+                cells.append(cursor.selectedText().replace(QChar(0x00A0), ' ').trimmed());
+            }
+            rows.append(cells);
+        }
+    }
+    return rows;
+}
+
+QList<QStringList> tableOf(const QByteArray& answer)
+{
+    racr::XmlDocument document;
+    document.load(answer);
+    return tableRows(racr::eventsPage(document));
+}
+
+QString event(const char* name, const char* mode, int minTier, int maxTier)
+{
+    return QString(R"(<worldLeaderboardEvent eventName="%1" eventModeName="%2" minTier="%3" maxTier="%4"/>)")
+        .arg(QString(name).toHtmlEscaped(), mode)
+        .arg(minTier)
+        .arg(maxTier);
+}
+
+const QStringList kHeader{"", "Trackname", "Tracktype", "Class"};
+
+// Waits for `expected` requests, then a little longer for any that should not come.
+int requestsMade(const FakeService& service, int expected)
+{
+    QTest::qWaitFor([&] { return service.requests().size() >= expected; }, 5000);
+    QTest::qWait(200);
+    return int(service.requests().size());
+}
+
+} // namespace
+
+TEST(EventsPage, ClassLettersAndOrderByTrackName)
+{
+    const QString answer = "<list>" + event("ZED", "Circuit", 0, 249) + event("OCEAN VIEW", "Sprint", 250, 399)
+                           + event("BEACON & STATION", "Drag", 400, 499) + event("LION'S CHALLENGE", "Sprint", 500, 599)
+                           + event("CAMDEN HILLS", "Circuit", 600, 749) + event("BURROWS", "Speedtrap", 750, 999)
+                           + event("ALPHA", "Circuit", 0, 999) + event("MAIN STREET", "Drag", 0, 300) + "</list>";
+    EXPECT_EQ(tableOf(answer.toUtf8()), (QList<QStringList>{kHeader,
+                                                            {"1.", "ALPHA", "Circuit", "OPEN"},
+                                                            {"2.", "BEACON & STATION", "Drag", "C"},
+                                                            {"3.", "BURROWS", "Speedtrap", "S"},
+                                                            {"4.", "CAMDEN HILLS", "Circuit", "A"},
+                                                            {"5.", "LION'S CHALLENGE", "Sprint", "B"},
+                                                            {"6.", "MAIN STREET", "Drag", ""},
+                                                            {"7.", "OCEAN VIEW", "Sprint", "D"},
+                                                            {"8.", "ZED", "Circuit", "E"}}));
+}
+
+TEST(EventsPage, EmptyOrForeignAnswersGiveTheHeaderRowOnly)
+{
+    EXPECT_EQ(tableOf("<list/>"), QList<QStringList>{kHeader});
+    EXPECT_EQ(tableOf("<error><code>500</code></error>"), QList<QStringList>{kHeader});
+    EXPECT_THROW(tableOf("<html><body><hr></body></html>"), racr::ServiceError);
+}
+
+TEST(EventsWindow, FetchesEachTimeItIsOpenedAndNotWhenShownAgain)
+{
+    FakeService service({{kEventsPath, {200, ("<list>" + event("BURROWS", "Sprint", 750, 999) + "</list>").toStdString()}}});
+    FakeShell shell;
+    shell.base = service.base();
+    shell.shard = "CHICANE";
+    TForm5 form(shell);
+    EXPECT_EQ(service.requests().size(), 0);
+
+    form.show();
+    EXPECT_EQ(requestsMade(service, 1), 1);
+    EXPECT_EQ(service.requests().first(), "GET /StatsAPI/ws/game/racr/leaderboards/events?shard=CHICANE");
+    QTRY_VERIFY(pageText(form.wb1->toHtml()).contains("BURROWS"));
+
+    // Opened again while open: only brought to the front.
+    form.show();
+    form.raise();
+    form.activateWindow();
+    EXPECT_EQ(requestsMade(service, 1), 1);
+
+    form.hide();
+    shell.shard.clear();
+    form.show();
+    EXPECT_EQ(requestsMade(service, 2), 2);
+    EXPECT_EQ(service.requests().last(), "GET /StatsAPI/ws/game/racr/leaderboards/events?shard=");
+    EXPECT_EQ(form.windowTitle(), "Daily Leaderboard Events");
+}
+
+TEST(EventsWindow, ReopenedWhileWaitingMakesNoSecondRequest)
+{
+    FakeService service({{kEventsPath, {200, "<list/>"}}}, 400);
+    FakeShell shell;
+    shell.base = service.base();
+    TForm5 form(shell);
+    form.show();
+    QTimer::singleShot(150, &form, [&] {
+        form.hide();
+        form.show();
+    });
+    QTRY_COMPARE(tableRows(form.wb1->toHtml()), QList<QStringList>{kHeader});
+    EXPECT_EQ(requestsMade(service, 1), 1);
+}
+
+TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
+{
+    Simulator sim;
+    FakeShell shell;
+    shell.base = sim.base();
+    TForm5 form(shell);
+    form.show();
+    QTRY_COMPARE(tableRows(form.wb1->toHtml()).size(), 9);
+    QStringList classes;
+    for (const QStringList& row : tableRows(form.wb1->toHtml()).mid(1))
+        classes.append(row.last());
+    classes.sort();
+    EXPECT_EQ(classes, (QStringList{"", "A", "B", "C", "D", "E", "OPEN", "S"}));
+
+    Simulator failing({"--fault", "events=notxml"});
+    shell.base = failing.base();
+    form.hide();
+    form.show();
+    QTRY_COMPARE(form.wb1->toPlainText(), "Error parsing data! ");
+    EXPECT_TRUE(form.wb1->toolTip().contains("servicebase")) << qPrintable(form.wb1->toolTip());
+}
