@@ -61,7 +61,7 @@ public:
     Written write(const DriverRow& row)
     {
         prepare();
-        m_exists.bindValue(0, row.name);
+        m_exists.bindValue(0, importjob::serviceText(row.name));
         if (!m_exists.exec() || !m_exists.next())
             fail(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
         const bool stored = m_exists.value(0).toLongLong() != 0;
@@ -70,11 +70,11 @@ public:
         QSqlQuery& statement = stored ? m_update : m_insert;
         int at = 0;
         if (!stored)
-            statement.bindValue(at++, row.name);
+            statement.bindValue(at++, importjob::serviceText(row.name));
         for (const QVariant& value : row.values)
             statement.bindValue(at++, value);
         if (stored)
-            statement.bindValue(at, row.name);
+            statement.bindValue(at, importjob::serviceText(row.name));
         if (!statement.exec())
             fail(stored ? QStringLiteral("Updating the driver in table DRIVERS")
                         : QStringLiteral("Adding the driver to table DRIVERS"),
@@ -148,8 +148,8 @@ DriverImport::Outcome DriverImport::run()
             // The row is keyed by the service's spelling of the name, not the one listed.
             const DriverRow row{
                 profile.name,
-                {number(profile.level, "level"), profile.statusMessage, number(profile.image, "image"),
-                 m_inputs.shard, number(stats.totalRacesWon, "totalRacesWon"),
+                {number(profile.level, "level"), importjob::serviceText(profile.statusMessage),
+                 number(profile.image, "image"), importjob::serviceText(m_inputs.shard), number(stats.totalRacesWon, "totalRacesWon"),
                  number(stats.totalRacesLost, "totalRacesLost"),
                  number(stats.averageFinishingPlace, "averageFinishingPlace"),
                  number(stats.singlePlayerRacesWon, "singlePlayerRacesWon"),

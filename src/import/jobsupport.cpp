@@ -41,4 +41,9 @@ QVariant serviceNumber(const QString& text, const QString& what)
                                  .arg(text, what));
 }
 
+QVariant serviceText(const QString& text)
+{
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 } // namespace importjob

@@ -19,4 +19,8 @@ QString runningTimeLine(quint32 startTick, quint32 nowTick, const QLocale& local
 // Anything else, the empty text included, throws ServiceError naming `what`.
 QVariant serviceNumber(const QString& text, const QString& what);
 
+// A text to bind: the empty text stays empty text. (A null QString would be bound as NULL, and
+// an import with no shard selected stores an empty shard, not a missing one.)
+QVariant serviceText(const QString& text);
+
 } // namespace importjob

@@ -55,12 +55,13 @@ public:
         const QString date = record.createdDateStr + QStringLiteral("  ") + record.createdDate.mid(11, 8);
 
         prepare();
-        m_check.bindValue(0, record.personaName);
-        m_check.bindValue(1, shard);
+        using importjob::serviceText;
+        m_check.bindValue(0, serviceText(record.personaName));
+        m_check.bindValue(1, serviceText(shard));
         m_check.bindValue(2, trackId);
-        m_check.bindValue(3, date);
+        m_check.bindValue(3, serviceText(date));
         m_check.bindValue(4, eventType);
-        m_check.bindValue(5, record.eventDuration);
+        m_check.bindValue(5, serviceText(record.eventDuration));
         if (!m_check.exec())
             fail(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         const bool stored = m_check.next();
@@ -68,13 +69,13 @@ public:
         if (stored)
             return false;
 
-        m_insert.bindValue(0, record.personaName);
-        m_insert.bindValue(1, record.make + QLatin1Char(' ') + record.carName);
-        m_insert.bindValue(2, date);
+        m_insert.bindValue(0, serviceText(record.personaName));
+        m_insert.bindValue(1, serviceText(record.make + QLatin1Char(' ') + record.carName));
+        m_insert.bindValue(2, serviceText(date));
         m_insert.bindValue(3, trackId);
         m_insert.bindValue(4, eventType);
-        m_insert.bindValue(5, record.eventDuration);
-        m_insert.bindValue(6, shard);
+        m_insert.bindValue(5, serviceText(record.eventDuration));
+        m_insert.bindValue(6, serviceText(shard));
         if (!m_insert.exec())
             fail(QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
         return m_insert.numRowsAffected() > 0;

@@ -27,6 +27,9 @@ CannedService::CannedService(Answer answer) : m_state(std::make_unique<State>())
             asked.query[key] = value;
         response.set_content(answer(asked), "application/xml;charset=UTF-8");
     };
+    // One connection carries a whole job, as with the real service.
+    state.server.set_keep_alive_max_count(1'000'000);
+    state.server.set_tcp_nodelay(true);
     state.server.Get(".*", handle);
     state.server.Post(".*", handle);
     state.port = state.server.bind_to_any_port("127.0.0.1");

@@ -1,0 +1,257 @@
+#include "app/error.h"
+#include "import/leaderboardimport.h"
+#include "importtesting.h"
+#include "cannedservice.h"
+#include "support/simulator.h"
+#include "webservice/endpoints.h"
+#include "webservice/httprequest.h"
+#include "webservice/readers.h"
+#include "webservice/xmldocument.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+ImportInputs inputsFor(const QString& base, const QString& shard = QStringLiteral("APEX"))
+{
+    ImportInputs inputs;
+    inputs.serviceBase = base;
+    inputs.shard = shard;
+    inputs.drivers = QStringLiteral("kestrel,pilot000");
+    inputs.periodType = 2;
+    inputs.periodValue = QStringLiteral("0");
+    return inputs;
+}
+
+const QRegularExpression runningTime(QStringLiteral("^Running time: \\d+(\\.\\d{1,3})? sec\\.$"));
+
+// With three records per board the simulator fills 89 boards per pass (BREAKING POINT stays
+// empty) and repeats the first record of BAY BRIDGE, which the check must find.
+constexpr int kRecordsPerPass = 89 * 3;
+
+} // namespace
+
+TEST(ImportLeaderboards, CompleteRunStoresEveryRecordOnceAndASecondRunNothing)
+{
+    Simulator sim({"--records-per-track", "3"});
+    ImportDatabase db;
+    RecordingHost host;
+    LeaderboardImport first(inputsFor(sim.base()), db.query, host);
+    EXPECT_EQ(first.run(), LeaderboardImport::Outcome::Finished);
+
+    ASSERT_EQ(host.lines.size(), 4) << host.lines.join('\n').toStdString();
+    EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: %1 new record(s).").arg(kRecordsPerPass));
+    EXPECT_EQ(host.lines[1], QStringLiteral("SinglePlayer: %1 new record(s).").arg(kRecordsPerPass));
+    EXPECT_TRUE(runningTime.match(host.lines[2]).hasMatch()) << host.lines[2].toStdString();
+    EXPECT_EQ(host.lines[3], QStringLiteral("Finished!"));
+    EXPECT_EQ(host.gauge.maximum(), 180);
+    EXPECT_EQ(host.gauge.position(), 180);
+    EXPECT_EQ(host.gauge.text(), QStringLiteral("Done"));
+    EXPECT_EQ(host.doneEvents, 1);
+    EXPECT_EQ(host.units, 180);   // pending events after every track, the empty one included
+    EXPECT_EQ(db.count("RACR"), 2 * kRecordsPerPass);
+    // The repeated record of BAY BRIDGE was found by the check.
+    EXPECT_EQ(db.rows("select count(*) from RACR where trackid=10 and multiplayer=1").value(0).value(0).toInt(), 3);
+
+    // Every stored row is the record as the service sent it.
+    racr::HttpRequest request;
+    racr::XmlDocument answer;
+    racr::fetch(request, answer, "POST",
+                racr::leaderboardsUrl(sim.base(), {"kestrel,pilot000", 2, 2, 10, "0", "APEX"}));
+    ASSERT_EQ(racr::leaderboardRecordCount(answer), 4);
+    for (int i = 0; i < 3; ++i) {
+        const racr::LeaderboardRecord r = racr::readLeaderboardRecord(answer, i);
+        const auto stored = db.rows("select driver, car, date, besttime, shard, multiplayer from RACR where trackid=10"
+                                    " and multiplayer=2 and besttime=? and driver=?",
+                                    {r.eventDuration, r.personaName});
+        ASSERT_EQ(stored.size(), 1) << i;
+        EXPECT_EQ(stored[0][1].toString(), r.make + ' ' + r.carName);
+        EXPECT_EQ(stored[0][2].toString(), r.createdDateStr + "  " + r.createdDate.mid(11, 8));
+        EXPECT_EQ(stored[0][4].toString(), "APEX");
+        EXPECT_EQ(stored[0][5].toInt(), 2);
+    }
+
+    RecordingHost again;
+    LeaderboardImport second(inputsFor(sim.base()), db.query, again);
+    second.run();
+    ASSERT_EQ(again.lines.size(), 4);
+    EXPECT_EQ(again.lines[0], QStringLiteral("MultiPlayer: 0 new record(s)."));
+    EXPECT_EQ(again.lines[1], QStringLiteral("SinglePlayer: 0 new record(s)."));
+    EXPECT_EQ(db.count("RACR"), 2 * kRecordsPerPass);
+}
+
+TEST(ImportLeaderboards, RecordShapesTheSimulatorNeverSends)
+{
+    CannedRecord plain;
+    CannedRecord apostrophe = plain;
+    apostrophe.personaName = "O'Malley";
+    apostrophe.make = "Brennan";
+    apostrophe.carName = "Devil's Run";
+    CannedRecord carOnly = plain;   // differs from `plain` in its car only
+    carOnly.make = "Garnet";
+    carOnly.carName = "Kid's Dream";
+    CannedRecord shortStamp = plain;
+    shortStamp.eventDuration = "96.000";
+    shortStamp.createdDate = "2011-06-30";   // fewer than 12 characters: no time of day
+    CannedRecord hostile = plain;
+    hostile.personaName = "x' OR '1'='1";
+    hostile.carName = "'); DROP TABLE RACR; --";
+    hostile.eventDuration = "1:02.5";
+    CannedRecord otherTrack = plain;
+    otherTrack.eventId = "10";        // the row's track comes from the record, not the request
+    otherTrack.eventType = "2";
+    otherTrack.personaName = "Zoë Núñez";
+
+    CannedService service([&](const CannedService::Request& asked) {
+        if (asked.query.at("eid") != "299" || asked.query.at("et") != "1")
+            return leaderboardDocument({});
+        return leaderboardDocument({plain, plain, apostrophe, carOnly, shortStamp, hostile, otherTrack});
+    });
+    ImportDatabase db;
+    RecordingHost host;
+    LeaderboardImport(inputsFor(service.base()), db.query, host).run();
+
+    EXPECT_EQ(host.lines.value(0), QStringLiteral("MultiPlayer: 5 new record(s)."));
+    EXPECT_EQ(host.lines.value(1), QStringLiteral("SinglePlayer: 0 new record(s)."));
+    const auto stored = db.rows("select driver, car, date, trackid, multiplayer, besttime from RACR order by id");
+    ASSERT_EQ(stored.size(), 5);
+    EXPECT_EQ(stored[0][1].toString(), "Falk Roadster S");
+    EXPECT_EQ(stored[0][2].toString(), "2011-06-30  12:34:56");
+    EXPECT_EQ(stored[1][0].toString(), "O'Malley");
+    EXPECT_EQ(stored[1][1].toString(), "Brennan Devil's Run");
+    EXPECT_EQ(stored[2][2].toString(), "2011-06-30  ");
+    EXPECT_EQ(stored[3][0].toString(), "x' OR '1'='1");
+    EXPECT_EQ(stored[3][1].toString(), "Falk '); DROP TABLE RACR; --");
+    EXPECT_EQ(stored[3][5].toString(), "1:02.5");
+    EXPECT_EQ(stored[4][0].toString(), QStringLiteral("Zoë Núñez"));
+    EXPECT_EQ(stored[4][3].toInt(), 10);
+    EXPECT_EQ(stored[4][4].toInt(), 2);
+}
+
+TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
+{
+    CannedService service([](const CannedService::Request& asked) {
+        CannedRecord record;
+        record.eventId = asked.query.at("eid");
+        record.eventType = asked.query.at("et");
+        return leaderboardDocument({record});
+    });
+    ImportDatabase db;
+    RecordingHost host;
+    ImportInputs inputs = inputsFor(service.base(), QString());
+    inputs.drivers = QStringLiteral("kestrel, O'Malley");
+    inputs.periodType = 3;
+    inputs.periodValue = QStringLiteral("17");
+    LeaderboardImport(inputs, db.query, host).run();
+
+    const QStringList targets = service.targets();
+    ASSERT_EQ(targets.size(), 180);
+    EXPECT_EQ(targets[0], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=1&lt=3&eid=299&rf=17&shard=");
+    EXPECT_EQ(targets[89], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=1&lt=3&eid=501&rf=17&shard=");
+    EXPECT_EQ(targets[90], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=2&lt=3&eid=299&rf=17&shard=");
+    EXPECT_EQ(db.count("RACR"), 180);
+    EXPECT_EQ(db.rows("select count(*) from RACR where shard=''").value(0).value(0).toInt(), 180);
+}
+
+TEST(ImportLeaderboards, AnErrorPageAddsNothingAndIsNoError)
+{
+    Simulator sim({"--records-per-track", "3", "--fault", "leaderboards=http500"});
+    ImportDatabase db;
+    RecordingHost host;
+    EXPECT_EQ(LeaderboardImport(inputsFor(sim.base()), db.query, host).run(), LeaderboardImport::Outcome::Finished);
+    ASSERT_EQ(host.lines.size(), 4);
+    EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: 0 new record(s)."));
+    EXPECT_EQ(host.lines[1], QStringLiteral("SinglePlayer: 0 new record(s)."));
+    EXPECT_EQ(host.lines[3], QStringLiteral("Finished!"));
+    EXPECT_EQ(db.count("RACR"), 0);
+}
+
+TEST(ImportLeaderboards, CancelDuringTheSecondPassWritesBothPassLinesAndNothingElse)
+{
+    Simulator sim({"--records-per-track", "3"});
+    ImportDatabase db;
+    RecordingHost host;
+    host.cancelWhen = [](const RecordingHost& h) { return h.gauge.position() == 100; };
+    EXPECT_EQ(LeaderboardImport(inputsFor(sim.base()), db.query, host).run(), LeaderboardImport::Outcome::Cancelled);
+    // Ten tracks of the second pass were done, BAY BRIDGE with its repeated record among them.
+    EXPECT_EQ(host.lines, (QStringList{QStringLiteral("MultiPlayer: %1 new record(s).").arg(kRecordsPerPass),
+                                       QStringLiteral("SinglePlayer: 30 new record(s).")}));
+    EXPECT_EQ(db.count("RACR"), kRecordsPerPass + 30);
+    EXPECT_EQ(host.gauge.position(), 100);
+}
+
+TEST(ImportLeaderboards, AnErrorEndsTheRunAfterThePassLineAndKeepsTheRowsStoredBeforeIt)
+{
+    {
+        // The database refuses the first record of BROOKS STREET, the ninth track.
+        Simulator sim({"--records-per-track", "3"});
+        ImportDatabase db;
+        db.exec("CREATE TRIGGER refuse BEFORE INSERT ON RACR WHEN NEW.trackid=57"
+                " BEGIN SELECT RAISE(ABORT, 'the disk is full'); END");
+        RecordingHost host;
+        try {
+            LeaderboardImport(inputsFor(sim.base()), db.query, host).run();
+            ADD_FAILURE() << "no error";
+        } catch (const racr::Error& error) {
+            EXPECT_TRUE(error.message().contains("the disk is full")) << error.message().toStdString();
+        }
+        EXPECT_EQ(host.lines, QStringList{QStringLiteral("MultiPlayer: 24 new record(s).")});
+        EXPECT_EQ(db.count("RACR"), 24);
+        EXPECT_EQ(host.gauge.position(), 8);
+    }
+    {
+        // The last record of every answer lacks its time: the first track's two records stay.
+        Simulator sim({"--records-per-track", "3", "--fault", "leaderboards=missingattr"});
+        ImportDatabase db;
+        RecordingHost host;
+        try {
+            LeaderboardImport(inputsFor(sim.base()), db.query, host).run();
+            ADD_FAILURE() << "no error";
+        } catch (const racr::ServiceError& error) {
+            EXPECT_TRUE(error.message().contains("eventDuration")) << error.message().toStdString();
+        }
+        EXPECT_EQ(host.lines, QStringList{QStringLiteral("MultiPlayer: 2 new record(s).")});
+        EXPECT_EQ(db.count("RACR"), 2);
+    }
+    {
+        // An empty or non-numeric number fails like a statement the database would refuse.
+        CannedService service([](const CannedService::Request& asked) {
+            if (asked.query.at("eid") != "299")
+                return leaderboardDocument({});
+            CannedRecord good;
+            good.eventType = asked.query.at("et");
+            if (good.eventType == "1")
+                return leaderboardDocument({good});
+            CannedRecord bad;
+            bad.personaName = "pilot000";
+            bad.eventType = "";
+            return leaderboardDocument({good, bad});
+        });
+        ImportDatabase db;
+        RecordingHost host;
+        try {
+            LeaderboardImport(inputsFor(service.base()), db.query, host).run();
+            ADD_FAILURE() << "no error";
+        } catch (const racr::ServiceError& error) {
+            EXPECT_EQ(error.message(), QStringLiteral("The statistics service sent \"\" as the eventType of pilot000's"
+                                                      " record on AGOSTINI AVENUE, which is not a number."));
+        }
+        EXPECT_EQ(host.lines, (QStringList{QStringLiteral("MultiPlayer: 1 new record(s)."),
+                                           QStringLiteral("SinglePlayer: 1 new record(s).")}));
+        EXPECT_EQ(db.count("RACR"), 2);
+    }
+}
+
+TEST(ImportLeaderboards, NoServiceFailsWithAMessageNamingTheAddress)
+{
+    ImportDatabase db;
+    RecordingHost host;
+    try {
+        LeaderboardImport(inputsFor(QStringLiteral("http://127.0.0.1:9")), db.query, host).run();
+        ADD_FAILURE() << "no error";
+    } catch (const racr::ServiceError& error) {
+        EXPECT_TRUE(error.message().contains("127.0.0.1:9")) << error.message().toStdString();
+    }
+    EXPECT_EQ(host.lines, QStringList{QStringLiteral("MultiPlayer: 0 new record(s).")});
+}
