@@ -6,6 +6,12 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent)
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    // The pages end each record with an empty paragraph: one blank line, not a wide gap. Tables
+    // get single rules and room around the text.
+    document()->setDefaultStyleSheet(QStringLiteral(
+        "p { margin-top: 0; margin-bottom: 0; } h2 { margin-bottom: 4px; } "
+        "table { border-collapse: collapse; border-style: solid; border-color: #a0a0a0; } "
+        "th, td { padding: 3px 8px; border-color: #a0a0a0; }"));
 }
 
 void HtmlView::ShowHtmlText(const QString& html)

@@ -9,11 +9,13 @@
 #include "viewers/htmlview.h"
 #include "viewers/leaderboardpage.h"
 #include "viewers/servicecall.h"
+#include "viewers/viewerfonts.h"
 #include "viewers/waitingcontrol.h"
 #include "webservice/httprequest.h"
 #include "webservice/tracktable.h"
 #include "webservice/xmldocument.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <exception>
 #include <QDate>
@@ -24,6 +26,7 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
 {
     setObjectName(QStringLiteral("TForm3"));
     windowstyle::makeFixed(this, QSize(595, 704));
+    setFont(designFont(11));
 
     period = new PeriodChoice(this, QString(), QRect(25, 8, 168, 97), QPoint(146, 48), QPoint(146, 76));
     RadioGroup1 = period->RadioGroup1;
@@ -53,6 +56,9 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     wb1 = new HtmlView(this);
     wb1->setObjectName(QStringLiteral("wb1"));
     wb1->setGeometry(8, 112, 577, 585);
+    // Pages are read in the desktop's own font, as in the daily events window.
+    const QFont desktop = QApplication::font();
+    wb1->setFont(QFont(desktop.family(), desktop.pointSize()));
 
     FormCreate();
 }

@@ -4,6 +4,7 @@
 #include "app/windowstyle.h"
 #include "viewers/driverreport.h"
 #include "viewers/servicecall.h"
+#include "viewers/viewerfonts.h"
 #include "viewers/waitingcontrol.h"
 #include "webservice/httprequest.h"
 
@@ -17,6 +18,7 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
 {
     setObjectName(QStringLiteral("TForm4"));
     windowstyle::makeFixed(this, QSize(714, 704));
+    setFont(designFont(11));
 
     Label1 = new QLabel(QStringLiteral("Driver Name:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -44,11 +46,7 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    QFont memoFont(QStringLiteral("MS Sans Serif"));
-    memoFont.setStyleHint(QFont::SansSerif);
-    memoFont.setPixelSize(13);
-    memoFont.setBold(true);
-    Memo1->setFont(memoFont);
+    Memo1->setFont(designFont(13, true));
 
     // The main window empties the memo on a shard change; the reason of an old failure goes too.
     connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
