@@ -27,7 +27,7 @@ public:
         const std::size_t needed = prefixLength + bytes.size();
         if (m_chunks.empty() || m_used + needed > m_chunks.back().size) {
             const std::size_t size = std::max(needed, ChunkSize);
-            m_chunks.push_back({std::make_unique<char[]>(size), size});
+            m_chunks.push_back({std::make_unique_for_overwrite<char[]>(size), size});
             m_used = 0;
         }
         char* at = m_chunks.back().data.get() + m_used;
@@ -125,42 +125,52 @@ ResultStore::ResultStore(int columnCount) : m_columns(std::size_t(columnCount)),
 
 ResultStore::~ResultStore() = default;
 
+void ResultStore::put(std::uint32_t row, int column, Cell cell)
+{
+    Column& c = m_columns[std::size_t(column)];
+    const std::size_t block = row >> BlockShift;
+    if (block >= c.kinds.size()) {
+        c.kinds.push_back(std::make_unique_for_overwrite<Kind[]>(BlockMask + 1));
+        c.payload.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(BlockMask + 1));
+    }
+    c.kinds[block][row & BlockMask] = cell.kind;
+    c.payload[block][row & BlockMask] = cell.payload;
+}
+
 void ResultStore::appendNull(int column)
 {
-    m_columns[column].kinds.push_back(Kind::Null);
-    m_columns[column].payload.push_back(0);
+    put(m_rows, column, {Kind::Null, 0});
 }
 
 void ResultStore::appendInteger(int column, std::int64_t value)
 {
-    m_columns[column].kinds.push_back(Kind::Integer);
-    m_columns[column].payload.push_back(std::uint64_t(value));
+    put(m_rows, column, {Kind::Integer, std::uint64_t(value)});
 }
 
 void ResultStore::appendReal(int column, double value)
 {
-    m_columns[column].kinds.push_back(Kind::Real);
-    m_columns[column].payload.push_back(std::bit_cast<std::uint64_t>(value));
+    put(m_rows, column, {Kind::Real, std::bit_cast<std::uint64_t>(value)});
 }
 
 void ResultStore::appendText(int column, std::string_view utf8)
 {
-    m_columns[column].kinds.push_back(Kind::Text);
-    m_columns[column].payload.push_back(m_pool->add(utf8));
+    put(m_rows, column, {Kind::Text, m_pool->add(utf8)});
 }
 
 void ResultStore::appendBlob(int column, std::string_view bytes)
 {
-    m_columns[column].kinds.push_back(Kind::Blob);
-    m_columns[column].payload.push_back(m_pool->add(bytes));
+    put(m_rows, column, {Kind::Blob, m_pool->add(bytes)});
 }
 
 void ResultStore::appendVariant(int column, const QVariant& value)
 {
-    if (value.isNull()) {
-        appendNull(column);
-        return;
-    }
+    put(m_rows, column, cellOf(value));
+}
+
+ResultStore::Cell ResultStore::cellOf(const QVariant& value)
+{
+    if (value.isNull())
+        return {Kind::Null, 0};
     switch (value.typeId()) {
     case QMetaType::Bool:
     case QMetaType::Char:
@@ -172,35 +182,28 @@ void ResultStore::appendVariant(int column, const QVariant& value)
     case QMetaType::UInt:
     case QMetaType::Long:
     case QMetaType::LongLong:
-        appendInteger(column, value.toLongLong());
-        break;
+        return {Kind::Integer, std::uint64_t(value.toLongLong())};
     case QMetaType::ULong:
     case QMetaType::ULongLong:
         if (value.toULongLong() > std::uint64_t(INT64_MAX))
-            appendReal(column, value.toDouble());
-        else
-            appendInteger(column, value.toLongLong());
-        break;
+            return {Kind::Real, std::bit_cast<std::uint64_t>(value.toDouble())};
+        return {Kind::Integer, std::uint64_t(value.toLongLong())};
     case QMetaType::Float:
     case QMetaType::Double:
-        appendReal(column, value.toDouble());
-        break;
+        return {Kind::Real, std::bit_cast<std::uint64_t>(value.toDouble())};
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
-        appendBlob(column, std::string_view(bytes.constData(), std::size_t(bytes.size())));
-        break;
+        return {Kind::Blob, m_pool->add(std::string_view(bytes.constData(), std::size_t(bytes.size())))};
     }
     case QMetaType::QDate:
     case QMetaType::QTime:
     case QMetaType::QDateTime: {
         const QByteArray text = dateText(value);
-        appendText(column, std::string_view(text.constData(), std::size_t(text.size())));
-        break;
+        return {Kind::Text, m_pool->add(std::string_view(text.constData(), std::size_t(text.size())))};
     }
     default: {
         const QByteArray text = value.toString().toUtf8();
-        appendText(column, std::string_view(text.constData(), std::size_t(text.size())));
-        break;
+        return {Kind::Text, m_pool->add(std::string_view(text.constData(), std::size_t(text.size())))};
     }
     }
 }
@@ -212,47 +215,30 @@ std::uint32_t ResultStore::appendEmptyRow()
     return m_rows++;
 }
 
-void ResultStore::setCell(std::uint32_t row, int column, Kind kind, std::uint64_t payload)
-{
-    m_columns[column].kinds[row] = kind;
-    m_columns[column].payload[row] = payload;
-}
-
 void ResultStore::set(std::uint32_t row, int column, const QVariant& value)
 {
-    // Build the cell through the append path, then move it into place.
-    Column& target = m_columns[column];
-    appendVariant(column, value);
-    const Kind kind = target.kinds.back();
-    const std::uint64_t payload = target.payload.back();
-    target.kinds.pop_back();
-    target.payload.pop_back();
-    setCell(row, column, kind, payload);
+    // The old bytes stay in the pool: edits are few, and the pool is freed with the result.
+    put(row, column, cellOf(value));
 }
 
 ResultStore::Kind ResultStore::kind(std::uint32_t row, int column) const
 {
-    return m_columns[column].kinds[row];
-}
-
-std::string_view ResultStore::bytes(std::uint32_t row, int column) const
-{
-    return m_pool->get(m_columns[column].payload[row]);
+    return kindAt(row, column);
 }
 
 QVariant ResultStore::value(std::uint32_t row, int column) const
 {
-    const std::uint64_t payload = m_columns[column].payload[row];
-    switch (kind(row, column)) {
+    const std::uint64_t payload = payloadAt(row, column);
+    switch (kindAt(row, column)) {
     case Kind::Null: return {};
     case Kind::Integer: return QVariant(qint64(payload));
     case Kind::Real: return QVariant(realOf(payload));
     case Kind::Text: {
-        const std::string_view b = bytes(row, column);
+        const std::string_view b = m_pool->get(payload);
         return QVariant(QString::fromUtf8(b.data(), qsizetype(b.size())));
     }
     case Kind::Blob: {
-        const std::string_view b = bytes(row, column);
+        const std::string_view b = m_pool->get(payload);
         return QVariant(QByteArray(b.data(), qsizetype(b.size())));
     }
     }
@@ -261,14 +247,14 @@ QVariant ResultStore::value(std::uint32_t row, int column) const
 
 QString ResultStore::text(std::uint32_t row, int column) const
 {
-    const std::uint64_t payload = m_columns[column].payload[row];
-    switch (kind(row, column)) {
+    const std::uint64_t payload = payloadAt(row, column);
+    switch (kindAt(row, column)) {
     case Kind::Null: return {};
     case Kind::Integer: return QString::number(qint64(payload));
     case Kind::Real: return QString::number(realOf(payload), 'g', QLocale::FloatingPointShortest);
     case Kind::Text:
     case Kind::Blob: {
-        const std::string_view b = bytes(row, column);
+        const std::string_view b = m_pool->get(payload);
         return QString::fromUtf8(b.data(), qsizetype(b.size()));
     }
     }
@@ -277,14 +263,14 @@ QString ResultStore::text(std::uint32_t row, int column) const
 
 int ResultStore::compare(int column, std::uint32_t a, std::uint32_t b) const
 {
-    const Kind ka = kind(a, column);
-    const Kind kb = kind(b, column);
+    const Kind ka = kindAt(a, column);
+    const Kind kb = kindAt(b, column);
     const int ra = rankOf(ka);
     const int rb = rankOf(kb);
     if (ra != rb)
         return ra < rb ? -1 : 1;
-    const std::uint64_t pa = m_columns[column].payload[a];
-    const std::uint64_t pb = m_columns[column].payload[b];
+    const std::uint64_t pa = payloadAt(a, column);
+    const std::uint64_t pb = payloadAt(b, column);
     switch (ra) {
     case 0:
         return 0;
@@ -314,22 +300,22 @@ std::vector<std::uint32_t> ResultStore::sorted(const std::vector<std::uint32_t>&
         std::uint8_t rank;
         bool full;   // equal prefixes may still hide different values
     };
-    const Column& c = m_columns[column];
     std::vector<Key> keys(order.size());
     for (std::size_t place = 0; place < order.size(); ++place) {
         const std::uint32_t row = order[place];
-        const Kind k = c.kinds[row];
+        const Kind k = kindAt(row, column);
+        const std::uint64_t payload = payloadAt(row, column);
         Key key{0, std::uint32_t(place), std::uint8_t(rankOf(k)), false};
         switch (k) {
         case Kind::Null: break;
         case Kind::Integer:
-            key.prefix = orderedBits(double(std::int64_t(c.payload[row])));
+            key.prefix = orderedBits(double(std::int64_t(payload)));
             key.full = true;
             break;
-        case Kind::Real: key.prefix = orderedBits(realOf(c.payload[row])); break;
+        case Kind::Real: key.prefix = orderedBits(realOf(payload)); break;
         case Kind::Text:
         case Kind::Blob:
-            key.prefix = leadingBytes(m_pool->get(c.payload[row]));
+            key.prefix = leadingBytes(m_pool->get(payload));
             key.full = true;
             break;
         }

@@ -49,13 +49,28 @@ public:
 
 private:
     class Pool;
+    // Cells live in fixed blocks, so a growing result never copies what it already holds.
+    static constexpr int BlockShift = 16;
+    static constexpr std::uint32_t BlockMask = (1u << BlockShift) - 1;
     struct Column {
-        std::vector<Kind> kinds;
-        std::vector<std::uint64_t> payload;   // integer, double bits, or a pool handle
+        std::vector<std::unique_ptr<Kind[]>> kinds;
+        std::vector<std::unique_ptr<std::uint64_t[]>> payload;   // integer, double bits, pool handle
+    };
+    struct Cell {
+        Kind kind;
+        std::uint64_t payload;
     };
 
-    std::string_view bytes(std::uint32_t row, int column) const;
-    void setCell(std::uint32_t row, int column, Kind kind, std::uint64_t payload);
+    Cell cellOf(const QVariant& value);
+    void put(std::uint32_t row, int column, Cell cell);
+    Kind kindAt(std::uint32_t row, int column) const
+    {
+        return m_columns[std::size_t(column)].kinds[row >> BlockShift][row & BlockMask];
+    }
+    std::uint64_t payloadAt(std::uint32_t row, int column) const
+    {
+        return m_columns[std::size_t(column)].payload[row >> BlockShift][row & BlockMask];
+    }
 
     std::vector<Column> m_columns;
     std::unique_ptr<Pool> m_pool;
