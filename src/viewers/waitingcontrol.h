@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 // Keeps the control that starts a request disabled while the window waits for the answer, so
@@ -13,8 +12,6 @@ public:
     }
     ~WaitingControl()
     {
-        if (!m_control)
-            return;
         m_control->setEnabled(true);
         if (m_hadFocus)
             m_control->setFocus();
@@ -23,6 +20,6 @@ public:
     WaitingControl& operator=(const WaitingControl&) = delete;
 
 private:
-    QPointer<QWidget> m_control;
+    QWidget* m_control;
     bool m_hadFocus;
 };

@@ -16,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -196,14 +195,14 @@ TEST(DriverWindow, TheTypedNameIsUpperCasedAndTheDisplayShown)
     std::map<std::string, FakeService::Reply> replies;
     for (const auto& [resource, body] : kestrelAnswers())
         replies["/StatsAPI/ws/game/racr/driver/KESTREL/" + resource.toStdString()] = {200, body.toStdString()};
-    FakeService service(replies, 150);
+    FakeService service(replies, 250);
     FakeShell shell;
     shell.base = service.base();
     TForm4 form(shell);
     EXPECT_EQ(form.windowTitle(), "Driver Info - APEX");
 
     QTest::keyClicks(form.Edit1, "kestrel");
-    QTimer::singleShot(50, &form, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+    whileAnswering(service, 1, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     EXPECT_EQ(form.Edit1->text(), "KESTREL");
     EXPECT_EQ(memoLines(form), kKestrelLines);

@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTextTable>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -121,12 +120,12 @@ TEST(EventsWindow, FetchesEachTimeItIsOpenedAndNotWhenShownAgain)
 
 TEST(EventsWindow, ReopenedWhileWaitingMakesNoSecondRequest)
 {
-    FakeService service({{kEventsPath, {200, "<list/>"}}}, 400);
+    FakeService service({{kEventsPath, {200, "<list/>"}}}, 500);
     FakeShell shell;
     shell.base = service.base();
     TForm5 form(shell);
     form.show();
-    QTimer::singleShot(150, &form, [&] {
+    whileAnswering(service, 1, [&] {
         form.hide();
         form.show();
     });

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <QTimer>
+
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -52,4 +54,18 @@ QStringList FakeService::requests() const
 {
     const std::lock_guard lock(m_state->mutex);
     return m_state->requests;
+}
+
+void whileAnswering(const FakeService& service, int count, std::function<void()> action)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &service, count, action = std::move(action)] {
+        if (service.requests().size() < count)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start();
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,3 +33,7 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// Runs `action` once the service has received `count` requests and is still holding back the
+// answer (give the service a latency), so that a test acts while a window waits.
+void whileAnswering(const FakeService& service, int count, std::function<void()> action);

@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -175,13 +174,13 @@ TEST(LeaderboardWindow, FailuresShowTheErrorPageWithTheReasonAtHand)
 
 TEST(LeaderboardWindow, TakesNoSecondPickWhileWaiting)
 {
-    FakeService service({{kLeaderboardsPath, {200, "<list/>"}}}, 400);
+    FakeService service({{kLeaderboardsPath, {200, "<list/>"}}}, 500);
     FakeShell shell;
     shell.base = service.base();
     TForm3 form(shell);
     form.show();
     bool triedAgain = false;
-    QTimer::singleShot(100, &form, [&] {
+    whileAnswering(service, 1, [&] {
         QTest::keyClick(form.ComboBox1, Qt::Key_Down);
         triedAgain = true;
     });
