@@ -225,6 +225,7 @@ bool QueryObject::perform(Want want)
     result->order = result->natural;
     result->current = rows ? 0 : -1;
     result->eof = rows == 0;
+    Q_EMIT resultAboutToChange();
     m_result = std::move(result);
     Q_EMIT resultChanged();
     if (rows)
@@ -399,6 +400,7 @@ void QueryObject::close()
 {
     if (!m_result)
         return;
+    Q_EMIT resultAboutToChange();
     m_result.reset();
     Q_EMIT resultChanged();
 }
@@ -444,9 +446,10 @@ void QueryObject::setSort(const QString& sort)
     checkBrowseMode();
     Result& r = *m_result;
     const QString wanted = sort.trimmed();
+    std::vector<std::uint32_t> order;
+    QString text;
     if (wanted.isEmpty()) {
-        r.order = r.natural;
-        r.sort.clear();
+        order = r.natural;
     } else {
         QString name = wanted;
         bool descending = false;
@@ -464,9 +467,12 @@ void QueryObject::setSort(const QString& sort)
         }
         if (field < 0)
             throw racr::DatabaseError(message(QStringLiteral("Cannot sort by \"%1\": the result has no such field.").arg(name)));
-        r.order = r.store.sorted(r.natural, field, descending);
-        r.sort = r.fields[std::size_t(field)].name + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+        order = r.store.sorted(r.natural, field, descending);
+        text = r.fields[std::size_t(field)].name + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     }
+    Q_EMIT resultAboutToChange();
+    r.order = std::move(order);
+    r.sort = text;
     r.current = r.order.empty() ? -1 : 0;
     r.eof = r.order.empty();
     Q_EMIT resultChanged();
@@ -620,6 +626,7 @@ void QueryObject::append()
 void QueryObject::insertAt(int position)
 {
     Result& r = *m_result;
+    Q_EMIT rowAboutToBeInserted(position);
     const std::uint32_t row = r.store.appendEmptyRow();
     r.order.insert(r.order.begin() + position, row);
     // In statement order the new row sits where it was made; under a sort it joins the end of
@@ -640,6 +647,7 @@ void QueryObject::insertAt(int position)
 void QueryObject::removeRow(int position)
 {
     Result& r = *m_result;
+    Q_EMIT rowAboutToBeRemoved(position);
     const std::uint32_t row = r.order[std::size_t(position)];
     r.order.erase(r.order.begin() + position);
     r.natural.erase(std::find(r.natural.begin(), r.natural.end(), row));

@@ -93,9 +93,13 @@ public:
 Q_SIGNALS:
     void afterScroll();      // the current row changed
     void resultChanged();    // opened, closed or reordered
-    void rowInserted(int row);
-    void rowRemoved(int row);
     void rowChanged(int row);    // values or editing state of one row
+    // Sent just before and just after the rows change, for views that follow the result.
+    void resultAboutToChange();
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
 
 private:
     struct Result;

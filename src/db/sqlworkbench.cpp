@@ -1,12 +1,34 @@
 #include "sqlworkbench.h"
 
+#include "app/dialogs.h"
+#include "app/error.h"
+#include "app/errordisplay.h"
 #include "db/queryobject.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
+const QString caption = QStringLiteral("RACR tool");
+
+Dialogs::FileRequest sqlFileRequest(const QString& title, const QString& lastConfirmed)
+{
+    // The last file confirmed in this dialog, else the "sql" folder of the working directory
+    // when there is one, else wherever the dialog opens by itself.
+    QString initial = lastConfirmed;
+    if (initial.isEmpty() && QFileInfo(QStringLiteral("sql")).isDir())
+        initial = QDir::current().absoluteFilePath(QStringLiteral("sql"));
+    return {title, {QStringLiteral("SQL files (*.sql)"), QStringLiteral("All files (*.*)")}, QStringLiteral("sql"), initial};
+}
+
 QLabel* statusLabel(QWidget* form, const char* name, const QString& text, const QRect& geometry)
 {
     auto* label = new QLabel(text, form);
@@ -29,7 +51,7 @@ QPushButton* button(QWidget* form, const char* name, const QString& text, const 
 } // namespace
 
 SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
-    : QObject(parent), m_dataSet(dataSet)
+    : QObject(parent), m_form(form), m_dataSet(dataSet)
 {
     Label5 = statusLabel(form, "Label5", QStringLiteral("Records:"), QRect(8, 384, 116, 26));
     Label11 = statusLabel(form, "Label11", QStringLiteral("RecNo:"), QRect(128, 384, 108, 26));
@@ -60,6 +82,16 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     Speedbutton1->setDefault(true);
     Button1 = button(form, "Button1", QStringLiteral("Open SQL"), QRect(232, 656, 82, 32));
     Button2 = button(form, "Button2", QStringLiteral("Save SQL"), QRect(336, 656, 82, 32));
+    // Enter on a focused button presses that button, as on any desktop; elsewhere it reaches
+    // the form, which runs the statement (see eventFilter).
+    for (QPushButton* b : {Speedbutton1, Button1, Button2})
+        b->setAutoDefault(true);
+
+    connect(Speedbutton1, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+    connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::ADODataSet1AfterScroll);
+    form->installEventFilter(this);
 }
 
 QString SqlWorkbench::defaultStatement()
@@ -70,4 +102,123 @@ QString SqlWorkbench::defaultStatement()
                           "left join DRIVERS on DRIVERS.drivername=RACR.driver) \n"
                           "inner join TRACKLIST on TRACKLIST.trackid=RACR.trackid)\n"
                           "order by trackname, multiplayer DESC,besttime ASC");
+}
+
+QStringList SqlWorkbench::lines() const
+{
+    const QString text = Memo1->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+QString SqlWorkbench::statementText() const
+{
+    QString text;
+    for (const QString& line : lines())
+        text += line + QStringLiteral("\r\n");
+    return text;
+}
+
+// Whether a run shows rows is the database's answer, not a search of the text: a statement that
+// returns columns opens in the grid, any other reports how many rows it changed.
+void SqlWorkbench::SpeedButton1Click()
+{
+    if (m_dataSet.isOpen())
+        m_dataSet.close();
+    m_dataSet.setText(statementText());
+    try {
+        if (!m_dataSet.run())
+            Dialogs::instance().message(caption,
+                                        QStringLiteral("Operation affected %1 row(s)").arg(m_dataSet.rowsAffected()),
+                                        Dialogs::Icon::Information);
+    } catch (const racr::DatabaseError& error) {
+        Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
+        Label5->setText(QStringLiteral("Records: "));
+    } catch (const racr::ProviderError& error) {
+        Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
+        Label5->setText(QStringLiteral("Records: "));
+    }
+    if (m_dataSet.isOpen()) {
+        Label5->setText(QStringLiteral("Records: ") + QString::number(m_dataSet.recordCount()));
+        Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+    } else {
+        Label5->setText(QStringLiteral("Records: "));
+        Label11->setText(QStringLiteral("RecNo: "));
+    }
+    Label10->setText(QStringLiteral("Sort: default"));
+}
+
+void SqlWorkbench::Button1Click()
+{
+    const QString path = Dialogs::instance().openFileName(sqlFileRequest(QStringLiteral("Open SQL"), m_lastOpened));
+    if (path.isEmpty())
+        return;
+    m_lastOpened = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw racr::Error(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QByteArray bytes = file.readAll();
+    // Our files are UTF-8; a script written elsewhere in a single-byte code page still opens
+    // with its letters instead of replacement characters.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList fileLines = text.split(lineBreak);
+    if (!text.isEmpty() && fileLines.last().isEmpty())
+        fileLines.removeLast();   // a break at the end closes the last line, it does not add one
+    Memo1->setPlainText(fileLines.join(QLatin1Char('\n')));
+    showFileName(path);
+}
+
+void SqlWorkbench::Button2Click()
+{
+    const QString path = Dialogs::instance().saveFileName(sqlFileRequest(QStringLiteral("Save SQL"), m_lastSaved));
+    if (path.isEmpty())
+        return;
+    m_lastSaved = path;
+    QByteArray bytes;
+    for (const QString& line : lines())
+        bytes += line.toUtf8() + "\r\n";
+    // Written beside the target and renamed over it, so a failed save leaves the old file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    showFileName(path);
+}
+
+void SqlWorkbench::showFileName(const QString& path)
+{
+    // Right edge fixed at 415: the label grows to the left.
+    Label8->setText(QFileInfo(path).fileName());
+    Label8->adjustSize();
+    Label8->move(415 - Label8->width(), Label8->y());
+}
+
+void SqlWorkbench::ADODataSet1AfterScroll()
+{
+    Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+}
+
+void SqlWorkbench::closeResult()
+{
+    m_dataSet.close();
+    Label5->setText(QStringLiteral("Records: "));
+    Label10->setText(QStringLiteral("Sort: default"));
+    Label11->setText(QStringLiteral("RecNo:"));
+}
+
+// Enter that no control took for itself (the editor and the grid do) runs the statement, as the
+// default button of the window would.
+bool SqlWorkbench::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_form && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+            guarded([this] { SpeedButton1Click(); });
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QStringList>
 
 class QLabel;
 class QPlainTextEdit;
@@ -27,6 +29,28 @@ public:
 
     static QString defaultStatement();
 
+    // The editor's lines (an empty editor has none) and the statement text made of them: each
+    // line followed by a carriage return and a line feed.
+    QStringList lines() const;
+    QString statementText() const;
+
+    // Closes the open result and resets the status line, as an import does before it starts.
+    void closeResult();
+
+public Q_SLOTS:
+    void SpeedButton1Click();   // "Execute SQL", and Enter outside the editor and the grid
+    void Button1Click();        // "Open SQL"; a file that cannot be read throws racr::Error
+    void Button2Click();        // "Save SQL"; a file that cannot be written throws racr::Error
+    void ADODataSet1AfterScroll();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void showFileName(const QString& path);
+
+    QWidget* m_form;
     QueryObject& m_dataSet;
+    QString m_lastOpened;   // the last file confirmed in each dialog, offered again
+    QString m_lastSaved;
 };

@@ -1,0 +1,353 @@
+#include "resultgrid.h"
+
+#include "app/dialogs.h"
+#include "app/errordisplay.h"
+#include "avatar.h"
+#include "queryobject.h"
+#include "resultmodel.h"
+#include "sqlworkbench.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+
+namespace {
+const QString imageField = QStringLiteral("image");
+constexpr int imageWidth = 34;
+constexpr int narrowest = 50;
+constexpr int widest = 400;
+constexpr int fallbackWidth = 150;
+constexpr int sampledRows = 20;   // rows looked at for a new column's width
+} // namespace
+
+// Draws each cell as usual, then lets the grid's owner paint over it; keeps track of the open
+// editor so that the navigator can post or cancel it.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    CellDelegate(ResultGrid& owner, QObject* parent) : QStyledItemDelegate(parent), m_owner(owner) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        m_owner.DBGrid1DrawColumnCell(painter, option.rect, index);
+    }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        m_owner.m_editor = editor;
+        return editor;
+    }
+
+private:
+    ResultGrid& m_owner;
+};
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                    | QAbstractItemView::AnyKeyPressed);
+    setShowGrid(true);
+    setWordWrap(false);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // The row indicator: a narrow column of fixed-height rows, which also keeps a million-row
+    // result cheap to lay out.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setFixedWidth(fontMetrics().horizontalAdvance(QChar(0x25B6)) + 8);
+    verticalHeader()->setSectionsClickable(false);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event)
+{
+    const bool editing = state() == EditingState;
+    if (!editing && event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+        Q_EMIT deletePressed();
+    } else if (!editing && event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+        Q_EMIT insertPressed();
+    } else if (!editing && event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier
+               && model() && currentIndex().row() == model()->rowCount() - 1) {
+        Q_EMIT downFromLastRow();
+    } else if (!editing && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        // The grid takes Enter itself: it never runs the statement.
+        Q_EMIT enterPressed();
+    } else {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void DataGrid::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    // Focus going to the grid's own cell editor, or to another window, does not leave the grid.
+    const QWidget* next = QApplication::focusWidget();
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason
+        && !(next && isAncestorOf(next)))
+        Q_EMIT focusLeftGrid();
+}
+
+ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent)
+    : QObject(parent), m_dataSet(dataSet), m_workbench(workbench)
+{
+    // While the query object adds, drops or replaces rows, the grid's current row moves with
+    // them; those moves must not be sent back as the user's. So the grid stops following before
+    // the model hears of a change and starts again after it (connection order is call order).
+    const auto quiet = [this] { m_following = true; };
+    const auto listen = [this] { m_following = false; };
+    connect(&m_dataSet, &QueryObject::resultAboutToChange, this, quiet);
+    connect(&m_dataSet, &QueryObject::rowAboutToBeInserted, this, quiet);
+    connect(&m_dataSet, &QueryObject::rowAboutToBeRemoved, this, quiet);
+    DataSource1 = new ResultModel(dataSet, this);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    connect(&m_dataSet, &QueryObject::resultChanged, this, listen);
+    connect(&m_dataSet, &QueryObject::rowInserted, this, listen);
+    connect(&m_dataSet, &QueryObject::rowRemoved, this, listen);
+
+    DBGrid1 = new DataGrid(form);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(5, 8, 996, 369);
+    DBGrid1->setItemDelegate(new CellDelegate(*this, DBGrid1));
+    DBGrid1->setModel(DataSource1);
+
+    DBNavigator1 = new RecordNavigator(form);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(399, 384, 207, 25);
+
+    QHeaderView* titles = DBGrid1->horizontalHeader();
+    connect(titles, &QHeaderView::sectionClicked, this, &ResultGrid::DBGrid1TitleBtnClick);
+    connect(titles, &QHeaderView::sectionResized, this, [this](int column) { applyWidthRule(column); });
+    connect(DataSource1, &QAbstractItemModel::modelReset, this, &ResultGrid::sizeColumns);
+    connect(DataSource1, &ResultModel::writeFailed, this, [](const QString& message) { showDefaultError(message); });
+
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { gridRowChanged(current.row()); });
+    connect(&m_dataSet, &QueryObject::afterScroll, this, &ResultGrid::showCurrentRow);
+
+    connect(DBGrid1, &DataGrid::insertPressed, this, [this] { navigate(RecordNavigator::Insert); });
+    connect(DBGrid1, &DataGrid::deletePressed, this, [this] { navigate(RecordNavigator::Delete); });
+    connect(DBGrid1, &DataGrid::downFromLastRow, this, [this] { guarded([this] { appendFromLastRow(); }); });
+    connect(DBGrid1, &DataGrid::enterPressed, this, [this] {
+        if (m_dataSet.state() == QueryObject::State::Insert || m_dataSet.state() == QueryObject::State::Edit)
+            guarded([this] { m_dataSet.post(); });
+    });
+    connect(DBGrid1, &DataGrid::focusLeftGrid, this, [this] {
+        if (m_dataSet.state() == QueryObject::State::Insert && !m_dataSet.isModified())
+            m_dataSet.cancel();
+    });
+    connect(DBNavigator1, &RecordNavigator::clicked, this, &ResultGrid::navigate);
+
+    for (auto signal : {&QueryObject::afterScroll, &QueryObject::resultChanged})
+        connect(&m_dataSet, signal, this, &ResultGrid::updateNavigator);
+    connect(&m_dataSet, &QueryObject::rowChanged, this, &ResultGrid::updateNavigator);
+    updateNavigator();
+}
+
+void ResultGrid::DBGrid1DrawColumnCell(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+{
+    if (DataSource1->fieldName(index.column()) != imageField)
+        return;
+    // Read from disk at every paint: a bitmap replaced while the program runs shows at once.
+    const QImage picture = avatar::load(m_dataSet.valueAt(index.row(), index.column()));
+    if (picture.isNull())
+        return;
+    painter->drawImage(QRect(cell.topLeft(), QSize(16, 16)), picture);
+}
+
+void ResultGrid::applyWidthRule(int column)
+{
+    QHeaderView* titles = DBGrid1->horizontalHeader();
+    const int width = titles->sectionSize(column);
+    int wanted = width;
+    if (DataSource1->fieldName(column) == imageField)
+        wanted = imageWidth;
+    else if (width < narrowest || width > widest)
+        wanted = fallbackWidth;
+    if (wanted != width)
+        titles->resizeSection(column, wanted);
+}
+
+// A new result gets columns as wide as their titles and first values; a result that was only
+// reordered keeps the widths the user gave it.
+void ResultGrid::sizeColumns()
+{
+    QHeaderView* titles = DBGrid1->horizontalHeader();
+    const QStringList fields = m_dataSet.fieldNames();
+    if (m_sorting && fields == m_widthFields) {
+        for (int c = 0; c < m_widths.size(); ++c)
+            titles->resizeSection(c, m_widths[c]);
+        return;
+    }
+    const QFontMetrics text(DBGrid1->font());
+    const QFontMetrics title(titles->font());
+    const int rows = std::min(m_dataSet.recordCount(), sampledRows);
+    for (int c = 0; c < fields.size(); ++c) {
+        int width = title.horizontalAdvance(fields[c]) + 16;
+        for (int r = 0; r < rows; ++r)
+            width = std::max(width, text.horizontalAdvance(m_dataSet.textAt(r, c)) + 10);
+        titles->resizeSection(c, width);
+        applyWidthRule(c);
+    }
+}
+
+void ResultGrid::DBGrid1TitleBtnClick(int column)
+{
+    guarded([&] {
+        const QString field = DataSource1->fieldName(column);
+        const QString sort = m_dataSet.sort();
+        // The sort text is "<field> ASC" or "<field> DESC": compare whole field names, so a
+        // click on `car` after a sort by `car_count` starts `car` ascending.
+        const qsizetype blank = sort.lastIndexOf(QLatin1Char(' '));
+        const QString sortField = blank < 0 ? sort : sort.left(blank);
+        const QString direction = blank < 0 ? QString() : sort.mid(blank + 1);
+        QString next = sort;
+        if (sort.isEmpty() || sortField != field)
+            next = field + QStringLiteral(" ASC");
+        else if (direction == QLatin1String("ASC"))
+            next = field + QStringLiteral(" DESC");
+        else if (direction == QLatin1String("DESC"))
+            next.clear();
+
+        QHeaderView* titles = DBGrid1->horizontalHeader();
+        m_widthFields = m_dataSet.fieldNames();
+        m_widths.clear();
+        for (int c = 0; c < titles->count(); ++c)
+            m_widths.append(titles->sectionSize(c));
+        m_sorting = true;
+        try {
+            m_dataSet.setSort(next);
+        } catch (...) {
+            m_sorting = false;
+            throw;
+        }
+        m_sorting = false;
+
+        const QString now = m_dataSet.sort();
+        m_workbench.Label10->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
+        m_workbench.Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+    });
+}
+
+// The query object's row moved (navigator, export, a new result): the grid follows.
+void ResultGrid::showCurrentRow()
+{
+    const int row = m_dataSet.currentRow();
+    const int column = std::max(DBGrid1->currentIndex().column(), 0);
+    m_following = true;
+    if (row >= 0 && column < DataSource1->columnCount()) {
+        const QModelIndex index = DataSource1->index(row, column);
+        DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        DBGrid1->scrollTo(index);
+    } else {
+        DBGrid1->selectionModel()->clearCurrentIndex();
+    }
+    m_following = false;
+}
+
+// The user moved the grid's current row: the query object follows; when it cannot (a new row
+// the database refuses), the grid goes back to the query object's row.
+void ResultGrid::gridRowChanged(int row)
+{
+    if (m_following || row < 0 || row == m_dataSet.currentRow() || !m_dataSet.isOpen())
+        return;
+    bool moved = false;
+    guarded([&] {
+        m_dataSet.moveTo(row);
+        moved = true;
+    });
+    if (!moved)
+        showCurrentRow();
+}
+
+void ResultGrid::appendFromLastRow()
+{
+    if (!m_dataSet.isOpen())
+        return;
+    // A new row nobody has typed into yet is not followed by another.
+    if (m_dataSet.state() == QueryObject::State::Insert && !m_dataSet.isModified())
+        return;
+    m_dataSet.append();
+}
+
+void ResultGrid::deleteCurrentRow()
+{
+    if (!m_dataSet.isOpen() || m_dataSet.currentRow() < 0)
+        return;
+    if (!Dialogs::instance().confirm(QStringLiteral("Delete record?")))
+        return;
+    m_dataSet.deleteRecord();
+}
+
+// Hands the open cell editor's text to the row (keepValue) or drops it.
+void ResultGrid::commitEditor(bool keepValue)
+{
+    QWidget* editor = m_editor;
+    if (!editor || !DBGrid1->isEditingCell())
+        return;
+    auto* delegate = DBGrid1->itemDelegate();
+    if (keepValue)
+        Q_EMIT delegate->commitData(editor);
+    Q_EMIT delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void ResultGrid::navigate(RecordNavigator::Button button)
+{
+    guarded([&] {
+        if (!m_dataSet.isOpen())
+            return;
+        const int row = m_dataSet.currentRow();
+        switch (button) {
+        case RecordNavigator::First: commitEditor(true); m_dataSet.first(); break;
+        case RecordNavigator::Prior:
+            commitEditor(true);
+            if (row > 0)
+                m_dataSet.moveTo(row - 1);
+            break;
+        case RecordNavigator::Next: commitEditor(true); m_dataSet.next(); break;
+        case RecordNavigator::Last:
+            commitEditor(true);
+            if (m_dataSet.recordCount() > 0)
+                m_dataSet.moveTo(m_dataSet.recordCount() - 1);
+            break;
+        case RecordNavigator::Insert: commitEditor(true); m_dataSet.insert(); break;
+        case RecordNavigator::Delete: commitEditor(false); deleteCurrentRow(); break;
+        case RecordNavigator::Edit: {
+            m_dataSet.edit();
+            const QModelIndex cell = DBGrid1->currentIndex();
+            if (cell.isValid() && (DataSource1->flags(cell) & Qt::ItemIsEditable))
+                DBGrid1->edit(cell);
+            break;
+        }
+        case RecordNavigator::Post: commitEditor(true); m_dataSet.post(); break;
+        case RecordNavigator::Cancel: commitEditor(false); m_dataSet.cancel(); break;
+        case RecordNavigator::ButtonCount: break;
+        }
+    });
+}
+
+void ResultGrid::updateNavigator()
+{
+    const bool open = m_dataSet.isOpen();
+    const int row = m_dataSet.currentRow();
+    const int last = m_dataSet.recordCount() - 1;
+    const bool browsing = m_dataSet.state() == QueryObject::State::Browse;
+    DBNavigator1->setButtonEnabled(RecordNavigator::First, open && row > 0);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Prior, open && row > 0);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < last);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < last);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Insert, open);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Delete, open && row >= 0);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Edit, open && row >= 0 && browsing);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Post, open && !browsing);
+    DBNavigator1->setButtonEnabled(RecordNavigator::Cancel, open && !browsing);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "recordnavigator.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTableView>
+
+class QPainter;
+class QueryObject;
+class ResultModel;
+class SqlWorkbench;
+
+// The data grid: title buttons, a row indicator, in-place editing. Keys that mean something to
+// the result (Insert, Ctrl+Delete, Down on the last row, Enter) are handed to the grid's owner.
+class DataGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    bool isEditingCell() const { return state() == EditingState; }
+
+Q_SIGNALS:
+    void insertPressed();
+    void deletePressed();        // Ctrl+Delete
+    void downFromLastRow();
+    void enterPressed();
+    void focusLeftGrid();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+};
+
+// The upper part of the main window: DBGrid1 bound to the open result of ADODataSet1, the record
+// navigator under it, avatars in the `image` column, the column width rules and the title-click
+// sort cycle, which writes Label10 and Label11 of the workbench.
+class ResultGrid : public QObject {
+    Q_OBJECT
+
+public:
+    ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent = nullptr);
+
+    DataGrid* DBGrid1;
+    RecordNavigator* DBNavigator1;
+    ResultModel* DataSource1;
+
+public Q_SLOTS:
+    // A completed click on the title of a column: ascending, descending, statement order.
+    void DBGrid1TitleBtnClick(int column);
+
+public:
+    // After a data cell has been drawn: the avatar over an `image` cell, when there is one.
+    void DBGrid1DrawColumnCell(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
+
+private:
+    friend class CellDelegate;
+
+    void applyWidthRule(int column);
+    void sizeColumns();
+    void showCurrentRow();
+    void gridRowChanged(int row);
+    void navigate(RecordNavigator::Button button);
+    void deleteCurrentRow();
+    void appendFromLastRow();
+    void commitEditor(bool keepValue);
+    void updateNavigator();
+
+    QueryObject& m_dataSet;
+    SqlWorkbench& m_workbench;
+    QPointer<QWidget> m_editor;      // the open cell editor, if any
+    bool m_following = false;        // the grid is being moved to the query object's row
+    bool m_sorting = false;          // a title click reorders: the columns stay as they are
+    QStringList m_widthFields;
+    QList<int> m_widths;
+};

@@ -1,0 +1,308 @@
+#include "workbenchform.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ResultGridTest : public ::testing::Test {
+protected:
+    WorkbenchForm w;
+    DataGrid* grid = w.grid->DBGrid1;
+    QHeaderView* titles = grid->horizontalHeader();
+
+    int column(const QString& name) { return int(w.dataSet.fieldNames().indexOf(name)); }
+
+    // The row of the grid whose field holds the text.
+    int rowOf(const QString& field, const QString& text)
+    {
+        for (int row = 0; row < w.dataSet.recordCount(); ++row)
+            if (w.dataSet.textAt(row, column(field)) == text)
+                return row;
+        ADD_FAILURE() << text.toStdString() << " not in " << field.toStdString();
+        return -1;
+    }
+
+    void clickTitle(const QString& name)
+    {
+        const int c = column(name);
+        const QPoint middle(titles->sectionViewportPosition(c) + titles->sectionSize(c) / 2, titles->height() / 2);
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, middle);
+    }
+
+    QStringList columnTexts(const QString& name)
+    {
+        QStringList texts;
+        for (int row = 0; row < w.dataSet.recordCount(); ++row)
+            texts.append(w.dataSet.textAt(row, column(name)));
+        return texts;
+    }
+
+    // The colour the grid paints 8 pixels right of and below a cell's top-left corner.
+    QColor pixelInCell(int row, int field)
+    {
+        const QImage shot = grid->grab().toImage();
+        const QRect cell = grid->visualRect(w.grid->DataSource1->index(row, field));
+        return shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + QPoint(8, 8));
+    }
+
+    void writeAvatar(int number, const QColor& colour)
+    {
+        QDir().mkpath(w.db.home().file("avatars"));
+        QImage picture(40, 40, QImage::Format_RGB32);
+        picture.fill(colour);
+        ASSERT_TRUE(picture.save(w.db.home().file(QStringLiteral("avatars/%1.bmp").arg(number)), "BMP"));
+    }
+
+    QLineEdit* startEditing(int row, const QString& field)
+    {
+        grid->setFocus();
+        grid->setCurrentIndex(w.grid->DataSource1->index(row, column(field)));
+        QTest::keyClick(grid, Qt::Key_F2);
+        auto* editor = grid->viewport()->findChild<QLineEdit*>();
+        EXPECT_NE(editor, nullptr);
+        return editor;
+    }
+
+    void type(QLineEdit* editor, const QString& text)
+    {
+        editor->clear();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();   // the editor commits on a queued call
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QToolButton* navigatorButton(const char* name)
+    {
+        return w.grid->DBNavigator1->findChild<QToolButton*>(QLatin1String(name));
+    }
+};
+
+TEST_F(ResultGridTest, ControlsSitWhereTheMainWindowPutsThem)
+{
+    EXPECT_EQ(grid, w.form.findChild<DataGrid*>("DBGrid1"));
+    EXPECT_EQ(grid->geometry(), QRect(5, 8, 996, 369));
+    EXPECT_EQ(w.grid->DBNavigator1->geometry(), QRect(399, 384, 207, 25));
+    QStringList buttons;
+    for (auto* b : w.grid->DBNavigator1->findChildren<QToolButton*>())
+        buttons.append(b->objectName());
+    EXPECT_EQ(buttons, (QStringList{"nbFirst", "nbPrior", "nbNext", "nbLast", "nbInsert", "nbDelete", "nbEdit",
+                                    "nbPost", "nbCancel"}));
+}
+
+TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
+{
+    writeAvatar(3, Qt::red);   // kestrel; pilot000's 7 has no file
+    w.run(SqlWorkbench::defaultStatement());
+    const int image = column("image");
+    ASSERT_EQ(image, 0);
+    EXPECT_EQ(titles->sectionSize(image), 34);
+    EXPECT_EQ(pixelInCell(rowOf("driver", "kestrel"), image), QColor(Qt::red));
+    EXPECT_NE(pixelInCell(rowOf("driver", "pilot000"), image), QColor(Qt::red));
+    EXPECT_NE(pixelInCell(rowOf("driver", "ghost"), image), QColor(Qt::red));   // null: no DRIVERS row
+    // Below the 16 x 16 square the cell is the grid's own.
+    const QRect cell = grid->visualRect(w.grid->DataSource1->index(rowOf("driver", "kestrel"), image));
+    if (cell.height() > 17) {
+        const QImage shot = grid->grab().toImage();
+        EXPECT_NE(shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + QPoint(8, 17)), QColor(Qt::red));
+    }
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+
+    // The user cannot widen it.
+    titles->resizeSection(image, 80);
+    EXPECT_EQ(titles->sectionSize(image), 34);
+}
+
+TEST_F(ResultGridTest, OnlyWholeNumbersNameAnAvatar)
+{
+    writeAvatar(3, Qt::blue);
+    w.run("select image from (select '3' as image, 1 as k union all select 3.0, 2 union all select 3.5, 3"
+          " union all select 'three', 4) order by k");
+    EXPECT_EQ(pixelInCell(0, 0), QColor(Qt::blue));
+    EXPECT_EQ(pixelInCell(1, 0), QColor(Qt::blue));
+    EXPECT_NE(pixelInCell(2, 0), QColor(Qt::blue));
+    EXPECT_NE(pixelInCell(3, 0), QColor(Qt::blue));
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+}
+
+TEST_F(ResultGridTest, ACapitalImageIsAnOrdinaryColumn)
+{
+    writeAvatar(3, Qt::red);
+    w.run("select image as Image, drivername from DRIVERS where drivername = 'kestrel'");
+    EXPECT_NE(pixelInCell(0, 0), QColor(Qt::red));
+    EXPECT_GE(titles->sectionSize(0), 50);
+    titles->resizeSection(0, 45);
+    EXPECT_EQ(titles->sectionSize(0), 150);
+}
+
+TEST_F(ResultGridTest, ColumnWidthsStayBetweenFiftyAndFourHundred)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    for (int c = 1; c < titles->count(); ++c) {
+        EXPECT_GE(titles->sectionSize(c), 50) << c;
+        EXPECT_LE(titles->sectionSize(c), 400) << c;
+    }
+    const int car = column("car");
+    titles->resizeSection(car, 45);
+    EXPECT_EQ(titles->sectionSize(car), 150);
+    titles->resizeSection(car, 420);
+    EXPECT_EQ(titles->sectionSize(car), 150);
+    titles->resizeSection(car, 60);
+    EXPECT_EQ(titles->sectionSize(car), 60);
+    titles->resizeSection(car, 400);
+    EXPECT_EQ(titles->sectionSize(car), 400);
+}
+
+TEST_F(ResultGridTest, TitleClicksCycleTheSortInPlace)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    const QStringList statementOrder = columnTexts("besttime");
+    titles->resizeSection(column("car"), 222);
+    w.db.exec("DELETE FROM RACR");   // a new run would be empty: the sort does not run again
+
+    clickTitle("besttime");
+    EXPECT_EQ(w.label("Label10"), "Sort: besttime ASC");
+    EXPECT_EQ(w.label("Label11"), "RecNo: 1");
+    EXPECT_EQ(columnTexts("besttime"), (QStringList{"01:08.250", "01:09.900", "01:10.500", "01:12.000"}));
+    clickTitle("besttime");
+    EXPECT_EQ(w.label("Label10"), "Sort: besttime DESC");
+    EXPECT_EQ(columnTexts("besttime"), (QStringList{"01:12.000", "01:10.500", "01:09.900", "01:08.250"}));
+    clickTitle("besttime");
+    EXPECT_EQ(w.label("Label10"), "Sort: default");
+    EXPECT_EQ(columnTexts("besttime"), statementOrder);
+    clickTitle("besttime");
+    EXPECT_EQ(w.label("Label10"), "Sort: besttime ASC");
+
+    clickTitle("trackname");
+    clickTitle("trackname");
+    EXPECT_EQ(w.label("Label10"), "Sort: trackname DESC");
+    clickTitle("car");
+    EXPECT_EQ(w.label("Label10"), "Sort: car ASC");
+    EXPECT_EQ(columnTexts("car"), (QStringList{"Audi R8", "BMW M3", "Ford GT", "Lotus Exige"}));
+    EXPECT_EQ(titles->sectionSize(column("car")), 222);   // the columns stay as they were
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+}
+
+TEST_F(ResultGridTest, AClickOnALongerFieldNameStartsItAscending)
+{
+    w.run("select car, car as car_count from RACR order by id");
+    clickTitle("car_count");
+    EXPECT_EQ(w.label("Label10"), "Sort: car_count ASC");
+    clickTitle("car");
+    EXPECT_EQ(w.label("Label10"), "Sort: car ASC");
+}
+
+TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    const int row = rowOf("car", "BMW M3");
+    type(startEditing(row, "car"), "BMW M3 GTR");
+    EXPECT_EQ(w.db.scalar("select car from RACR where id = 4").toString(), "BMW M3 GTR");
+    EXPECT_EQ(w.label("Label11"), QStringLiteral("RecNo: %1").arg(row + 1));
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+
+    // Read back by a new run.
+    w.run(SqlWorkbench::defaultStatement());
+    EXPECT_GE(rowOf("car", "BMW M3 GTR"), 0);
+
+    // The computed race type is not editable.
+    EXPECT_FALSE(w.grid->DataSource1->flags(w.grid->DataSource1->index(0, column("Racetype"))) & Qt::ItemIsEditable);
+}
+
+TEST_F(ResultGridTest, ARefusedWriteShowsTheDatabaseMessageAndKeepsTheOldValue)
+{
+    w.run("select drivername, driverlevel from DRIVERS order by drivername");
+    type(startEditing(1, "drivername"), "kestrel");   // pilot000 renamed onto an existing name
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_TRUE(w.dialogs.messages[0].text.contains("UNIQUE")) << w.dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(w.dialogs.messages[0].icon, Dialogs::Icon::Error);
+    EXPECT_EQ(w.grid->DataSource1->index(1, 0).data().toString(), "pilot000");
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 1);
+}
+
+TEST_F(ResultGridTest, InsertKeyAddsARowWrittenWhenPosted)
+{
+    w.run("select drivername, driverlevel, image from DRIVERS order by drivername");
+    grid->setFocus();
+    grid->setCurrentIndex(w.grid->DataSource1->index(0, 0));
+    QTest::keyClick(grid, Qt::Key_Insert);
+    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Insert);
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
+    EXPECT_EQ(w.label("Label11"), "RecNo: -1");
+    type(startEditing(0, "drivername"), "rookie");
+    type(startEditing(0, "image"), "12");
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'rookie'"), 0);   // not yet
+    QTest::mouseClick(navigatorButton("nbPost"), Qt::LeftButton);
+    EXPECT_EQ(w.db.count("select image from DRIVERS where drivername = 'rookie'"), 12);
+    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
+}
+
+TEST_F(ResultGridTest, DownPastTheLastRowAppendsARowDroppedWhenUntouched)
+{
+    w.run("select drivername, driverlevel from DRIVERS order by drivername");
+    grid->setFocus();
+    grid->setCurrentIndex(w.grid->DataSource1->index(1, 0));
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    QTest::keyClick(grid, Qt::Key_Down);   // no second empty row
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
+
+    w.control<QPlainTextEdit>("Memo1")->setFocus();
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 2);
+    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 2);
+}
+
+TEST_F(ResultGridTest, DeleteAsksFirst)
+{
+    w.run("select drivername from DRIVERS order by drivername");
+    grid->setFocus();
+    grid->setCurrentIndex(w.grid->DataSource1->index(1, 0));
+    w.dialogs.confirmAnswer = false;
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(w.dialogs.confirmations, QStringList{"Delete record?"});
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 2);
+
+    w.dialogs.confirmAnswer = true;
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 0);
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 1);
+
+    QTest::mouseClick(navigatorButton("nbDelete"), Qt::LeftButton);
+    EXPECT_EQ(w.dialogs.confirmations.size(), 3);
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 0);
+    EXPECT_EQ(w.label("Label11"), "RecNo: -1");
+}
+
+TEST_F(ResultGridTest, NavigatorMovesTheCurrentRow)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    EXPECT_FALSE(navigatorButton("nbFirst")->isEnabled());
+    QTest::mouseClick(navigatorButton("nbLast"), Qt::LeftButton);
+    EXPECT_EQ(w.label("Label11"), "RecNo: 4");
+    EXPECT_EQ(grid->currentIndex().row(), 3);
+    EXPECT_FALSE(navigatorButton("nbNext")->isEnabled());
+    QTest::mouseClick(navigatorButton("nbPrior"), Qt::LeftButton);
+    EXPECT_EQ(w.label("Label11"), "RecNo: 3");
+    QTest::mouseClick(navigatorButton("nbFirst"), Qt::LeftButton);
+    QTest::mouseClick(navigatorButton("nbNext"), Qt::LeftButton);
+    EXPECT_EQ(w.label("Label11"), "RecNo: 2");
+
+    // Moving in the grid moves the query object too.
+    grid->setCurrentIndex(w.grid->DataSource1->index(2, 1));
+    EXPECT_EQ(w.label("Label11"), "RecNo: 3");
+    EXPECT_EQ(w.dataSet.recNo(), 3);
+
+    QTest::mouseClick(navigatorButton("nbEdit"), Qt::LeftButton);
+    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Edit);
+    QTest::mouseClick(navigatorButton("nbCancel"), Qt::LeftButton);
+    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
+}
+
+} // namespace

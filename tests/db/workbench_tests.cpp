@@ -1,0 +1,211 @@
+#include "workbenchform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Icon = Dialogs::Icon;
+
+class WorkbenchRuns : public ::testing::TestWithParam<Engine> {
+protected:
+    WorkbenchForm w{GetParam()};
+
+    void expectStatus(const QString& records, const QString& recNo)
+    {
+        EXPECT_EQ(w.label("Label5"), records);
+        EXPECT_EQ(w.label("Label11"), recNo);
+        EXPECT_EQ(w.label("Label10"), "Sort: default");
+    }
+};
+
+TEST_P(WorkbenchRuns, DefaultStatementOpensInTheGrid)
+{
+    QTest::mouseClick(w.control<QPushButton>("Speedbutton1"), Qt::LeftButton);
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+    expectStatus("Records: 4", "RecNo: 1");
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 4);
+    EXPECT_EQ(w.grid->DataSource1->columnCount(), 8);
+    // The statement went as the editor's lines, each closed by CR LF.
+    EXPECT_EQ(w.dataSet.text(), SqlWorkbench::defaultStatement().replace("\n", "\r\n") + "\r\n");
+}
+
+TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
+{
+    w.run("select * from RACR where driver = 'nobody'");
+    expectStatus("Records: 0", "RecNo: -1");
+    EXPECT_EQ(w.grid->DataSource1->columnCount(), 8);
+
+    w.run("update RACR set shard = 'CHICANE' where driver = 'kestrel'");
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].caption, "RACR tool");
+    EXPECT_EQ(w.dialogs.messages[0].text, "Operation affected 3 row(s)");
+    EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Information);
+    expectStatus("Records: ", "RecNo: ");
+    EXPECT_EQ(w.grid->DataSource1->columnCount(), 0);   // no result: no columns
+
+    w.run("selec * from RACR");
+    ASSERT_EQ(w.dialogs.messages.size(), 2);
+    EXPECT_EQ(w.dialogs.messages[1].caption, "RACR tool");
+    EXPECT_TRUE(w.dialogs.messages[1].text.contains("syntax error")) << w.dialogs.messages[1].text.toStdString();
+    EXPECT_EQ(w.dialogs.messages[1].icon, Icon::Error);
+    expectStatus("Records: ", "RecNo: ");
+
+    w.run("");
+    ASSERT_EQ(w.dialogs.messages.size(), 3);
+    EXPECT_EQ(w.dialogs.messages[2].text, "ADODataSet1: There is no statement to run: the text is empty.");
+    EXPECT_EQ(w.dialogs.messages[2].icon, Icon::Error);
+    expectStatus("Records: ", "RecNo: ");
+}
+
+TEST_P(WorkbenchRuns, TheDatabaseDecidesBetweenRowsAndACount)
+{
+    // "select" followed by a line break, in any case, still shows its rows.
+    w.run("SELECT\ndriver FROM RACR");
+    expectStatus("Records: 5", "RecNo: 1");
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+
+    // An insert with a select in it reports its count; the row is stored.
+    w.run("insert into DRIVERS (drivername) select driver from RACR where driver = 'ghost'");
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].text, "Operation affected 1 row(s)");
+    EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'ghost'"), 1);
+
+    // A saved query from the schema browser's exec text.
+    w.run("exec driverstats kestrel");
+    expectStatus("Records: 2", "RecNo: 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, WorkbenchRuns, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+
+class Workbench : public ::testing::Test {
+protected:
+    WorkbenchForm w;
+    QTemporaryDir folder;
+    QPlainTextEdit* memo = w.control<QPlainTextEdit>("Memo1");
+};
+
+TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
+{
+    auto* other = new QLineEdit(&w.form);
+    other->show();
+    QTest::keyClick(other, Qt::Key_Return);
+    EXPECT_EQ(w.label("Label5"), "Records: 4");
+
+    w.workbench->closeResult();
+    memo->setFocus();
+    memo->moveCursor(QTextCursor::End);
+    QTest::keyClick(memo, Qt::Key_Return);
+    EXPECT_EQ(w.label("Label5"), "Records: ");
+    EXPECT_TRUE(memo->toPlainText().endsWith("\n"));   // a line break, not a run
+
+    memo->setPlainText("select driver from RACR");
+    QTest::keyClick(w.grid->DBGrid1, Qt::Key_Return);
+    EXPECT_EQ(w.label("Label5"), "Records: ");
+}
+
+TEST_F(Workbench, CloseResultResetsTheStatusLine)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    w.workbench->closeResult();
+    EXPECT_FALSE(w.dataSet.isOpen());
+    EXPECT_EQ(w.label("Label5"), "Records: ");
+    EXPECT_EQ(w.label("Label10"), "Sort: default");
+    EXPECT_EQ(w.label("Label11"), "RecNo:");
+    EXPECT_EQ(w.grid->DataSource1->rowCount(), 0);
+}
+
+TEST_F(Workbench, SaveThenOpenRestoresTheSameLines)
+{
+    const QString text = "select driver, car\nfrom RACR -- Pécs, Győr\n\nwhere car like '%GT%'";
+    memo->setPlainText(text);
+    w.dialogs.saveAnswer = folder.filePath("mine.sql");
+    QTest::mouseClick(w.control<QPushButton>("Button2"), Qt::LeftButton);
+    QFile saved(folder.filePath("mine.sql"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(),
+              QString("select driver, car\r\nfrom RACR -- Pécs, Győr\r\n\r\nwhere car like '%GT%'\r\n").toUtf8());
+    EXPECT_EQ(w.label("Label8"), "mine.sql");
+    const QLabel* label8 = w.control<QLabel>("Label8");
+    EXPECT_EQ(label8->geometry().right() + 1, 415);
+
+    memo->setPlainText("something else");
+    w.dialogs.openAnswer = folder.filePath("mine.sql");
+    QTest::mouseClick(w.control<QPushButton>("Button1"), Qt::LeftButton);
+    EXPECT_EQ(memo->toPlainText(), text);
+    EXPECT_EQ(w.workbench->lines().size(), 4);
+}
+
+TEST_F(Workbench, OpenSplitsLinesAtAnyBreak)
+{
+    QFile file(folder.filePath("old.sql"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("select 1\rfrom RACR\nwhere x\r\norder by 1");
+    file.close();
+    w.dialogs.openAnswer = file.fileName();
+    w.workbench->Button1Click();
+    EXPECT_EQ(w.workbench->lines(), (QStringList{"select 1", "from RACR", "where x", "order by 1"}));
+
+    // A script in a single-byte code page keeps its letters.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("-- caf\xe9\r\n");
+    file.close();
+    w.workbench->Button1Click();
+    EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("-- café"));
+}
+
+TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
+{
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    QDir().mkdir("sql");
+
+    w.dialogs.openAnswer.clear();   // cancelled: nothing changes
+    w.workbench->Button1Click();
+    ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
+    const auto& request = w.dialogs.fileRequests[0];
+    EXPECT_EQ(request.caption, "Open SQL");
+    EXPECT_EQ(request.filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
+    EXPECT_EQ(request.defaultSuffix, "sql");
+    EXPECT_EQ(request.initialPath, folder.filePath("sql"));
+    EXPECT_EQ(memo->toPlainText(), SqlWorkbench::defaultStatement());
+    EXPECT_EQ(w.label("Label8"), "");
+
+    w.dialogs.saveAnswer = folder.filePath("sql/a.sql");
+    w.workbench->Button2Click();
+    w.workbench->Button2Click();
+    w.workbench->Button1Click();
+    ASSERT_EQ(w.dialogs.fileRequests.size(), 4);
+    EXPECT_EQ(w.dialogs.fileRequests[1].caption, "Save SQL");
+    EXPECT_EQ(w.dialogs.fileRequests[1].filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
+    EXPECT_EQ(w.dialogs.fileRequests[1].defaultSuffix, "sql");
+    EXPECT_EQ(w.dialogs.fileRequests[2].initialPath, folder.filePath("sql/a.sql"));
+    EXPECT_EQ(w.dialogs.fileRequests[3].initialPath, folder.filePath("sql"));   // each dialog its own
+
+    QDir::setCurrent(previous);
+    w.dialogs.fileRequests.clear();
+    w.workbench->Button1Click();
+    EXPECT_EQ(w.dialogs.fileRequests[0].initialPath, "");   // no "sql" folder here
+}
+
+TEST_F(Workbench, AFileThatCannotBeReadGoesToTheDefaultErrorDisplay)
+{
+    w.dialogs.openAnswer = folder.filePath("missing.sql");
+    QTest::mouseClick(w.control<QPushButton>("Button1"), Qt::LeftButton);
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_TRUE(w.dialogs.messages[0].text.startsWith("Cannot read " + folder.filePath("missing.sql")));
+    EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Error);
+    EXPECT_EQ(memo->toPlainText(), SqlWorkbench::defaultStatement());
+    EXPECT_EQ(w.label("Label8"), "");
+
+    w.dialogs.saveAnswer = folder.filePath("no/such/folder/x.sql");
+    QTest::mouseClick(w.control<QPushButton>("Button2"), Qt::LeftButton);
+    ASSERT_EQ(w.dialogs.messages.size(), 2);
+    EXPECT_TRUE(w.dialogs.messages[1].text.startsWith("Cannot write "));
+    EXPECT_EQ(w.label("Label8"), "");
+}
+
+} // namespace
