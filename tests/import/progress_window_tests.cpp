@@ -1,0 +1,298 @@
+#include "app/periodchoice.h"
+#include "app/radiogroup.h"
+#include "app/shellvalues.h"
+#include "cannedservice.h"
+#include "db/sqlworkbench.h"
+#include "import/importcontrols.h"
+#include "import/progresscyl.h"
+#include "import/tform2.h"
+#include "importtesting.h"
+#include "support/fakedialogs.h"
+#include "support/simulator.h"
+
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ShellStub : public ShellValues {
+public:
+    QString shard = QStringLiteral("APEX");
+    QString drivers = QStringLiteral("kestrel,pilot000");
+    QString base;
+
+    QString currentShard() const override { return shard; }
+    QString driverList() const override { return drivers; }
+    QString serviceBase() const override { return base; }
+};
+
+// The main window's parts the imports touch, the progress window, and the wiring between them.
+struct Windows {
+    explicit Windows(const QString& serviceBase)
+        : dataSet(db.connection, "ADODataSet1"), workbench(&mainWindow, dataSet), controls(&mainWindow),
+          progress(&mainWindow)
+    {
+        shell.base = serviceBase;
+        mainWindow.resize(1006, 698);
+        mainWindow.show();
+        controls.attach(&progress, dataSet, workbench, shell);
+    }
+
+    QStringList log() const { return progress.Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    bool finished() const { return log().contains(QStringLiteral("Finished!")); }
+
+    ImportDatabase db;
+    QWidget mainWindow;
+    QueryObject dataSet;
+    SqlWorkbench workbench;
+    ImportControls controls;
+    TForm2 progress;
+    ShellStub shell;
+};
+
+// While a button's modal show runs, calls `step` every few milliseconds until it returns true.
+// A step that never comes true fails the test and closes the window, so nothing hangs.
+void whileShown(TForm2& progress, QPushButton* start, std::function<bool()> step)
+{
+    QTimer timer;
+    const QDeadlineTimer deadline(60'000);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (step()) {
+            timer.stop();
+        } else if (deadline.hasExpired()) {
+            timer.stop();
+            ADD_FAILURE() << "the window never reached the expected state";
+            progress.cancelFlag = -1;
+            QMetaObject::invokeMethod(&progress, [&progress] { progress.close(); }, Qt::QueuedConnection);
+        }
+    });
+    timer.start(5);
+    QTest::mouseClick(start, Qt::LeftButton);
+}
+
+void clickGauge(TForm2& progress)
+{
+    QTest::mouseClick(progress.ProgressCyl1, Qt::LeftButton);
+}
+
+} // namespace
+
+TEST(ImportWindow, LayoutBeforeTheFirstShow)
+{
+    ImportDatabase db;
+    QWidget mainWindow;
+    TForm2 progress(&mainWindow);
+    EXPECT_EQ(progress.windowTitle(), QStringLiteral("Data import progress"));
+    EXPECT_EQ(progress.size(), QSize(354, 194));
+    EXPECT_FALSE(progress.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(progress.findChild<QPlainTextEdit*>("Memo1")->geometry(), QRect(16, 16, 321, 113));
+    EXPECT_TRUE(progress.Memo1->isReadOnly());
+    auto* gauge = progress.findChild<ProgressCyl*>("ProgressCyl1");
+    ASSERT_NE(gauge, nullptr);
+    EXPECT_EQ(gauge->geometry(), QRect(16, 144, 321, 41));
+    EXPECT_EQ(gauge->maximum(), 172);
+    EXPECT_EQ(gauge->text(), QStringLiteral("0%"));
+    auto* timer = progress.findChild<QTimer*>("Timer1");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), 110);
+    EXPECT_FALSE(timer->isActive());
+
+    progress.attach(db.connection, [] { return ImportInputs{}; });
+    ASSERT_NE(progress.ADOQuery1, nullptr);
+    EXPECT_EQ(progress.ADOQuery1->objectName(), QStringLiteral("ADOQuery1"));
+}
+
+TEST(ImportWindow, GaugeIsACylinderFillingWhiteOverSilverFromTheLeft)
+{
+    ProgressCyl gauge;
+    gauge.resize(321, 41);
+    gauge.setMaximum(4);
+    gauge.setPosition(2);
+    const QImage image = gauge.grab().toImage();
+    const int row = 41 / 3;   // the highlight line of the shading
+    const QColor filled = image.pixelColor(40, row);
+    const QColor empty = image.pixelColor(280, row);
+    EXPECT_GT(filled.lightness(), empty.lightness() + 8) << filled.name().toStdString() << " " << empty.name().toStdString();
+    EXPECT_LT(empty.saturation(), 10);   // silver: a grey
+    EXPECT_LT(image.pixelColor(160, 1).lightness(), image.pixelColor(160, row).lightness() - 60);   // black outline
+    EXPECT_EQ(gauge.text(), QStringLiteral("50%"));
+}
+
+TEST(ImportWindow, LeaderboardButtonRunsTheJobModallyAndTheFullGaugeClosesTheWindow)
+{
+    Simulator sim({"--records-per-track", "3", "--latency-ms", "2"});
+    Windows w(sim.base());
+    w.dataSet.setText("select * from TRACKLIST");
+    w.dataSet.open();
+    w.workbench.Label5->setText("Records: 90");
+    w.workbench.Label10->setText("Sort: trackname ASC");
+    w.workbench.Label11->setText("RecNo: 1");
+
+    bool checkedWhileRunning = false;
+    whileShown(w.progress, w.controls.Button3, [&] {
+        if (!checkedWhileRunning && w.progress.ProgressCyl1->position() >= 5) {
+            checkedWhileRunning = true;
+            EXPECT_TRUE(w.progress.isVisible());
+            EXPECT_TRUE(w.progress.isModal());
+            EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - APEX"));
+            EXPECT_FALSE(w.dataSet.isOpen());
+            EXPECT_EQ(w.workbench.Label5->text(), QStringLiteral("Records: "));
+            EXPECT_EQ(w.workbench.Label10->text(), QStringLiteral("Sort: default"));
+            EXPECT_EQ(w.workbench.Label11->text(), QStringLiteral("RecNo:"));
+            EXPECT_EQ(w.progress.ProgressCyl1->maximum(), 180);
+            clickGauge(w.progress);   // not full yet: nothing happens
+        }
+        if (!w.finished())
+            return false;
+        EXPECT_TRUE(w.progress.isVisible());   // the job never closes the window itself
+        EXPECT_EQ(w.progress.ProgressCyl1->text(), QStringLiteral("Done"));
+        clickGauge(w.progress);
+        return true;
+    });
+    EXPECT_TRUE(checkedWhileRunning);
+    EXPECT_FALSE(w.progress.isVisible());
+    const QStringList log = w.log();
+    ASSERT_EQ(log.size(), 4);
+    EXPECT_EQ(log[0], QStringLiteral("MultiPlayer: 267 new record(s)."));
+    EXPECT_EQ(log[1], QStringLiteral("SinglePlayer: 267 new record(s)."));
+    EXPECT_EQ(w.db.count("RACR"), 534);
+    EXPECT_FALSE(w.dataSet.isOpen());
+}
+
+TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStartsAfresh)
+{
+    Simulator sim({"--records-per-track", "3", "--latency-ms", "15"});
+    Windows w(sim.base());
+    bool closed = false;
+    whileShown(w.progress, w.controls.Button3, [&] {
+        if (w.progress.ProgressCyl1->position() < 3)
+            return false;
+        w.progress.close();
+        closed = true;
+        EXPECT_EQ(w.progress.cancelFlag, -1);
+        EXPECT_TRUE(w.progress.isVisible());   // until the job has returned
+        return true;
+    });
+    ASSERT_TRUE(closed);
+    EXPECT_FALSE(w.progress.isVisible());
+    const int tracks = w.progress.ProgressCyl1->position();
+    EXPECT_GE(tracks, 3);
+    EXPECT_LT(tracks, 90);
+    // AGOSTINI AVENUE, then BAY BRIDGE with its repeated record, then three records a track.
+    EXPECT_EQ(w.log(), QStringList{QStringLiteral("MultiPlayer: %1 new record(s).").arg(3 * tracks)});
+    EXPECT_EQ(w.db.count("RACR"), 3 * tracks);
+
+    // The next show resets flag, log and gauge; an empty driver list finishes at once.
+    w.shell.drivers.clear();
+    whileShown(w.progress, w.controls.Button5, [&] {
+        if (!w.finished())
+            return false;
+        EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - APEX"));
+        EXPECT_EQ(w.progress.cancelFlag, 0);
+        EXPECT_EQ(w.log().first(), QStringLiteral("0 new driver(s)."));
+        EXPECT_EQ(w.progress.ProgressCyl1->position(), 0);
+        w.progress.close();   // after the job: the flag is set and the window goes at once
+        EXPECT_EQ(w.progress.cancelFlag, -1);
+        EXPECT_FALSE(w.progress.isVisible());
+        return true;
+    });
+}
+
+TEST(ImportWindow, AJobErrorReachesTheDefaultErrorDisplayAndTheWindowStaysOpen)
+{
+    Simulator sim({"--records-per-track", "3", "--fault", "leaderboards=missingattr"});
+    FakeDialogs dialogs;
+    Windows w(sim.base());
+    bool reported = false;
+    whileShown(w.progress, w.controls.Button3, [&] {
+        if (dialogs.messages.isEmpty())
+            return false;
+        reported = true;
+        EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Icon::Error);
+        EXPECT_TRUE(dialogs.messages[0].text.contains("eventDuration")) << dialogs.messages[0].text.toStdString();
+        // The message box was answered; the window waits with the log written so far.
+        EXPECT_TRUE(w.progress.isVisible());
+        EXPECT_FALSE(w.progress.jobRunning());
+        EXPECT_EQ(w.log(), QStringList{QStringLiteral("MultiPlayer: 2 new record(s).")});
+        EXPECT_EQ(w.progress.ProgressCyl1->position(), 0);
+        w.progress.close();
+        return true;
+    });
+    EXPECT_TRUE(reported);
+    EXPECT_FALSE(w.progress.isVisible());
+}
+
+TEST(ImportWindow, DriverButtonRunsTheDriverImportAndAFailedNameFillsTheGauge)
+{
+    Simulator sim;
+    Windows w(sim.base());
+    w.shell.shard = QStringLiteral("CHICANE");
+    w.shell.drivers = QStringLiteral("nobody,kestrel,pilot000");
+    whileShown(w.progress, w.controls.Button5, [&] {
+        if (!w.finished())
+            return false;
+        EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - CHICANE"));
+        EXPECT_EQ(w.progress.ProgressCyl1->text(), QStringLiteral("Done"));
+        clickGauge(w.progress);   // attached when the failed name filled the gauge
+        return true;
+    });
+    EXPECT_FALSE(w.progress.isVisible());
+    const QStringList log = w.log();
+    ASSERT_EQ(log.size(), 5);
+    EXPECT_TRUE(log[0].startsWith("nobody: "));
+    EXPECT_EQ(log[1], QStringLiteral("2 new driver(s)."));
+    EXPECT_EQ(w.db.rows("select drivershard from DRIVERS"), (QList<QVariantList>{{"CHICANE"}, {"CHICANE"}}));
+}
+
+TEST(ImportWindow, MinimiseAndRestoreTakeTheMainWindowAlong)
+{
+    Windows w(QStringLiteral("http://127.0.0.1:9"));
+    w.shell.drivers.clear();
+    whileShown(w.progress, w.controls.Button5, [&] {
+        if (!w.finished())
+            return false;
+        w.progress.setWindowState(Qt::WindowMinimized);
+        EXPECT_TRUE(w.mainWindow.windowState() & Qt::WindowMinimized);
+        w.progress.setWindowState(Qt::WindowNoState);
+        EXPECT_FALSE(w.mainWindow.windowState() & Qt::WindowMinimized);
+        w.progress.close();
+        return true;
+    });
+    EXPECT_FALSE(w.progress.isVisible());
+}
+
+TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
+{
+    CannedService service([](const CannedService::Request&) { return leaderboardDocument({}); });
+    Windows w(service.base());
+    w.shell.shard.clear();
+    PeriodChoice& period = *w.controls.period;
+    period.Edit2->setText("5");
+    period.Edit3->setText("17");
+    const struct {
+        int item;
+        QString keys;
+    } choices[] = {{0, "&lt=1&eid=299&rf=0&shard="}, {1, "&lt=2&eid=299&rf=5&shard="}, {2, "&lt=3&eid=299&rf=17&shard="}};
+    for (const auto& choice : choices) {
+        period.RadioGroup1->item(choice.item)->click();
+        const qsizetype before = service.targets().size();
+        whileShown(w.progress, w.controls.Button3, [&] {
+            if (!w.finished())
+                return false;
+            EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - "));
+            clickGauge(w.progress);
+            return true;
+        });
+        const QStringList targets = service.targets().mid(before);
+        ASSERT_EQ(targets.size(), 180);
+        EXPECT_TRUE(targets[0].endsWith(choice.keys)) << targets[0].toStdString();
+    }
+}
