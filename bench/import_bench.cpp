@@ -1,0 +1,119 @@
+// The leaderboard import at full size: 180 answers of 100 records each from the simulator
+// (about 18,000 records) into an empty database, the same import again (all duplicates), and the
+// first import into a table that already holds 1,000,000 rows. Prints the figures and the targets:
+// first run under 2 s, re-run under 1 s, cost per record at 1,000,000 rows within 1.5 times the
+// cost at 0.
+#include "db/connection.h"
+#include "db/queryobject.h"
+#include "import/gauge.h"
+#include "import/jobhost.h"
+#include "import/leaderboardimport.h"
+#include "support/simulator.h"
+#include "support/temphome.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+class QuietHost : public JobHost {
+public:
+    void logLine(const QString&) override {}
+    void setGaugeMaximum(int maximum) override { m_gauge.setMaximum(maximum); }
+    int gaugeMaximum() const override { return m_gauge.maximum(); }
+    void setGaugePosition(int position) override { m_gauge.setPosition(position); }
+    void stepGauge() override { m_gauge.stepIt(); }
+    void processPendingEvents() override {}
+    bool cancelRequested() const override { return false; }
+
+private:
+    GaugeModel m_gauge;
+};
+
+struct Timing {
+    double seconds;
+    int stored;
+};
+
+Timing importOnce(const QString& base, QueryObject& query)
+{
+    ImportInputs inputs;
+    inputs.serviceBase = base;
+    inputs.shard = QStringLiteral("APEX");
+    inputs.drivers = QStringLiteral("kestrel,pilot000");
+    inputs.periodType = 2;
+    inputs.periodValue = QStringLiteral("0");
+    QuietHost host;
+    LeaderboardImport job(inputs, query, host);
+    QElapsedTimer clock;
+    clock.start();
+    job.run();
+    return {clock.nsecsElapsed() / 1e9, job.storedRecords()};
+}
+
+int rowCount(Connection& connection)
+{
+    QSqlQuery count(connection.database());
+    if (!count.exec(QStringLiteral("select count(*) from RACR")) || !count.next())
+        throw std::runtime_error(count.lastError().text().toStdString());
+    return count.value(0).toInt();
+}
+
+// A million earlier results of the same two drivers and of many others, spread over the tracks,
+// written in one statement so that filling does not dominate the benchmark.
+void fillMillionRows(Connection& connection)
+{
+    QSqlQuery fill(connection.database());
+    const bool ok = fill.exec(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+        "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) "
+        "SELECT CASE i % 3 WHEN 0 THEN 'KESTREL' WHEN 1 THEN 'PILOT000' ELSE 'filler' || (i % 997) END, "
+        "'Falk Roadster S', printf('2010-%02d-%02d  %02d:%02d:%02d', 1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 59), "
+        "1 + i % 510, 1 + i % 2, printf('%d.%03d', 60 + i / 1000, i % 1000), "
+        "CASE i % 5 WHEN 0 THEN 'CHICANE' ELSE 'APEX' END FROM n"));
+    if (!ok)
+        throw std::runtime_error(fill.lastError().text().toStdString());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Simulator sim({"--records-per-track", "100"});
+
+    TempHome emptyHome;
+    Connection empty(emptyHome.file("connection.dsn"), emptyHome.file("RACR.db"));
+    empty.open();
+    QueryObject emptyQuery(empty, QStringLiteral("ADOQuery1"));
+    const Timing first = importOnce(sim.base(), emptyQuery);
+    const Timing again = importOnce(sim.base(), emptyQuery);
+
+    TempHome fullHome;
+    Connection full(fullHome.file("connection.dsn"), fullHome.file("RACR.db"));
+    full.open();
+    QueryObject fullQuery(full, QStringLiteral("ADOQuery1"));
+    QElapsedTimer fillClock;
+    fillClock.start();
+    fillMillionRows(full);
+    const double fillSeconds = fillClock.nsecsElapsed() / 1e9;
+    const int before = rowCount(full);
+    const Timing large = importOnce(sim.base(), fullQuery);
+
+    const double perRecordEmpty = first.seconds / first.stored * 1e6;
+    const double perRecordLarge = large.seconds / large.stored * 1e6;
+    std::printf("first import into an empty table: %6.3f s  %6d records stored  %5.1f us/record  (target < 2 s)\n",
+                first.seconds, first.stored, perRecordEmpty);
+    std::printf("same import again (duplicates):   %6.3f s  %6d records stored                    (target < 1 s)\n",
+                again.seconds, again.stored);
+    std::printf("first import over %d rows: %6.3f s  %6d records stored  %5.1f us/record  (filled in %.1f s)\n",
+                before, large.seconds, large.stored, perRecordLarge, fillSeconds);
+    std::printf("cost per record at %d rows / at 0 rows: %.2f  (target <= 1.5)\n", before,
+                perRecordLarge / perRecordEmpty);
+    return 0;
+}
