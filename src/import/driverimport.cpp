@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <array>
 #include <exception>
 
 namespace {
@@ -28,7 +29,7 @@ constexpr int kValueCount = int(std::size(kValueColumns));
 // One driver as stored: the name the service spells, then the values in column order.
 struct DriverRow {
     QString name;
-    QVariant values[kValueCount];
+    std::array<QVariant, kValueCount> values;
 };
 
 QString insertStatement()
@@ -114,6 +115,26 @@ QVariant number(const QString& text, const char* attribute)
     return importjob::serviceNumber(text, QLatin1String(attribute));
 }
 
+// The row is keyed by the service's spelling of the name, not by the name as listed.
+DriverRow driverRow(const racr::DriverProfile& profile, const racr::EventStats& stats,
+                    const racr::StreakStats& streaks, int cars, const QString& shard)
+{
+    using importjob::serviceText;
+    return {profile.name,
+            {number(profile.level, "level"), serviceText(profile.statusMessage), number(profile.image, "image"),
+             serviceText(shard), number(stats.totalRacesWon, "totalRacesWon"),
+             number(stats.totalRacesLost, "totalRacesLost"),
+             number(stats.averageFinishingPlace, "averageFinishingPlace"),
+             number(stats.singlePlayerRacesWon, "singlePlayerRacesWon"),
+             number(stats.singlePlayerRacesLost, "singlePlayerRacesLost"),
+             number(stats.singlePlayerAverageFinishingPlace, "singlePlayerAverageFinishingPlace"),
+             number(stats.multiPlayerRacesWon, "multiPlayerRacesWon"),
+             number(stats.multiPlayerRacesLost, "multiPlayerRacesLost"),
+             number(stats.multiPlayerAverageFinishingPlace, "multiPlayerAverageFinishingPlace"),
+             number(streaks.bestSinglePlayerWinStreak, "bestSinglePlayerWinStreak"),
+             number(streaks.bestMultiPlayerWinStreak, "bestMultiPlayerWinStreak"), cars}};
+}
+
 } // namespace
 
 DriverImport::DriverImport(const ImportInputs& inputs, QueryObject& query, JobHost& host)
@@ -145,21 +166,7 @@ DriverImport::Outcome DriverImport::run()
             load(racr::DriverResource::Cars, listed);
             const int cars = racr::carCount(document);
 
-            // The row is keyed by the service's spelling of the name, not the one listed.
-            const DriverRow row{
-                profile.name,
-                {number(profile.level, "level"), importjob::serviceText(profile.statusMessage),
-                 number(profile.image, "image"), importjob::serviceText(m_inputs.shard), number(stats.totalRacesWon, "totalRacesWon"),
-                 number(stats.totalRacesLost, "totalRacesLost"),
-                 number(stats.averageFinishingPlace, "averageFinishingPlace"),
-                 number(stats.singlePlayerRacesWon, "singlePlayerRacesWon"),
-                 number(stats.singlePlayerRacesLost, "singlePlayerRacesLost"),
-                 number(stats.singlePlayerAverageFinishingPlace, "singlePlayerAverageFinishingPlace"),
-                 number(stats.multiPlayerRacesWon, "multiPlayerRacesWon"),
-                 number(stats.multiPlayerRacesLost, "multiPlayerRacesLost"),
-                 number(stats.multiPlayerAverageFinishingPlace, "multiPlayerAverageFinishingPlace"),
-                 number(streaks.bestSinglePlayerWinStreak, "bestSinglePlayerWinStreak"),
-                 number(streaks.bestMultiPlayerWinStreak, "bestMultiPlayerWinStreak"), cars}};
+            const DriverRow row = driverRow(profile, stats, streaks, cars, m_inputs.shard);
             switch (table.write(row)) {
             case DriverTable::Written::Inserted:
                 ++m_new;

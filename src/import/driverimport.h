@@ -17,8 +17,6 @@ public:
     // and "Finished!"; a cancel ends the run after the driver in progress, without those lines.
     Outcome run();
 
-    int newDrivers() const { return m_new; }
-    int updatedDrivers() const { return m_updated; }
     int failedDrivers() const { return m_failed; }
 
 private:

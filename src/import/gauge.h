@@ -9,7 +9,6 @@ public:
     int minimum() const { return m_minimum; }
     int maximum() const { return m_maximum; }
     int position() const { return m_position; }
-    int step() const { return m_step; }
 
     // Percentage of the range covered, rounded to the nearest integer with ties to even.
     // An empty range (maximum equal to minimum) shows 0: there is nothing to measure.

@@ -81,7 +81,7 @@ std::string statsDocument(const std::string& average)
 
 } // namespace
 
-TEST(ImportDrivers, NewUpdatedUnknownAndSpecialNames)
+TEST(ImportDrivers, NewUpdatedUnknownAndUnusualNames)
 {
     Simulator sim;
     ImportDatabase db;
