@@ -161,6 +161,11 @@ TEST_P(QueryObjectTest, TheDatabaseDecidesWhetherARunShowsRows)
     dataSet.setText("update RACR set shard = 'X' where 1 = 0");
     EXPECT_FALSE(dataSet.run());
     EXPECT_EQ(dataSet.rowsAffected(), 0);
+    dataSet.setText("update RACR set shard = 'APEX'");
+    dataSet.run();
+    dataSet.setText("create table NOTES (line TEXT)");
+    EXPECT_FALSE(dataSet.run());
+    EXPECT_EQ(dataSet.rowsAffected(), 0);
 }
 
 TEST_P(QueryObjectTest, ExecRunsASavedQueryFilteredByItsFirstColumn)
