@@ -1,7 +1,9 @@
 #include "app/errordisplay.h"
 #include "app/programpaths.h"
-#include "app/settings.h"
 #include "app/programwindows.h"
+#include "app/settings.h"
+#include "db/querycommand.h"
+#include "import/importcommand.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -33,33 +35,69 @@ QString takeOption(QStringList& arguments, const QString& name)
     return value;
 }
 
-int runWindows()
+// --home and --service-base apply to the windows and to every command.
+void takeCommonOptions(QStringList& arguments)
 {
+    const QString home = takeOption(arguments, QStringLiteral("--home"));
+    if (!home.isEmpty())
+        ProgramPaths::setHome(home);
+    const QString serviceBase = takeOption(arguments, QStringLiteral("--service-base"));
+    if (!serviceBase.isEmpty())
+        settings::setServiceBaseOverride(serviceBase);
+}
+
+int usage()
+{
+    std::fputs("usage: racr [--home DIR] [--service-base URL]                 the program's windows\n"
+               "       racr [--home DIR] query \"SQL\"                          run one statement\n"
+               "       racr [--home DIR] [--service-base URL] import leaderboards|drivers [options]\n"
+               "            (racr import --help lists the import options)\n",
+               stderr);
+    return 2;
+}
+
+int runCommand(int argc, char** argv)
+{
+    // Commands run without a display: no widgets, no window system.
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    takeCommonOptions(arguments);
+    const QString command = arguments.value(0);
+    if (command == QLatin1String("query") && arguments.size() == 2)
+        return runQueryCommand(arguments.at(1));
+    if (command == QLatin1String("import"))
+        return runImportCommand(arguments.mid(1));
+    return usage();
+}
+
+int runWindows(int argc, char** argv)
+{
+    RacrApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    takeCommonOptions(arguments);
+    if (!arguments.isEmpty())
+        return usage();
     ProgramWindows windows;
-    QObject::connect(&windows.main, &TForm1::closed, qApp, &QCoreApplication::quit);
+    QObject::connect(&windows.main, &TForm1::closed, &app, &QCoreApplication::quit);
     windows.main.show();
     return QApplication::exec();
+}
+
+bool isCommand(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString word = QString::fromLocal8Bit(argv[i]);
+        if (word == QLatin1String("--home") || word == QLatin1String("--service-base"))
+            ++i;
+        else
+            return !word.startsWith('-');
+    }
+    return false;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    RacrApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-
-    QString home = takeOption(arguments, QStringLiteral("--home"));
-    if (!home.isEmpty())
-        ProgramPaths::setHome(home);
-    const QString serviceBase = takeOption(arguments, QStringLiteral("--service-base"));
-    if (!serviceBase.isEmpty())
-        settings::setServiceBaseOverride(serviceBase);
-
-    if (arguments.isEmpty())
-        return runWindows();
-
-    std::fprintf(stderr, "racr: unknown command \"%s\"\n"
-                         "usage: racr [--home DIR] [--service-base URL]\n",
-                 qUtf8Printable(arguments.join(' ')));
-    return 2;
+    return isCommand(argc, argv) ? runCommand(argc, argv) : runWindows(argc, argv);
 }
