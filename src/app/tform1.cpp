@@ -11,6 +11,7 @@
 #include "app/windowstyle.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
+#include "db/resultgrid.h"
 #include "db/schemabrowser.h"
 #include "db/sqlworkbench.h"
 #include "import/importcontrols.h"
@@ -95,6 +96,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
                                     ProgramPaths::file(QStringLiteral("RACR.db")), this);
     ADODataSet1 = new QueryObject(*ADOConnection1, QStringLiteral("ADODataSet1"), this);
     workbench = new SqlWorkbench(central, *ADODataSet1, this);
+    resultGrid = new ResultGrid(central, *ADODataSet1, *workbench, this);
     schemaBrowser = new SchemaBrowser(central, *ADOConnection1, *workbench, this);
     importControls = new ImportControls(central, this);
 
@@ -109,6 +111,7 @@ void TForm1::attachWindows(TForm2* progress, TForm3* leaderboard, TForm4* driver
     m_leaderboard = leaderboard;
     m_driverInfo = driverInfo;
     m_events = events;
+    importControls->attach(progress, *ADODataSet1, *workbench, *this);
 }
 
 void TForm1::FormCreate()

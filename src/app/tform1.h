@@ -13,6 +13,7 @@ class QLabel;
 class QMenuBar;
 class QPushButton;
 class QueryObject;
+class ResultGrid;
 class SchemaBrowser;
 class SqlWorkbench;
 class TForm2;
@@ -53,6 +54,7 @@ public:
     Connection* ADOConnection1;
     QueryObject* ADODataSet1;
     SqlWorkbench* workbench;
+    ResultGrid* resultGrid;
     SchemaBrowser* schemaBrowser;
     ImportControls* importControls;
 
