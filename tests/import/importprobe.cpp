@@ -10,7 +10,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    for (const QString option : {QStringLiteral("--home"), QStringLiteral("--service-base")}) {
+    for (const QString& option : {QStringLiteral("--home"), QStringLiteral("--service-base")}) {
         const qsizetype at = args.indexOf(option);
         if (at < 0 || at + 1 >= args.size())
             continue;
