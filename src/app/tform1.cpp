@@ -1,6 +1,7 @@
 #include "tform1.h"
 
 #include "app/apptext.h"
+#include "app/designfont.h"
 #include "app/dialogs.h"
 #include "app/errordisplay.h"
 #include "app/linklabel.h"
@@ -54,6 +55,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
 
+    setFont(designFont(11));
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("client"));
     central->setFixedSize(1006, 698);
@@ -67,6 +69,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
     Label3 = named(new QLabel(QStringLiteral("Shard:"), central), "Label3");
     Label3->setGeometry(824, 382, 31, 13);
+    Label3->resize(qMax(31, Label3->sizeHint().width()), 13);   // designed for a narrower font
     CbShard = named(new QComboBox(central), "CbShard");
     CbShard->setGeometry(824, 396, 89, 21);
     CbShard->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});

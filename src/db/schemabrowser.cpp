@@ -50,6 +50,8 @@ SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench
     Label9 = new QLabel(QStringLiteral("Drivername:"), form);
     Label9->setObjectName(QStringLiteral("Label9"));
     Label9->setGeometry(448, 648, 57, 13);
+    for (QLabel* label : {Label4, Label9}) // designed for a narrower font: show the whole text
+        label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
     Label9->hide();
     Edit1 = new QLineEdit(QStringLiteral("PILOT000"), form);
     Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -147,6 +149,8 @@ void SchemaBrowser::RadioButton2Click()
     if (!m_savedSql.isEmpty())
         m_workbench.Memo1->setPlainText(m_savedSql);
     m_workbench.Label8->show();
+    for (QLabel* label : {Label4, Label9}) // designed for a narrower font: show the whole text
+        label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
     Label9->hide();
     Edit1->hide();
     ListBox3->clear();

@@ -9,7 +9,7 @@
 #include "viewers/htmlview.h"
 #include "viewers/leaderboardpage.h"
 #include "viewers/servicecall.h"
-#include "viewers/viewerfonts.h"
+#include "app/designfont.h"
 #include "viewers/waitingcontrol.h"
 #include "webservice/httprequest.h"
 #include "webservice/tracktable.h"

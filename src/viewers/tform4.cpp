@@ -4,7 +4,7 @@
 #include "app/windowstyle.h"
 #include "viewers/driverreport.h"
 #include "viewers/servicecall.h"
-#include "viewers/viewerfonts.h"
+#include "app/designfont.h"
 #include "viewers/waitingcontrol.h"
 #include "webservice/httprequest.h"
 
