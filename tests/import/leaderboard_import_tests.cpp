@@ -242,16 +242,3 @@ TEST(ImportLeaderboards, AnErrorEndsTheRunAfterThePassLineAndKeepsTheRowsStoredB
         EXPECT_EQ(db.count("RACR"), 2);
     }
 }
-
-TEST(ImportLeaderboards, NoServiceFailsWithAMessageNamingTheAddress)
-{
-    ImportDatabase db;
-    RecordingHost host;
-    try {
-        LeaderboardImport(inputsFor(QStringLiteral("http://127.0.0.1:9")), db.query, host).run();
-        ADD_FAILURE() << "no error";
-    } catch (const racr::ServiceError& error) {
-        EXPECT_TRUE(error.message().contains("127.0.0.1:9")) << error.message().toStdString();
-    }
-    EXPECT_EQ(host.lines, QStringList{QStringLiteral("MultiPlayer: 0 new record(s).")});
-}

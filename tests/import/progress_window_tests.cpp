@@ -85,31 +85,6 @@ void clickGauge(TForm2& progress)
 
 } // namespace
 
-TEST(ImportWindow, LayoutBeforeTheFirstShow)
-{
-    ImportDatabase db;
-    QWidget mainWindow;
-    TForm2 progress(&mainWindow);
-    EXPECT_EQ(progress.windowTitle(), QStringLiteral("Data import progress"));
-    EXPECT_EQ(progress.size(), QSize(354, 194));
-    EXPECT_FALSE(progress.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(progress.findChild<QPlainTextEdit*>("Memo1")->geometry(), QRect(16, 16, 321, 113));
-    EXPECT_TRUE(progress.Memo1->isReadOnly());
-    auto* gauge = progress.findChild<ProgressCyl*>("ProgressCyl1");
-    ASSERT_NE(gauge, nullptr);
-    EXPECT_EQ(gauge->geometry(), QRect(16, 144, 321, 41));
-    EXPECT_EQ(gauge->maximum(), 172);
-    EXPECT_EQ(gauge->text(), QStringLiteral("0%"));
-    auto* timer = progress.findChild<QTimer*>("Timer1");
-    ASSERT_NE(timer, nullptr);
-    EXPECT_EQ(timer->interval(), 110);
-    EXPECT_FALSE(timer->isActive());
-
-    progress.attach(db.connection, [] { return ImportInputs{}; });
-    ASSERT_NE(progress.ADOQuery1, nullptr);
-    EXPECT_EQ(progress.ADOQuery1->objectName(), QStringLiteral("ADOQuery1"));
-}
-
 TEST(ImportWindow, GaugeIsACylinderFillingWhiteOverSilverFromTheLeft)
 {
     ProgressCyl gauge;
