@@ -10,10 +10,10 @@ struct ButtonText {
 };
 
 const ButtonText buttonTexts[RecordNavigator::ButtonCount] = {
-    {"nbFirst", u"\u23EE", "First record"},
+    {"nbFirst", u"|\u25C0", "First record"},
     {"nbPrior", u"\u25C0", "Prior record"},
     {"nbNext", u"\u25B6", "Next record"},
-    {"nbLast", u"\u23ED", "Last record"},
+    {"nbLast", u"\u25B6|", "Last record"},
     {"nbInsert", u"+", "Insert record"},
     {"nbDelete", u"\u2212", "Delete record"},
     {"nbEdit", u"\u25B2", "Edit record"},
