@@ -207,7 +207,7 @@ int wholeNumber(const QString& option, const QString& text, int low, int high)
 // The period keys lt and rf of the leaderboards requests.
 void choosePeriod(const Command& command, ImportInputs& inputs)
 {
-    QString type = command.type.value_or(command.week ? QStringLiteral("weekly") : QStringLiteral("daily"));
+    const QString type = command.type.value_or(command.week ? QStringLiteral("weekly") : QStringLiteral("daily"));
     if (type == QLatin1String("overall")) {
         if (command.days || command.week)
             throw UsageError{QStringLiteral("--type overall takes neither --days nor --week")};
