@@ -25,7 +25,6 @@ ImportControls::ImportControls(QWidget* form, QObject* parent) : QObject(parent)
 void ImportControls::attach(TForm2* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell)
 {
     m_progress = progress;
-    m_dataSet = &dataSet;
     m_workbench = &workbench;
     m_shell = &shell;
     progress->attach(dataSet.connection(), [this] { return inputs(); });
@@ -59,9 +58,6 @@ void ImportControls::start(int importMode, const QString& caption)
     m_progress->importMode = importMode;
     m_progress->setWindowTitle(caption + m_shell->currentShard());
     // The grid is emptied: the import changes the tables under an open result.
-    m_dataSet->close();
-    m_workbench->Label5->setText(QStringLiteral("Records: "));
-    m_workbench->Label10->setText(QStringLiteral("Sort: default"));
-    m_workbench->Label11->setText(QStringLiteral("RecNo:"));
+    m_workbench->closeResult();
     m_progress->exec();
 }

@@ -41,7 +41,6 @@ private:
     void start(int importMode, const QString& caption);
 
     TForm2* m_progress = nullptr;
-    QueryObject* m_dataSet = nullptr;
     SqlWorkbench* m_workbench = nullptr;
     const ShellValues* m_shell = nullptr;
 };

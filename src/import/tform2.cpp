@@ -3,6 +3,7 @@
 #include "app/error.h"
 #include "app/errordisplay.h"
 #include "app/responsive.h"
+#include "app/designfont.h"
 #include "app/windowstyle.h"
 #include "db/queryobject.h"
 #include "import/driverimport.h"
@@ -22,6 +23,7 @@ TForm2::TForm2(QWidget* mainWindow) : QDialog(mainWindow)
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("Data import progress"));
     windowstyle::makeFixed(this, QSize(354, 194));
+    setFont(designFont(11));
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
