@@ -68,17 +68,17 @@ long number(const std::string& option, const std::string& text, long low, long h
     return value;
 }
 
-void addFault(Options& options, const std::string& spec)
+void addFault(Options& options, const std::string& assignment)
 {
     static const std::map<std::string, sim::Fault> modes = {
         {"none", sim::Fault::None},       {"http500", sim::Fault::Http500}, {"notxml", sim::Fault::NotXml},
         {"missingattr", sim::Fault::MissingAttr}, {"fewerprofiles", sim::Fault::FewerProfiles},
         {"drop", sim::Fault::Drop},       {"hang", sim::Fault::Hang}};
-    const std::size_t equals = spec.find('=');
-    const std::string endpoint = spec.substr(0, equals);
-    const auto mode = equals == std::string::npos ? modes.end() : modes.find(spec.substr(equals + 1));
+    const std::size_t equals = assignment.find('=');
+    const std::string endpoint = assignment.substr(0, equals);
+    const auto mode = equals == std::string::npos ? modes.end() : modes.find(assignment.substr(equals + 1));
     if (mode == modes.end())
-        fail("--fault needs ENDPOINT=MODE with MODE one of none, http500, notxml, missingattr, fewerprofiles, drop, hang: '" + spec + "'");
+        fail("--fault needs ENDPOINT=MODE with MODE one of none, http500, notxml, missingattr, fewerprofiles, drop, hang: '" + assignment + "'");
     bool known = endpoint == "all";
     for (const char* name : sim::Service::kEndpoints) {
         if (endpoint == "all" || endpoint == name)
