@@ -1,4 +1,5 @@
-#include "cannedservice.h"
+#include "leaderboarddocument.h"
+#include "support/fakeservice.h"
 #include "import/driverimport.h"
 #include "importtesting.h"
 #include "support/simulator.h"
@@ -131,7 +132,7 @@ TEST(ImportDrivers, NewUpdatedUnknownAndUnusualNames)
 
 TEST(ImportDrivers, AnEmptyListMakesNoRequestAndReportsZeroTwice)
 {
-    CannedService service([](const CannedService::Request&) { return std::string("<none/>"); });
+    FakeService service([](const FakeService::Request&) { return std::string("<none/>"); });
     ImportDatabase db;
     RecordingHost host;
     DriverImport(inputsFor(service.base(), ""), db.query, host).run();
@@ -144,7 +145,7 @@ TEST(ImportDrivers, AnEmptyListMakesNoRequestAndReportsZeroTwice)
 
 TEST(ImportDrivers, NumbersAreStoredAsSentWhateverTheLocaleAndABadOneFailsOnlyItsDriver)
 {
-    CannedService service([](const CannedService::Request& asked) {
+    FakeService service([](const FakeService::Request& asked) {
         const std::string& path = asked.path;
         const auto resource = path.substr(path.rfind('/') + 1);
         const auto name = path.substr(std::string("/StatsAPI/ws/game/racr/driver/").size(),

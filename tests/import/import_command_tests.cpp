@@ -1,4 +1,5 @@
-#include "cannedservice.h"
+#include "leaderboarddocument.h"
+#include "support/fakeservice.h"
 #include "db/connection.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -92,7 +93,7 @@ TEST(ImportCommand, DriversTakeTheirDefaultsFromTheSettingsAndAFailedNameMakesTh
 
 TEST(ImportCommand, OptionsChooseThePeriodKeys)
 {
-    CannedService service([](const CannedService::Request&) { return leaderboardDocument({}); });
+    FakeService service([](const FakeService::Request&) { return leaderboardDocument({}); });
     TempHome home;
     home.write("racr.ini", "[settings]\ndrivers=Zoë\nshard=APEX\n");
     const struct {

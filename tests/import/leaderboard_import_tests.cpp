@@ -1,7 +1,8 @@
 #include "app/error.h"
 #include "import/leaderboardimport.h"
 #include "importtesting.h"
-#include "cannedservice.h"
+#include "leaderboarddocument.h"
+#include "support/fakeservice.h"
 #include "support/simulator.h"
 #include "webservice/endpoints.h"
 #include "webservice/httprequest.h"
@@ -103,7 +104,7 @@ TEST(ImportLeaderboards, RecordShapesTheSimulatorNeverSends)
     otherTrack.eventType = "2";
     otherTrack.personaName = "Zoë Núñez";
 
-    CannedService service([&](const CannedService::Request& asked) {
+    FakeService service([&](const FakeService::Request& asked) {
         if (asked.query.at("eid") != "299" || asked.query.at("et") != "1")
             return leaderboardDocument({});
         return leaderboardDocument({plain, plain, apostrophe, carOnly, shortStamp, hostile, otherTrack});
@@ -131,7 +132,7 @@ TEST(ImportLeaderboards, RecordShapesTheSimulatorNeverSends)
 
 TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
 {
-    CannedService service([](const CannedService::Request& asked) {
+    FakeService service([](const FakeService::Request& asked) {
         CannedRecord record;
         record.eventId = asked.query.at("eid");
         record.eventType = asked.query.at("et");
@@ -216,7 +217,7 @@ TEST(ImportLeaderboards, AnErrorEndsTheRunAfterThePassLineAndKeepsTheRowsStoredB
     }
     {
         // An empty or non-numeric number fails like a statement the database would refuse.
-        CannedService service([](const CannedService::Request& asked) {
+        FakeService service([](const FakeService::Request& asked) {
             if (asked.query.at("eid") != "299")
                 return leaderboardDocument({});
             CannedRecord good;

@@ -2,7 +2,8 @@
 #include "app/programwindows.h"
 #include "app/radiogroup.h"
 #include "app/shellvalues.h"
-#include "cannedservice.h"
+#include "leaderboarddocument.h"
+#include "support/fakeservice.h"
 #include "db/sqlworkbench.h"
 #include "import/importcontrols.h"
 #include "import/progresscyl.h"
@@ -248,7 +249,7 @@ TEST(ImportWindow, MinimiseAndRestoreTakeTheMainWindowAlong)
 
 TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
 {
-    CannedService service([](const CannedService::Request&) { return leaderboardDocument({}); });
+    FakeService service([](const FakeService::Request&) { return leaderboardDocument({}); });
     Windows w(service.base());
     w.shell.shard.clear();
     PeriodChoice& period = *w.controls.period;

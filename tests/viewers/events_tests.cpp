@@ -1,4 +1,4 @@
-#include "fakeservice.h"
+#include "support/fakeservice.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "viewertesting.h"
@@ -59,8 +59,9 @@ const QStringList kHeader{"", "Trackname", "Tracktype", "Class"};
 // Waits for `expected` requests, then a little longer for any that should not come.
 int requestsMade(const FakeService& service, int expected)
 {
-    QTest::qWaitFor([&] { return service.requests().size() >= expected; }, 5000);
-    QTest::qWait(200);
+    // Too few requests show in the count the caller compares.
+    if (QTest::qWaitFor([&] { return service.requests().size() >= expected; }, 5000))
+        QTest::qWait(200);
     return int(service.requests().size());
 }
 

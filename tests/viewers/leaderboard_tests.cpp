@@ -1,4 +1,4 @@
-#include "fakeservice.h"
+#include "support/fakeservice.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "viewertesting.h"

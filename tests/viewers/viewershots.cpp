@@ -83,7 +83,7 @@ int main(int argc, char** argv)
 
     TForm5 events(shell);
     events.show();
-    QTest::qWaitFor([&] { return !events.wb1->toPlainText().isEmpty(); }, 5000);
+    ok = QTest::qWaitFor([&] { return !events.wb1->toPlainText().isEmpty(); }, 5000) && ok;
     ok = save(events, folder + "/viewers-events.png") && ok;
     return ok ? 0 : 1;
 }

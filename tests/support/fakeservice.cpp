@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 struct FakeService::State {
@@ -14,29 +15,46 @@ struct FakeService::State {
     int port = 0;
     mutable std::mutex mutex;
     QStringList requests;
+    QStringList targets;
 };
 
-FakeService::FakeService(std::map<std::string, Reply> answers, int latencyMs) : m_state(std::make_unique<State>())
+FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_unique<State>())
 {
     State& state = *m_state;
-    auto handle = [&state, answers = std::move(answers), latencyMs](const httplib::Request& request,
-                                                                   httplib::Response& response) {
+    auto handle = [&state, answer = std::move(answer), latencyMs](const httplib::Request& request,
+                                                                 httplib::Response& response) {
         {
             const std::lock_guard lock(state.mutex);
             state.requests.append(QString::fromStdString(request.method + ' ' + request.target));
+            state.targets.append(QString::fromStdString(request.target));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
-        const auto found = answers.find(request.path);
-        const Reply reply = found != answers.end() ? found->second : Reply{404, "<html><body>not here</body></html>"};
+        Request asked{request.method, request.path, {}};
+        for (const auto& [key, value] : request.params)
+            asked.query[key] = value;
+        const Reply reply = answer(asked);
         response.status = reply.status;
         response.set_content(reply.body, "application/xml;charset=UTF-8");
     };
+    // One connection carries a whole job, as with the real service; small answers go out at once.
+    state.server.set_keep_alive_max_count(1'000'000);
+    state.server.set_tcp_nodelay(true);
     state.server.Get(".*", handle);
     state.server.Post(".*", handle);
     state.port = state.server.bind_to_any_port("127.0.0.1");
     if (state.port <= 0)
         throw std::runtime_error("the fake service found no free port on 127.0.0.1");
     state.listener = std::thread([&state] { state.server.listen_after_bind(); });
+}
+
+FakeService::FakeService(std::map<std::string, Reply> answers, int latencyMs)
+    : FakeService(
+        [answers = std::move(answers)](const Request& request) {
+            const auto found = answers.find(request.path);
+            return found != answers.end() ? found->second : Reply{404, "<html><body>not here</body></html>"};
+        },
+        latencyMs)
+{
 }
 
 FakeService::~FakeService()
@@ -54,6 +72,12 @@ QStringList FakeService::requests() const
 {
     const std::lock_guard lock(m_state->mutex);
     return m_state->requests;
+}
+
+QStringList FakeService::targets() const
+{
+    const std::lock_guard lock(m_state->mutex);
+    return m_state->targets;
 }
 
 void whileAnswering(const FakeService& service, int count, std::function<void()> action)
