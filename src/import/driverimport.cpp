@@ -64,7 +64,7 @@ public:
         prepare();
         m_exists.bindValue(0, importjob::serviceText(row.name));
         if (!m_exists.exec() || !m_exists.next())
-            fail(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
+            importjob::failStatement(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
         const bool stored = m_exists.value(0).toLongLong() != 0;
         m_exists.finish();
 
@@ -77,7 +77,7 @@ public:
         if (stored)
             statement.bindValue(at, importjob::serviceText(row.name));
         if (!statement.exec())
-            fail(stored ? QStringLiteral("Updating the driver in table DRIVERS")
+            importjob::failStatement(stored ? QStringLiteral("Updating the driver in table DRIVERS")
                         : QStringLiteral("Adding the driver to table DRIVERS"),
                  statement.lastError());
         if (statement.numRowsAffected() <= 0)
@@ -91,17 +91,12 @@ private:
         if (m_prepared)
             return;
         if (!m_exists.prepare(QStringLiteral("select count(*) from DRIVERS where drivername=?")))
-            fail(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
+            importjob::failStatement(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
         if (!m_insert.prepare(insertStatement()))
-            fail(QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
+            importjob::failStatement(QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
         if (!m_update.prepare(updateStatement()))
-            fail(QStringLiteral("Updating the driver in table DRIVERS"), m_update.lastError());
+            importjob::failStatement(QStringLiteral("Updating the driver in table DRIVERS"), m_update.lastError());
         m_prepared = true;
-    }
-
-    [[noreturn]] static void fail(const QString& action, const QSqlError& error)
-    {
-        throw racr::ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
     }
 
     QSqlQuery m_exists;

@@ -46,4 +46,9 @@ QVariant serviceText(const QString& text)
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
+void failStatement(const QString& action, const QSqlError& error)
+{
+    throw racr::ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
+}
+
 } // namespace importjob

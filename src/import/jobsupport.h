@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLocale>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 
@@ -22,5 +23,8 @@ QVariant serviceNumber(const QString& text, const QString& what);
 // A text to bind: the empty text stays empty text. (A null QString would be bound as NULL, and
 // an import with no shard selected stores an empty shard, not a missing one.)
 QVariant serviceText(const QString& text);
+
+// A statement of a job that the database refused: "<action> failed: <the engine's text>".
+[[noreturn]] void failStatement(const QString& action, const QSqlError& error);
 
 } // namespace importjob

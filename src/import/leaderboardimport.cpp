@@ -33,7 +33,7 @@ public:
     void commit()
     {
         if (m_inTransaction && !m_db.commit())
-            fail(QStringLiteral("Saving the records of a track"), m_db.lastError());
+            importjob::failStatement(QStringLiteral("Saving the records of a track"), m_db.lastError());
         m_inTransaction = false;
     }
     // Before an error is passed on: the rows written so far stay, as they would one by one.
@@ -63,7 +63,7 @@ public:
         m_check.bindValue(4, eventType);
         m_check.bindValue(5, serviceText(record.eventDuration));
         if (!m_check.exec())
-            fail(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
+            importjob::failStatement(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         const bool stored = m_check.next();
         m_check.finish();
         if (stored)
@@ -77,7 +77,7 @@ public:
         m_insert.bindValue(5, serviceText(record.eventDuration));
         m_insert.bindValue(6, serviceText(shard));
         if (!m_insert.exec())
-            fail(QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
+            importjob::failStatement(QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
         return m_insert.numRowsAffected() > 0;
     }
 
@@ -89,16 +89,11 @@ private:
             return;
         if (!m_check.prepare(QStringLiteral("select id from RACR where driver=? and shard=? and trackid=? and [date]=?"
                                             " and multiplayer=? and besttime=?")))
-            fail(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
+            importjob::failStatement(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,[date],trackid,multiplayer,besttime,shard)"
                                              " VALUES (?,?,?,?,?,?,?)")))
-            fail(QStringLiteral("Storing a record in table RACR"), m_insert.lastError());
+            importjob::failStatement(QStringLiteral("Storing a record in table RACR"), m_insert.lastError());
         m_prepared = true;
-    }
-
-    [[noreturn]] static void fail(const QString& action, const QSqlError& error)
-    {
-        throw racr::ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
     }
 
     QSqlDatabase m_db;
