@@ -1,0 +1,72 @@
+#pragma once
+
+// What the query object and its row writer share: the open result and how its fields map to
+// tables. Only queryobject.cpp and rowwriter.cpp include this.
+
+#include "queryobject.h"
+#include "resultstore.h"
+
+#include <QSqlError>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+#include <vector>
+
+namespace queryresult {
+
+// How a column takes the text typed into the grid: a number goes to a numeric column as a
+// number, anything else as text.
+enum class Affinity { Integer, Real, Text, None };
+
+struct Field {
+    QString name;
+    QString table;      // as the catalogue names it, for messages and the key lookup
+    QString qualified;  // the table as written in our own statements
+    QString origin;     // the table's column; empty for an expression (read-only)
+    Affinity affinity = Affinity::None;
+};
+
+inline bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    return a.typeId() == b.typeId() && a == b;
+}
+
+// The engine's own words, without Qt's "Unable to execute statement" tail.
+inline QString providerText(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+} // namespace queryresult
+
+using queryresult::Affinity;
+using queryresult::Field;
+
+struct QueryObject::Table {
+    QString name;
+    QString qualified;
+    std::vector<int> fields;      // result fields read from this table
+    std::vector<int> keyFields;   // its primary key, when the result shows all of it
+    QStringList keyNames;
+};
+
+struct QueryObject::Result {
+    explicit Result(std::vector<Field> f) : fields(std::move(f)), store(int(fields.size())) {}
+
+    std::vector<Field> fields;
+    ResultStore store;
+    std::vector<std::uint32_t> natural;   // the statement's order (plus rows added here)
+    std::vector<std::uint32_t> order;     // what the user sees: natural, or sorted
+    int current = -1;
+    bool eof = true;
+    QString sort;
+    State state = State::Browse;
+    std::vector<QVariant> pending;        // the edited or new row
+    bool modified = false;
+    std::optional<std::vector<Table>> tables;
+};
