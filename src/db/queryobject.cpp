@@ -10,7 +10,6 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
-#include <QSqlIndex>
 #include <QSqlQuery>
 #include <QSqlRecord>
 

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
+
 using queryresult::providerText;
 using queryresult::sameValue;
 
