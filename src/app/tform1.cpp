@@ -144,6 +144,7 @@ void TForm1::FormCreate()
     m_driverList = stored.drivers;
     schemaBrowser->Edit1->setText(stored.driverName);
     CbShard->setCurrentIndex(settings::shardIndex(stored.shard));
+    m_settingsRead = true;
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -170,6 +171,9 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::FormClose()
 {
+    // Settings that were never read would be overwritten with the designed values.
+    if (!m_settingsRead)
+        return;
     ShellSettings values;
     values.drivers = m_driverList;
     values.driverName = schemaBrowser->Edit1->text();

@@ -82,6 +82,7 @@ private:
 
     QString m_driverList = QStringLiteral("kestrel,pilot000");
     bool m_shown = false;
+    bool m_settingsRead = false;
     TForm2* m_progress = nullptr;
     TForm3* m_leaderboard = nullptr;
     TForm4* m_driverInfo = nullptr;

@@ -156,6 +156,9 @@ TEST(MainWindow, UnwritableDataSourceSkipsTheSettingsButStartsAnyway)
     EXPECT_EQ(w.main.driverList(), "kestrel,pilot000");
     EXPECT_EQ(w.main.currentShard(), "APEX");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - APEX");
+    // The stored settings were not read, so closing must not replace them with the designed ones.
+    program.close();
+    EXPECT_EQ(home.read("racr.ini"), "[settings]\ndrivers=someone\nshard=CHICANE\n");
 }
 
 TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
