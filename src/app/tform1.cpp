@@ -11,6 +11,7 @@
 #include "app/updown.h"
 #include "app/windowstyle.h"
 #include "db/connection.h"
+#include "db/exportimportmenu.h"
 #include "db/queryobject.h"
 #include "db/resultgrid.h"
 #include "db/schemabrowser.h"
@@ -102,6 +103,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     resultGrid = new ResultGrid(central, *ADODataSet1, *workbench, this);
     schemaBrowser = new SchemaBrowser(central, *ADOConnection1, *workbench, this);
     importControls = new ImportControls(central, this);
+    exportImportMenu = new ExportImportMenu(MainMenu1, *ADODataSet1, this);
 
     guarded([this] { FormCreate(); });
 }

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 class Connection;
+class ExportImportMenu;
 class ImportControls;
 class LinkLabel;
 class QAction;
@@ -57,6 +58,7 @@ public:
     ResultGrid* resultGrid;
     SchemaBrowser* schemaBrowser;
     ImportControls* importControls;
+    ExportImportMenu* exportImportMenu;
 
 Q_SIGNALS:
     void closed();
