@@ -5,6 +5,7 @@
 #include "queryobject.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -34,6 +35,9 @@ QString runBound(const QSqlDatabase& db, const QString& sql, const QVariantList&
 
 OldDatabase::OldDatabase(QueryObject& dataSet, const QString& path) : m_dataSet(dataSet), m_path(path)
 {
+    // Attaching a missing file would create an empty database in its place.
+    if (!QFileInfo(path).isFile())
+        throw racr::Error(QStringLiteral("Cannot open %1: there is no such file.").arg(QDir::toNativeSeparators(path)));
     Connection& connection = m_dataSet.connection();
     if (!connection.isOpen())
         connection.open();

@@ -110,6 +110,8 @@ TEST_F(Merge, StopsAtTheFirstFailure)
 
     w.db.home().write("notes.db", QByteArray("not a database\n").repeated(40));
     EXPECT_THROW(merge(w.db.home().file("notes.db")), racr::ProviderError);
+    EXPECT_THROW(merge(w.db.home().file("gone.db")), racr::Error);
+    EXPECT_FALSE(QFile::exists(w.db.home().file("gone.db")));   // no empty database left behind
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 }
 
