@@ -48,7 +48,9 @@ T* named(T* widget, const char* name)
 }
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent)
+    , m_serviceBase(settings::serviceBase(ProgramPaths::file(QStringLiteral("racr.ini"))))
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(designedTitle);
@@ -187,11 +189,6 @@ void TForm1::FormClose()
 QString TForm1::currentShard() const
 {
     return CbShard->currentIndex() < 0 ? QString() : CbShard->currentText();
-}
-
-QString TForm1::serviceBase() const
-{
-    return settings::serviceBase(ProgramPaths::file(QStringLiteral("racr.ini")));
 }
 
 void TForm1::Button4Click()

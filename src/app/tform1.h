@@ -36,7 +36,7 @@ public:
 
     QString currentShard() const override;
     QString driverList() const override { return m_driverList; }
-    QString serviceBase() const override;
+    QString serviceBase() const override { return m_serviceBase; }
     void setDriverList(const QString& list) { m_driverList = list; }
 
     Connection& connection() { return *ADOConnection1; }
@@ -85,6 +85,7 @@ private:
     QString m_driverList = QStringLiteral("kestrel,pilot000");
     bool m_shown = false;
     bool m_settingsRead = false;
+    QString m_serviceBase;
     TForm2* m_progress = nullptr;
     TForm3* m_leaderboard = nullptr;
     TForm4* m_driverInfo = nullptr;
