@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/qtprinting.h"
+
 #include <QString>
 #include <QTextDocument>
 
@@ -10,12 +12,4 @@ inline QString pageText(const QString& html)
     QTextDocument document;
     document.setHtml(html);
     return document.toPlainText().replace(QChar(0x00A0), QLatin1Char(' '));
-}
-
-#include <ostream>
-
-// Readable failure messages for texts and lists of texts.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
 }
