@@ -1,11 +1,13 @@
 #include "csvexport.h"
 
 #include "app/error.h"
+#include "csvtext.h"
 #include "queryobject.h"
 
 #include <QDir>
 #include <QLocale>
 #include <QSaveFile>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -22,34 +24,53 @@ QString valueText(const QueryObject& dataSet, int field)
     return dataSet.fieldText(field);
 }
 
-// A quote inside a value is doubled, as CSV readers expect; anything else stays as it is.
-QString quoted(QString text)
-{
-    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 } // namespace
 
 void exportCsv(QueryObject& dataSet, const QString& path)
 {
-    QString text;
+    // Written beside the target and renamed over it at the end, so a failed export leaves an
+    // older file whole; the text goes out in pieces, so a large result is never held twice.
+    QSaveFile file(path);
+    auto fail = [&] {
+        throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    };
+    auto put = [&](const QByteArray& bytes) {
+        if (file.write(bytes) != bytes.size())
+            fail();
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail();
+
+    QByteArray bytes;
     for (const QString& name : dataSet.fieldNames())
-        text += name + QLatin1Char(';');
-    text += QStringLiteral("\r\n");
+        bytes += name.toUtf8() + ';';
+    bytes += "\r\n";
 
     const int fields = dataSet.fieldCount();
-    for (dataSet.first(); !dataSet.eof(); dataSet.next()) {
-        QStringList values;
-        for (int field = 0; field < fields; ++field)
-            values.append(quoted(valueText(dataSet, field)));
-        text += values.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+    constexpr qsizetype piece = 1 << 20;
+    dataSet.first();
+    try {
+        // The grid and the status line would redraw their current row for every row walked,
+        // which costs far more than the export itself; they see only where the walk ends.
+        const QSignalBlocker quiet(dataSet);
+        for (; !dataSet.eof(); dataSet.next()) {
+            for (int field = 0; field < fields; ++field) {
+                if (field > 0)
+                    bytes += ';';
+                bytes += csvQuoted(valueText(dataSet, field).toUtf8());
+            }
+            bytes += "\r\n";
+            if (bytes.size() >= piece) {
+                put(bytes);
+                bytes.resize(0);   // keeps its room for the next piece
+            }
+        }
+    } catch (const racr::Error&) {
+        dataSet.first();   // where the views last saw the walk
+        throw;
     }
     dataSet.first();
-
-    const QByteArray bytes = text.toUtf8();
-    // Written beside the target and renamed over it, so a failed export leaves an older file whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    put(bytes);
+    if (!file.commit())
+        fail();
 }

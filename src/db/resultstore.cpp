@@ -115,7 +115,12 @@ QByteArray dateText(const QVariant& value)
     switch (value.typeId()) {
     case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
     case QMetaType::QTime: return value.toTime().toString(QStringLiteral("hh:mm:ss")).toUtf8();
-    default: return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toUtf8();
+    default: {
+        // A date-time at midnight stands for the day alone, and reads so.
+        const QDateTime dateTime = value.toDateTime();
+        const bool dayOnly = dateTime.time() == QTime(0, 0);
+        return dateTime.toString(dayOnly ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("yyyy-MM-dd hh:mm:ss")).toUtf8();
+    }
     }
 }
 
