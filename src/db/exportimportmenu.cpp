@@ -52,33 +52,17 @@ void ExportImportMenu::Importfromolddatabase1Click()
     Connection& connection = m_dataSet.connection();
     if (!connection.isOpen())
         connection.open();
-    Dialogs::FileRequest request{QStringLiteral("Import from old database"), {}, {}, m_lastMerged};
-    if (connection.engine() == Engine::Sqlite) {
-        request.filters = {QStringLiteral("SQLite databases (*.db)"), QStringLiteral("All files (*)")};
-        request.defaultSuffix = QStringLiteral("db");
-    } else {
-        request.filters = {QStringLiteral("Access databases (*.mdb)"), QStringLiteral("All files (*)")};
-        request.defaultSuffix = QStringLiteral("mdb");
-    }
-    // Until a file is confirmed the dialog offers the name our database files have.
-    if (request.initialPath.isEmpty())
-        request.initialPath = QStringLiteral("RACR.") + request.defaultSuffix;
-    const QString path = Dialogs::instance().openFileName(request);
+    // The engine's own database files; until a file is confirmed, the name ours have.
+    const bool sqlite = connection.engine() == Engine::Sqlite;
+    const QString suffix = sqlite ? QStringLiteral("db") : QStringLiteral("mdb");
+    const QString path = Dialogs::instance().openFileName(
+        {QStringLiteral("Import from old database"),
+         {sqlite ? QStringLiteral("SQLite databases (*.db)") : QStringLiteral("Access databases (*.mdb)")}, suffix,
+         m_lastMerged.isEmpty() ? QStringLiteral("RACR.") + suffix : m_lastMerged});
     if (path.isEmpty())
         return;
     m_lastMerged = path;
-
-    OldDatabase old(m_dataSet, path);
-    const int results = old.copyResults();
-    Dialogs::instance().message(caption, QStringLiteral("Operation affected %1 row(s) in RACR table").arg(results),
-                                Dialogs::Icon::Information);
-    try {
-        const int drivers = old.copyDrivers();
-        Dialogs::instance().message(caption,
-                                    QStringLiteral("Operation affected %1 row(s) in DRIVERS table").arg(drivers),
-                                    Dialogs::Icon::Information);
-    } catch (const racr::Error&) {
-        // Files from before driver data was collected hold results only; those are merged all
-        // the same, and the message above says so.
-    }
+    mergeOldDatabase(m_dataSet, path, [](const QString& text) {
+        Dialogs::instance().message(caption, text, Dialogs::Icon::Information);
+    });
 }

@@ -86,3 +86,17 @@ int OldDatabase::copy(const QString& table, const QString& columns)
     m_dataSet.execute();
     return m_dataSet.rowsAffected();
 }
+
+void mergeOldDatabase(QueryObject& dataSet, const QString& path, const std::function<void(const QString&)>& report)
+{
+    OldDatabase old(dataSet, path);
+    report(QStringLiteral("Operation affected %1 row(s) in RACR table").arg(old.copyResults()));
+    dataSet.close();
+    int drivers = 0;
+    try {
+        drivers = old.copyDrivers();
+    } catch (const racr::Error&) {
+        return;
+    }
+    report(QStringLiteral("Operation affected %1 row(s) in DRIVERS table").arg(drivers));
+}

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QueryObject;
 
 // An older database file of the same layout whose results and driver rows are merged into the
@@ -32,3 +34,9 @@ private:
     QString m_path;
     bool m_attached = false;
 };
+
+// The merge as the menu runs it: the results are copied and their count reported, the query
+// object closed, then the driver rows copied and reported. Older files without driver data
+// hold results only, so a failed driver copy is dropped and only the first report is made.
+// A failure to open the file or to copy the results throws, and nothing is reported.
+void mergeOldDatabase(QueryObject& dataSet, const QString& path, const std::function<void(const QString&)>& report);
