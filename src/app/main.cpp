@@ -2,11 +2,12 @@
 #include "app/programpaths.h"
 #include "app/programwindows.h"
 #include "app/settings.h"
-#include "db/querycommand.h"
+#include "db/databasecommands.h"
 #include "import/importcommand.h"
 
 #include <QApplication>
 #include <QStringList>
+#include <QTextStream>
 #include <cstdio>
 
 namespace {
@@ -50,6 +51,8 @@ int usage()
 {
     std::fputs("usage: racr [--home DIR] [--service-base URL]                 the program's windows\n"
                "       racr [--home DIR] query \"SQL\"                          run one statement\n"
+               "       racr [--home DIR] export --sql \"SQL\" FILE              its result to a CSV file\n"
+               "       racr [--home DIR] merge FILE                           merge an older database file\n"
                "       racr [--home DIR] [--service-base URL] import leaderboards|drivers [options]\n"
                "            (racr import --help lists the import options)\n",
                stderr);
@@ -63,8 +66,17 @@ int runCommand(int argc, char** argv)
     QStringList arguments = QCoreApplication::arguments().mid(1);
     takeCommonOptions(arguments);
     const QString command = arguments.value(0);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
     if (command == QLatin1String("query") && arguments.size() == 2)
-        return runQueryCommand(arguments.at(1));
+        return runQueryCommand(arguments.at(1), out, err);
+    if (command == QLatin1String("export")) {
+        const QString sql = takeOption(arguments, QStringLiteral("--sql"));
+        if (!sql.isEmpty() && arguments.size() == 2)
+            return runExportCommand(sql, arguments.at(1), out, err);
+    }
+    if (command == QLatin1String("merge") && arguments.size() == 2)
+        return runMergeCommand(arguments.at(1), out, err);
     if (command == QLatin1String("import"))
         return runImportCommand(arguments.mid(1));
     return usage();

@@ -3,10 +3,12 @@
 #include "db/exportimportmenu.h"
 #include "workbenchform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <csv.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,39 +27,166 @@ struct MenuForm : WorkbenchForm {
     }
 };
 
-TEST(Export, WritesTheRowsInGridOrderAndEndsOnTheFirst)
+// Lines of cells as a CSV reader set to ";" finds them in a file.
+QList<QStringList> readCsv(const QString& path)
 {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QByteArray bytes = file.readAll();
+
+    QList<QStringList> lines{{}};
+    csv_parser parser;
+    EXPECT_EQ(csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI), 0);
+    csv_set_delim(&parser, ';');
+    auto cell = [](void* text, std::size_t size, void* data) {
+        static_cast<QList<QStringList>*>(data)->last().append(
+            QString::fromUtf8(static_cast<const char*>(text), qsizetype(size)));
+    };
+    auto lineEnd = [](int, void* data) { static_cast<QList<QStringList>*>(data)->append(QStringList()); };
+    EXPECT_EQ(csv_parse(&parser, bytes.constData(), std::size_t(bytes.size()), cell, lineEnd, &lines),
+              std::size_t(bytes.size()))
+        << csv_strerror(csv_error(&parser));
+    EXPECT_EQ(csv_fini(&parser, cell, lineEnd, &lines), 0);
+    csv_free(&parser);
+    lines.removeLast();   // opened by the last line's end
+    return lines;
+}
+
+// Runs a test with the user's number notation set to a country's.
+class NumberNotation {
+public:
+    explicit NumberNotation(QLocale::Language language, QLocale::Territory territory)
+    {
+        QLocale::setDefault(QLocale(language, territory));
+    }
+    ~NumberNotation() { QLocale::setDefault(m_before); }
+
+private:
+    QLocale m_before;
+};
+
+class Export : public ::testing::Test {
+protected:
     MenuForm w;
-    const QString path = w.db.home().file("out.csv");
+    QString path = w.db.home().file("out.csv");
+
+    QByteArray exported()
+    {
+        w.dialogs.saveAnswer = path;
+        w.menu.F1Click();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }
+};
+
+TEST_F(Export, DoesNothingWithoutAResultOrAChosenFile)
+{
     w.dialogs.saveAnswer = path;
+    w.menu.F1Click();   // nothing run yet
     w.run("update RACR set shard = 'APEX' where driver = 'nobody'");
-    w.menu.F1Click();   // nothing open: no dialog
+    w.dialogs.messages.clear();   // the workbench's own report of the update
+    w.menu.F1Click();
     EXPECT_TRUE(w.dialogs.fileRequests.isEmpty());
 
-    w.db.exec("UPDATE DRIVERS SET statusmessage = 'say \"hi\"; to Zoë', tot_avg_place = 1.0/3,"
-              " sp_avg_place = 1234567.5 WHERE drivername = 'kestrel'");
-    w.run("select drivername, statusmessage, tot_avg_place, sp_avg_place, image from DRIVERS");
+    w.run("select driver from RACR");
+    w.dialogs.saveAnswer.clear();   // Cancel
+    w.menu.F1Click();
+    ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(w.dialogs.fileRequests[0].filters, QStringList{"Excel csv files (*.csv)"});
+    EXPECT_EQ(w.dialogs.fileRequests[0].defaultSuffix, "csv");
+    EXPECT_EQ(w.dialogs.fileRequests[0].initialPath, "");
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+}
+
+TEST_F(Export, DefaultStatementGivesItsHeaderAndAQuotedLinePerRow)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    const QList<QByteArray> lines = exported().split('\n');
+    ASSERT_EQ(lines.size(), 1 + 4 + 1);   // header, four rows, nothing after the last line end
+    EXPECT_TRUE(lines[0].startsWith("image;driver;driverlevel;")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith("Racetype;\r")) << lines[0].toStdString();
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(lines[i].startsWith('"') && lines[i].endsWith("\"\r")) << lines[i].toStdString();
+        EXPECT_EQ(lines[i].count(";"), lines[0].count(";") - 1);   // no value here holds a semicolon
+    }
+    EXPECT_EQ(lines[5], "");
+    // The dialog offers the file just written the next time.
+    w.menu.F1Click();
+    EXPECT_EQ(w.dialogs.fileRequests.last().initialPath, path);
+}
+
+TEST_F(Export, EveryValueReadsBackIntoItsOwnCell)
+{
+    const NumberNotation english(QLocale::English, QLocale::UnitedStates);
+    w.db.exec("UPDATE DRIVERS SET statusmessage = 'say \"hi\"; to Zoë' || char(13, 10) || 'bye',"
+              " tot_avg_place = 1.0/3, sp_avg_place = 2.5, mp_avg_place = 1234567.0 WHERE drivername = 'kestrel'");
+    w.run("select drivername, statusmessage, image, tot_avg_place, sp_avg_place, mp_avg_place, car_count"
+          " from DRIVERS order by drivername");
+    exported();
+    EXPECT_EQ(readCsv(path),
+              (QList<QStringList>{
+                  {"drivername", "statusmessage", "image", "tot_avg_place", "sp_avg_place", "mp_avg_place",
+                   "car_count", ""},
+                  {"kestrel", "say \"hi\"; to Zoë\r\nbye", "3", "0.333333333333333", "2.5", "1234567", ""},
+                  {"pilot000", "", "7", "", "", "", ""},
+              }));
+}
+
+TEST_F(Export, KeepsTheGridsOrderAndEndsOnTheFirstRow)
+{
+    w.db.exec("UPDATE DRIVERS SET tot_avg_place = 1.0/3, sp_avg_place = 1234567.5 WHERE drivername = 'kestrel'");
+    w.run("select drivername, tot_avg_place, sp_avg_place from DRIVERS");
     w.dataSet.setSort("drivername DESC");
     w.dataSet.moveTo(1);
     // A spreadsheet set to a decimal comma reads the fractions as numbers.
-    const QLocale before;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    w.menu.F1Click();
-    QLocale::setDefault(before);
-
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()),
-              "drivername;statusmessage;tot_avg_place;sp_avg_place;image;\r\n"
-              "\"pilot000\";\"\";\"\";\"\";\"7\"\r\n"
-              "\"kestrel\";\"say \"\"hi\"\"; to Zoë\";\"0,333333333333333\";\"1234567,5\";\"3\"\r\n");
+    const NumberNotation german(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(exported().toStdString(), "drivername;tot_avg_place;sp_avg_place;\r\n"
+                                        "\"pilot000\";\"\";\"\"\r\n"
+                                        "\"kestrel\";\"0,333333333333333\";\"1234567,5\"\r\n");
     EXPECT_EQ(w.label("Label11"), "RecNo: 1");
+    EXPECT_EQ(w.dataSet.currentRow(), 0);
+}
+
+TEST_F(Export, AnEmptyResultGivesTheHeaderLineOnly)
+{
+    w.run("select driver, car from RACR where driver = 'nobody'");
+    EXPECT_EQ(exported().toStdString(), "driver;car;\r\n");
+}
+
+TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndAnOlderOneKept)
+{
+    w.run("select driver from RACR");
+    w.db.home().write("kept.csv", "older export\r\n");
+    QDir(w.db.home().path()).mkdir("folder.csv");
+    for (const QString& name : {"folder.csv", "no folder/out.csv"}) {
+        w.dialogs.saveAnswer = w.db.home().file(name);
+        EXPECT_THROW(w.menu.F1Click(), racr::Error) << name.toStdString();
+    }
+    QFile kept(w.db.home().file("kept.csv"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "older export\r\n");
+}
+
+TEST(ExportOverOdbc, DateTimesAtMidnightShowTheDayAlone)
+{
+    MenuForm w{Engine::Odbc};
+    w.db.exec("CREATE TABLE seen (at TIMESTAMP)");
+    w.db.exec("INSERT INTO seen VALUES ('2021-03-01 00:00:00'), ('2021-03-01 10:05:00')");
+    w.run("select at from seen order by at");
+    const QString path = w.db.home().file("seen.csv");
+    w.dialogs.saveAnswer = path;
+    w.menu.F1Click();
+    EXPECT_EQ(readCsv(path), (QList<QStringList>{{"at", ""}, {"2021-03-01"}, {"2021-03-01 10:05:00"}}));
 }
 
 class Merge : public ::testing::Test {
 protected:
     MenuForm w;
-    QString oldFile = w.db.home().file("it's old.db");   // a quote must not break the statement
+    QString oldFile = w.db.home().file("old files/it's an old one.db");   // a quote must not break the statement
+
+    void SetUp() override { QDir(w.db.home().path()).mkdir("old files"); }
 
     void makeOld(const QStringList& statements)
     {
@@ -67,55 +196,103 @@ protected:
         for (const QString& sql : statements)
             EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
     }
-    static QString result(const QString& driver, const QString& trackid, const QString& besttime)
+    static QString result(const QString& driver, int trackid, const QString& besttime)
     {
         return QStringLiteral("INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
                               " VALUES ('%1', 'Ford GT', '2021-03-01  10:00:00', %2, 1, '%3', 'APEX')")
-            .arg(driver, trackid, besttime);
+            .arg(driver)
+            .arg(trackid)
+            .arg(besttime);
+    }
+    static QString driver(const QString& name, int level)
+    {
+        return QStringLiteral("INSERT INTO DRIVERS (drivername, driverlevel) VALUES ('%1', %2)").arg(name).arg(level);
     }
     void merge(const QString& path)
     {
         w.dialogs.messages.clear();
         w.dialogs.openAnswer = path;
-        w.menu.Importfromolddatabase1Click();
+        w.menu.Importfromolddatabase1->trigger();   // as chosen: errors go to the default display
     }
+    int results() { return w.db.count("select count(*) from RACR"); }
+    int drivers() { return w.db.count("select count(*) from DRIVERS"); }
 };
 
-TEST_F(Merge, AddsOnlyTheRowsNotYetPresent)
+TEST_F(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
 {
-    const QString track = w.db.scalar("select trackid from RACR where car = 'Ford GT'").toString();
-    makeOld({result("kestrel", track, "01:10.500"),   // already here
-             result("kestrel", track, "01:11.000"), result("o''brien", "5", "02:00.000"),
-             "INSERT INTO DRIVERS (drivername, driverlevel) VALUES ('kestrel', 1)",   // already here
-             "INSERT INTO DRIVERS (drivername, driverlevel) VALUES ('o''brien', 2)"});
+    QStringList rows;
+    for (int i = 0; i < 120; ++i)
+        rows.append(result(QStringLiteral("old%1").arg(i % 15), 1 + i % 90, QStringLiteral("01:%1.000").arg(i % 60, 2, 10, QLatin1Char('0'))));
+    for (int i = 0; i < 15; ++i)
+        rows.append(driver(QStringLiteral("old%1").arg(i), i));
+    makeOld(rows);
     w.run(SqlWorkbench::defaultStatement());
 
     merge(oldFile);
-    EXPECT_EQ(w.messageTexts(), (QStringList{"RACR tool info: Operation affected 2 row(s) in RACR table",
-                                             "RACR tool info: Operation affected 1 row(s) in DRIVERS table"}));
+    EXPECT_EQ(w.messageTexts(), (QStringList{"RACR tool info: Operation affected 120 row(s) in RACR table",
+                                             "RACR tool info: Operation affected 15 row(s) in DRIVERS table"}));
     EXPECT_FALSE(w.dataSet.isOpen());
-    EXPECT_EQ(w.db.count("select count(distinct id) from RACR"), 7);
-    EXPECT_EQ(w.db.count("select driverlevel from DRIVERS where drivername = 'kestrel'"), 12);   // ours stays
+    EXPECT_TRUE(w.dataSet.text().startsWith("INSERT")) << w.dataSet.text().toStdString();
+    EXPECT_EQ(w.label("Label5"), "Records: 4");   // the status keeps the last result's values
+    EXPECT_EQ(results(), 5 + 120);
+    EXPECT_EQ(w.db.count("select count(distinct id) from RACR"), 5 + 120);   // new ids
+    EXPECT_EQ(drivers(), 2 + 15);
+    EXPECT_EQ(w.db.count("select count(*) from TRACKLIST"), 90);
 
-    merge(oldFile);   // the file was let go and adds nothing the second time
+    ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
+    const Dialogs::FileRequest request = w.dialogs.fileRequests[0];
+    EXPECT_EQ(request.filters, QStringList{"SQLite databases (*.db)"});
+    EXPECT_EQ(request.defaultSuffix, "db");
+    EXPECT_EQ(request.initialPath, "RACR.db");
+
+    // The file was let go: the second merge reads it again and adds nothing.
+    merge(oldFile);
     EXPECT_EQ(w.messageTexts(), (QStringList{"RACR tool info: Operation affected 0 row(s) in RACR table",
                                              "RACR tool info: Operation affected 0 row(s) in DRIVERS table"}));
+    EXPECT_EQ(results(), 5 + 120);
+    EXPECT_EQ(drivers(), 2 + 15);
+    EXPECT_EQ(w.dialogs.fileRequests.last().initialPath, oldFile);
 }
 
-TEST_F(Merge, StopsAtTheFirstFailure)
+TEST_F(Merge, SkipsRowsAlreadyPresentAndKeepsOurs)
 {
-    makeOld({result("ghost", "5", "02:00.000"), "DROP TABLE DRIVERS"});
-    merge(oldFile);   // results without driver rows: the first message only
-    EXPECT_EQ(w.messageTexts(), QStringList{"RACR tool info: Operation affected 1 row(s) in RACR table"});
-
-    w.db.home().write("notes.db", QByteArray("not a database\n").repeated(40));
-    EXPECT_THROW(merge(w.db.home().file("notes.db")), racr::ProviderError);
-    EXPECT_THROW(merge(w.db.home().file("gone.db")), racr::Error);
-    EXPECT_FALSE(QFile::exists(w.db.home().file("gone.db")));   // no empty database left behind
-    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+    const int track = w.db.count("select trackid from RACR where car = 'Ford GT'");
+    makeOld({result("kestrel", track, "01:10.500"),   // already here
+             result("kestrel", track, "01:11.000"), result("o''brien", 5, "02:00.000"),
+             driver("kestrel", 1),   // already here, at level 12
+             driver("o''brien", 2)});
+    merge(oldFile);
+    EXPECT_EQ(w.messageTexts(), (QStringList{"RACR tool info: Operation affected 2 row(s) in RACR table",
+                                             "RACR tool info: Operation affected 1 row(s) in DRIVERS table"}));
+    EXPECT_EQ(w.db.count("select driverlevel from DRIVERS where drivername = 'kestrel'"), 12);
 }
 
-TEST(MergeOverOdbc, NamesTheFileInAnInClauseWithItsQuotesDoubled)
+TEST_F(Merge, AFileWithoutDriverDataGivesTheFirstReportOnly)
+{
+    makeOld({result("ghost", 5, "02:00.000"), "DROP TABLE DRIVERS"});
+    merge(oldFile);
+    EXPECT_EQ(w.messageTexts(), QStringList{"RACR tool info: Operation affected 1 row(s) in RACR table"});
+    EXPECT_EQ(drivers(), 2);
+}
+
+TEST_F(Merge, AFileThatIsNotADatabaseIsReportedAndChangesNothing)
+{
+    w.db.home().write("notes.db", QByteArray("not a database\n").repeated(40));
+    makeOld({"DROP TABLE RACR"});   // a database, but without results
+    const QString missing = w.db.home().file("gone.db");
+    for (const QString& path : {w.db.home().file("notes.db"), oldFile, missing}) {
+        merge(path);
+        ASSERT_EQ(w.dialogs.messages.size(), 1) << path.toStdString();
+        EXPECT_EQ(w.dialogs.messages[0].icon, Dialogs::Icon::Error);
+        EXPECT_FALSE(w.dialogs.messages[0].text.isEmpty());
+    }
+    EXPECT_TRUE(w.dialogs.messages[0].text.contains("gone.db")) << w.dialogs.messages[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(missing));   // no empty database left behind
+    EXPECT_EQ(results(), 5);
+    EXPECT_EQ(drivers(), 2);
+}
+
+TEST(MergeOverOdbc, OffersAccessFilesAndNamesTheFileInAnInClause)
 {
     MenuForm w{Engine::Odbc};
     w.db.home().write("it's.mdb", "");
@@ -123,6 +300,9 @@ TEST(MergeOverOdbc, NamesTheFileInAnInClauseWithItsQuotesDoubled)
     EXPECT_THROW(w.menu.Importfromolddatabase1Click(), racr::ProviderError);   // SQLite has no IN clause
     EXPECT_TRUE(w.dataSet.text().endsWith("FROM [RACR] IN '" + w.db.home().path() + "it''s.mdb'"))
         << w.dataSet.text().toStdString();
+    const Dialogs::FileRequest request = w.dialogs.fileRequests.value(0);
+    EXPECT_EQ(request.filters, QStringList{"Access databases (*.mdb)"});
+    EXPECT_EQ(request.initialPath, "RACR.mdb");
 }
 
 TEST(MainWindowMenu, ExportAndImportComesFirst)
@@ -133,6 +313,11 @@ TEST(MainWindowMenu, ExportAndImportComesFirst)
     QMenu* menu = main.MainMenu1->actions().value(0)->menu();
     ASSERT_EQ(menu, main.exportImportMenu->menu);
     EXPECT_EQ(menu->title(), "Export && Import");
+    const QList<QAction*> entries = menu->actions();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), "Export data to csv file");
+    EXPECT_TRUE(entries[1]->isSeparator());
+    EXPECT_EQ(entries[2]->text(), "Import from old database");
 }
 
 } // namespace

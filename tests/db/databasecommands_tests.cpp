@@ -1,0 +1,129 @@
+#include "db/databasecommands.h"
+#include "sampledb.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DatabaseCommand : public ::testing::TestWithParam<Engine> {
+protected:
+    SampleDatabase db{GetParam()};
+    QString out;
+    QString err;
+
+    // Runs a command with its output caught in `out` and `err`.
+    template <typename Command>
+    int capture(Command command)
+    {
+        out.clear();
+        err.clear();
+        QTextStream o(&out);
+        QTextStream e(&err);
+        return command(o, e);
+    }
+    int run(const QString& sql)
+    {
+        return capture([&](QTextStream& o, QTextStream& e) { return runQueryCommand(sql, o, e); });
+    }
+};
+using QueryCommand = DatabaseCommand;
+using ExportCommand = DatabaseCommand;
+
+TEST_P(QueryCommand, PrintsRowsUnderAHeaderLine)
+{
+    db.exec("update RACR set car = 'Ford \"GT\"; 2005' where id = 1");
+    EXPECT_EQ(run("select id, driver, car, image from RACR left join DRIVERS on drivername = driver"
+                  " where id in (1, 3) order by id"),
+              0);
+    EXPECT_EQ(out, "id;driver;car;image\n"
+                   "1;kestrel;\"Ford \"\"GT\"\"; 2005\";3\n"
+                   "3;ghost;Lotus Exige;\n");
+    EXPECT_EQ(err, "");
+}
+
+TEST_P(QueryCommand, ReportsTheCountOfAStatementWithoutRows)
+{
+    EXPECT_EQ(run("delete from RACR where driver = 'kestrel'"), 0);
+    EXPECT_EQ(out, "Operation affected 3 row(s)\n");
+    EXPECT_EQ(run("exec driverstats PILOT000"), 0);
+    EXPECT_EQ(out.count('\n'), 2);
+}
+
+TEST_P(QueryCommand, ErrorsGoToStandardErrorWithAFailingStatus)
+{
+    EXPECT_NE(run("select * from nosuchtable"), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(err.contains("nosuchtable")) << err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, QueryCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+
+TEST_P(ExportCommand, WritesTheFileTheMenuWrites)
+{
+    const QString path = db.home().file("results.csv");
+    db.exec("update RACR set car = 'Ford \"GT\"; 2005' where id = 1");
+    EXPECT_EQ(capture([&](QTextStream& o, QTextStream& e) {
+                  return runExportCommand("select id, driver, car, image from RACR left join DRIVERS"
+                                          " on drivername = driver where id in (1, 3) order by id desc",
+                                          path, o, e);
+              }),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(db.home().read("results.csv").toStdString(), "id;driver;car;image;\r\n"
+                                                           "\"3\";\"ghost\";\"Lotus Exige\";\"\"\r\n"
+                                                           "\"1\";\"kestrel\";\"Ford \"\"GT\"\"; 2005\";\"3\"\r\n");
+    EXPECT_TRUE(out.contains("2 row(s)")) << out.toStdString();
+}
+
+TEST_P(ExportCommand, AStatementWithoutAResultWritesNothing)
+{
+    const QString path = db.home().file("results.csv");
+    EXPECT_EQ(capture([&](QTextStream& o, QTextStream& e) {
+                  return runExportCommand("update RACR set shard = 'APEX' where id = 1", path, o, e);
+              }),
+              1);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(err.contains("no result")) << err.toStdString();
+    EXPECT_NE(capture([&](QTextStream& o, QTextStream& e) {
+                  return runExportCommand("select * from nosuchtable", path, o, e);
+              }),
+              0);
+    EXPECT_TRUE(err.contains("nosuchtable")) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ExportCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+
+TEST(MergeCommand, PrintsBothReportsAndAddsTheRowsOnce)
+{
+    SampleDatabase db{Engine::Sqlite};
+    const QString oldFile = db.home().file("old RACR.db");
+    {
+        Connection old(db.home().file("old.dsn"), oldFile);
+        old.open();
+        QSqlQuery query(old.database());
+        EXPECT_TRUE(query.exec("INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
+                               " VALUES ('newcomer', 'Mini', '2020-01-01  09:00:00', 3, 1, '01:40.000', 'APEX')"));
+        EXPECT_TRUE(query.exec("INSERT INTO DRIVERS (drivername) VALUES ('newcomer')"));
+    }
+    QString out;
+    QString err;
+    QTextStream o(&out);
+    QTextStream e(&err);
+    EXPECT_EQ(runMergeCommand(oldFile, o, e), 0);
+    EXPECT_EQ(runMergeCommand(oldFile, o, e), 0);
+    EXPECT_EQ(out, "Operation affected 1 row(s) in RACR table\n"
+                   "Operation affected 1 row(s) in DRIVERS table\n"
+                   "Operation affected 0 row(s) in RACR table\n"
+                   "Operation affected 0 row(s) in DRIVERS table\n");
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(db.count("select count(*) from RACR where driver = 'newcomer'"), 1);
+
+    EXPECT_EQ(runMergeCommand(db.home().file("gone.db"), o, e), 1);
+    EXPECT_TRUE(err.contains("gone.db")) << err.toStdString();
+}
+
+} // namespace
