@@ -149,8 +149,8 @@ void TitleClickSort(benchmark::State& state)
     state.counters["peak_MB"] = peakMegabytes();
 }
 
-// "Export data to csv file" of the default statement's result, the grid and the status line
-// following the current row as the export walks it.
+// "Export data to csv file" of the default statement's result, with the grid and the status
+// line attached as in the window (they are told only where the walk ends).
 void ExportDefaultResult(benchmark::State& state)
 {
     const int rows = int(state.range(0));
