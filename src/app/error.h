@@ -28,10 +28,29 @@ public:
     using Error::Error;
 };
 
+// A database failure that no further unit of work can escape: the file is locked by another
+// program, damaged, full or read-only. A job ends at it instead of trying the next unit.
+class StorageError : public ProviderError {
+public:
+    using ProviderError::ProviderError;
+};
+
 // A failed request to the statistics service, or a document that lacks what was read from it.
 class ServiceError : public Error {
 public:
     using Error::Error;
+};
+
+// No answer at all: no connection, a dropped connection or a time-out.
+class NoAnswerError : public ServiceError {
+public:
+    using ServiceError::ServiceError;
+};
+
+// An answer larger than the program takes (HttpRequest::kMaxAnswerBytes after decoding).
+class AnswerTooLargeError : public ServiceError {
+public:
+    using ServiceError::ServiceError;
 };
 
 } // namespace racr

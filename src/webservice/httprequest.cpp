@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <mutex>
+#include <new>
 
 namespace racr {
 
@@ -16,10 +17,29 @@ CURL* handle(void* curl)
     return static_cast<CURL*>(curl);
 }
 
+// Where an answer's body goes. Returning less than was offered makes libcurl abort the transfer;
+// nothing may be thrown through its C frames.
+struct Body {
+    QByteArray bytes;
+    bool tooLarge = false;
+    bool outOfMemory = false;
+};
+
 size_t appendBody(char* data, size_t size, size_t count, void* userData)
 {
-    static_cast<QByteArray*>(userData)->append(data, qsizetype(size * count));
-    return size * count;
+    auto* body = static_cast<Body*>(userData);
+    const size_t length = size * count;
+    if (length > size_t(HttpRequest::kMaxAnswerBytes - body->bytes.size())) {
+        body->tooLarge = true;
+        return 0;
+    }
+    try {
+        body->bytes.append(data, qsizetype(length));
+    } catch (const std::bad_alloc&) {
+        body->outOfMemory = true;
+        return 0;
+    }
+    return length;
 }
 
 } // namespace
@@ -58,7 +78,8 @@ QByteArray HttpRequest::send()
         throw ServiceError(QStringLiteral("No address was given for the request to the statistics service."));
     CURL* curl = handle(m_curl);
     const QByteArray url = m_url.toUtf8();
-    QByteArray body;
+    Body body;
+    m_status = 0;
     char errorText[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
@@ -86,19 +107,30 @@ QByteArray HttpRequest::send()
     // The buffers above die with this call; the handle must not keep pointers to them.
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    if (body.tooLarge)
+        throw AnswerTooLargeError(QStringLiteral("The statistics service's answer to %1 %2 is larger than %3 MB, "
+                                                 "far more than any real answer; it was refused.")
+                                      .arg(m_method, m_url)
+                                      .arg(kMaxAnswerBytes / (1024 * 1024)));
+    if (body.outOfMemory)
+        throw std::bad_alloc();
     if (result != CURLE_OK) {
         const QString reason = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
-        throw ServiceError(QStringLiteral("The statistics service did not answer %1 %2: %3. Check that the service "
+        throw NoAnswerError(QStringLiteral("The statistics service did not answer %1 %2: %3. Check that the service "
                                           "is running and that the setting servicebase points at it.")
                                .arg(m_method, m_url, reason));
     }
-    return body;
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    m_status = int(status);
+    return std::move(body.bytes);
 }
 
-void fetch(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url)
+int fetch(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url)
 {
     request.open(method, url);
     document.load(request.send());
+    return request.status();
 }
 
 } // namespace racr

@@ -13,6 +13,10 @@ class HttpRequest {
 public:
     static constexpr int kDefaultConnectTimeoutMs = 10'000;
     static constexpr int kDefaultTotalTimeoutMs = 60'000;
+    // The largest answer taken, after decoding. The service's largest real answers (a leaderboard
+    // of a few thousand records) are well under 2 MB; a compressed answer that would grow past
+    // this is refused instead of filling the memory.
+    static constexpr qsizetype kMaxAnswerBytes = 64 * 1024 * 1024;
 
     HttpRequest();
     ~HttpRequest();
@@ -22,8 +26,11 @@ public:
     // method is "GET" or "POST"; a POST carries an empty body.
     void open(const QString& method, const QString& url);
     // The body whatever the HTTP status: callers read error pages like any other answer.
-    // Throws ServiceError when no answer arrives (no connection, dropped, timed out).
+    // Throws NoAnswerError when no answer arrives (no connection, dropped, timed out) and
+    // AnswerTooLargeError for an answer over kMaxAnswerBytes.
     QByteArray send();
+    // The HTTP status of the last answer sent (200, 404, 500, ...).
+    int status() const { return m_status; }
 
     // A silent service must not block the program for ever; tests shorten these.
     void setTimeouts(int connectMs, int totalMs);
@@ -34,9 +41,10 @@ private:
     QString m_url;
     int m_connectTimeoutMs = kDefaultConnectTimeoutMs;
     int m_totalTimeoutMs = kDefaultTotalTimeoutMs;
+    int m_status = 0;
 };
 
-// open + send + load the answer into the caller's document.
-void fetch(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url);
+// open + send + load the answer into the caller's document; returns the answer's HTTP status.
+int fetch(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url);
 
 } // namespace racr

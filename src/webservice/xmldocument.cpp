@@ -7,6 +7,7 @@
 #include <libxml/xmlsave.h>
 
 #include <memory>
+#include <new>
 #include <mutex>
 #include <utility>
 
@@ -30,6 +31,14 @@ bool hasTag(const xmlNode* node, const QByteArray& tag)
         return qualified == tag;
     }
     return xmlStrEqual(node->name, detail::xmlChars(tag));
+}
+
+// Stops the parser at a document type declaration, before any entity of it is declared.
+void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+{
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    *static_cast<bool*>(parser->_private) = true;
+    xmlStopParser(parser);
 }
 
 QString noDocumentHint()
@@ -69,7 +78,8 @@ XmlDocument::~XmlDocument()
 }
 
 XmlDocument::XmlDocument(XmlDocument&& other) noexcept
-    : m_doc(std::exchange(other.m_doc, nullptr)), m_byTag(std::move(other.m_byTag))
+    : m_doc(std::exchange(other.m_doc, nullptr)), m_loadProblem(std::move(other.m_loadProblem)),
+      m_byTag(std::move(other.m_byTag))
 {
 }
 
@@ -77,6 +87,7 @@ XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept
 {
     if (this != &other) {
         reset(std::exchange(other.m_doc, nullptr));
+        m_loadProblem = std::move(other.m_loadProblem);
         m_byTag = std::move(other.m_byTag);
         other.m_byTag.clear();
     }
@@ -89,14 +100,39 @@ void XmlDocument::reset(_xmlDoc* doc)
         xmlFreeDoc(m_doc);
     m_doc = doc;
     m_byTag.clear();
+    m_loadProblem.clear();
 }
 
 void XmlDocument::load(const QByteArray& body)
 {
     initLibxml();
+    reset(nullptr);
+    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
+    if (!ctxt)
+        throw std::bad_alloc();
+    bool hasDocumentType = false;
+    ctxt->_private = &hasDocumentType;
+    ctxt->sax->internalSubset = refuseDocumentType;
     // NONET: an answer must not make us fetch anything else (external DTDs, entities).
-    reset(xmlReadMemory(body.constData(), int(body.size()), nullptr, nullptr,
-                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), body.constData(), int(body.size()), nullptr, nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (hasDocumentType) {
+        if (doc != nullptr)
+            xmlFreeDoc(doc);
+        m_loadProblem = QStringLiteral("a DTD");
+        return;
+    }
+    if (doc == nullptr) {
+        m_loadProblem = QStringLiteral("not well-formed XML");
+        return;
+    }
+    reset(doc);
+}
+
+QString XmlDocument::rootName() const
+{
+    const xmlNode* root = m_doc ? xmlDocGetRootElement(m_doc) : nullptr;
+    return root ? detail::fromXmlChars(root->name) : QString();
 }
 
 void XmlDocument::loadXml(const QString& text)
@@ -143,7 +179,10 @@ xmlNode* XmlDocument::element(const QString& tag, int index) const
     const QVector<xmlNode*>& list = elements(tag);
     if (list.isEmpty()) {
         QString message = QStringLiteral("The service's answer has no \"%1\" element.").arg(tag);
-        if (!hasRoot())
+        if (m_loadProblem == QLatin1String("a DTD"))
+            message += QStringLiteral(" It carried a document type declaration (DTD), which the statistics service "
+                                      "never sends, and was refused.");
+        else if (!hasRoot())
             message += noDocumentHint();
         throw ServiceError(message);
     }

@@ -25,8 +25,14 @@ public:
     XmlDocument& operator=(const XmlDocument&) = delete;
 
     // An answer that is not well-formed XML leaves a document without elements: the first read
-    // from it fails, which is how callers notice error pages.
+    // from it fails, which is how callers notice error pages. So does an answer with a document
+    // type declaration: the service never sends one, and its entities could make a small answer
+    // expand into gigabytes.
     void load(const QByteArray& body);
+    // Why the last load left no document ("not well-formed XML", "a DTD"); empty when it did not.
+    QString loadProblem() const { return m_loadProblem; }
+    // The root element's name; empty without a document.
+    QString rootName() const;
     // Text the program itself holds (stylesheets): a fault in it is an error at once.
     void loadXml(const QString& text);
 
@@ -45,6 +51,7 @@ private:
     _xmlNode* element(const QString& tag, int index) const;
 
     _xmlDoc* m_doc = nullptr;
+    QString m_loadProblem;
     // Readers ask for the same tags record after record; walking the tree once per tag keeps a
     // 1,000-record answer linear.
     mutable QHash<QString, QVector<_xmlNode*>> m_byTag;

@@ -34,6 +34,8 @@ FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_uniqu
             asked.query[key] = value;
         const Reply reply = answer(asked);
         response.status = reply.status;
+        if (!reply.contentEncoding.empty())
+            response.set_header("Content-Encoding", reply.contentEncoding);
         response.set_content(reply.body, "application/xml;charset=UTF-8");
     };
     // One connection carries a whole job, as with the real service; small answers go out at once.

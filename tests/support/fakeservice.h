@@ -22,6 +22,7 @@ public:
         Reply(int code, std::string text) : status(code), body(std::move(text)) {}
         int status = 200;
         std::string body;
+        std::string contentEncoding;   // sent as Content-Encoding when set; the body is sent as is
     };
     using Answer = std::function<Reply(const Request&)>;
 
