@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <exception>
+#include <new>
 
 // The application's default error display: a message box with the error icon, captioned with the
 // application's title, showing the message with the full-stop rule. The program then goes on.
@@ -18,6 +19,8 @@ void guarded(Handler&& handler)
         handler();
     } catch (const racr::Error& error) {
         showDefaultError(error.message());
+    } catch (const std::bad_alloc&) {
+        showDefaultError(QStringLiteral("Out of memory: the action was stopped. Close other programs and try again"));
     } catch (const std::exception& error) {
         showDefaultError(QString::fromLocal8Bit(error.what()));
     }

@@ -23,28 +23,46 @@ QSqlError runStatement(QSqlDatabase& db, const char* sql)
     return query.exec(QLatin1String(sql)) ? QSqlError() : query.lastError();
 }
 
-} // namespace
-
-bool isLockError(const QSqlError& error)
+// SQLite's primary result code (extended codes carry it in their low byte); -1 when unknown.
+int sqliteCode(const QSqlError& error)
 {
-    // SQLITE_BUSY (5) and SQLITE_LOCKED (6), also as extended codes (5 + 256 * n).
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
-    if (ok && ((code & 0xff) == 5 || (code & 0xff) == 6))
-        return true;
-    return error.databaseText().contains(QLatin1String("database is locked"), Qt::CaseInsensitive);
+    return ok ? code & 0xff : -1;
 }
 
-QString writeFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error)
+enum SqliteCode { Busy = 5, Locked = 6, NoMemory = 7, ReadOnly = 8, IoError = 10, Corrupt = 11, Full = 13,
+                  CantOpen = 14, NotADatabase = 26 };
+
+} // namespace
+
+void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error)
 {
-    if (isSqlite(db) && isLockError(error)) {
-        const QString file = QFileInfo(db.databaseName()).fileName();
-        return QStringLiteral("%1 failed: %2 is locked by another program, which kept it for more than %3 seconds. "
-                              "Close the program that writes to it (or wait until it has finished), then try again.")
-            .arg(action, file)
-            .arg(kBusyTimeoutMs / 1000);
+    if (!isSqlite(db))
+        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
+    const QString file = QFileInfo(db.databaseName()).fileName();
+    switch (sqliteCode(error)) {
+    case Busy:
+    case Locked:
+        throw StorageError(QStringLiteral("%1 failed: %2 is locked by another program, which kept it for more than %3 "
+                                          "seconds. Close the program that writes to it (or wait until it has "
+                                          "finished), then try again.")
+                               .arg(action, file)
+                               .arg(kBusyTimeoutMs / 1000));
+    case Corrupt:
+    case NotADatabase:
+        throw StorageError(QStringLiteral("%1 failed: %2 is damaged (%3). Nothing more was written; restore it from "
+                                          "a copy, or rescue its rows with the sqlite3 shell's .recover command.")
+                               .arg(action, file, error.text()));
+    case NoMemory:
+    case ReadOnly:
+    case IoError:
+    case Full:
+    case CantOpen:
+        throw StorageError(QStringLiteral("%1 failed: %2 (%3)").arg(action, error.text(), file));
+    default:
+        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
     }
-    return QStringLiteral("%1 failed: %2").arg(action, error.text());
 }
 
 WriteTransaction::WriteTransaction(const QSqlDatabase& db, const QString& action) : m_db(db), m_action(action)
@@ -52,13 +70,13 @@ WriteTransaction::WriteTransaction(const QSqlDatabase& db, const QString& action
     if (isSqlite(m_db)) {
         const QSqlError error = runStatement(m_db, "BEGIN IMMEDIATE");
         if (error.isValid())
-            throw ProviderError(writeFailure(m_db, m_action, error));
+            throwWriteFailure(m_db, m_action, error);
         m_manual = true;
     } else if (!m_db.transaction()) {
         // A driver without transactions writes statement by statement; one that has them and
         // refuses is an error.
         if (m_db.driver()->hasFeature(QSqlDriver::Transactions))
-            throw ProviderError(writeFailure(m_db, m_action, m_db.lastError()));
+            throwWriteFailure(m_db, m_action, m_db.lastError());
         return;
     }
     m_open = true;
@@ -76,7 +94,7 @@ void WriteTransaction::commit()
     const QSqlError error = m_manual ? runStatement(m_db, "COMMIT") : (m_db.commit() ? QSqlError() : m_db.lastError());
     if (error.isValid()) {
         rollback();
-        throw ProviderError(writeFailure(m_db, m_action, error));
+        throwWriteFailure(m_db, m_action, error);
     }
     m_open = false;
 }

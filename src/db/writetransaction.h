@@ -35,11 +35,10 @@ private:
 // How long an SQLite connection waits for another program's lock before a statement fails.
 inline constexpr int kBusyTimeoutMs = 10'000;
 
-// "<action> failed: <why>". A lock held by another program is said in words a user can act on,
-// naming the database file; any other error carries the engine's own text.
-QString writeFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error);
-
-// True when the engine refused because another connection holds a lock.
-bool isLockError(const QSqlError& error);
+// Throws "<action> failed: <why>". A lock held by another program is said in words a user can
+// act on, naming the database file; any other error carries the engine's own text. A failure of
+// the database as a whole (locked, damaged, full, read-only) is a racr::StorageError, which no
+// later unit of work can escape; anything else a racr::ProviderError.
+[[noreturn]] void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error);
 
 } // namespace racr

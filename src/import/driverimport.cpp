@@ -5,6 +5,8 @@
 #include "db/queryobject.h"
 #include "import/drivernames.h"
 #include "import/jobsupport.h"
+#include "db/writetransaction.h"
+#include "webservice/answercheck.h"
 #include "webservice/endpoints.h"
 #include "webservice/httprequest.h"
 #include "webservice/readers.h"
@@ -14,7 +16,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <array>
-#include <exception>
 
 namespace {
 
@@ -55,16 +56,19 @@ QString updateStatement()
 // first driver gets this far.
 class DriverTable {
 public:
-    explicit DriverTable(const QSqlDatabase& db) : m_exists(db), m_insert(db), m_update(db) {}
+    explicit DriverTable(const QSqlDatabase& db) : m_db(db), m_exists(db), m_insert(db), m_update(db) {}
 
     enum class Written { Inserted, Updated, Nothing };
 
+    // The look-up and the write are one transaction that holds the write lock from its start, so
+    // another program writing at the same time is waited for instead of failing the driver.
     Written write(const DriverRow& row)
     {
         prepare();
+        racr::WriteTransaction transaction(m_db, QStringLiteral("Storing the driver in table DRIVERS"));
         m_exists.bindValue(0, importjob::serviceText(row.name));
         if (!m_exists.exec() || !m_exists.next())
-            importjob::failStatement(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
         const bool stored = m_exists.value(0).toLongLong() != 0;
         m_exists.finish();
 
@@ -77,10 +81,13 @@ public:
         if (stored)
             statement.bindValue(at, importjob::serviceText(row.name));
         if (!statement.exec())
-            importjob::failStatement(stored ? QStringLiteral("Updating the driver in table DRIVERS")
-                        : QStringLiteral("Adding the driver to table DRIVERS"),
-                 statement.lastError());
-        if (statement.numRowsAffected() <= 0)
+            importjob::failStatement(m_db,
+                                     stored ? QStringLiteral("Updating the driver in table DRIVERS")
+                                            : QStringLiteral("Adding the driver to table DRIVERS"),
+                                     statement.lastError());
+        const int affected = statement.numRowsAffected();
+        transaction.commit();
+        if (affected <= 0)
             return Written::Nothing;
         return stored ? Written::Updated : Written::Inserted;
     }
@@ -91,19 +98,35 @@ private:
         if (m_prepared)
             return;
         if (!m_exists.prepare(QStringLiteral("select count(*) from DRIVERS where drivername=?")))
-            importjob::failStatement(QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
         if (!m_insert.prepare(insertStatement()))
-            importjob::failStatement(QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
         if (!m_update.prepare(updateStatement()))
-            importjob::failStatement(QStringLiteral("Updating the driver in table DRIVERS"), m_update.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Updating the driver in table DRIVERS"), m_update.lastError());
         m_prepared = true;
     }
 
+    QSqlDatabase m_db;
     QSqlQuery m_exists;
     QSqlQuery m_insert;
     QSqlQuery m_update;
     bool m_prepared = false;
 };
+
+// The resource as a driver's failure line names it.
+QString resourceName(racr::DriverResource resource)
+{
+    switch (resource) {
+    case racr::DriverResource::Profile:
+        return QStringLiteral("profile");
+    case racr::DriverResource::Stats:
+        return QStringLiteral("stats");
+    case racr::DriverResource::Cars:
+        return QStringLiteral("cars");
+    default:
+        return QStringLiteral("driver");
+    }
+}
 
 QVariant number(const QString& text, const char* attribute)
 {
@@ -148,8 +171,18 @@ DriverImport::Outcome DriverImport::run()
 
     const auto load = [&](racr::DriverResource resource, const QString& name) {
         const QString url = racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard);
-        m_host.runRequest([&] { racr::fetch(request, document, QStringLiteral("GET"), url); });
+        int status = 0;
+        m_host.runRequest([&] { status = racr::fetch(request, document, QStringLiteral("GET"), url); });
+        // An error page is never read as the driver's numbers, whatever elements it holds.
+        const QString problem = racr::answerProblem(status, document);
+        if (!problem.isEmpty())
+            throw racr::ServiceError(QStringLiteral("The statistics service's %1 answer is not a driver document (%2).")
+                                         .arg(resourceName(resource), problem));
     };
+
+    // A service that does not answer at all would cost every remaining driver its time-outs.
+    constexpr int kSilentDriversToGiveUp = 3;
+    int silentInARow = 0;
 
     for (const QString& listed : names) {
         try {
@@ -172,14 +205,21 @@ DriverImport::Outcome DriverImport::run()
             case DriverTable::Written::Nothing:
                 break;
             }
+            silentInARow = 0;
             m_host.stepGauge();
-        } catch (const std::exception& error) {
+        } catch (const racr::StorageError&) {
+            // A locked, damaged or full database fails every driver alike: the run ends here.
+            throw;
+        } catch (const racr::Error& error) {
             // The failed name is named in the log; the gauge shows that not everything went well.
-            ++m_failed;
-            m_host.setGaugePosition(m_host.gaugeMaximum());
-            const auto* known = dynamic_cast<const racr::Error*>(&error);
-            m_host.logLine(listed + QStringLiteral(": ")
-                           + (known ? known->message() : QString::fromLocal8Bit(error.what())));
+            failDriver(listed, error.message());
+            silentInARow = dynamic_cast<const racr::NoAnswerError*>(&error) ? silentInARow + 1 : 0;
+            if (silentInARow == kSilentDriversToGiveUp)
+                throw racr::NoAnswerError(
+                    QStringLiteral("The statistics service did not answer for %1 drivers in a row, so the import "
+                                   "stopped. The last reason: %2")
+                        .arg(kSilentDriversToGiveUp)
+                        .arg(error.message()));
         }
         // Also after a failed driver: a service that fails every request must not keep the user
         // from stopping the run.
@@ -193,4 +233,11 @@ DriverImport::Outcome DriverImport::run()
     m_host.logLine(importjob::runningTimeLine(startTick, importjob::tickCount()));
     m_host.logLine(QStringLiteral("Finished!"));
     return Outcome::Finished;
+}
+
+void DriverImport::failDriver(const QString& listed, const QString& reason)
+{
+    ++m_failed;
+    m_host.setGaugePosition(m_host.gaugeMaximum());
+    m_host.logLine(listed + QStringLiteral(": ") + reason);
 }

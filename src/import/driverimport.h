@@ -20,6 +20,9 @@ public:
     int failedDrivers() const { return m_failed; }
 
 private:
+    // Logs "<name>: <reason>" and fills the gauge; neither counter changes.
+    void failDriver(const QString& listed, const QString& reason);
+
     ImportInputs m_inputs;
     QueryObject& m_query;
     JobHost& m_host;

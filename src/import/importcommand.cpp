@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <unistd.h>
 
@@ -39,7 +40,11 @@ const char* const kUsage =
     "  --week N         weekly: week number of the year, 1 to 53 (default: the current week)\n"
     "  --help           show this text\n"
     "\n"
-    "Ctrl+C stops after the track or driver in progress; what was stored until then stays.\n";
+    "Ctrl+C stops after the track or driver in progress; what was stored until then stays.\n"
+    "\n"
+    "Exit status: 0 done; 1 an error (or a driver that could not be imported); 2 a mistake in\n"
+    "the command; 3 leaderboards: some answers were not leaderboards (the log says which);\n"
+    "130 stopped by Ctrl+C, 143 by SIGTERM.\n";
 
 const QStringList kShards = {QStringLiteral("APEX"), QStringLiteral("CHICANE")};
 
@@ -47,6 +52,9 @@ const QStringList kShards = {QStringLiteral("APEX"), QStringLiteral("CHICANE")};
 struct UsageError {
     QString message;
 };
+
+// The leaderboard import finished, but some answers were not leaderboards (see the log).
+constexpr int kExitUnreadableAnswers = 3;
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -281,9 +289,11 @@ int runImportCommand(const QStringList& args)
         QueryObject query(connection, QStringLiteral("ADOQuery1"));
         TerminalHost host;
         if (command.job == Command::Job::Leaderboards) {
-            if (LeaderboardImport(inputs, query, host).run() == LeaderboardImport::Outcome::Cancelled)
+            LeaderboardImport job(inputs, query, host);
+            if (job.run() == LeaderboardImport::Outcome::Cancelled)
                 return 128 + int(stopSignal);
-            return 0;
+            // Answers that were no leaderboard are a run a script must not take for a success.
+            return job.unreadableTracks() > 0 ? kExitUnreadableAnswers : 0;
         }
         DriverImport job(inputs, query, host);
         if (job.run() == DriverImport::Outcome::Cancelled)
@@ -291,6 +301,9 @@ int runImportCommand(const QStringList& args)
         return job.failedDrivers() > 0 ? 1 : 0;
     } catch (const racr::Error& error) {
         std::fprintf(stderr, "racr import: %s\n", qUtf8Printable(error.message()));
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "racr import: out of memory; the rows stored until then stay.\n");
         return 1;
     }
 }

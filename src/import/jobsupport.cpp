@@ -1,6 +1,7 @@
 #include "jobsupport.h"
 
 #include "app/error.h"
+#include "db/writetransaction.h"
 
 #include <QRegularExpression>
 #include <chrono>
@@ -46,9 +47,9 @@ QVariant serviceText(const QString& text)
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
-void failStatement(const QString& action, const QSqlError& error)
+void failStatement(const QSqlDatabase& db, const QString& action, const QSqlError& error)
 {
-    throw racr::ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
+    racr::throwWriteFailure(db, action, error);
 }
 
 } // namespace importjob

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLocale>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
 #include <QVariant>
@@ -24,7 +25,8 @@ QVariant serviceNumber(const QString& text, const QString& what);
 // an import with no shard selected stores an empty shard, not a missing one.)
 QVariant serviceText(const QString& text);
 
-// A statement of a job that the database refused: "<action> failed: <the engine's text>".
-[[noreturn]] void failStatement(const QString& action, const QSqlError& error);
+// A statement of a job that the database refused: "<action> failed: <the engine's text>", a
+// racr::StorageError when the database as a whole cannot be used.
+[[noreturn]] void failStatement(const QSqlDatabase& db, const QString& action, const QSqlError& error);
 
 } // namespace importjob

@@ -4,6 +4,8 @@
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "import/jobsupport.h"
+#include "db/writetransaction.h"
+#include "webservice/answercheck.h"
 #include "webservice/endpoints.h"
 #include "webservice/httprequest.h"
 #include "webservice/readers.h"
@@ -28,23 +30,7 @@ class ResultTable {
 public:
     explicit ResultTable(const QSqlDatabase& db) : m_db(db), m_check(db), m_insert(db) {}
 
-    // A transaction per track: one commit for all its records instead of one per record.
-    void begin() { m_inTransaction = m_db.transaction(); }
-    void commit()
-    {
-        if (m_inTransaction && !m_db.commit())
-            importjob::failStatement(QStringLiteral("Saving the records of a track"), m_db.lastError());
-        m_inTransaction = false;
-    }
-    // Before an error is passed on: the rows written so far stay, as they would one by one.
-    void keepStored() noexcept
-    {
-        if (m_inTransaction && !m_db.commit())
-            m_db.rollback();
-        m_inTransaction = false;
-    }
-
-    // True when the record was new and is now stored.
+    // True when the record was new and is now stored (once its track's transaction commits).
     bool add(const racr::LeaderboardRecord& record, const QString& shard, const racr::Track& track)
     {
         const QString whose = QStringLiteral("%1's record on %2").arg(record.personaName, track.name);
@@ -63,8 +49,11 @@ public:
         m_check.bindValue(4, eventType);
         m_check.bindValue(5, serviceText(record.eventDuration));
         if (!m_check.exec())
-            importjob::failStatement(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         const bool stored = m_check.next();
+        // No row and an error are told apart: a damaged file must not pass for an empty one.
+        if (!stored && m_check.lastError().isValid())
+            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         m_check.finish();
         if (stored)
             return false;
@@ -77,7 +66,7 @@ public:
         m_insert.bindValue(5, serviceText(record.eventDuration));
         m_insert.bindValue(6, serviceText(shard));
         if (!m_insert.exec())
-            importjob::failStatement(QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
         return m_insert.numRowsAffected() > 0;
     }
 
@@ -87,12 +76,14 @@ private:
     {
         if (m_prepared)
             return;
-        if (!m_check.prepare(QStringLiteral("select id from RACR where driver=? and shard=? and trackid=? and [date]=?"
+        // The car is read although it is not compared: it makes the engine visit the stored row
+        // and not only the index, so a damaged table is found instead of passing for stored.
+        if (!m_check.prepare(QStringLiteral("select id, car from RACR where driver=? and shard=? and trackid=? and [date]=?"
                                             " and multiplayer=? and besttime=?")))
-            importjob::failStatement(QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,[date],trackid,multiplayer,besttime,shard)"
                                              " VALUES (?,?,?,?,?,?,?)")))
-            importjob::failStatement(QStringLiteral("Storing a record in table RACR"), m_insert.lastError());
+            importjob::failStatement(m_db, QStringLiteral("Storing a record in table RACR"), m_insert.lastError());
         m_prepared = true;
     }
 
@@ -100,7 +91,18 @@ private:
     QSqlQuery m_check;
     QSqlQuery m_insert;
     bool m_prepared = false;
-    bool m_inTransaction = false;
+};
+
+// The tracks of a pass whose answer was not a leaderboard, and why the first one was not.
+struct Unreadable {
+    int tracks = 0;
+    QString first;
+
+    void add(const QString& problem, const racr::Track& track)
+    {
+        if (tracks++ == 0)
+            first = QStringLiteral("%1 on %2").arg(problem, track.name);
+    }
 };
 
 } // namespace
@@ -118,42 +120,75 @@ LeaderboardImport::Outcome LeaderboardImport::run()
     // One request object and one document serve the whole run; the connection stays alive.
     racr::HttpRequest request;
     racr::XmlDocument document;
-    ResultTable table(m_query.connection().database());
+    const QSqlDatabase db = m_query.connection().database();
+    ResultTable table(db);
 
     for (int pass = 1; pass <= kPasses; ++pass) {
         int count = 0;
-        const auto writePassLine = [&] {
+        Unreadable unreadable;
+        const auto writePassLines = [&] {
             m_host.logLine(QStringLiteral("%1: %2 new record(s).").arg(passName(pass)).arg(count));
+            if (unreadable.tracks > 0)
+                m_host.logLine(QStringLiteral("%1: %2 track(s) gave no leaderboard (first: %3).")
+                                   .arg(passName(pass))
+                                   .arg(unreadable.tracks)
+                                   .arg(unreadable.first));
+            m_unreadableTracks += unreadable.tracks;
         };
         try {
             for (const racr::Track& track : tracks) {
                 const QString url = racr::leaderboardsUrl(
                     m_inputs.serviceBase,
                     {m_inputs.drivers, pass, m_inputs.periodType, track.eventId, m_inputs.periodValue, m_inputs.shard});
-                m_host.runRequest([&] { racr::fetch(request, document, QStringLiteral("POST"), url); });
-                // An answer without records (an error page included) adds nothing and is no error.
-                const int records = racr::leaderboardRecordCount(document);
-                table.begin();
-                for (int i = 0; i < records; ++i) {
-                    if (table.add(racr::readLeaderboardRecord(document, i), m_inputs.shard, track)) {
-                        ++count;
-                        ++m_stored;
-                    }
+                QString problem;
+                try {
+                    int status = 0;
+                    m_host.runRequest([&] { status = racr::fetch(request, document, QStringLiteral("POST"), url); });
+                    problem = racr::answerProblem(status, document, QStringLiteral("list"));
+                } catch (const racr::AnswerTooLargeError&) {
+                    problem = QStringLiteral("more than %1 MB").arg(racr::HttpRequest::kMaxAnswerBytes / (1024 * 1024));
                 }
-                table.commit();
+                // An answer that is not a leaderboard adds nothing and the run goes on, but the
+                // pass says so instead of passing for a quiet success.
+                if (!problem.isEmpty())
+                    unreadable.add(problem, track);
+                const int records = problem.isEmpty() ? racr::leaderboardRecordCount(document) : 0;
+                if (records > 0) {
+                    // A transaction per track: one commit for all its records, which count once
+                    // the commit has succeeded.
+                    racr::WriteTransaction transaction(db, QStringLiteral("Saving the records of %1").arg(track.name));
+                    int added = 0;
+                    const auto keep = [&] {
+                        transaction.commit();
+                        count += added;
+                        m_stored += added;
+                    };
+                    try {
+                        for (int i = 0; i < records; ++i)
+                            added += table.add(racr::readLeaderboardRecord(document, i), m_inputs.shard, track) ? 1 : 0;
+                    } catch (...) {
+                        // A bad record ends the run, but the records stored before it stay, as
+                        // they would one by one; if even that fails, the first error is the one told.
+                        try {
+                            keep();
+                        } catch (const racr::Error&) {
+                        }
+                        throw;
+                    }
+                    keep();
+                }
                 m_host.stepGauge();
                 m_host.processPendingEvents();
                 if (m_host.cancelRequested()) {
-                    writePassLine();
+                    writePassLines();
                     return Outcome::Cancelled;
                 }
             }
         } catch (...) {
-            table.keepStored();
-            writePassLine();
+            writePassLines();
             throw;
         }
-        writePassLine();
+        writePassLines();
     }
     m_host.logLine(importjob::runningTimeLine(startTick, importjob::tickCount()));
     m_host.logLine(QStringLiteral("Finished!"));

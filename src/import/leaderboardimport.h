@@ -21,10 +21,14 @@ public:
     Outcome run();
 
     int storedRecords() const { return m_stored; }   // over both passes
+    // Tracks whose answer was not a leaderboard (an error page, not XML): nothing was stored
+    // for them, and each pass that had some says so in one more log line.
+    int unreadableTracks() const { return m_unreadableTracks; }
 
 private:
     ImportInputs m_inputs;
     QueryObject& m_query;
     JobHost& m_host;
     int m_stored = 0;
+    int m_unreadableTracks = 0;
 };

@@ -8,6 +8,8 @@
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"
 
+#include "app/error.h"
+
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -21,6 +23,10 @@ ImportInputs inputsFor(const QString& base, const QString& drivers, const QStrin
     inputs.drivers = drivers;
     return inputs;
 }
+
+// The service answers an unknown name with HTTP 404 and a small error document.
+const QString kUnknownDriverLine =
+    QStringLiteral("nobody: The statistics service's profile answer is not a driver document (HTTP 404).");
 
 // The separator is the user's: a point, or a comma under the German locale of one test.
 const QRegularExpression runningTime(QStringLiteral("^Running time: \\d+([.,]\\d{1,3})? sec\\.$"));
@@ -92,7 +98,7 @@ TEST(ImportDrivers, NewUpdatedUnknownAndUnusualNames)
     EXPECT_EQ(job.run(), DriverImport::Outcome::Finished);
 
     ASSERT_EQ(host.lines.size(), 5) << host.lines.join('\n').toStdString();
-    EXPECT_EQ(host.lines[0], QStringLiteral("nobody: The service's answer has no \"worldDriverProfile\" element."));
+    EXPECT_EQ(host.lines[0], kUnknownDriverLine);
     expectSummary(host.lines, 4, 1);   // KESTREL listed twice: new, then updated
     EXPECT_EQ(job.failedDrivers(), 1);
     EXPECT_EQ(host.gauge.maximum(), 6);
@@ -214,7 +220,65 @@ TEST(ImportDrivers, CancelStopsAfterTheDriverInProgressWithoutSummary)
         RecordingHost host;
         host.cancelWhen = [](const RecordingHost& h) { return h.units == 1; };
         DriverImport(inputsFor(sim.base(), "nobody,kestrel"), db.query, host).run();
-        EXPECT_EQ(host.lines, QStringList{"nobody: The service's answer has no \"worldDriverProfile\" element."});
+        EXPECT_EQ(host.lines, QStringList{kUnknownDriverLine});
         EXPECT_EQ(db.count("DRIVERS"), 0);
     }
+}
+
+TEST(ImportDrivers, AnAnswerThatIsNoDriverDocumentNeverOverwritesAStoredDriver)
+{
+    ImportDatabase db;
+    {
+        Simulator sim;
+        RecordingHost host;
+        DriverImport(inputsFor(sim.base(), "pilot000"), db.query, host).run();
+        ASSERT_GT(served(sim.base(), "pilot000", "APEX").cars, 0);
+    }
+    const auto stored = db.rows("select * from DRIVERS");
+    const struct {
+        const char* fault;
+        const char* line;
+    } cases[] = {
+        {"cars=http500", "PILOT000: The statistics service's cars answer is not a driver document (HTTP 500)."},
+        {"stats=notxml", "PILOT000: The statistics service's stats answer is not a driver document (not well-formed XML)."},
+        {"profile=http500", "PILOT000: The statistics service's profile answer is not a driver document (HTTP 500)."},
+    };
+    for (const auto& c : cases) {
+        Simulator sim({"--fault", c.fault});
+        RecordingHost host;
+        DriverImport job(inputsFor(sim.base(), "PILOT000"), db.query, host);
+        EXPECT_EQ(job.run(), DriverImport::Outcome::Finished);
+        EXPECT_EQ(host.lines.value(0), QString::fromUtf8(c.line)) << c.fault;
+        expectSummary(host.lines, 0, 0);
+        EXPECT_EQ(job.failedDrivers(), 1);
+        EXPECT_EQ(host.gauge.position(), host.gauge.maximum());
+        EXPECT_EQ(db.rows("select * from DRIVERS"), stored) << c.fault;
+    }
+}
+
+TEST(ImportDrivers, AServiceThatDoesNotAnswerEndsTheRunAfterThreeDriversInARow)
+{
+    Simulator sim({"--fault", "all=drop"});
+    ImportDatabase db;
+    RecordingHost host;
+    try {
+        DriverImport(inputsFor(sim.base(), "pilot001,pilot002,pilot003,pilot004,pilot005"), db.query, host).run();
+        ADD_FAILURE() << "the run went on: " << host.lines.join(" / ").toStdString();
+    } catch (const racr::NoAnswerError& error) {
+        EXPECT_TRUE(error.message().contains("did not answer for 3 drivers in a row")) << error.message().toStdString();
+    }
+    ASSERT_EQ(host.lines.size(), 3);
+    EXPECT_TRUE(host.lines[2].startsWith("pilot003: The statistics service did not answer")) << host.lines[2].toStdString();
+}
+
+TEST(ImportDrivers, ADriverWaitsForAnotherProgramsWriteInsteadOfFailing)
+{
+    Simulator sim;
+    ImportDatabase db;
+    const WriteLockHolder holder(db.home.file("RACR.db"), 1500);
+    RecordingHost host;
+    DriverImport job(inputsFor(sim.base(), "pilot000,kestrel"), db.query, host);
+    EXPECT_EQ(job.run(), DriverImport::Outcome::Finished);
+    EXPECT_EQ(job.failedDrivers(), 0) << host.lines.join(" / ").toStdString();
+    EXPECT_EQ(db.count("DRIVERS"), 3);   // the holder's row among them
 }

@@ -85,7 +85,7 @@ TEST(ImportCommand, DriversTakeTheirDefaultsFromTheSettingsAndAFailedNameMakesTh
     run = probe(home, sim.base(), {"drivers", "--drivers", "nobody,kestrel", "--shard", "apex"});
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(run.out.size(), 5);
-    EXPECT_EQ(run.out[0], QStringLiteral("nobody: The service's answer has no \"worldDriverProfile\" element."));
+    EXPECT_EQ(run.out[0], QStringLiteral("nobody: The statistics service's profile answer is not a driver document (HTTP 404)."));
     EXPECT_EQ(run.out[1], QStringLiteral("0 new driver(s)."));
     EXPECT_EQ(run.out[2], QStringLiteral("1 updated driver(s)."));
     EXPECT_EQ(count(home, "select count(*) from DRIVERS where drivershard='APEX'"), 1);
@@ -153,6 +153,36 @@ TEST(ImportCommand, AnErrorEndsTheRunWithItsMessageAndStatus1)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, QStringList{QStringLiteral("MultiPlayer: 0 new record(s).")});
     EXPECT_TRUE(run.err.startsWith("racr import: The statistics service did not answer")) << run.err.toStdString();
+}
+
+TEST(ImportCommand, AnswersThatAreNoLeaderboardsEndWithStatus3)
+{
+    Simulator sim({"--fault", "all=http500"});
+    TempHome home;
+    const ProbeRun run = probe(home, sim.base(), {"leaderboards"});
+    EXPECT_EQ(run.status, 3) << run.err.toStdString();
+    ASSERT_EQ(run.out.size(), 6);
+    EXPECT_EQ(run.out[3], QStringLiteral("SinglePlayer: 90 track(s) gave no leaderboard (first: HTTP 500 on AGOSTINI AVENUE)."));
+    EXPECT_EQ(run.out[5], QStringLiteral("Finished!"));
+}
+
+TEST(ImportCommand, TwoImportsAtOnceBothCompleteAndStoreEveryRecordOnce)
+{
+    Simulator sim({"--records-per-track", "3"});
+    TempHome home;
+    ASSERT_EQ(count(home, "select count(*) from RACR"), 0);
+    QProcess first, second;
+    startProbe(first, home, sim.base(), {"leaderboards", "--type", "overall"});
+    startProbe(second, home, sim.base(), {"leaderboards", "--type", "overall"});
+    const ProbeRun a = finish(first);
+    const ProbeRun b = finish(second);
+    EXPECT_EQ(a.status, 0) << a.err.toStdString();
+    EXPECT_EQ(b.status, 0) << b.err.toStdString();
+    const auto added = [](const ProbeRun& run) {
+        return run.out.value(0).section(' ', 1, 1).toInt() + run.out.value(1).section(' ', 1, 1).toInt();
+    };
+    EXPECT_EQ(added(a) + added(b), 534);
+    EXPECT_EQ(count(home, "select count(*) from RACR"), 534);
 }
 
 TEST(ImportCommand, CtrlCStopsAfterTheCurrentTrack)

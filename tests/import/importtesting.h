@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
+#include <thread>
 #include <gtest/gtest.h>
 
 // Stands in for the progress window: keeps the log lines and the gauge, and asks a test whether
@@ -31,6 +32,19 @@ public:
     void stepGauge() override { doneEvents += gauge.stepIt(); }
     void processPendingEvents() override { ++units; }
     bool cancelRequested() const override { return cancelWhen && cancelWhen(*this); }
+};
+
+// Another program writing to the database: holds the write lock of the file for `holdMs` from
+// construction on, with a row of its own added, then commits. Returns once the lock is taken.
+class WriteLockHolder {
+public:
+    WriteLockHolder(const QString& databasePath, int holdMs);
+    ~WriteLockHolder();
+    WriteLockHolder(const WriteLockHolder&) = delete;
+    WriteLockHolder& operator=(const WriteLockHolder&) = delete;
+
+private:
+    std::thread m_thread;
 };
 
 // A fresh program folder with its embedded database, and the import's query object on it.

@@ -9,6 +9,7 @@
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -155,17 +156,135 @@ TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
     EXPECT_EQ(db.rows("select count(*) from RACR where shard=''").value(0).value(0).toInt(), 180);
 }
 
-TEST(ImportLeaderboards, AnErrorPageAddsNothingAndIsNoError)
+TEST(ImportLeaderboards, AnswersThatAreNoLeaderboardAddNothingAndAreToldAfterTheirPass)
 {
-    Simulator sim({"--records-per-track", "3", "--fault", "leaderboards=http500"});
+    {
+        Simulator sim({"--records-per-track", "3", "--fault", "leaderboards=http500"});
+        ImportDatabase db;
+        RecordingHost host;
+        LeaderboardImport job(inputsFor(sim.base()), db.query, host);
+        EXPECT_EQ(job.run(), LeaderboardImport::Outcome::Finished);
+        ASSERT_EQ(host.lines.size(), 6);
+        EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: 0 new record(s)."));
+        EXPECT_EQ(host.lines[1],
+                  QStringLiteral("MultiPlayer: 90 track(s) gave no leaderboard (first: HTTP 500 on AGOSTINI AVENUE)."));
+        EXPECT_EQ(host.lines[2], QStringLiteral("SinglePlayer: 0 new record(s)."));
+        EXPECT_EQ(host.lines[5], QStringLiteral("Finished!"));
+        EXPECT_EQ(job.unreadableTracks(), 180);
+        EXPECT_EQ(db.count("RACR"), 0);
+    }
+    {
+        // Hostile answers among good ones: entity references that would expand to gigabytes, a
+        // compressed answer that would decode to 100 MB, and an error page that happens to hold
+        // records. None of them is read; every other track is stored.
+        std::string entities = "<?xml version=\"1.0\"?><!DOCTYPE list [<!ENTITY e \"" + std::string(4000, 'x')
+                               + "\">]><list>";
+        for (int i = 0; i < 10'000; ++i)
+            entities += "<worldLeaderboard personaName=\"&e;\"/>";
+        entities += "</list>";
+        const QByteArray zlib = qCompress(QByteArray(100 * 1024 * 1024, ' '), 9);
+        FakeService::Reply bomb(std::string(zlib.constData() + 4, std::size_t(zlib.size() - 4)));   // no length prefix
+        bomb.contentEncoding = "deflate";
+        const FakeService::Reply page("<html><body>" + leaderboardDocument({CannedRecord{}}) + "</body></html>");
+        FakeService service([&](const FakeService::Request& asked) -> FakeService::Reply {
+            const std::string& eid = asked.query.at("eid");
+            if (eid == "299")   // AGOSTINI AVENUE, the first track
+                return entities;
+            if (eid == "57")
+                return bomb;
+            if (eid == "10")
+                return page;
+            CannedRecord record;
+            record.eventId = eid;
+            record.eventType = asked.query.at("et");
+            return leaderboardDocument({record});
+        });
+        ImportDatabase db;
+        RecordingHost host;
+        LeaderboardImport job(inputsFor(service.base()), db.query, host);
+        EXPECT_EQ(job.run(), LeaderboardImport::Outcome::Finished);
+        ASSERT_EQ(host.lines.size(), 6);
+        EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: 87 new record(s)."));
+        EXPECT_EQ(host.lines[1],
+                  QStringLiteral("MultiPlayer: 3 track(s) gave no leaderboard (first: a DTD on AGOSTINI AVENUE)."));
+        EXPECT_EQ(host.lines[2], QStringLiteral("SinglePlayer: 87 new record(s)."));
+        EXPECT_EQ(db.count("RACR"), 2 * 87);
+        EXPECT_EQ(db.rows("select count(*) from RACR where trackid in (299, 57, 10)").value(0).value(0).toInt(), 0);
+    }
+}
+
+TEST(ImportLeaderboards, APassCountsOnlyWhatItsCommitsStored)
+{
+    // The commit of BROOKS STREET's records fails (a deferred constraint stands in for a full
+    // disk): its records are not stored, so they are not counted either.
+    Simulator sim({"--records-per-track", "3"});
     ImportDatabase db;
+    db.exec("PRAGMA foreign_keys=ON");
+    db.exec("CREATE TABLE parent (id INTEGER PRIMARY KEY)");
+    db.exec("CREATE TABLE child (parent INTEGER REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)");
+    db.exec("CREATE TRIGGER doom AFTER INSERT ON RACR WHEN NEW.trackid=57 BEGIN INSERT INTO child VALUES (1); END");
+    RecordingHost host;
+    EXPECT_THROW(LeaderboardImport(inputsFor(sim.base()), db.query, host).run(), racr::Error);
+    EXPECT_EQ(host.lines, QStringList{QStringLiteral("MultiPlayer: 24 new record(s).")});
+    EXPECT_EQ(db.count("RACR"), 24);
+}
+
+TEST(ImportLeaderboards, ATrackWaitsForAnotherProgramsWriteInsteadOfFailing)
+{
+    Simulator sim({"--records-per-track", "3"});
+    ImportDatabase db;
+    const WriteLockHolder holder(db.home.file("RACR.db"), 1500);
     RecordingHost host;
     EXPECT_EQ(LeaderboardImport(inputsFor(sim.base()), db.query, host).run(), LeaderboardImport::Outcome::Finished);
-    ASSERT_EQ(host.lines.size(), 4);
-    EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: 0 new record(s)."));
-    EXPECT_EQ(host.lines[1], QStringLiteral("SinglePlayer: 0 new record(s)."));
-    EXPECT_EQ(host.lines[3], QStringLiteral("Finished!"));
-    EXPECT_EQ(db.count("RACR"), 0);
+    EXPECT_EQ(db.count("RACR"), 2 * kRecordsPerPass);
+}
+
+TEST(ImportLeaderboards, ADamagedTableEndsTheRunInsteadOfPassingForStored)
+{
+    Simulator sim({"--records-per-track", "30"});
+    TempHome home;
+    const ImportInputs inputs = [&] {
+        ImportInputs i = inputsFor(sim.base());
+        QStringList pilots;
+        for (int n = 0; n < 200; ++n)
+            pilots.append(QStringLiteral("PILOT%1").arg(n, 3, 10, QLatin1Char('0')));
+        i.drivers = pilots.join(',');
+        return i;
+    }();
+    QList<int> tablePages;
+    {
+        Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+        connection.open();
+        QueryObject query(connection, "ADOQuery1");
+        RecordingHost host;
+        LeaderboardImport(inputs, query, host).run();
+        QSqlQuery pages(connection.database());
+        // Leaf pages of the table itself; the duplicate-check index stays whole.
+        ASSERT_TRUE(pages.exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+        ASSERT_TRUE(pages.exec("select pageno from dbstat where name='RACR' and pagetype='leaf' limit 3"))
+            << pages.lastError().text().toStdString();
+        while (pages.next())
+            tablePages.append(pages.value(0).toInt());
+    }
+    ASSERT_EQ(tablePages.size(), 3);
+    QFile file(home.file("RACR.db"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    for (const int page : tablePages) {
+        file.seek(qint64(page - 1) * 4096 + 300);
+        file.write(QByteArray(1000, '\xff'));
+    }
+    file.close();
+
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    QueryObject query(connection, "ADOQuery1");
+    RecordingHost host;
+    try {
+        LeaderboardImport(inputs, query, host).run();
+        ADD_FAILURE() << "a damaged database passed: " << host.lines.join(" / ").toStdString();
+    } catch (const racr::StorageError& error) {
+        EXPECT_TRUE(error.message().contains("RACR.db is damaged")) << error.message().toStdString();
+    }
 }
 
 TEST(ImportLeaderboards, CancelDuringTheSecondPassWritesBothPassLinesAndNothingElse)
