@@ -53,4 +53,11 @@ public:
     using ServiceError::ServiceError;
 };
 
+// The user stopped the action (a close request, Ctrl+C) while it waited: not a failure, so it is
+// not shown, and a job ends as after a cancel.
+class Cancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "stopped at the user's request"; }
+};
+
 } // namespace racr

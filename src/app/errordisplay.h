@@ -19,6 +19,8 @@ void guarded(Handler&& handler)
         handler();
     } catch (const racr::Error& error) {
         showDefaultError(error.message());
+    } catch (const racr::Cancelled&) {
+        // The user's own stop is no error to show.
     } catch (const std::bad_alloc&) {
         showDefaultError(QStringLiteral("Out of memory: the action was stopped. Close other programs and try again"));
     } catch (const std::exception& error) {

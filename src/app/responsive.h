@@ -1,16 +1,25 @@
 #pragma once
 
+#include "app/inputblocker.h"
+
 #include <QEventLoop>
 #include <QThread>
+#include <atomic>
 #include <exception>
 #include <optional>
 #include <type_traits>
 
 // Runs a blocking piece of work (a request to the service) on a worker thread while the calling
 // thread keeps processing its events, so windows repaint and take a close request meanwhile.
-// Returns the work's result, or rethrows what it threw, on the calling thread.
+// User input is dropped while waiting (see InputBlocker). Returns the work's result, or rethrows
+// what it threw, on the calling thread.
+//
+// `abort` is the flag the work's request watches (HttpRequest::setAbortFlag). When the wait
+// ends early because the program is quitting (QCoreApplication::quit ends every event loop),
+// the flag is raised so the work ends at once instead of holding the program until its time-out.
 template <typename Work>
-auto runResponsive(Work&& work) -> std::invoke_result_t<Work>
+auto runResponsive(Work&& work, std::atomic<bool>* abort = nullptr, QObject* escapeWindow = nullptr)
+    -> std::invoke_result_t<Work>
 {
     using Result = std::invoke_result_t<Work>;
     std::exception_ptr failure;
@@ -25,11 +34,15 @@ auto runResponsive(Work&& work) -> std::invoke_result_t<Work>
             failure = std::current_exception();
         }
     });
-    QEventLoop loop;
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    // User input is held back while waiting: one window must not start a second request.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    {
+        const InputBlocker blocker(escapeWindow);
+        QEventLoop loop;
+        QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+        worker->start();
+        loop.exec();
+    }
+    if (!worker->isFinished() && abort != nullptr)
+        abort->store(true);
     worker->wait();
     delete worker;
     if (failure)

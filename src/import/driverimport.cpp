@@ -164,6 +164,7 @@ DriverImport::Outcome DriverImport::run()
 {
     const quint32 startTick = importjob::tickCount();
     racr::HttpRequest request;
+    request.setAbortFlag(m_host.abortFlag());
     racr::XmlDocument document;
     DriverTable table(m_query.connection().database());
     const QStringList names = splitDriverNames(m_inputs.drivers);
@@ -207,6 +208,9 @@ DriverImport::Outcome DriverImport::run()
             }
             silentInARow = 0;
             m_host.stepGauge();
+        } catch (const racr::Cancelled&) {
+            // Stopped while a request was under way: the driver in progress is not stored.
+            return Outcome::Cancelled;
         } catch (const racr::StorageError&) {
             // A locked, damaged or full database fails every driver alike: the run ends here.
             throw;

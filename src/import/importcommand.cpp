@@ -15,6 +15,7 @@
 #include <QDate>
 #include <QRegularExpression>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <new>
@@ -40,7 +41,8 @@ const char* const kUsage =
     "  --week N         weekly: week number of the year, 1 to 53 (default: the current week)\n"
     "  --help           show this text\n"
     "\n"
-    "Ctrl+C stops after the track or driver in progress; what was stored until then stays.\n"
+    "Ctrl+C (or SIGTERM) stops at once: the request under way is dropped, what was stored until\n"
+    "then stays.\n"
     "\n"
     "Exit status: 0 done; 1 an error (or a driver that could not be imported); 2 a mistake in\n"
     "the command; 3 leaderboards: some answers were not leaderboards (the log says which);\n"
@@ -57,11 +59,15 @@ struct UsageError {
 constexpr int kExitUnreadableAnswers = 3;
 
 volatile std::sig_atomic_t stopSignal = 0;
+// Aborts the request in progress; lock-free, so a signal handler may set it.
+std::atomic<bool> abortTransfer = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onStopSignal(int signal)
 {
     stopSignal = signal;
-    static const char note[] = "\nStopping after the current track or driver (press Ctrl+C again to stop at once).\n";
+    abortTransfer.store(true);
+    static const char note[] = "\nStopping: the request under way is dropped, what was stored stays (press Ctrl+C again to stop at once).\n";
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, note, sizeof note - 1);
 }
 
@@ -72,6 +78,7 @@ public:
     StopSignals()
     {
         stopSignal = 0;
+        abortTransfer.store(false);
         struct sigaction action = {};
         action.sa_handler = onStopSignal;
         action.sa_flags = SA_RESETHAND;
@@ -125,6 +132,7 @@ public:
     }
     void processPendingEvents() override { QCoreApplication::processEvents(); }
     bool cancelRequested() const override { return stopSignal != 0; }
+    const std::atomic<bool>* abortFlag() const override { return &abortTransfer; }
 
 private:
     void drawBar()

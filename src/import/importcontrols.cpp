@@ -55,6 +55,10 @@ void ImportControls::Button5Click()
 
 void ImportControls::start(int importMode, const QString& caption)
 {
+    // One import at a time: the window is modal, but assistive technology can still press a
+    // button of the main window behind it.
+    if (m_progress->isVisible())
+        return;
     m_progress->importMode = importMode;
     m_progress->setWindowTitle(caption + m_shell->currentShard());
     // The grid is emptied: the import changes the tables under an open result.

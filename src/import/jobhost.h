@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <functional>
 
 // What an import job needs from whoever runs it: the progress window, the command line or a test.
@@ -21,9 +22,13 @@ public:
     // True once the user asked the job to stop; read right after processPendingEvents().
     virtual bool cancelRequested() const = 0;
 
-    // Runs one blocking request to the service. A window keeps painting meanwhile; the job still
-    // looks at the cancel flag only after the whole unit of work.
+    // Runs one blocking request to the service. A window keeps painting meanwhile and takes a
+    // close request.
     virtual void runRequest(const std::function<void()>& request) { request(); }
+
+    // Raised together with the cancel flag: the request in progress is aborted at once
+    // (HttpRequest::setAbortFlag) and the job ends as after a cancel. Null: never raised.
+    virtual const std::atomic<bool>* abortFlag() const { return nullptr; }
 };
 
 // The values a job is started with, read from the main window or the command line.

@@ -119,6 +119,7 @@ LeaderboardImport::Outcome LeaderboardImport::run()
     m_host.setGaugeMaximum(kPasses * int(tracks.size()));
     // One request object and one document serve the whole run; the connection stays alive.
     racr::HttpRequest request;
+    request.setAbortFlag(m_host.abortFlag());
     racr::XmlDocument document;
     const QSqlDatabase db = m_query.connection().database();
     ResultTable table(db);
@@ -184,6 +185,11 @@ LeaderboardImport::Outcome LeaderboardImport::run()
                     return Outcome::Cancelled;
                 }
             }
+        } catch (const racr::Cancelled&) {
+            // The user stopped the run while a request was under way: as after a cancel, the
+            // tracks stored until then stay and the pass line is written.
+            writePassLines();
+            return Outcome::Cancelled;
         } catch (...) {
             writePassLines();
             throw;

@@ -64,6 +64,7 @@ void TForm2::showEvent(QShowEvent* event)
 void TForm2::FormShow()
 {
     cancelFlag = 0;
+    m_abort = false;
     m_closeWhenDone = false;
     ProgressCyl1->setPosition(0);
     Memo1->clear();
@@ -96,15 +97,20 @@ void TForm2::runJob()
 void TForm2::closeEvent(QCloseEvent* event)
 {
     cancelFlag = -1;
+    if (m_running && !m_abort.exchange(true))
+        logLine(QStringLiteral("Stopping\u2026"));
     QDialog::closeEvent(event);
 }
 
 void TForm2::done(int result)
 {
     if (m_running) {
+        // The request under way is dropped; the window closes as soon as the job has returned.
         m_closeWhenDone = true;
         return;
     }
+    // Closed before the timer fired: the job never starts.
+    Timer1->stop();
     QDialog::done(result);
 }
 
@@ -174,5 +180,5 @@ void TForm2::processPendingEvents()
 
 void TForm2::runRequest(const std::function<void()>& request)
 {
-    runResponsive(request);
+    runResponsive(request, &m_abort, this);
 }

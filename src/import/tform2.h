@@ -3,6 +3,7 @@
 #include "import/jobhost.h"
 
 #include <QDialog>
+#include <atomic>
 #include <functional>
 
 class Connection;
@@ -46,6 +47,7 @@ public:
     void processPendingEvents() override;
     bool cancelRequested() const override { return cancelFlag != 0; }
     void runRequest(const std::function<void()>& request) override;
+    const std::atomic<bool>* abortFlag() const override { return &m_abort; }
 
 public Q_SLOTS:
     void Timer1Timer();
@@ -65,4 +67,5 @@ private:
     std::function<ImportInputs()> m_inputs;
     bool m_running = false;
     bool m_closeWhenDone = false;
+    std::atomic<bool> m_abort = false;   // the request under way is dropped (a close request)
 };

@@ -8,7 +8,16 @@ namespace racr {
 
 void fetchResponsive(HttpRequest& request, XmlDocument& document, const QString& method, const QString& url)
 {
-    runResponsive([&] { fetch(request, document, method, url); });
+    // Raised when the program quits during the wait, so that it does not wait for the answer.
+    std::atomic<bool> abort = false;
+    request.setAbortFlag(&abort);
+    try {
+        runResponsive([&] { fetch(request, document, method, url); }, &abort);
+    } catch (...) {
+        request.setAbortFlag(nullptr);
+        throw;
+    }
+    request.setAbortFlag(nullptr);
 }
 
 QString failureMessage(const std::exception& failure)

@@ -49,13 +49,60 @@ HttpRequest::HttpRequest()
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_curl = curl_easy_init();
-    if (m_curl == nullptr)
+    m_multi = curl_multi_init();
+    if (m_curl == nullptr || m_multi == nullptr) {
+        curl_easy_cleanup(handle(m_curl));
+        curl_multi_cleanup(static_cast<CURLM*>(m_multi));
         throw ServiceError(QStringLiteral("Could not set up an HTTP request (libcurl failed to start)."));
+    }
 }
 
 HttpRequest::~HttpRequest()
 {
     curl_easy_cleanup(handle(m_curl));
+    curl_multi_cleanup(static_cast<CURLM*>(m_multi));
+}
+
+int HttpRequest::perform()
+{
+    // Driven step by step rather than by curl_easy_perform, so that the abort flag is looked at
+    // every tenth of a second even while the service sends nothing. The multi handle keeps the
+    // connection for the next request.
+    constexpr int kAbortPollMs = 100;
+    CURL* curl = handle(m_curl);
+    auto* multi = static_cast<CURLM*>(m_multi);
+    const auto aborted = [this] { return m_abort != nullptr && m_abort->load(); };
+    if (aborted())
+        throw Cancelled();
+    if (curl_multi_add_handle(multi, curl) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_FAILED_INIT;
+    bool done = false;
+    bool stopped = false;
+    while (!done) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+            break;
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                result = message->data.result;
+                done = true;
+            }
+        }
+        if (done)
+            break;
+        if (aborted()) {
+            stopped = true;
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, kAbortPollMs, nullptr) != CURLM_OK)
+            break;
+    }
+    curl_multi_remove_handle(multi, curl);
+    if (stopped)
+        throw Cancelled();
+    return result;
 }
 
 void HttpRequest::open(const QString& method, const QString& url)
@@ -103,10 +150,19 @@ QByteArray HttpRequest::send()
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
-    const CURLcode result = curl_easy_perform(curl);
     // The buffers above die with this call; the handle must not keep pointers to them.
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    const auto forgetBuffers = [curl] {
+        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    };
+    CURLcode result = CURLE_OK;
+    try {
+        result = CURLcode(perform());
+    } catch (...) {
+        forgetBuffers();
+        throw;
+    }
+    forgetBuffers();
     if (body.tooLarge)
         throw AnswerTooLargeError(QStringLiteral("The statistics service's answer to %1 %2 is larger than %3 MB, "
                                                  "far more than any real answer; it was refused.")

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 namespace racr {
 
 class XmlDocument;
@@ -35,8 +37,16 @@ public:
     // A silent service must not block the program for ever; tests shorten these.
     void setTimeouts(int connectMs, int totalMs);
 
+    // Once `*flag` turns true (from any thread, or a signal handler), the transfer in progress
+    // ends within a tenth of a second and send() throws racr::Cancelled. Null: never stopped.
+    void setAbortFlag(const std::atomic<bool>* flag) { m_abort = flag; }
+
 private:
+    int perform();   // the transfer; libcurl's result code
+
     void* m_curl = nullptr;
+    void* m_multi = nullptr;
+    const std::atomic<bool>* m_abort = nullptr;
     QString m_method;
     QString m_url;
     int m_connectTimeoutMs = kDefaultConnectTimeoutMs;

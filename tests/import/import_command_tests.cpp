@@ -202,7 +202,7 @@ TEST(ImportCommand, CtrlCStopsAfterTheCurrentTrack)
     ASSERT_EQ(run.out.size(), 2) << run.out.join('\n').toStdString();
     EXPECT_EQ(run.out[0], QStringLiteral("MultiPlayer: 267 new record(s)."));
     EXPECT_TRUE(run.out[1].startsWith("SinglePlayer: "));
-    EXPECT_TRUE(run.err.contains("Stopping after the current track or driver")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Stopping: the request under way is dropped")) << run.err.toStdString();
     const int secondPass = run.out[1].section(' ', 1, 1).toInt();
     EXPECT_LT(secondPass, 267);
     EXPECT_EQ(count(home, "select count(*) from RACR"), 267 + secondPass);

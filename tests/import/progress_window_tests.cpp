@@ -165,7 +165,8 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
     EXPECT_GE(tracks, 3);
     EXPECT_LT(tracks, 90);
     // AGOSTINI AVENUE, then BAY BRIDGE with its repeated record, then three records a track.
-    EXPECT_EQ(w.log(), QStringList{QStringLiteral("MultiPlayer: %1 new record(s).").arg(3 * tracks)});
+    EXPECT_EQ(w.log(), (QStringList{QStringLiteral("Stopping\u2026"),
+                                    QStringLiteral("MultiPlayer: %1 new record(s).").arg(3 * tracks)}));
     EXPECT_EQ(w.db.count("RACR"), 3 * tracks);
 
     // The next show resets flag, log and gauge; an empty driver list finishes at once.
