@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -272,6 +273,42 @@ TEST(SchemaBrowser, ProcedureModeWritesExecStatementsAndTableModeRestoresTheSql)
     program.clickItem("ListBox1", "weeklybest");
     program.choose("RadioButton2");
     EXPECT_EQ(program.memo(), "exec weeklybest ");
+}
+
+TEST(SchemaBrowser, EveryClickRunsTheHandlerOnceAlsoOnTheSelectedEntry)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    TForm1& main = program.start().main;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QSignalSpy copies(clipboard, &QClipboard::dataChanged);
+
+    program.choose("RadioButton1");
+    program.clickItem("ListBox1", "driverstats");
+    EXPECT_EQ(program.memo(), "exec driverstats PILOT000");
+    EXPECT_EQ(copies.size(), 1);
+
+    // Another driver name, then the selected entry clicked again: the statement takes the name.
+    auto* edit = main.findChild<QLineEdit*>("Edit1");
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, "ACE");
+    program.clickItem("ListBox1", "driverstats");
+    EXPECT_EQ(program.memo(), "exec driverstats ACE");
+    EXPECT_EQ(copies.size(), 2);
+
+    // The field clicked last goes back on the clipboard after something else was copied.
+    program.clickItem("ListBox3", "trackname");
+    clipboard->setText("copied from the editor");
+    copies.clear();
+    program.clickItem("ListBox3", "trackname");
+    EXPECT_EQ(clipboard->text(), "trackname");
+    EXPECT_EQ(copies.size(), 1);
+
+    // The keyboard still selects.
+    QTest::keyClick(program.list("ListBox1"), Qt::Key_Up);
+    EXPECT_EQ(program.memo(), "exec weeklybest ");
+    EXPECT_EQ(clipboard->text(), "weeklybest");
 }
 
 TEST(SchemaBrowser, EntryNamesAndExecStatements)
