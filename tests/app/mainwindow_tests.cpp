@@ -12,15 +12,19 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -160,6 +164,46 @@ TEST(MainWindow, UnwritableDataSourceSkipsTheSettingsButStartsAnyway)
     // The stored settings were not read, so closing must not replace them with the designed ones.
     program.close();
     EXPECT_EQ(home.read("racr.ini"), "[settings]\ndrivers=someone\nshard=CHICANE\n");
+}
+
+TEST(ProgramFolder, ANamedFolderThatDoesNotExistIsCreated)
+{
+    QTemporaryDir scratch;
+    // A command, as from cron: --home names a folder two levels below an existing one.
+    QProcess command;
+    command.start(RACR_PATH, {"--home", scratch.filePath("cron/racr"), "query", "select count(*) from TRACKLIST"});
+    ASSERT_TRUE(command.waitForFinished(60'000));
+    EXPECT_EQ(command.readAllStandardError(), "");
+    EXPECT_EQ(command.exitCode(), 0);
+    EXPECT_EQ(command.readAllStandardOutput(), "count(*)\n90\n");
+
+    // The windows, with the folder from RACR_HOME: the data source and a new database go there.
+    const QString home = scratch.filePath("new/home/racr");
+    QProcess windows;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("RACR_HOME", home);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    windows.setProcessEnvironment(environment);
+    windows.start(RACR_PATH, QStringList{});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(home + "/RACR.db").size() > 0; }, 60'000));
+    QFile dsn(home + "/connection.dsn");
+    EXPECT_TRUE(dsn.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(dsn.readAll().contains(QFile::encodeName("DBQ=" + home + "/RACR.db")));
+    windows.kill();
+    windows.waitForFinished();
+
+    // A folder that cannot be made: one message that names it, and nothing else happens.
+    QFile inTheWay(scratch.filePath("file"));
+    ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
+    inTheWay.close();
+    QProcess refused;
+    refused.start(RACR_PATH, {"--home", scratch.filePath("file/racr"), "query", "select 1"});
+    ASSERT_TRUE(refused.waitForFinished(60'000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_EQ(refused.readAllStandardOutput(), "");
+    const QString error = QString::fromLocal8Bit(refused.readAllStandardError());
+    EXPECT_EQ(error.count('\n'), 1) << qPrintable(error);
+    EXPECT_TRUE(error.startsWith("The program folder " + scratch.filePath("file/racr") + " cannot be created")) << qPrintable(error);
 }
 
 TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
