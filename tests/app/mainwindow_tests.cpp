@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -69,6 +71,17 @@ struct Program {
 
     TempHome& home;
     std::unique_ptr<ProgramWindows> windows;
+};
+
+// Takes the pages the program hands to the desktop, as a web browser would.
+class Browser : public QObject {
+    Q_OBJECT
+
+public:
+    QStringList opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url.toString()); }
 };
 
 } // namespace
@@ -262,6 +275,35 @@ TEST(MainWindow, LinksShowTheViewersOnce)
     EXPECT_TRUE(w.driverInfo.isVisible());
 }
 
+TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
+{
+    // The offscreen platform starts no web browser, as a machine without one.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        GTEST_SKIP() << "a web browser may start on " << QGuiApplication::platformName().toStdString();
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+    const QString status = "http://127.0.0.1:8680/StatsAPI/ws/game/racr/servers/status";
+
+    QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("\n" + status + "\n")) << qPrintable(dialogs.messages[0].text);
+    auto* infoBar = qobject_cast<QMenuBar*>(w.main.MainMenu1->cornerWidget(Qt::TopRightCorner));
+    ASSERT_NE(infoBar, nullptr);
+    QTest::mouseClick(infoBar, Qt::LeftButton, {}, infoBar->actionGeometry(w.main.Info1).center());
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].text.contains("\nhttp://127.0.0.1:8680/\n")) << qPrintable(dialogs.messages[1].text);
+
+    // A browser that starts gets the page, and nothing is said.
+    Browser browser;
+    QDesktopServices::setUrlHandler("http", &browser, "open");
+    QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("http");
+    EXPECT_EQ(browser.opened, QStringList{status});
+    EXPECT_EQ(dialogs.messages.size(), 2);
+}
+
 TEST(SchemaBrowser, TablesFieldsAndClipboard)
 {
     TempHome home;
@@ -384,3 +426,5 @@ TEST(SchemaBrowser, FailedConnectionIsShownAndAModeSwitchConnectsAgain)
     EXPECT_EQ(program.items("ListBox1"),
               (QStringList{"DRIVERS", "RACR", "TRACKLIST", "weeklybest", "driverstats"}));
 }
+
+#include "mainwindow_tests.moc"
