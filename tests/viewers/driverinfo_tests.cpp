@@ -293,4 +293,13 @@ TEST(DriverWindow, ShowsTheSimulatorsDrivers)
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     EXPECT_EQ(memoLines(form), (QStringList{"NOBODY HERE last login: ", " ", "Error parsing data!",
                                             R"(<error><code>404</code><message>No driver is named "NOBODY HERE".</message></error>)"}));
+    // Names that look like dot segments are names too, not a way to other addresses.
+    for (const QString name : {".", ".."}) {
+        form.Edit1->clear();
+        QTest::keyClicks(form.Edit1, name);
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        EXPECT_EQ(memoLines(form), (QStringList{name + " last login: ", " ", "Error parsing data!",
+                                                "<error><code>404</code><message>No driver is named \"" + name
+                                                    + "\".</message></error>"}));
+    }
 }
