@@ -46,6 +46,8 @@ void QtDialogs::message(const QString& caption, const QString& text, Icon icon)
 {
     QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::Information,
                     caption, text, QMessageBox::Ok);
+    // Messages name files and addresses the user may want to copy.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
 }
 

@@ -68,6 +68,10 @@ int runCommand(int argc, char** argv)
     const QString command = arguments.value(0);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (const QString problem = ProgramPaths::makeHome(); !problem.isEmpty()) {
+        err << problem << '\n';
+        return 1;
+    }
     if (command == QLatin1String("query") && arguments.size() == 2)
         return runQueryCommand(arguments.at(1), out, err);
     if (command == QLatin1String("export")) {
@@ -89,6 +93,11 @@ int runWindows(int argc, char** argv)
     takeCommonOptions(arguments);
     if (!arguments.isEmpty())
         return usage();
+    // Without its folder the program could neither keep its settings nor open its database.
+    if (const QString problem = ProgramPaths::makeHome(); !problem.isEmpty()) {
+        showDefaultError(problem);
+        return 1;
+    }
     ProgramWindows windows;
     QObject::connect(&windows.main, &TForm1::closed, &app, &QCoreApplication::quit);
     windows.main.show();

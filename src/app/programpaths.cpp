@@ -2,6 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+
+#include <filesystem>
+#include <system_error>
 
 namespace {
 QString& overriddenHome()
@@ -30,4 +34,21 @@ QString ProgramPaths::home()
 void ProgramPaths::setHome(const QString& folder)
 {
     overriddenHome() = folder.isEmpty() ? QString() : withSlash(folder);
+}
+
+QString ProgramPaths::makeHome()
+{
+    QString folder = home();
+    folder.chop(1);
+    const std::filesystem::path path(QFile::encodeName(folder).toStdString());
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return {};
+    std::filesystem::create_directories(path, error);
+    if (!error && std::filesystem::is_directory(path, error))
+        return {};
+    const QString reason = error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("a file of that name is in the way");
+    return QStringLiteral("The program folder %1 cannot be created (%2). Name a folder you may write to with "
+                          "--home DIR or RACR_HOME.")
+        .arg(QDir::toNativeSeparators(folder), reason);
 }

@@ -9,4 +9,7 @@ public:
     static QString home();                       // always ends with '/'
     static void setHome(const QString& folder);  // empty: back to the default
     static QString file(const QString& name) { return home() + name; }
+    // Creates the program folder, parents included, when it is missing (a --home or RACR_HOME
+    // that names a new folder). Returns an empty text, or why the folder cannot be had.
+    static QString makeHome();
 };

@@ -46,6 +46,19 @@ T* named(T* widget, const char* name)
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
+
+// Hands a page to the user's web browser. When none can be started (none installed, no desktop
+// to ask), a click must not go unanswered: the address is shown so that it can be copied.
+void openInBrowser(const QString& address)
+{
+    if (QDesktopServices::openUrl(QUrl(address)))
+        return;
+    Dialogs::instance().message(apptext::applicationTitle(QCoreApplication::applicationFilePath()),
+                                QStringLiteral("No web browser could be started to open this page:\n\n%1\n\n"
+                                               "Copy the address into a browser.")
+                                    .arg(address),
+                                Dialogs::Icon::Information);
+}
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -215,12 +228,12 @@ void TForm1::CbShardChange()
 
 void TForm1::Info1Click()
 {
-    QDesktopServices::openUrl(QUrl(serviceBase() + '/'));
+    openInBrowser(serviceBase() + '/');
 }
 
 void TForm1::Label7Click()
 {
-    QDesktopServices::openUrl(QUrl(racr::serversStatusUrl(serviceBase())));
+    openInBrowser(racr::serversStatusUrl(serviceBase()));
 }
 
 void TForm1::Label2Click()

@@ -2,6 +2,11 @@
 
 #include "app/programpaths.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <cmath>
 
 namespace avatar {
@@ -44,9 +49,25 @@ std::optional<qint64> number(const QVariant& value)
     }
 }
 
+QString locate(const QString& fileName)
+{
+    const QString own = ProgramPaths::home() + QStringLiteral("avatars/") + fileName;
+    if (QFileInfo::exists(own))
+        return own;
+    const QString programDir = QCoreApplication::applicationDirPath();
+    for (const QString& bundled : {programDir + QStringLiteral("/avatars/") + fileName,
+                                   programDir + QStringLiteral("/../share/racr/avatars/") + fileName}) {
+        if (QFileInfo::exists(bundled))
+            return QDir::cleanPath(bundled);
+    }
+    const QString installed = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                     QStringLiteral("racr/avatars/") + fileName);
+    return installed.isEmpty() ? own : installed;
+}
+
 QString path(qint64 number)
 {
-    return ProgramPaths::home() + QStringLiteral("avatars/") + QString::number(number) + QStringLiteral(".bmp");
+    return locate(QString::number(number) + QStringLiteral(".bmp"));
 }
 
 QImage load(const QVariant& value)

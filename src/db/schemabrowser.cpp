@@ -5,6 +5,7 @@
 #include "db/sqlworkbench.h"
 
 #include <QClipboard>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <functional>
 
 namespace {
 QListWidget* nameList(QWidget* form, const char* name, const QRect& geometry)
@@ -28,6 +31,38 @@ void copyToClipboard(const QString& text)
 {
     QGuiApplication::clipboard()->setText(text);
 }
+
+// Runs a list's handler for every selection change (mouse or keyboard) and for every completed
+// click, also on the entry already selected: the user clicks an entry again to take the new
+// driver name into the exec statement, or to put the name back on the clipboard. A click that
+// changes the selection has run the handler already, at the press.
+class EveryClick : public QObject {
+public:
+    EveryClick(QListWidget* list, std::function<void()> handler) : QObject(list), m_handler(std::move(handler))
+    {
+        list->viewport()->installEventFilter(this);
+        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+            m_ranSincePress = true;
+            m_handler();
+        });
+        connect(list, &QAbstractItemView::clicked, this, [this] {
+            if (!m_ranSincePress)
+                m_handler();
+        });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            m_ranSincePress = false;
+        return false;
+    }
+
+private:
+    std::function<void()> m_handler;
+    bool m_ranSincePress = false;
+};
 } // namespace
 
 SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench& workbench, QObject* parent)
@@ -59,8 +94,8 @@ SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench
     Edit1->hide();
 
     connect(&m_connection, &Connection::afterConnect, this, &SchemaBrowser::ADOConnection1AfterConnect);
-    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { guarded([this] { ListBox1Click(); }); });
-    connect(ListBox3, &QListWidget::itemSelectionChanged, this, [this] { guarded([this] { ListBox3Click(); }); });
+    new EveryClick(ListBox1, [this] { guarded([this] { ListBox1Click(); }); });
+    new EveryClick(ListBox3, [this] { guarded([this] { ListBox3Click(); }); });
     connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             guarded([this] { RadioButton1Click(); });

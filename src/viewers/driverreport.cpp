@@ -1,7 +1,7 @@
 #include "viewers/driverreport.h"
 
 #include "app/error.h"
-#include "app/programpaths.h"
+#include "db/avatar.h"
 #include "viewers/servicecall.h"
 #include "webservice/endpoints.h"
 #include "webservice/readers.h"
@@ -164,7 +164,7 @@ QString avatarFile(const QString& image)
     for (const QChar c : image)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return QString();
-    return ProgramPaths::home() + QStringLiteral("avatars/") + image + QStringLiteral(".bmp");
+    return avatar::locate(image + QStringLiteral(".bmp"));
 }
 
 } // namespace racr

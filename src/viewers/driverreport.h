@@ -35,8 +35,9 @@ QString lastLoginText(const QString& lastLogin);
 // "carclass_a" reads "A"; a class without the prefix is shown whole.
 QString carClassText(const QString& carClass);
 
-// The avatar file for a persona's image number, from the program folder's avatars/. Only a whole
-// number names a file: anything else gives an empty text and no avatar.
+// The avatar file for a persona's image number: the program folder's avatars/, else the set that
+// comes with the program (avatar::locate). Only a whole number names a file: anything else gives
+// an empty text and no avatar.
 QString avatarFile(const QString& image);
 
 } // namespace racr

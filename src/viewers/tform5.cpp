@@ -30,6 +30,10 @@ void TForm5::showEvent(QShowEvent* event)
     // from the task bar) and showing a window that is already open do not.
     if (event->spontaneous())
         return;
+    // The page of the last opening may be of another shard or day: until the new answer is in,
+    // the window shows an empty page. An answer still on its way serves the new opening.
+    if (!m_waiting)
+        wb1->ShowHtmlText(QString());
     // Fetched once the window is on the screen, so that it paints while it waits.
     QMetaObject::invokeMethod(this, &TForm5::FormShow, Qt::QueuedConnection);
 }

@@ -26,6 +26,16 @@ QByteArray keptAsTyped()
     return kept;
 }
 
+// The driver's own path segment. A name of dots alone would be a dot segment ("." or ".."), which
+// libcurl and servers resolve away, so the request would reach another resource; "%2E" is
+// decoded back to a dot by the server but is no dot segment on the way.
+QString driverSegment(const QString& name)
+{
+    if (!name.isEmpty() && name.count(QLatin1Char('.')) == name.size())
+        return QString(name).replace(QLatin1Char('.'), QLatin1String("%2E"));
+    return encodeUrlValue(name);
+}
+
 } // namespace
 
 QString encodeUrlValue(const QString& value)
@@ -56,7 +66,7 @@ QString serversStatusUrl(const QString& base)
 
 QString driverUrl(const QString& base, DriverResource resource, const QString& name, const QString& shard)
 {
-    const QString driver = servicePath(base) + QStringLiteral("driver/") + encodeUrlValue(name);
+    const QString driver = servicePath(base) + QStringLiteral("driver/") + driverSegment(name);
     const QString query = QStringLiteral("?shard=") + encodeUrlValue(shard);
     switch (resource) {
     case DriverResource::Profile:

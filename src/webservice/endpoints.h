@@ -20,7 +20,8 @@ enum class DriverResource { Profile, Profiles, LastLogin, Stats, Cars };
 QString leaderboardsUrl(const QString& base, const LeaderboardQuery& query);
 QString eventsUrl(const QString& base, const QString& shard);
 QString serversStatusUrl(const QString& base);
-// The last login is asked without any query; the other resources carry ?shard=.
+// The last login is asked without any query; the other resources carry ?shard=. The name stays
+// one path segment: encoded as a query value, and a name of dots alone ("..") as %2E each.
 QString driverUrl(const QString& base, DriverResource resource, const QString& name, const QString& shard);
 
 // Percent-encodes only what would change the address (blank, '#', '&', '?', '%', '+', '/',

@@ -11,16 +11,23 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -64,6 +71,17 @@ struct Program {
 
     TempHome& home;
     std::unique_ptr<ProgramWindows> windows;
+};
+
+// Takes the pages the program hands to the desktop, as a web browser would.
+class Browser : public QObject {
+    Q_OBJECT
+
+public:
+    QStringList opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url.toString()); }
 };
 
 } // namespace
@@ -161,6 +179,46 @@ TEST(MainWindow, UnwritableDataSourceSkipsTheSettingsButStartsAnyway)
     EXPECT_EQ(home.read("racr.ini"), "[settings]\ndrivers=someone\nshard=CHICANE\n");
 }
 
+TEST(ProgramFolder, ANamedFolderThatDoesNotExistIsCreated)
+{
+    QTemporaryDir scratch;
+    // A command, as from cron: --home names a folder two levels below an existing one.
+    QProcess command;
+    command.start(RACR_PATH, {"--home", scratch.filePath("cron/racr"), "query", "select count(*) from TRACKLIST"});
+    ASSERT_TRUE(command.waitForFinished(60'000));
+    EXPECT_EQ(command.readAllStandardError(), "");
+    EXPECT_EQ(command.exitCode(), 0);
+    EXPECT_EQ(command.readAllStandardOutput(), "count(*)\n90\n");
+
+    // The windows, with the folder from RACR_HOME: the data source and a new database go there.
+    const QString home = scratch.filePath("new/home/racr");
+    QProcess windows;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("RACR_HOME", home);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    windows.setProcessEnvironment(environment);
+    windows.start(RACR_PATH, QStringList{});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(home + "/RACR.db").size() > 0; }, 60'000));
+    QFile dsn(home + "/connection.dsn");
+    EXPECT_TRUE(dsn.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(dsn.readAll().contains(QFile::encodeName("DBQ=" + home + "/RACR.db")));
+    windows.kill();
+    windows.waitForFinished();
+
+    // A folder that cannot be made: one message that names it, and nothing else happens.
+    QFile inTheWay(scratch.filePath("file"));
+    ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
+    inTheWay.close();
+    QProcess refused;
+    refused.start(RACR_PATH, {"--home", scratch.filePath("file/racr"), "query", "select 1"});
+    ASSERT_TRUE(refused.waitForFinished(60'000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_EQ(refused.readAllStandardOutput(), "");
+    const QString error = QString::fromLocal8Bit(refused.readAllStandardError());
+    EXPECT_EQ(error.count('\n'), 1) << qPrintable(error);
+    EXPECT_TRUE(error.startsWith("The program folder " + scratch.filePath("file/racr") + " cannot be created")) << qPrintable(error);
+}
+
 TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
 {
     TempHome home;
@@ -215,6 +273,35 @@ TEST(MainWindow, LinksShowTheViewersOnce)
     EXPECT_FALSE(w.driverInfo.isVisible());
     QTest::mouseClick(w.main.Label6, Qt::LeftButton);
     EXPECT_TRUE(w.driverInfo.isVisible());
+}
+
+TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
+{
+    // The offscreen platform starts no web browser, as a machine without one.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        GTEST_SKIP() << "a web browser may start on " << QGuiApplication::platformName().toStdString();
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+    const QString status = "http://127.0.0.1:8680/StatsAPI/ws/game/racr/servers/status";
+
+    QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("\n" + status + "\n")) << qPrintable(dialogs.messages[0].text);
+    auto* infoBar = qobject_cast<QMenuBar*>(w.main.MainMenu1->cornerWidget(Qt::TopRightCorner));
+    ASSERT_NE(infoBar, nullptr);
+    QTest::mouseClick(infoBar, Qt::LeftButton, {}, infoBar->actionGeometry(w.main.Info1).center());
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].text.contains("\nhttp://127.0.0.1:8680/\n")) << qPrintable(dialogs.messages[1].text);
+
+    // A browser that starts gets the page, and nothing is said.
+    Browser browser;
+    QDesktopServices::setUrlHandler("http", &browser, "open");
+    QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("http");
+    EXPECT_EQ(browser.opened, QStringList{status});
+    EXPECT_EQ(dialogs.messages.size(), 2);
 }
 
 TEST(SchemaBrowser, TablesFieldsAndClipboard)
@@ -274,6 +361,42 @@ TEST(SchemaBrowser, ProcedureModeWritesExecStatementsAndTableModeRestoresTheSql)
     EXPECT_EQ(program.memo(), "exec weeklybest ");
 }
 
+TEST(SchemaBrowser, EveryClickRunsTheHandlerOnceAlsoOnTheSelectedEntry)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program(home);
+    TForm1& main = program.start().main;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QSignalSpy copies(clipboard, &QClipboard::dataChanged);
+
+    program.choose("RadioButton1");
+    program.clickItem("ListBox1", "driverstats");
+    EXPECT_EQ(program.memo(), "exec driverstats PILOT000");
+    EXPECT_EQ(copies.size(), 1);
+
+    // Another driver name, then the selected entry clicked again: the statement takes the name.
+    auto* edit = main.findChild<QLineEdit*>("Edit1");
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, "ACE");
+    program.clickItem("ListBox1", "driverstats");
+    EXPECT_EQ(program.memo(), "exec driverstats ACE");
+    EXPECT_EQ(copies.size(), 2);
+
+    // The field clicked last goes back on the clipboard after something else was copied.
+    program.clickItem("ListBox3", "trackname");
+    clipboard->setText("copied from the editor");
+    copies.clear();
+    program.clickItem("ListBox3", "trackname");
+    EXPECT_EQ(clipboard->text(), "trackname");
+    EXPECT_EQ(copies.size(), 1);
+
+    // The keyboard still selects.
+    QTest::keyClick(program.list("ListBox1"), Qt::Key_Up);
+    EXPECT_EQ(program.memo(), "exec weeklybest ");
+    EXPECT_EQ(clipboard->text(), "weeklybest");
+}
+
 TEST(SchemaBrowser, EntryNamesAndExecStatements)
 {
     EXPECT_EQ(SchemaBrowser::tableNameOf("main.results"), "results");
@@ -303,3 +426,5 @@ TEST(SchemaBrowser, FailedConnectionIsShownAndAModeSwitchConnectsAgain)
     EXPECT_EQ(program.items("ListBox1"),
               (QStringList{"DRIVERS", "RACR", "TRACKLIST", "weeklybest", "driverstats"}));
 }
+
+#include "mainwindow_tests.moc"

@@ -42,12 +42,12 @@ protected:
         return texts;
     }
 
-    // The colour the grid paints 8 pixels right of and below a cell's top-left corner.
-    QColor pixelInCell(int row, int field)
+    // The colour the grid paints right of and below a cell's top-left corner.
+    QColor pixelInCell(int row, int field, QPoint offset = QPoint(8, 8))
     {
         const QImage shot = grid->grab().toImage();
         const QRect cell = grid->visualRect(w.grid->DataSource1->index(row, field));
-        return shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + QPoint(8, 8));
+        return shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + offset);
     }
 
     void writeAvatar(int number, const QColor& colour)
@@ -97,7 +97,7 @@ TEST_F(ResultGridTest, ControlsSitWhereTheMainWindowPutsThem)
 
 TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
 {
-    writeAvatar(3, Qt::red);   // kestrel; pilot000's 7 has no file
+    writeAvatar(3, Qt::red);   // kestrel; pilot000's 7 is the program's own
     w.run(SqlWorkbench::defaultStatement());
     const int image = column("image");
     ASSERT_EQ(image, 0);
@@ -116,6 +116,17 @@ TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
     // The user cannot widen it.
     titles->resizeSection(image, 80);
     EXPECT_EQ(titles->sectionSize(image), 34);
+}
+
+TEST_F(ResultGridTest, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
+{
+    // The sample folder has no avatars/: kestrel's 3 is the one built beside the program, whose
+    // top-left corner is its background colour.
+    const QImage bundled(QCoreApplication::applicationDirPath() + "/avatars/3.bmp");
+    ASSERT_FALSE(bundled.isNull()) << "the build draws avatars/ beside the program";
+    w.run(SqlWorkbench::defaultStatement());
+    EXPECT_EQ(pixelInCell(rowOf("driver", "kestrel"), column("image"), QPoint(2, 2)), bundled.pixelColor(4, 4));
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
 }
 
 TEST_F(ResultGridTest, OnlyWholeNumbersNameAnAvatar)

@@ -81,6 +81,18 @@ TEST_P(WorkbenchRuns, TheDatabaseDecidesBetweenRowsAndACount)
 
 INSTANTIATE_TEST_SUITE_P(Engines, WorkbenchRuns, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
 
+// Moves to a working folder for one test and back to the one the test was started from.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const QString& path) : m_started(QDir::currentPath()) { QDir::setCurrent(path); }
+    ~WorkingFolder() { QDir::setCurrent(m_started); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    QString m_started;
+};
+
 class Workbench : public ::testing::Test {
 protected:
     WorkbenchForm w;
@@ -159,8 +171,7 @@ TEST_F(Workbench, OpenSplitsLinesAtAnyBreak)
 
 TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
 {
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(folder.path());
+    WorkingFolder working(folder.path());
     QDir().mkdir("sql");
 
     w.dialogs.openAnswer.clear();   // cancelled: nothing changes
@@ -185,10 +196,13 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
     EXPECT_EQ(w.dialogs.fileRequests[2].initialPath, folder.filePath("sql/a.sql"));
     EXPECT_EQ(w.dialogs.fileRequests[3].initialPath, folder.filePath("sql"));   // each dialog its own
 
-    QDir::setCurrent(previous);
+    // Whatever folder the test was started from: this one has no "sql" folder.
+    QTemporaryDir withoutSql;
+    WorkingFolder elsewhere(withoutSql.path());
     w.dialogs.fileRequests.clear();
     w.workbench->Button1Click();
-    EXPECT_EQ(w.dialogs.fileRequests[0].initialPath, "");   // no "sql" folder here
+    ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(w.dialogs.fileRequests[0].initialPath, "");
 }
 
 TEST_F(Workbench, AFileThatCannotBeReadGoesToTheDefaultErrorDisplay)

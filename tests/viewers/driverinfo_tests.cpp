@@ -9,12 +9,16 @@
 #include "viewers/tform4.h"
 #include "webservice/xmldocument.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -115,9 +119,24 @@ TEST(DriverTexts, NamesTimesClassesAndAvatarFiles)
     EXPECT_EQ(racr::carClassText("Unique"), "UNIQUE");
 
     TempHome home;
-    EXPECT_EQ(racr::avatarFile("17"), home.file("avatars/17.bmp"));
+    // Found nowhere: the program folder's path, so that a failure names where to put it.
+    EXPECT_EQ(racr::avatarFile("170"), home.file("avatars/170.bmp"));
     for (const char* notWhole : {"", "7.5", "-1", " 7", "../7", "7a", "٣"})
         EXPECT_TRUE(racr::avatarFile(notWhole).isEmpty()) << notWhole;
+}
+
+TEST(DriverTexts, AnInstalledAvatarServesUntilTheProgramFolderHasItsOwn)
+{
+    TempHome home;
+    QTemporaryDir data;
+    const QByteArray previous = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    ASSERT_TRUE(QDir(data.path()).mkpath("racr/avatars"));
+    ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(data.filePath("racr/avatars/170.bmp"), "BMP"));
+    EXPECT_EQ(racr::avatarFile("170"), data.filePath("racr/avatars/170.bmp"));
+    writeAvatar(home, "170", Qt::red);
+    EXPECT_EQ(racr::avatarFile("170"), home.file("avatars/170.bmp"));
+    qputenv("XDG_DATA_HOME", previous);
 }
 
 TEST(DriverReport, CompleteDisplayLineByLine)
@@ -146,11 +165,14 @@ TEST(DriverReport, FailuresEndTheDisplayWhereTheyHappen)
     const qsizetype statsStart = kKestrelLines.indexOf("KESTREL stats: ");
     const qsizetype carsStart = kKestrelLines.indexOf("KESTREL cars:(2)");
 
-    // The matching persona's avatar file is missing: stop right after its line.
-    Report shown = display(kestrelAnswers());
-    EXPECT_EQ(shown.lines.mid(0, profilesStart + 4), kKestrelLines.mid(0, profilesStart + 3) + QStringList{"Error parsing data!"});
+    // The matching persona's avatar file is missing (the program's own set ends at 24): stop right
+    // after its line.
+    Report shown = display(with("profiles", kestrelAnswers()["profiles"].replace("image=\"7\"", "image=\"70\"")));
+    EXPECT_EQ(shown.lines.mid(0, profilesStart + 2), kKestrelLines.mid(0, profilesStart + 2));
+    EXPECT_TRUE(shown.lines.at(profilesStart + 2).startsWith("KESTREL   level:42   default:true   image:70   "));
+    EXPECT_EQ(shown.lines.at(profilesStart + 3), "Error parsing data!");
     EXPECT_TRUE(shown.lines.mid(profilesStart + 4).join('\n').startsWith("<list><worldPersona personaName=\"KESTREL\""));
-    EXPECT_TRUE(shown.failure.contains(home.file("avatars/7.bmp"))) << qPrintable(shown.failure);
+    EXPECT_TRUE(shown.failure.contains(home.file("avatars/70.bmp"))) << qPrintable(shown.failure);
 
     // No persona carries the typed name, or its image is no whole number: no avatar, no failure.
     for (const QByteArray& profiles : {QByteArray(R"(<list><worldPersona personaName="kestrel" level="1" defaultPersona="true" image="7" statusMessage=""/></list>)"),
@@ -224,6 +246,28 @@ TEST(DriverWindow, TheTypedNameIsUpperCasedAndTheDisplayShown)
     EXPECT_TRUE(form.Memo1->toolTip().isEmpty());
 }
 
+TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
+{
+    TempHome home; // no avatars/ of its own
+    Simulator sim;
+    FakeShell shell;
+    shell.base = sim.base();
+    TForm4 form(shell);
+    QTest::keyClicks(form.Edit1, "kestrel");
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+    const QStringList lines = memoLines(form);
+    EXPECT_FALSE(lines.contains("Error parsing data!")) << qPrintable(lines.join('\n'));
+    EXPECT_EQ(lines.count(kSeparator), 4);
+    const QStringList persona = lines.filter(QRegularExpression("^KESTREL   level:"));
+    ASSERT_EQ(persona.size(), 1);
+    const QString image = QRegularExpression("image:(\\d+) ").match(persona.first()).captured(1);
+    const QImage bundled(QCoreApplication::applicationDirPath() + "/avatars/" + image + ".bmp");
+    ASSERT_FALSE(bundled.isNull()) << "the build draws avatars/ beside the program";
+    EXPECT_EQ(form.Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+              bundled.convertToFormat(QImage::Format_RGB32));
+}
+
 TEST(DriverWindow, ShowsTheSimulatorsDrivers)
 {
     TempHome home;
@@ -249,4 +293,13 @@ TEST(DriverWindow, ShowsTheSimulatorsDrivers)
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     EXPECT_EQ(memoLines(form), (QStringList{"NOBODY HERE last login: ", " ", "Error parsing data!",
                                             R"(<error><code>404</code><message>No driver is named "NOBODY HERE".</message></error>)"}));
+    // Names that look like dot segments are names too, not a way to other addresses.
+    for (const QString name : {".", ".."}) {
+        form.Edit1->clear();
+        QTest::keyClicks(form.Edit1, name);
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        EXPECT_EQ(memoLines(form), (QStringList{name + " last login: ", " ", "Error parsing data!",
+                                                "<error><code>404</code><message>No driver is named \"" + name
+                                                    + "\".</message></error>"}));
+    }
 }

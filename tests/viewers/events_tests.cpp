@@ -134,6 +134,30 @@ TEST(EventsWindow, ReopenedWhileWaitingMakesNoSecondRequest)
     EXPECT_EQ(requestsMade(service, 1), 1);
 }
 
+TEST(EventsWindow, OpenedAgainShowsAnEmptyPageUntilTheAnswerIsIn)
+{
+    // Each shard has one event named after it.
+    FakeService service(
+        [](const FakeService::Request& request) {
+            return FakeService::Reply(("<list>" + event(request.query.at("shard").c_str(), "Sprint", 0, 999) + "</list>").toStdString());
+        },
+        300);
+    FakeShell shell;
+    shell.base = service.base();
+    TForm5 form(shell);
+    form.show();
+    QTRY_VERIFY(pageText(form.wb1->toHtml()).contains("APEX"));
+
+    form.hide();
+    shell.shard = "CHICANE";
+    QString whileWaiting = "(not looked at)";
+    whileAnswering(service, 2, [&] { whileWaiting = form.wb1->toPlainText(); });
+    form.show();
+    QTRY_VERIFY(pageText(form.wb1->toHtml()).contains("CHICANE"));
+    EXPECT_EQ(whileWaiting, "");
+    EXPECT_FALSE(pageText(form.wb1->toHtml()).contains("APEX"));
+}
+
 TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
 {
     Simulator sim;

@@ -82,6 +82,13 @@ TEST(DriverAddresses, NameIsEncodedAsOnePathSegment)
 {
     EXPECT_EQ(driverUrl(kBase, DriverResource::Stats, QStringLiteral("A/B ?#&Ö"), QStringLiteral("APEX")),
               kRoot + QStringLiteral("driver/A%2FB%20%3F%23%26%C3%96/stats?shard=APEX"));
+    // A name of dots alone is no dot segment that would lead out of driver/<name>/.
+    EXPECT_EQ(driverUrl(kBase, DriverResource::LastLogin, QStringLiteral(".."), QString()),
+              kRoot + QStringLiteral("driver/%2E%2E/lastLogin"));
+    EXPECT_EQ(driverUrl(kBase, DriverResource::Cars, QStringLiteral("."), QStringLiteral("APEX")),
+              kRoot + QStringLiteral("driver/%2E/cars?shard=APEX"));
+    EXPECT_EQ(driverUrl(kBase, DriverResource::Cars, QStringLiteral("J.R."), QStringLiteral("APEX")),
+              kRoot + QStringLiteral("driver/J.R./cars?shard=APEX"));
 }
 
 TEST(TrackTable, NinetyRowsInTheirOrder)

@@ -12,6 +12,11 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <memory>
 
 using namespace racr;
@@ -200,6 +205,33 @@ TEST_F(ServiceTest, ServersStatusPageAndLeaderboardPage)
     EXPECT_TRUE(page.contains(QStringLiteral("<h2>BEACON &amp; STATION</h2>"))) << page.toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("records: 5"))) << page.toStdString();
     EXPECT_EQ(page.count(QStringLiteral("<b>Fast &amp; Loose</b>")), 5) << page.toStdString();
+}
+
+TEST_F(ServiceTest, HomePageAndAPostWithoutContentLength)
+{
+    // "Info" opens the service base's home page in a web browser.
+    request.open(QStringLiteral("GET"), sim->base() + QStringLiteral("/"));
+    const QByteArray home = request.send();
+    EXPECT_TRUE(home.contains("<h1>stats-sim</h1>")) << home.toStdString();
+    EXPECT_TRUE(home.contains("/StatsAPI/ws/game/racr/servers/status")) << home.toStdString();
+
+    // A leaderboards request typed by hand (curl -X POST) announces no body at all.
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(sim->port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string asked = "POST /StatsAPI/ws/game/racr/leaderboards?dn=kestrel&et=1&lt=1&eid=10&rf=0&shard=APEX"
+                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    ASSERT_EQ(::send(socket, asked.data(), asked.size(), 0), ssize_t(asked.size()));
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t got; (got = ::recv(socket, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, std::size_t(got));
+    ::close(socket);
+    EXPECT_EQ(answer.substr(0, answer.find('\r')), "HTTP/1.1 200 OK") << answer;
+    EXPECT_NE(answer.find("<list"), std::string::npos) << answer;
 }
 
 TEST_F(ServiceTest, FailedRequestsNameTheAddressAndLeaveTheRequestUsable)

@@ -129,6 +129,13 @@ Answer Service::answer(const std::string& method, const std::string& target) con
     const std::size_t mark = std::min(target.find('?'), target.size());
     const std::string path = target.substr(0, mark);
     const auto query = parseQuery(std::string_view(target).substr(std::min(mark + 1, target.size())));
+    // The service's home page, which the program's "Info" opens in a web browser.
+    if (path == "/")
+        return {Answer::Action::Reply, 200, "text/html;charset=UTF-8",
+                "<!DOCTYPE html>\n<html><head><title>stats-sim</title></head><body><h1>stats-sim</h1>"
+                "<p>A stand-in for the racing game's statistics service, for the RACR tool's tests and demos. "
+                "It answers under " + root + " with generated, repeatable documents.</p>"
+                "<p><a href=\"" + root + "servers/status\">Servers status</a></p></body></html>\n"};
     if (path.rfind(root, 0) != 0)
         return htmlPage(404, "Not Found", "The statistics service lives under " + root + ".");
     const std::string rest = path.substr(root.size());
