@@ -1,0 +1,92 @@
+// How the windows look on the user's desktop: readable under a dark theme, and labels that end
+// before the control beside them in whatever font stands in for the dialog font.
+
+#include "app/linklabel.h"
+#include "app/programwindows.h"
+#include "support/fakedialogs.h"
+#include "support/temphome.h"
+#include "viewers/eventspage.h"
+#include "viewers/htmlview.h"
+#include "webservice/xmldocument.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The desktop's palette for the length of a test.
+class DesktopPalette {
+public:
+    explicit DesktopPalette(const QPalette& palette) : m_previous(QApplication::palette())
+    {
+        QApplication::setPalette(palette);
+    }
+    ~DesktopPalette() { QApplication::setPalette(m_previous); }
+
+private:
+    QPalette m_previous;
+};
+
+QPalette darkTheme(const QColor& link)
+{
+    QPalette dark(QColor(0x35, 0x35, 0x35));
+    for (const auto role : {QPalette::Window, QPalette::Button})
+        dark.setColor(role, QColor(0x35, 0x35, 0x35));
+    for (const auto role : {QPalette::Base, QPalette::AlternateBase})
+        dark.setColor(role, QColor(0x20, 0x20, 0x20));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(role, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::Link, link);
+    dark.setColor(QPalette::LinkVisited, link);
+    return dark;
+}
+
+bool holdsColour(const QImage& image, const QColor& colour)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+int darkestGrey(const QImage& image, const QRect& area)
+{
+    int darkest = 255;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            darkest = qMin(darkest, qGray(image.pixel(x, y)));
+    return darkest;
+}
+
+} // namespace
+
+TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    const QColor link(0x7f, 0xb4, 0xff);
+    DesktopPalette theme(darkTheme(link));
+    ProgramWindows w;
+    w.main.show();
+
+    // The underline is drawn in the theme's own link colour, which reads on its dark window.
+    EXPECT_TRUE(holdsColour(w.main.Label6->grab().toImage(), link));
+    EXPECT_FALSE(holdsColour(w.main.Label6->grab().toImage(), QColor(Qt::blue)));
+
+    // Pages are drawn on white with black text, as a browser does: the grey header cells of the
+    // events table stay readable.
+    racr::XmlDocument answer;
+    answer.load(R"(<list><worldLeaderboardEvent eventName="BAY BRIDGE" eventModeName="Circuit" minTier="0" maxTier="999"/></list>)");
+    w.events.wb1->ShowHtmlText(racr::eventsPage(answer));
+    const QImage page = w.events.wb1->viewport()->grab().toImage();
+    EXPECT_EQ(page.pixelColor(page.width() - 4, page.height() - 4), QColor(Qt::white));
+    QTextCursor header = w.events.wb1->document()->find(QStringLiteral("Trackname"));
+    ASSERT_FALSE(header.isNull());
+    header.setPosition(header.selectionStart());
+    const QRect headerText = w.events.wb1->cursorRect(header).adjusted(0, 0, 50, 0) & page.rect();
+    EXPECT_LT(darkestGrey(page, headerText), 60);
+
+    const QImage blank = w.leaderboard.wb1->viewport()->grab().toImage();
+    EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2), QColor(Qt::white));
+}
