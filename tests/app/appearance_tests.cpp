@@ -2,7 +2,10 @@
 // before the control beside them in whatever font stands in for the dialog font.
 
 #include "app/linklabel.h"
+#include "app/periodchoice.h"
 #include "app/programwindows.h"
+#include "app/radiogroup.h"
+#include "import/importcontrols.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 #include "viewers/eventspage.h"
@@ -10,6 +13,11 @@
 #include "webservice/xmldocument.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,6 +67,31 @@ int darkestGrey(const QImage& image, const QRect& area)
     return darkest;
 }
 
+int leftIn(QWidget* window, const QWidget* control)
+{
+    return control->mapTo(window, QPoint(0, 0)).x();
+}
+
+// Where the drawn text of an option ends, in its window's coordinates (trailing blanks draw
+// nothing).
+int textEnd(QWidget* window, const QRadioButton* item)
+{
+    QStyleOptionButton option;
+    option.initFrom(item);
+    option.text = item->text();
+    const QRect contents = item->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, item);
+    QString shown = item->text();
+    while (shown.endsWith(' '))
+        shown.chop(1);
+    return item->mapTo(window, contents.topLeft()).x() + QFontMetrics(item->font()).horizontalAdvance(shown);
+}
+
+int textEnd(QWidget* window, const QLabel* label)
+{
+    return label->mapTo(window, label->contentsRect().topLeft()).x()
+           + QFontMetrics(label->font()).horizontalAdvance(label->text());
+}
+
 } // namespace
 
 TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
@@ -89,4 +122,38 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
 
     const QImage blank = w.leaderboard.wb1->viewport()->grab().toImage();
     EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2), QColor(Qt::white));
+}
+
+TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    ProgramWindows w;
+    w.main.show();
+    QTest::mouseClick(w.main.Label2, Qt::LeftButton);
+    QTest::mouseClick(w.main.Label6, Qt::LeftButton);
+    ASSERT_TRUE(w.leaderboard.isVisible() && w.driverInfo.isVisible());
+
+    const PeriodChoice& import = *w.main.importControls->period;
+    const struct {
+        const char* label;
+        int end;
+        int control;
+    } beside[] = {
+        {"main window: minus", textEnd(&w.main, import.RadioGroup1->item(1)), leftIn(&w.main, import.Edit2)},
+        {"main window: weeknum.", textEnd(&w.main, import.RadioGroup1->item(2)), leftIn(&w.main, import.Edit3)},
+        {"leaderboard: minus", textEnd(&w.leaderboard, w.leaderboard.RadioGroup1->item(1)),
+         leftIn(&w.leaderboard, w.leaderboard.Edit2)},
+        {"leaderboard: weeknum.", textEnd(&w.leaderboard, w.leaderboard.RadioGroup1->item(2)),
+         leftIn(&w.leaderboard, w.leaderboard.Edit3)},
+        {"driver info: Driver Name:", textEnd(&w.driverInfo, w.driverInfo.Label1), leftIn(&w.driverInfo, w.driverInfo.Edit1)},
+    };
+    for (const auto& pair : beside)
+        EXPECT_GE(pair.control - pair.end, 3) << pair.label << ": text ends at " << pair.end << ", control at " << pair.control;
+
+    // The controls keep their places.
+    EXPECT_EQ(leftIn(&w.main, import.Edit2), 944);
+    EXPECT_EQ(w.leaderboard.Edit3->pos(), QPoint(146, 76));
+    EXPECT_EQ(w.driverInfo.Label1->pos(), QPoint(16, 16));
+    EXPECT_EQ(w.driverInfo.Edit1->pos(), QPoint(80, 16));
 }
