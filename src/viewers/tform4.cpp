@@ -3,6 +3,7 @@
 #include "app/shellvalues.h"
 #include "app/windowstyle.h"
 #include "viewers/driverreport.h"
+#include "viewers/htmlview.h"
 #include "viewers/servicecall.h"
 #include "app/designfont.h"
 #include "viewers/waitingcontrol.h"
@@ -46,6 +47,7 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Memo1->setGeometry(8, 56, 697, 641);
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    markScrollThumbs(Memo1);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setFont(designFont(13, true));
 
