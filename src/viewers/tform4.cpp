@@ -24,12 +24,12 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Label1 = new QLabel(QStringLiteral("Driver Name:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(16, 16);
-    Label1->setFont(narrowedToFit(font(), Label1->text(), 80 - labelGap - 16)); // ends before Edit1
-    Label1->adjustSize();
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(80, 16, 137, 21);
+    Label1->setFont(narrowedToFit(font(), Label1->text(), Edit1->x() - labelGap - Label1->x()));
+    Label1->adjustSize();
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
