@@ -113,7 +113,7 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     answer.load(R"(<list><worldLeaderboardEvent eventName="BAY BRIDGE" eventModeName="Circuit" minTier="0" maxTier="999"/></list>)");
     w.events.wb1->ShowHtmlText(racr::eventsPage(answer));
     const QImage page = w.events.wb1->viewport()->grab().toImage();
-    EXPECT_EQ(page.pixelColor(page.width() - 4, page.height() - 4), QColor(Qt::white));
+    EXPECT_EQ(page.pixelColor(page.width() - 4, page.height() - 4).name().toStdString(), "#ffffff");
     QTextCursor header = w.events.wb1->document()->find(QStringLiteral("Trackname"));
     ASSERT_FALSE(header.isNull());
     header.setPosition(header.selectionStart());
@@ -121,7 +121,7 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     EXPECT_LT(darkestGrey(page, headerText), 60);
 
     const QImage blank = w.leaderboard.wb1->viewport()->grab().toImage();
-    EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2), QColor(Qt::white));
+    EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2).name().toStdString(), "#ffffff");
 }
 
 TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
