@@ -7,9 +7,9 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent
     QFont underlined = font();
     underlined.setUnderline(true);
     setFont(underlined);
-    QPalette blue = palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    setPalette(blue);
+    // The desktop theme's link colour: blue on a light theme, a lighter blue that still reads on
+    // a dark one. It follows a theme change while the program runs.
+    setForegroundRole(QPalette::Link);
     setCursor(Qt::PointingHandCursor);
 }
 

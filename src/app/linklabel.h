@@ -2,7 +2,8 @@
 
 #include <QLabel>
 
-// A label drawn as a link (blue, underlined, hand cursor) that acts on a single click.
+// A label drawn as a link (in the theme's link colour, underlined, hand cursor) that acts on a
+// single click.
 class LinkLabel : public QLabel {
     Q_OBJECT
 

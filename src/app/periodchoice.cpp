@@ -1,9 +1,32 @@
 #include "periodchoice.h"
 
+#include "app/designfont.h"
 #include "app/radiogroup.h"
 #include "app/updown.h"
 
+#include <QEvent>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+
+namespace {
+
+// Narrows the font of an item just enough that its words end a few pixels before the edit that
+// lies over the group on its line; the trailing blanks draw nothing.
+void fitBefore(QRadioButton* item, const QWidget* edit)
+{
+    QStyleOptionButton option;
+    option.initFrom(item);
+    option.text = item->text();
+    const int textLeft = item->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, item).left();
+    const int editLeft = item->mapFrom(edit->parentWidget(), edit->pos()).x();
+    QString words = item->text();
+    while (words.endsWith(QLatin1Char(' ')))
+        words.chop(1);
+    item->setFont(narrowedToFit(item->parentWidget()->font(), words, editLeft - labelGap - textLeft));
+}
+
+} // namespace
 
 PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& group,
                            const QPoint& dayEdit, const QPoint& weekEdit)
@@ -31,6 +54,21 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
     uweek = new UpDown(Edit3, 1, 53, form);
     uweek->setObjectName(QStringLiteral("uweek"));
     uweek->setGeometry(QRect(weekEdit + QPoint(25, 0), QSize(16, 21)));
+
+    // The group places its items when it is laid out; each fits its words to its edit then.
+    RadioGroup1->item(1)->installEventFilter(this);
+    RadioGroup1->item(2)->installEventFilter(this);
+}
+
+bool PeriodChoice::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (watched == RadioGroup1->item(1))
+            fitBefore(RadioGroup1->item(1), Edit2);
+        else if (watched == RadioGroup1->item(2))
+            fitBefore(RadioGroup1->item(2), Edit3);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 int PeriodChoice::periodType() const

@@ -29,4 +29,7 @@ public:
 
     int periodType() const;      // request key lt: 1 overall, 2 daily, 3 weekly
     QString periodValue() const; // request key rf: "0" overall, else the edit's text as typed
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

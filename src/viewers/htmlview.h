@@ -17,3 +17,7 @@ public:
     // The error page in place of the page; the reason is shown when the pointer rests on it.
     void showErrorPage(const QString& reason);
 };
+
+// The scroll bars of a page or text area draw their thumb so that it stands out from the empty
+// track (and from a white page), at the place that matches the text shown.
+void markScrollThumbs(QAbstractScrollArea* area);

@@ -3,6 +3,7 @@
 #include "app/shellvalues.h"
 #include "app/windowstyle.h"
 #include "viewers/driverreport.h"
+#include "viewers/htmlview.h"
 #include "viewers/servicecall.h"
 #include "app/designfont.h"
 #include "viewers/waitingcontrol.h"
@@ -23,11 +24,12 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Label1 = new QLabel(QStringLiteral("Driver Name:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(16, 16);
-    Label1->adjustSize();
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(80, 16, 137, 21);
+    Label1->setFont(narrowedToFit(font(), Label1->text(), Edit1->x() - labelGap - Label1->x()));
+    Label1->adjustSize();
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -45,6 +47,7 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Memo1->setGeometry(8, 56, 697, 641);
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    markScrollThumbs(Memo1);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setFont(designFont(13, true));
 
