@@ -8,8 +8,10 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <csv.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -167,6 +169,37 @@ TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndAnOlderOneKept)
     QFile kept(w.db.home().file("kept.csv"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "older export\r\n");
+}
+
+TEST_F(Export, AFifoIsWrittenInPlaceAndAReaderThatStopsEarlyIsAnError)
+{
+    const QString fifo = w.db.home().file("to the spreadsheet");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto isFifo = [&] {
+        struct stat status {};
+        return ::stat(QFile::encodeName(fifo).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+    };
+    w.dialogs.saveAnswer = fifo;
+
+    w.run("select drivername, driverlevel from DRIVERS order by drivername");
+    QProcess cat;
+    cat.start("cat", {fifo});
+    ASSERT_TRUE(cat.waitForStarted());
+    w.menu.F1Click();
+    EXPECT_TRUE(cat.waitForFinished(10'000));   // a replaced FIFO would keep it waiting
+    EXPECT_EQ(cat.readAllStandardOutput().toStdString(),
+              "drivername;driverlevel;\r\n\"kestrel\";\"12\"\r\n\"pilot000\";\"5\"\r\n");
+    EXPECT_TRUE(isFifo());
+
+    // More than the pipe holds, to a reader that takes ten bytes and goes: an error, not the end
+    // of the program.
+    w.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) SELECT i FROM n");
+    QProcess head;
+    head.start("head", {"-c", "10", fifo});
+    ASSERT_TRUE(head.waitForStarted());
+    EXPECT_THROW(w.menu.F1Click(), racr::Error);
+    EXPECT_TRUE(head.waitForFinished(10'000));
+    EXPECT_TRUE(isFifo());
 }
 
 TEST(ExportOverOdbc, DateTimesAtMidnightShowTheDayAlone)
