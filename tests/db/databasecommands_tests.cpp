@@ -2,6 +2,7 @@
 #include "sampledb.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 #include <QTextStream>
@@ -178,6 +179,36 @@ TEST(MergeCommand, PrintsBothReportsAndAddsTheRowsOnce)
 
     EXPECT_EQ(runMergeCommand(db.home().file("gone.db"), o, e), 1);
     EXPECT_TRUE(err.contains("gone.db")) << err.toStdString();
+}
+
+TEST(MergeCommand, ADriverTableThatCannotBeCopiedFailsAfterTheFirstReportAndAMissingOneIsFine)
+{
+    SampleDatabase db{Engine::Sqlite};
+    const QString damaged = db.home().file("damaged.db");
+    const QString resultsOnly = db.home().file("results only.db");
+    for (const QString& path : {damaged, resultsOnly}) {
+        Connection old(db.home().file("old.dsn"), path);
+        old.open();
+        QSqlQuery query(old.database());
+        EXPECT_TRUE(query.exec(QStringLiteral("INSERT INTO RACR (driver, trackid, besttime) VALUES ('%1', 3, '01:40.000')")
+                                   .arg(QFileInfo(path).baseName())));
+        EXPECT_TRUE(query.exec("DROP TABLE DRIVERS"));
+        if (path == damaged)
+            EXPECT_TRUE(query.exec("CREATE TABLE DRIVERS (drivername TEXT)"));
+    }
+    QString out;
+    QString err;
+    QTextStream o(&out);
+    QTextStream e(&err);
+    EXPECT_EQ(runMergeCommand(damaged, o, e), 1);
+    EXPECT_EQ(out, "Operation affected 1 row(s) in RACR table\n");
+    EXPECT_TRUE(err.contains("driverlevel")) << err.toStdString();
+
+    out.clear();
+    err.clear();
+    EXPECT_EQ(runMergeCommand(resultsOnly, o, e), 0);
+    EXPECT_EQ(out, "Operation affected 1 row(s) in RACR table\n");
+    EXPECT_EQ(err, "");
 }
 
 } // namespace
