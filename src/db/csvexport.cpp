@@ -174,9 +174,9 @@ void exportReplacing(QueryObject& dataSet, const QString& path)
 void exportCsv(QueryObject& dataSet, const QString& path)
 {
     struct stat status {};
-    const bool special = ::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode)
+    const bool inPlace = ::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode)
         && !S_ISDIR(status.st_mode);
-    if (special)
+    if (inPlace)
         exportInPlace(dataSet, path);
     else
         exportReplacing(dataSet, path);
