@@ -5,9 +5,18 @@
 #include "queryobject.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSignalBlocker>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,23 +33,20 @@ QString valueText(const QueryObject& dataSet, int field)
     return dataSet.fieldText(field);
 }
 
-} // namespace
-
-void exportCsv(QueryObject& dataSet, const QString& path)
+// Qt words a system error as qt_error_string(errno) does; a full disk is said plainly.
+QString plainWords(const QString& systemText)
 {
-    // Written beside the target and renamed over it at the end, so a failed export leaves an
-    // older file whole; the text goes out in pieces, so a large result is never held twice.
-    QSaveFile file(path);
-    auto fail = [&] {
-        throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    };
-    auto put = [&](const QByteArray& bytes) {
-        if (file.write(bytes) != bytes.size())
-            fail();
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail();
+    return systemText == qt_error_string(ENOSPC) ? QStringLiteral("the disk is full") : systemText;
+}
 
+[[noreturn]] void cannotWrite(const QString& target, const QString& why)
+{
+    throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(target, plainWords(why)));
+}
+
+// The text goes out in pieces, so a large result is never held twice.
+void writeText(QueryObject& dataSet, const std::function<void(const QByteArray&)>& put)
+{
     QByteArray bytes;
     for (const QString& name : dataSet.fieldNames())
         bytes += name.toUtf8() + ';';
@@ -71,6 +77,115 @@ void exportCsv(QueryObject& dataSet, const QString& path)
     }
     dataSet.first();
     put(bytes);
+}
+
+// Every byte, going on after a partial write or an interrupted call.
+void writeAll(int fd, const QByteArray& bytes, const QString& target)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, std::size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            cannotWrite(target, qt_error_string(errno));
+        }
+        data += written;
+        left -= written;
+    }
+}
+
+// While it lives, writing to a pipe whose reader has gone fails with EPIPE on this thread instead
+// of ending the whole program with SIGPIPE.
+class PipeSignalHold {
+public:
+    PipeSignalHold()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_before);
+    }
+    ~PipeSignalHold()
+    {
+        // Takes back the signal our own failed write raised, so it is not delivered on release.
+        sigset_t pending;
+        sigpending(&pending);
+        if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{};
+            sigtimedwait(&m_pipe, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+    }
+    PipeSignalHold(const PipeSignalHold&) = delete;
+    PipeSignalHold& operator=(const PipeSignalHold&) = delete;
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_before;
+    bool m_wasPending = false;
+};
+
+void exportInPlace(QueryObject& dataSet, const QString& path)
+{
+    const QString target = QDir::toNativeSeparators(path);
+    const PipeSignalHold hold;
+    // A FIFO waits here for its reader. Nothing is created: the target exists.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        cannotWrite(target, qt_error_string(errno));
+    try {
+        writeText(dataSet, [&](const QByteArray& bytes) { writeAll(fd, bytes, target); });
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0 && errno != EINTR)
+        cannotWrite(target, qt_error_string(errno));
+}
+
+void exportReplacing(QueryObject& dataSet, const QString& path)
+{
+    // Written beside the target and renamed over it at the end, so a failed export leaves an
+    // older file whole. Unbuffered, and the rest of a short write written again: the system then
+    // tells why it stopped (a full disk stops a write short first), where a buffered or short
+    // write leaves Qt with "Unknown error".
+    QSaveFile file(path);
+    auto fail = [&] { cannotWrite(QDir::toNativeSeparators(path), file.errorString()); };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail();
+    writeText(dataSet, [&](const QByteArray& bytes) {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+            if (written <= 0)
+                fail();
+            done += qsizetype(written);
+        }
+    });
     if (!file.commit())
         fail();
+}
+
+} // namespace
+
+void exportCsv(QueryObject& dataSet, const QString& path)
+{
+    struct stat status {};
+    const bool inPlace = ::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode)
+        && !S_ISDIR(status.st_mode);
+    if (inPlace)
+        exportInPlace(dataSet, path);
+    else
+        exportReplacing(dataSet, path);
+}
+
+void exportCsvToStandardOutput(QueryObject& dataSet)
+{
+    std::fflush(stdout);
+    writeText(dataSet, [](const QByteArray& bytes) {
+        writeAll(STDOUT_FILENO, bytes, QStringLiteral("standard output"));
+    });
 }

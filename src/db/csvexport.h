@@ -9,6 +9,13 @@ class QueryObject;
 // the grid shows, every value between double quotes. Lines end with CR LF; the text is UTF-8.
 //
 // The export walks the result with first()/next() and leaves the first row current; views that
-// follow the current row are told only of that last move. A file that cannot be written throws
-// racr::Error.
+// follow the current row are told only of that last move. A target that cannot be written throws
+// racr::Error saying why (a full disk in those words).
+//
+// A regular file (or a new one) is written beside its name and renamed over it at the end, so a
+// failed export leaves an older file whole. Any other target that exists (a FIFO, a terminal, a
+// device such as /dev/stdout) is written in place: a rename would put a regular file where it was.
 void exportCsv(QueryObject& dataSet, const QString& path);
+
+// The same text on standard output (`racr export ... -`).
+void exportCsvToStandardOutput(QueryObject& dataSet);

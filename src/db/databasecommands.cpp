@@ -75,11 +75,19 @@ int runQueryCommand(const QString& sql, QTextStream& out, QTextStream& err)
 int runExportCommand(const QString& sql, const QString& path, QTextStream& out, QTextStream& err)
 {
     return onProgramDatabase(out, err, [&](QueryObject& dataSet) {
+        const bool toStandardOutput = path == QLatin1String("-");
         dataSet.setText(sql);
         if (!dataSet.run()) {
-            err << "The statement gives no result to export (it affected " << dataSet.rowsAffected()
-                << " row(s)); " << QDir::toNativeSeparators(path) << " was not written.\n";
+            err << "The statement gives no result to export (it affected " << dataSet.rowsAffected() << " row(s)); "
+                << (toStandardOutput ? QStringLiteral("nothing was written")
+                                     : QDir::toNativeSeparators(path) + QStringLiteral(" was not written"))
+                << ".\n";
             return 1;
+        }
+        if (toStandardOutput) {
+            // The text is the command's output: no report beside it.
+            exportCsvToStandardOutput(dataSet);
+            return 0;
         }
         exportCsv(dataSet, path);
         out << "Exported " << dataSet.recordCount() << " row(s) to " << QDir::toNativeSeparators(path) << '\n';

@@ -12,7 +12,8 @@ class QTextStream;
 int runQueryCommand(const QString& sql, QTextStream& out, QTextStream& err);
 
 // `racr export --sql "SQL" FILE`: writes the statement's result to FILE exactly as the menu's
-// "Export data to csv file" does. A statement without a result writes nothing and fails.
+// "Export data to csv file" does; FILE "-" is standard output. A statement without a result
+// writes nothing and fails.
 int runExportCommand(const QString& sql, const QString& path, QTextStream& out, QTextStream& err);
 
 // `racr merge FILE`: merges an older database file as "Import from old database" does and

@@ -52,12 +52,15 @@ void ExportImportMenu::Importfromolddatabase1Click()
     Connection& connection = m_dataSet.connection();
     if (!connection.isOpen())
         connection.open();
-    // The engine's own database files; until a file is confirmed, the name ours have.
+    // The engine's own database files first; until a file is confirmed, the name ours have. Over
+    // ODBC our own SQLite files can be merged as well.
     const bool sqlite = connection.engine() == Engine::Sqlite;
     const QString suffix = sqlite ? QStringLiteral("db") : QStringLiteral("mdb");
+    QStringList filters{QStringLiteral("SQLite databases (*.db)")};
+    if (!sqlite)
+        filters.prepend(QStringLiteral("Access databases (*.mdb)"));
     const QString path = Dialogs::instance().openFileName(
-        {QStringLiteral("Import from old database"),
-         {sqlite ? QStringLiteral("SQLite databases (*.db)") : QStringLiteral("Access databases (*.mdb)")}, suffix,
+        {QStringLiteral("Import from old database"), filters, suffix,
          m_lastMerged.isEmpty() ? QStringLiteral("RACR.") + suffix : m_lastMerged});
     if (path.isEmpty())
         return;

@@ -6,37 +6,25 @@
 
 class QueryObject;
 
-// An older database file of the same layout whose results and driver rows are merged into the
-// current database. The copies run as the query object's own statements, so its open result is
-// closed and the last copy stays its text.
+// The merge of an older database file of the same layout into the current database, as the menu
+// and `racr merge` run it: the results are copied and their count reported, the query object
+// closed, then the driver rows copied and reported. "Operation affected N row(s) in RACR table"
+// and "... in DRIVERS table" count the rows really added.
 //
-// On SQLite the file is attached for the lifetime of this object, and each copy adds only rows
-// the current database does not hold yet: the unique indexes on RACR's duplicate-check columns
-// and on DRIVERS.drivername would otherwise refuse the whole copy at the first row already there.
-// Over ODBC (Access) each statement names the file in an IN clause.
-class OldDatabase {
-public:
-    // The file must exist (the open dialog sees to it): SQLite would create a missing one.
-    // Throws racr::ProviderError when it cannot be attached.
-    OldDatabase(QueryObject& dataSet, const QString& path);
-    ~OldDatabase();
-    OldDatabase(const OldDatabase&) = delete;
-    OldDatabase& operator=(const OldDatabase&) = delete;
-
-    // Each returns the number of rows added; the engine's refusal throws racr::ProviderError.
-    int copyResults();   // RACR; the database assigns new ids
-    int copyDrivers();   // DRIVERS
-
-private:
-    int copy(const QString& table, const QString& columns);
-
-    QueryObject& m_dataSet;
-    QString m_path;
-    bool m_attached = false;
-};
-
-// The merge as the menu runs it: the results are copied and their count reported, the query
-// object closed, then the driver rows copied and reported. Older files without driver data
-// hold results only, so a failed driver copy is dropped and only the first report is made.
-// A failure to open the file or to copy the results throws, and nothing is reported.
+// The old file is read through a connection of its own and the rows are written through the
+// current one with bound values, so the current database may be of any engine. An SQLite file
+// (the program's own kind) is read by SQLite, read-only; any other file, when the current
+// database is reached over ODBC, through the current ODBC driver pointed at that file (an Access
+// driver reads an Access file); with another engine it is refused.
+//
+// A row is added only when the current table holds none that matches it on the duplicate-check
+// columns, a NULL matching a NULL (the unique indexes take NULLs as distinct): RACR's driver,
+// shard, trackid, date, multiplayer and besttime; DRIVERS' drivername, so a driver already present
+// keeps the current values. Each table is copied in one write transaction: a failure leaves that
+// table as it was.
+//
+// A missing file, one that cannot be read, or a failed copy of the results throws racr::Error and
+// nothing is reported. Older files without driver data hold results only: a missing DRIVERS table
+// gives the first report alone, while any other failure of the driver copy throws after the first
+// report. The query object ends closed, with the statement of the last copy as its text.
 void mergeOldDatabase(QueryObject& dataSet, const QString& path, const std::function<void(const QString&)>& report);

@@ -2,11 +2,34 @@
 #include "sampledb.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// What this process writes to its standard output while `work` runs.
+QByteArray standardOutputOf(const std::function<void()>& work)
+{
+    QTemporaryFile caught;
+    EXPECT_TRUE(caught.open());
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(caught.handle(), STDOUT_FILENO);
+    work();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    caught.seek(0);
+    return caught.readAll();
+}
 
 class DatabaseCommand : public ::testing::TestWithParam<Engine> {
 protected:
@@ -95,6 +118,38 @@ TEST_P(ExportCommand, AStatementWithoutAResultWritesNothing)
     EXPECT_FALSE(QFile::exists(path));
 }
 
+TEST_P(ExportCommand, ADashWritesTheTextAloneToStandardOutput)
+{
+    int status = -1;
+    const QByteArray printed = standardOutputOf([&] {
+        status = capture([&](QTextStream& o, QTextStream& e) {
+            return runExportCommand("select driver, besttime from RACR where id in (1, 3) order by id", "-", o, e);
+        });
+    });
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_EQ(printed.toStdString(), "driver;besttime;\r\n\"kestrel\";\"01:10.500\"\r\n\"ghost\";\"01:12.000\"\r\n");
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(QFile::exists("-"));
+}
+
+TEST_P(ExportCommand, AFullDiskIsReportedAndTheDeviceIsLeftAlone)
+{
+    const QByteArray full = "/dev/full";
+    auto isDevice = [&] {
+        struct stat status {};
+        return ::stat(full.constData(), &status) == 0 && S_ISCHR(status.st_mode);
+    };
+    if (!isDevice())
+        GTEST_SKIP() << "this system has no /dev/full";
+    EXPECT_EQ(capture([&](QTextStream& o, QTextStream& e) {
+                  return runExportCommand("select * from RACR", QString::fromLatin1(full), o, e);
+              }),
+              1);
+    EXPECT_TRUE(err.contains("the disk is full")) << err.toStdString();
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(isDevice());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ExportCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
 
 TEST(MergeCommand, PrintsBothReportsAndAddsTheRowsOnce)
@@ -124,6 +179,36 @@ TEST(MergeCommand, PrintsBothReportsAndAddsTheRowsOnce)
 
     EXPECT_EQ(runMergeCommand(db.home().file("gone.db"), o, e), 1);
     EXPECT_TRUE(err.contains("gone.db")) << err.toStdString();
+}
+
+TEST(MergeCommand, ADriverTableThatCannotBeCopiedFailsAfterTheFirstReportAndAMissingOneIsFine)
+{
+    SampleDatabase db{Engine::Sqlite};
+    const QString damaged = db.home().file("damaged.db");
+    const QString resultsOnly = db.home().file("results only.db");
+    for (const QString& path : {damaged, resultsOnly}) {
+        Connection old(db.home().file("old.dsn"), path);
+        old.open();
+        QSqlQuery query(old.database());
+        EXPECT_TRUE(query.exec(QStringLiteral("INSERT INTO RACR (driver, trackid, besttime) VALUES ('%1', 3, '01:40.000')")
+                                   .arg(QFileInfo(path).baseName())));
+        EXPECT_TRUE(query.exec("DROP TABLE DRIVERS"));
+        if (path == damaged)
+            EXPECT_TRUE(query.exec("CREATE TABLE DRIVERS (drivername TEXT)"));
+    }
+    QString out;
+    QString err;
+    QTextStream o(&out);
+    QTextStream e(&err);
+    EXPECT_EQ(runMergeCommand(damaged, o, e), 1);
+    EXPECT_EQ(out, "Operation affected 1 row(s) in RACR table\n");
+    EXPECT_TRUE(err.contains("driverlevel")) << err.toStdString();
+
+    out.clear();
+    err.clear();
+    EXPECT_EQ(runMergeCommand(resultsOnly, o, e), 0);
+    EXPECT_EQ(out, "Operation affected 1 row(s) in RACR table\n");
+    EXPECT_EQ(err, "");
 }
 
 } // namespace

@@ -8,8 +8,10 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <csv.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -169,6 +171,37 @@ TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndAnOlderOneKept)
     EXPECT_EQ(kept.readAll(), "older export\r\n");
 }
 
+TEST_F(Export, AFifoIsWrittenInPlaceAndAReaderThatStopsEarlyIsAnError)
+{
+    const QString fifo = w.db.home().file("to the spreadsheet");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto isFifo = [&] {
+        struct stat status {};
+        return ::stat(QFile::encodeName(fifo).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+    };
+    w.dialogs.saveAnswer = fifo;
+
+    w.run("select drivername, driverlevel from DRIVERS order by drivername");
+    QProcess cat;
+    cat.start("cat", {fifo});
+    ASSERT_TRUE(cat.waitForStarted());
+    w.menu.F1Click();
+    EXPECT_TRUE(cat.waitForFinished(10'000));   // a replaced FIFO would keep it waiting
+    EXPECT_EQ(cat.readAllStandardOutput().toStdString(),
+              "drivername;driverlevel;\r\n\"kestrel\";\"12\"\r\n\"pilot000\";\"5\"\r\n");
+    EXPECT_TRUE(isFifo());
+
+    // More than the pipe holds, to a reader that takes ten bytes and goes: an error, not the end
+    // of the program.
+    w.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) SELECT i FROM n");
+    QProcess head;
+    head.start("head", {"-c", "10", fifo});
+    ASSERT_TRUE(head.waitForStarted());
+    EXPECT_THROW(w.menu.F1Click(), racr::Error);
+    EXPECT_TRUE(head.waitForFinished(10'000));
+    EXPECT_TRUE(isFifo());
+}
+
 TEST(ExportOverOdbc, DateTimesAtMidnightShowTheDayAlone)
 {
     MenuForm w{Engine::Odbc};
@@ -181,9 +214,11 @@ TEST(ExportOverOdbc, DateTimesAtMidnightShowTheDayAlone)
     EXPECT_EQ(readCsv(path), (QList<QStringList>{{"at", ""}, {"2021-03-01"}, {"2021-03-01 10:05:00"}}));
 }
 
-class Merge : public ::testing::Test {
+// The old file is an SQLite file of the program's own; the current database is reached
+// directly or over ODBC.
+class Merge : public ::testing::TestWithParam<Engine> {
 protected:
-    MenuForm w;
+    MenuForm w{GetParam()};
     QString oldFile = w.db.home().file("old files/it's an old one.db");   // a quote must not break the statement
 
     void SetUp() override { QDir(w.db.home().path()).mkdir("old files"); }
@@ -196,13 +231,13 @@ protected:
         for (const QString& sql : statements)
             EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
     }
-    static QString result(const QString& driver, int trackid, const QString& besttime)
+    static QString result(const QString& driver, int trackid, const QString& besttime, const QString& shard = "'APEX'")
     {
         return QStringLiteral("INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
-                              " VALUES ('%1', 'Ford GT', '2021-03-01  10:00:00', %2, 1, '%3', 'APEX')")
+                              " VALUES ('%1', 'Ford GT', '2021-03-01  10:00:00', %2, 1, %3, %4)")
             .arg(driver)
             .arg(trackid)
-            .arg(besttime);
+            .arg(besttime == "NULL" ? besttime : "'" + besttime + "'", shard);
     }
     static QString driver(const QString& name, int level)
     {
@@ -218,7 +253,7 @@ protected:
     int drivers() { return w.db.count("select count(*) from DRIVERS"); }
 };
 
-TEST_F(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
+TEST_P(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
 {
     QStringList rows;
     for (int i = 0; i < 120; ++i)
@@ -241,9 +276,15 @@ TEST_F(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
 
     ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
     const Dialogs::FileRequest request = w.dialogs.fileRequests[0];
-    EXPECT_EQ(request.filters, QStringList{"SQLite databases (*.db)"});
-    EXPECT_EQ(request.defaultSuffix, "db");
-    EXPECT_EQ(request.initialPath, "RACR.db");
+    if (GetParam() == Engine::Sqlite) {
+        EXPECT_EQ(request.filters, QStringList{"SQLite databases (*.db)"});
+        EXPECT_EQ(request.defaultSuffix, "db");
+        EXPECT_EQ(request.initialPath, "RACR.db");
+    } else {   // an Access driver reads Access files; our own files are offered too
+        EXPECT_EQ(request.filters, (QStringList{"Access databases (*.mdb)", "SQLite databases (*.db)"}));
+        EXPECT_EQ(request.defaultSuffix, "mdb");
+        EXPECT_EQ(request.initialPath, "RACR.mdb");
+    }
 
     // The file was let go: the second merge reads it again and adds nothing.
     merge(oldFile);
@@ -254,7 +295,7 @@ TEST_F(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
     EXPECT_EQ(w.dialogs.fileRequests.last().initialPath, oldFile);
 }
 
-TEST_F(Merge, SkipsRowsAlreadyPresentAndKeepsOurs)
+TEST_P(Merge, SkipsRowsAlreadyPresentAndKeepsOurs)
 {
     const int track = w.db.count("select trackid from RACR where car = 'Ford GT'");
     makeOld({result("kestrel", track, "01:10.500"),   // already here
@@ -267,7 +308,7 @@ TEST_F(Merge, SkipsRowsAlreadyPresentAndKeepsOurs)
     EXPECT_EQ(w.db.count("select driverlevel from DRIVERS where drivername = 'kestrel'"), 12);
 }
 
-TEST_F(Merge, AFileWithoutDriverDataGivesTheFirstReportOnly)
+TEST_P(Merge, AFileWithoutDriverDataGivesTheFirstReportOnly)
 {
     makeOld({result("ghost", 5, "02:00.000"), "DROP TABLE DRIVERS"});
     merge(oldFile);
@@ -275,7 +316,7 @@ TEST_F(Merge, AFileWithoutDriverDataGivesTheFirstReportOnly)
     EXPECT_EQ(drivers(), 2);
 }
 
-TEST_F(Merge, AFileThatIsNotADatabaseIsReportedAndChangesNothing)
+TEST_P(Merge, AFileThatIsNotADatabaseIsReportedAndChangesNothing)
 {
     w.db.home().write("notes.db", QByteArray("not a database\n").repeated(40));
     makeOld({"DROP TABLE RACR"});   // a database, but without results
@@ -292,18 +333,52 @@ TEST_F(Merge, AFileThatIsNotADatabaseIsReportedAndChangesNothing)
     EXPECT_EQ(drivers(), 2);
 }
 
-TEST(MergeOverOdbc, OffersAccessFilesAndNamesTheFileInAnInClause)
+TEST_P(Merge, RowsWithEmptyColumnsAreAddedOnce)
 {
-    MenuForm w{Engine::Odbc};
-    w.db.home().write("it's.mdb", "");
-    w.dialogs.openAnswer = w.db.home().file("it's.mdb");
-    EXPECT_THROW(w.menu.Importfromolddatabase1Click(), racr::ProviderError);   // SQLite has no IN clause
-    EXPECT_TRUE(w.dataSet.text().endsWith("FROM [RACR] IN '" + w.db.home().path() + "it''s.mdb'"))
-        << w.dataSet.text().toStdString();
-    const Dialogs::FileRequest request = w.dialogs.fileRequests.value(0);
-    EXPECT_EQ(request.filters, QStringList{"Access databases (*.mdb)"});
-    EXPECT_EQ(request.initialPath, "RACR.mdb");
+    const int track = w.db.count("select trackid from RACR where car = 'Ford GT'");
+    w.db.exec("UPDATE RACR SET shard = NULL WHERE car = 'Ford GT'");
+    makeOld({result("kestrel", track, "01:10.500", "NULL"),   // already here, shard empty as ours
+             result("nobody", 5, "NULL"), result("nobody", 6, "NULL", "NULL"), result("nobody", 6, "01:00.000", "NULL"),
+             "INSERT INTO RACR (driver) VALUES ('bare')"});
+    merge(oldFile);
+    EXPECT_EQ(w.messageTexts().value(0), "RACR tool info: Operation affected 4 row(s) in RACR table");
+    merge(oldFile);
+    EXPECT_EQ(w.messageTexts(), (QStringList{"RACR tool info: Operation affected 0 row(s) in RACR table",
+                                             "RACR tool info: Operation affected 0 row(s) in DRIVERS table"}));
+    EXPECT_EQ(results(), 5 + 4);
+    EXPECT_EQ(w.db.count("select count(*) from RACR where driver = 'bare' and trackid is null"), 1);
 }
+
+TEST_P(Merge, ADriverTableThatCannotBeCopiedIsReportedAfterTheResultsAndAddsNoDriver)
+{
+    const QString columns = "drivername, driverlevel, statusmessage, image, drivershard, tot_race_won, tot_race_lost,"
+                            " tot_avg_place, sp_race_won, sp_race_lost, sp_avg_place, mp_race_won, mp_race_lost,"
+                            " mp_avg_place, sp_bestwinstreak, mp_bestwinstreak, car_count";
+    const struct {
+        QStringList drivers;
+        const char* reason;
+    } damaged[] = {
+        {{"CREATE TABLE DRIVERS (drivername TEXT, driverlevel INTEGER)", "INSERT INTO DRIVERS VALUES ('first', 1)"},
+         "statusmessage"},
+        // ours refuses the second row: the copy must not stop half-way
+        {{"CREATE TABLE DRIVERS (" + columns + ")",
+          "INSERT INTO DRIVERS (drivername) VALUES ('first'), (NULL), ('third')"},
+         "drivername"},
+    };
+    for (const auto& file : damaged) {
+        oldFile = w.db.home().file(QStringLiteral("old files/%1.db").arg(file.reason));
+        makeOld(QStringList{result(file.reason, 5, "02:00.000"), "DROP TABLE DRIVERS"} + file.drivers);
+        merge(oldFile);
+        const QStringList texts = w.messageTexts();
+        ASSERT_EQ(texts.size(), 2) << texts.join('\n').toStdString();
+        EXPECT_EQ(texts[0], "RACR tool info: Operation affected 1 row(s) in RACR table");
+        EXPECT_EQ(w.dialogs.messages[1].icon, Dialogs::Icon::Error);
+        EXPECT_TRUE(texts[1].contains(file.reason)) << texts[1].toStdString();
+        EXPECT_EQ(drivers(), 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Merge, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
 
 TEST(MainWindowMenu, ExportAndImportComesFirst)
 {
