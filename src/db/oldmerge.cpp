@@ -74,7 +74,7 @@ QString insertStatement(const QSqlDatabase& db, const Table& table)
 
 [[noreturn]] void fail(const QSqlDatabase& db, const QString& action, const QSqlQuery& query)
 {
-    throw racr::ProviderError(racr::writeFailure(db, action, query.lastError()));
+    racr::throwWriteFailure(db, action, query.lastError());
 }
 
 // Whether the current table already holds a row like the one offered. A NULL matches a NULL, so
