@@ -5,8 +5,10 @@
 #include "support/temphome.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlQuery>
+#include <QTest>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -183,6 +185,23 @@ TEST(ImportCommand, TwoImportsAtOnceBothCompleteAndStoreEveryRecordOnce)
     };
     EXPECT_EQ(added(a) + added(b), 534);
     EXPECT_EQ(count(home, "select count(*) from RACR"), 534);
+}
+
+TEST(ImportCommand, SigtermDuringAHungRequestStopsAtOnce)
+{
+    Simulator sim({"--fault", "leaderboards=hang"});
+    TempHome home;
+    QProcess process;
+    startProbe(process, home, sim.base(), {"leaderboards"});
+    QTest::qWait(1'000);   // well into the first request, which never gets an answer
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    ::kill(pid_t(process.processId()), SIGTERM);
+    const ProbeRun run = finish(process);
+    // Before, the command waited for the request's time-out (a minute) and ended with status 1.
+    EXPECT_LT(sinceSignal.elapsed(), 5'000);
+    EXPECT_EQ(run.status, 128 + SIGTERM);
+    EXPECT_EQ(run.out, QStringList{QStringLiteral("MultiPlayer: 0 new record(s).")});
 }
 
 TEST(ImportCommand, CtrlCStopsAfterTheCurrentTrack)

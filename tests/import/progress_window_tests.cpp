@@ -9,6 +9,7 @@
 #include "import/progresscyl.h"
 #include "import/tform2.h"
 #include "importtesting.h"
+#include "importwindows.h"
 #include "support/fakedialogs.h"
 #include "support/simulator.h"
 
@@ -25,61 +26,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class ShellStub : public ShellValues {
-public:
-    QString shard = QStringLiteral("APEX");
-    QString drivers = QStringLiteral("kestrel,pilot000");
-    QString base;
-
-    QString currentShard() const override { return shard; }
-    QString driverList() const override { return drivers; }
-    QString serviceBase() const override { return base; }
-};
-
-// The main window's parts the imports touch, the progress window, and the wiring between them.
-struct Windows {
-    explicit Windows(const QString& serviceBase)
-        : dataSet(db.connection, "ADODataSet1"), workbench(&mainWindow, dataSet), controls(&mainWindow),
-          progress(&mainWindow)
-    {
-        shell.base = serviceBase;
-        mainWindow.resize(1006, 698);
-        mainWindow.show();
-        controls.attach(&progress, dataSet, workbench, shell);
-    }
-
-    QStringList log() const { return progress.Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
-    bool finished() const { return log().contains(QStringLiteral("Finished!")); }
-
-    ImportDatabase db;
-    QWidget mainWindow;
-    QueryObject dataSet;
-    SqlWorkbench workbench;
-    ImportControls controls;
-    TForm2 progress;
-    ShellStub shell;
-};
-
-// While a button's modal show runs, calls `step` every few milliseconds until it returns true.
-// A step that never comes true fails the test and closes the window, so nothing hangs.
-void whileShown(TForm2& progress, QPushButton* start, std::function<bool()> step)
-{
-    QTimer timer;
-    const QDeadlineTimer deadline(60'000);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (step()) {
-            timer.stop();
-        } else if (deadline.hasExpired()) {
-            timer.stop();
-            ADD_FAILURE() << "the window never reached the expected state";
-            progress.cancelFlag = -1;
-            QMetaObject::invokeMethod(&progress, [&progress] { progress.close(); }, Qt::QueuedConnection);
-        }
-    });
-    timer.start(5);
-    QTest::mouseClick(start, Qt::LeftButton);
-}
 
 void clickGauge(TForm2& progress)
 {

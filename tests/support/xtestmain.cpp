@@ -1,0 +1,14 @@
+#include "xserver.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+// Tests of what only a real window system shows: one private X server, then the QApplication on it.
+int main(int argc, char** argv)
+{
+    XServer server;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
