@@ -42,32 +42,35 @@ void run(QSqlQuery& query, const QString& sql)
         throw racr::ProviderError(query.lastError().text());
 }
 
+int count(const QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery query(db);
+    run(query, sql);
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
 } // namespace
 
 namespace schema {
 
-void create(QSqlDatabase& db)
+bool isEmpty(const QSqlDatabase& db)
 {
-    if (!db.transaction())
-        throw racr::ProviderError(db.lastError().text());
-    try {
-        QSqlQuery query(db);
-        for (const char* sql : statements)
-            run(query, QString::fromLatin1(sql));
-        if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
+    return count(db, QStringLiteral("SELECT count(*) FROM sqlite_master")) == 0;
+}
+
+void create(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    for (const char* sql : statements)
+        run(query, QString::fromLatin1(sql));
+    if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
+        throw racr::ProviderError(query.lastError().text());
+    for (const auto& track : racr::trackTable()) {
+        query.bindValue(0, track.eventId);
+        query.bindValue(1, track.name);
+        if (!query.exec())
             throw racr::ProviderError(query.lastError().text());
-        for (const auto& track : racr::trackTable()) {
-            query.bindValue(0, track.eventId);
-            query.bindValue(1, track.name);
-            if (!query.exec())
-                throw racr::ProviderError(query.lastError().text());
-        }
-    } catch (...) {
-        db.rollback();
-        throw;
     }
-    if (!db.commit())
-        throw racr::ProviderError(db.lastError().text());
 }
 
 } // namespace schema
