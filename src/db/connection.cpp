@@ -65,8 +65,8 @@ void exec(QSqlDatabase& db, const QString& sql)
         throw racr::ProviderError(query.lastError().text());
 }
 
-// Gives a file without tables the schema. Nothing is written to a file that has any, so an
-// ordinary start takes no lock.
+// Gives a file without tables the schema, and saved queries an earlier build wrote their current
+// form. Nothing is written to a file that needs neither, so an ordinary start takes no lock.
 void prepare(QSqlDatabase& db, const QString& path)
 {
     const QString file = QFileInfo(path).fileName();
@@ -86,6 +86,11 @@ void prepare(QSqlDatabase& db, const QString& path)
         racr::WriteTransaction transaction(db, QStringLiteral("Creating the tables of %1").arg(file));
         if (schema::isEmpty(db))
             schema::create(db);
+        transaction.commit();
+    } else if (schema::hasProgramTables(db) && schema::hasOutdatedViews(db) && QFileInfo(path).isWritable()) {
+        // A file that cannot be written keeps its views; it opens as before.
+        racr::WriteTransaction transaction(db, QStringLiteral("Updating the saved queries of %1").arg(file));
+        schema::upgradeViews(db);
         transaction.commit();
     }
 }

@@ -68,7 +68,7 @@ void runOnFile(const QString& path, const QStringList& statements)
     QSqlDatabase::removeDatabase("other program");
 }
 
-// A saved query as the first build wrote it into every database it made.
+// The saved queries as the first build wrote them into every database it made.
 const QString firstWeeklyBest = QStringLiteral(
     "CREATE VIEW weeklybest AS"
     " SELECT TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
@@ -76,6 +76,13 @@ const QString firstWeeklyBest = QStringLiteral(
     " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
     " GROUP BY TRACKLIST.trackname, RACR.multiplayer"
     " ORDER BY TRACKLIST.trackname, RACR.multiplayer");
+const QString firstDriverStats = QStringLiteral(
+    "CREATE VIEW driverstats AS"
+    " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+    " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+    " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+    " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, RACR.besttime");
+
 struct ProcessRun {
     int status = -1;   // -1: crashed or still running at the deadline (then killed)
     QString out;
@@ -230,6 +237,58 @@ TEST(Connection, FirstStartsAtTheSameMomentShareOneDatabase)
         EXPECT_EQ(rows(connection, "select driver from RACR order by driver"), (QStringList{"driver0", "driver1"}))
             << "round " << round;
         EXPECT_EQ(countRows(connection, "select count(*) from TRACKLIST"), 90);
+    }
+}
+
+TEST(Connection, WeeklyBestIsTheFastestTimeOfEachIsoWeekTrackAndRaceType)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    insertResults(connection, {
+        "('slow', 'Audi R8', '2011-06-01  12:00:00', 10, 1, '112.215', 'APEX')",
+        "('fast', 'BMW M3', '2011-06-02  09:30:00', 10, 1, '86.372', 'APEX')",
+        "('fast', 'BMW M3', '2011-06-03  09:30:00', 10, 1, '112.1', 'APEX')",
+        // The next week: an equal time goes to whoever drove it first.
+        "('later', 'Ford GT', '2011-06-09  08:00:00', 10, 1, '90.000', 'APEX')",
+        "('first', 'Seat Leon', '2011-06-07  20:00:00', 10, 1, '90.0', 'APEX')",
+        // A Sunday still in the last week of the year before; a Monday without a time of day.
+        "('sunday', 'Audi R8', '2010-01-03  23:59:59', 10, 2, '101.5', 'APEX')",
+        "('monday', 'Audi R8', '2010-01-04', 10, 2, '99.25', 'APEX')",
+    });
+    EXPECT_EQ(rows(connection, "select * from weeklybest"), (QStringList{
+                  "BAY BRIDGE|MP|86.372|fast|BMW M3|2011-06-02  09:30:00|2011-W22",
+                  "BAY BRIDGE|MP|90.0|first|Seat Leon|2011-06-07  20:00:00|2011-W23",
+                  "BAY BRIDGE|SP|101.5|sunday|Audi R8|2010-01-03  23:59:59|2009-W53",
+                  "BAY BRIDGE|SP|99.25|monday|Audi R8|2010-01-04|2010-W01",
+              }));
+    EXPECT_EQ(rows(connection, "select besttime from driverstats where driver = 'fast'"),
+              (QStringList{"86.372", "112.1"}));
+}
+
+TEST(Connection, SavedQueriesAnEarlierBuildWroteAreUpgradedAndAUsersOwnAreKept)
+{
+    const QString mine = QStringLiteral("CREATE VIEW weeklybest AS SELECT driver, besttime FROM RACR WHERE shard='APEX'");
+    for (const bool usersOwn : {false, true}) {
+        TempHome home;
+        {
+            Connection earlier(home.file("connection.dsn"), home.file("RACR.db"));
+            earlier.open();
+            insertResults(earlier, {"('slow', 'Audi R8', '2011-06-01  12:00:00', 10, 1, '112.215', 'APEX')",
+                                    "('fast', 'BMW M3', '2011-06-02  09:30:00', 10, 1, '86.372', 'APEX')"});
+            QSqlQuery query(earlier.database());
+            for (const QString& sql : {QStringLiteral("DROP VIEW weeklybest"), QStringLiteral("DROP VIEW driverstats"),
+                                       usersOwn ? mine : firstWeeklyBest, firstDriverStats})
+                ASSERT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
+        }
+        Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+        connection.open();
+        if (usersOwn)
+            EXPECT_EQ(rows(connection, "select sql from sqlite_master where name = 'weeklybest'"), QStringList{mine});
+        else
+            EXPECT_EQ(rows(connection, "select besttime, driver, week from weeklybest"), QStringList{"86.372|fast|2011-W22"});
+        EXPECT_EQ(rows(connection, "select besttime from driverstats"), (QStringList{"86.372", "112.215"}));
+        EXPECT_EQ(connection.viewNames(), (QStringList{"weeklybest", "driverstats"}));
     }
 }
 
