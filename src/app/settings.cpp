@@ -6,13 +6,76 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
 namespace {
 
 constexpr int maxValueLength = 2047;
 const char* const section = "settings";
 
+// Opens a file only when it is a regular one. A FIFO or a device of the same name would hold the
+// start until some other program opened its other end: O_NONBLOCK makes that open return at once
+// (for writing, it fails when nobody reads), and the check is made on what was opened, so nothing
+// can be put in its place in between. -1 when the file cannot be used.
+int openRegularFile(const QString& path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool readRegularFile(const QString& path, std::string& content)
+{
+    const int fd = openRegularFile(path, O_RDONLY);
+    if (fd < 0)
+        return false;
+    char buffer[8192];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        content.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return got == 0;
+}
+
+// Replaces the content in place (the file keeps its owner, mode and links). False when any part of
+// it could not be written.
+bool writeRegularFile(const QString& path, const std::string& content)
+{
+    const int fd = openRegularFile(path, O_WRONLY | O_CREAT);
+    if (fd < 0)
+        return false;
+    bool written = ::ftruncate(fd, 0) == 0;
+    for (size_t done = 0; written && done < content.size();) {
+        const ssize_t put = ::write(fd, content.data() + done, content.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        written = put > 0;
+        if (written)
+            done += static_cast<size_t>(put);
+    }
+    return ::close(fd) == 0 && written;
+}
+
 // SimpleIni's CSimpleIniA matches section and key names without regard to case and
-// keeps the file's order and comments on write.
+// keeps the file's order and comments on write. It reads and writes through the functions above,
+// never opening a path itself.
 struct IniFile {
     CSimpleIniA ini;
     bool loaded = false;
@@ -22,7 +85,8 @@ struct IniFile {
         ini.SetUnicode(true);
         ini.SetMultiKey(false);
         ini.SetSpaces(false);   // key=value, as other INI writers put it
-        loaded = ini.LoadFile(QFile::encodeName(path).constData()) >= 0;
+        std::string content;
+        loaded = readRegularFile(path, content) && ini.LoadData(content) >= 0;
     }
 
     QString value(const char* sectionName, const char* key, const QString& fallback) const
@@ -40,7 +104,8 @@ struct IniFile {
 
     bool save(const QString& path) const
     {
-        return ini.SaveFile(QFile::encodeName(path).constData(), false) >= 0;
+        std::string content;
+        return ini.Save(content, false) >= 0 && writeRegularFile(path, content);
     }
 };
 

@@ -11,6 +11,8 @@ struct ShellSettings {
     QString shard = QStringLiteral("APEX");
 };
 
+// Only regular files are read or written: a FIFO, a device or a folder of the same name counts as
+// a file that cannot be read or written, so it never holds the start.
 namespace settings {
 
 // The service base when racr.ini does not name one: the simulator's default address.

@@ -3,8 +3,10 @@
 #include "app/error.h"
 #include "app/settings.h"
 #include "schema.h"
+#include "writetransaction.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -40,11 +42,57 @@ bool namesDriver(const QList<QPair<QString, QString>>& keys)
     return false;
 }
 
+// unixODBC copies the DRIVER value into a buffer of 1,000 bytes without a check, and glibc then
+// ends the program; other values go on to drivers with fixed buffers of their own. So no value
+// longer than that is handed over.
+constexpr qsizetype maxDataSourceValueBytes = 1000;
+
+void checkDataSourceValues(const QList<QPair<QString, QString>>& keys, const QString& dsnPath)
+{
+    for (const auto& [key, value] : keys)
+        if (value.toUtf8().size() > maxDataSourceValueBytes)
+            throw racr::ProviderError(
+                QStringLiteral("The value of %1 in %2 is too long: the ODBC driver manager takes at most %3 bytes. "
+                               "Shorten it, then start again.")
+                    .arg(key, QDir::toNativeSeparators(dsnPath))
+                    .arg(maxDataSourceValueBytes));
+}
+
 void exec(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
         throw racr::ProviderError(query.lastError().text());
+}
+
+// Gives a file without tables the schema, and saved queries an earlier build wrote their current
+// form. Nothing is written to a file that needs neither, so an ordinary start takes no lock.
+void prepare(QSqlDatabase& db, const QString& path)
+{
+    const QString file = QFileInfo(path).fileName();
+    bool empty = false;
+    try {
+        empty = schema::isEmpty(db);
+    } catch (const racr::ProviderError& error) {   // not a database, or locked for too long
+        throw racr::ProviderError(error.message() + QStringLiteral(": ") + path);
+    }
+    if (empty) {
+        // A file of our own: write-ahead logging makes the imports' many small commits cheap. The
+        // journal mode cannot change inside a transaction, so it is set first; a second first start
+        // racing with this one sets the same mode or finds it set. It only costs speed if it fails.
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        // The check is made again under the write lock: another first start may have made the
+        // tables meanwhile, and then they are simply used.
+        racr::WriteTransaction transaction(db, QStringLiteral("Creating the tables of %1").arg(file));
+        if (schema::isEmpty(db))
+            schema::create(db);
+        transaction.commit();
+    } else if (schema::hasProgramTables(db) && schema::hasOutdatedViews(db) && QFileInfo(path).isWritable()) {
+        // A file that cannot be written keeps its views; it opens as before.
+        racr::WriteTransaction transaction(db, QStringLiteral("Updating the saved queries of %1").arg(file));
+        schema::upgradeViews(db);
+        transaction.commit();
+    }
 }
 
 } // namespace
@@ -84,32 +132,37 @@ void Connection::open()
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
     }
+    // Only a regular file is read (a FIFO would not answer), and what stands there instead is not
+    // passed over in silence: the program would quietly use another database.
+    const QFileInfo dsnFile(m_dsnPath);
+    if (dsnFile.exists() && !dsnFile.isFile())
+        throw racr::ProviderError(
+            QStringLiteral("%1 is not a regular file, so the data source cannot be read from it. "
+                           "Remove or rename it, then start again.")
+                .arg(QDir::toNativeSeparators(m_dsnPath)));
     const auto keys = settings::dataSourceKeys(m_dsnPath);
     m_engine = namesDriver(keys) ? Engine::Odbc : Engine::Sqlite;
 
     if (m_engine == Engine::Odbc) {
+        checkDataSourceValues(keys, m_dsnPath);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
         db.setDatabaseName(odbcConnectionString(keys));
         if (!db.open())
             throw racr::ProviderError(db.lastError().text());
     } else {
-        const bool fresh = !QFile::exists(m_databasePath);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        // Another program's lock (an import of a second copy, the sqlite3 shell) is waited for.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(racr::kBusyTimeoutMs));
         db.setDatabaseName(m_databasePath);
         if (!db.open())
             throw racr::ProviderError(db.lastError().text() + QStringLiteral(": ") + m_databasePath);
         try {
-            if (fresh) {
-                // A file of our own: write-ahead logging makes the imports' many small commits cheap.
-                exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-                schema::create(db);
-            }
+            // The file is never removed on failure: it may hold another program's rows.
+            prepare(db, m_databasePath);
             // Connection-level only: an existing file is opened as it is and never altered.
             exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
         } catch (...) {
             db.close();
-            if (fresh) // a half-made file would be taken as prepared at the next start
-                QFile::remove(m_databasePath);
             throw;
         }
     }

@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const statements[] = {
+const char* const tables[] = {
     // Created in the order the catalogue then lists them.
     "CREATE TABLE DRIVERS (drivername TEXT NOT NULL, driverlevel INTEGER, statusmessage TEXT,"
     " image INTEGER, drivershard TEXT, tot_race_won INTEGER, tot_race_lost INTEGER,"
@@ -23,17 +23,52 @@ const char* const statements[] = {
     "CREATE UNIQUE INDEX RACR_duplicate_check ON RACR"
     " (driver, shard, trackid, date, multiplayer, besttime)",
     "CREATE TABLE TRACKLIST (trackid INTEGER PRIMARY KEY, trackname TEXT NOT NULL)",
-    "CREATE VIEW weeklybest AS"
-    " SELECT TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
-    " MIN(RACR.besttime) AS besttime, RACR.driver, RACR.car, RACR.date"
-    " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
-    " GROUP BY TRACKLIST.trackname, RACR.multiplayer"
-    " ORDER BY TRACKLIST.trackname, RACR.multiplayer",
-    "CREATE VIEW driverstats AS"
-    " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
-    " RACR.besttime, RACR.car, RACR.date, RACR.shard"
-    " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
-    " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, RACR.besttime",
+};
+
+// A saved query: its current text and the text earlier builds wrote for it. The texts are compared
+// with the catalogue word for word, so a text once released must never change here.
+struct SavedQuery {
+    const char* name;
+    const char* current;
+    const char* earlier;
+};
+
+const SavedQuery savedQueries[] = {
+    // Per ISO week of the result's date (its first ten characters, "2011-06-01"), track and race
+    // type: the fastest time, compared as a number ("86.372" before "112.215"), with the driver,
+    // car and date of that result. The week is the one of its Thursday, whose year is the week's
+    // year ("2010-01-03" is in 2009-W53). Equal times go to the earliest result. The columns
+    // earlier builds showed keep their places; the week comes last.
+    {"weeklybest",
+     "CREATE VIEW weeklybest AS"
+     " SELECT trackname, Racetype, besttime, driver, car, date, week FROM"
+     " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS Racetype, r.besttime, r.driver,"
+     " r.car, r.date, r.multiplayer,"
+     " strftime('%Y', r.thursday) || '-W' || printf('%02d', (strftime('%j', r.thursday) - 1) / 7 + 1) AS week,"
+     " row_number() OVER (PARTITION BY r.trackid, r.multiplayer, r.thursday"
+     " ORDER BY r.besttime IS NULL, CAST(r.besttime AS REAL), r.date, r.id) AS place"
+     " FROM (SELECT *, date(substr(date, 1, 10), '-3 days', 'weekday 4') AS thursday FROM RACR) AS r"
+     " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid)"
+     " WHERE place=1"
+     " ORDER BY trackname, multiplayer, week",
+     "CREATE VIEW weeklybest AS"
+     " SELECT TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+     " MIN(RACR.besttime) AS besttime, RACR.driver, RACR.car, RACR.date"
+     " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+     " GROUP BY TRACKLIST.trackname, RACR.multiplayer"
+     " ORDER BY TRACKLIST.trackname, RACR.multiplayer"},
+    // The driver comes first: "exec driverstats NAME" keeps the rows of that driver.
+    {"driverstats",
+     "CREATE VIEW driverstats AS"
+     " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+     " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+     " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, CAST(RACR.besttime AS REAL)",
+     "CREATE VIEW driverstats AS"
+     " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+     " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+     " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, RACR.besttime"},
 };
 
 void run(QSqlQuery& query, const QString& sql)
@@ -42,32 +77,80 @@ void run(QSqlQuery& query, const QString& sql)
         throw racr::ProviderError(query.lastError().text());
 }
 
+int count(const QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery query(db);
+    run(query, sql);
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
+// The catalogue's text of a view; empty when there is no view of that name.
+QString viewText(const QSqlDatabase& db, const char* name)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='view' AND name=?")))
+        throw racr::ProviderError(query.lastError().text());
+    query.bindValue(0, QString::fromLatin1(name));
+    if (!query.exec())
+        throw racr::ProviderError(query.lastError().text());
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+bool isOutdated(const QSqlDatabase& db, const SavedQuery& view)
+{
+    return viewText(db, view.name) == QLatin1String(view.earlier);
+}
+
 } // namespace
 
 namespace schema {
 
-void create(QSqlDatabase& db)
+bool isEmpty(const QSqlDatabase& db)
 {
-    if (!db.transaction())
-        throw racr::ProviderError(db.lastError().text());
-    try {
-        QSqlQuery query(db);
-        for (const char* sql : statements)
-            run(query, QString::fromLatin1(sql));
-        if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
+    return count(db, QStringLiteral("SELECT count(*) FROM sqlite_master")) == 0;
+}
+
+bool hasProgramTables(const QSqlDatabase& db)
+{
+    return count(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"
+                                    " AND name COLLATE NOCASE IN ('RACR', 'DRIVERS', 'TRACKLIST')"))
+        == 3;
+}
+
+void create(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    for (const char* sql : tables)
+        run(query, QString::fromLatin1(sql));
+    for (const SavedQuery& view : savedQueries)
+        run(query, QString::fromLatin1(view.current));
+    if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
+        throw racr::ProviderError(query.lastError().text());
+    for (const auto& track : racr::trackTable()) {
+        query.bindValue(0, track.eventId);
+        query.bindValue(1, track.name);
+        if (!query.exec())
             throw racr::ProviderError(query.lastError().text());
-        for (const auto& track : racr::trackTable()) {
-            query.bindValue(0, track.eventId);
-            query.bindValue(1, track.name);
-            if (!query.exec())
-                throw racr::ProviderError(query.lastError().text());
-        }
-    } catch (...) {
-        db.rollback();
-        throw;
     }
-    if (!db.commit())
-        throw racr::ProviderError(db.lastError().text());
+}
+
+bool hasOutdatedViews(const QSqlDatabase& db)
+{
+    for (const SavedQuery& view : savedQueries)
+        if (isOutdated(db, view))
+            return true;
+    return false;
+}
+
+void upgradeViews(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    for (const SavedQuery& view : savedQueries) {
+        if (!isOutdated(db, view))
+            continue;
+        run(query, QStringLiteral("DROP VIEW %1").arg(QLatin1String(view.name)));
+        run(query, QString::fromLatin1(view.current));
+    }
 }
 
 } // namespace schema

@@ -4,8 +4,24 @@
 
 namespace schema {
 
+// True when the database holds nothing at all: a new or 0-byte file, or one whose first start was
+// cut off before its tables were committed. Throws racr::ProviderError when the catalogue cannot be
+// read (not a database, locked past the busy timeout).
+bool isEmpty(const QSqlDatabase& db);
+
+// True when RACR, DRIVERS and TRACKLIST all exist.
+bool hasProgramTables(const QSqlDatabase& db);
+
 // Creates RACR, DRIVERS and TRACKLIST (filled with the 90 tracks), their indexes and the saved
-// queries weeklybest and driverstats in an empty SQLite database, in one transaction.
-void create(QSqlDatabase& db);
+// queries weeklybest and driverstats, inside the caller's write transaction.
+void create(const QSqlDatabase& db);
+
+// True when a saved query still has the text an earlier build wrote, word for word.
+bool hasOutdatedViews(const QSqlDatabase& db);
+
+// Replaces each saved query whose text is exactly what an earlier build wrote by its current
+// form, inside the caller's write transaction. A view of the same name with any other text is the
+// user's own and stays as it is.
+void upgradeViews(const QSqlDatabase& db);
 
 } // namespace schema

@@ -3,11 +3,37 @@
 #include "support/temphome.h"
 
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <optional>
+#include <type_traits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const ShellSettings designed;
+
+// Runs `call` on a thread of its own: its answer when it came back at once, nothing when it did
+// not. A call stuck opening the FIFO for reading is let go by a writer that comes and goes, so the
+// test fails instead of hanging.
+template <class Call>
+std::optional<std::invoke_result_t<Call>> returnsAtOnce(const QString& fifo, Call call)
+{
+    auto done = std::async(std::launch::async, call);
+    if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        return done.get();
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return std::nullopt;
 }
+} // namespace
 
 TEST(Settings, FreshFileGetsTheThreeKeysInOrder)
 {
@@ -78,6 +104,21 @@ TEST(Settings, UnwritablePlacesReportFailure)
     EXPECT_FALSE(settings::writeDataSourcePath(home.file("connection.dsn"), home.file("RACR.db")));
     EXPECT_FALSE(settings::write(home.file("missing/racr.ini"), designed));
     EXPECT_EQ(settings::read(home.file("racr.ini"), designed).drivers, designed.drivers);
+}
+
+TEST(Settings, FifosNamedLikeTheSettingsFilesAreLeftAlone)
+{
+    // Nobody writes to or reads from the other end: the start goes on as without the files.
+    TempHome home;
+    const QString ini = home.file("racr.ini");
+    const QString dsn = home.file("connection.dsn");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dsn).constData(), 0600), 0);
+    EXPECT_EQ(returnsAtOnce(ini, [&] { return settings::read(ini, designed).drivers; }), designed.drivers);
+    EXPECT_EQ(returnsAtOnce(ini, [&] { return settings::write(ini, designed); }), false);
+    EXPECT_EQ(returnsAtOnce(ini, [&] { return settings::serviceBase(ini); }), settings::defaultServiceBase);
+    EXPECT_EQ(returnsAtOnce(dsn, [&] { return settings::writeDataSourcePath(dsn, home.file("RACR.db")); }), false);
+    EXPECT_EQ(returnsAtOnce(dsn, [&] { return settings::dataSourceKeys(dsn).size(); }), 0);
 }
 
 TEST(Settings, DataSourcePathIsReplacedAndOtherKeysKept)

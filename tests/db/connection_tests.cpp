@@ -1,11 +1,20 @@
 #include "app/error.h"
 #include "db/connection.h"
+#include "db/writetransaction.h"
 #include "support/temphome.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QSignalSpy>
+#include <QThread>
 #include <gtest/gtest.h>
+
+#include <future>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -19,6 +28,79 @@ int countRows(Connection& connection, const QString& sql)
     QSqlQuery query(connection.database());
     EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
     return query.next() ? query.value(0).toInt() : -1;
+}
+
+// The rows of a statement, each as its values joined by '|'.
+QStringList rows(Connection& connection, const QString& sql)
+{
+    QSqlQuery query(connection.database());
+    EXPECT_TRUE(query.exec(sql)) << sql.toStdString() << ": " << query.lastError().text().toStdString();
+    QStringList result;
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < query.record().count(); ++i)
+            values.append(query.value(i).toString());
+        result.append(values.join('|'));
+    }
+    return result;
+}
+
+void insertResults(Connection& connection, const QStringList& values)
+{
+    QSqlQuery query(connection.database());
+    for (const QString& row : values)
+        ASSERT_TRUE(query.exec("INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard) VALUES "
+                               + row))
+            << row.toStdString() << ": " << query.lastError().text().toStdString();
+}
+
+// Runs statements on a database file through a connection of their own, as another program would.
+void runOnFile(const QString& path, const QStringList& statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other program");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        for (const QString& sql : statements)
+            ASSERT_TRUE(query.exec(sql)) << sql.toStdString() << ": " << query.lastError().text().toStdString();
+    }
+    QSqlDatabase::removeDatabase("other program");
+}
+
+// The saved queries as the first build wrote them into every database it made.
+const QString firstWeeklyBest = QStringLiteral(
+    "CREATE VIEW weeklybest AS"
+    " SELECT TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+    " MIN(RACR.besttime) AS besttime, RACR.driver, RACR.car, RACR.date"
+    " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+    " GROUP BY TRACKLIST.trackname, RACR.multiplayer"
+    " ORDER BY TRACKLIST.trackname, RACR.multiplayer");
+const QString firstDriverStats = QStringLiteral(
+    "CREATE VIEW driverstats AS"
+    " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+    " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+    " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+    " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, RACR.besttime");
+
+struct ProcessRun {
+    int status = -1;   // -1: crashed or still running at the deadline (then killed)
+    QString out;
+    QString err;
+};
+
+ProcessRun finish(QProcess& process, int deadlineMs)
+{
+    ProcessRun run;
+    if (!process.waitForFinished(deadlineMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
 }
 
 } // namespace
@@ -82,23 +164,164 @@ TEST(Connection, SavedQueriesAnswerOnStoredResults)
 
 TEST(Connection, ExistingFileIsOpenedAsItIs)
 {
-    TempHome home;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "prepare");
-        db.setDatabaseName(home.file("RACR.db"));
-        ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec("create table results (a integer)");
-        db.close();
+    // A file of other tables, and one with only some of the program's (its statements then report
+    // the missing ones; even a saved query an earlier build wrote stays), are used as they are.
+    struct File {
+        QStringList statements;
+        QStringList tables;
+        QStringList views;
+    };
+    const File files[] = {
+        {{"create table results (a integer)"}, {"results"}, {}},
+        {{"CREATE TABLE RACR (id INTEGER PRIMARY KEY, driver TEXT, car TEXT, date TEXT, trackid INTEGER,"
+          " multiplayer INTEGER, besttime TEXT, shard TEXT)",
+          "CREATE TABLE TRACKLIST (trackid INTEGER PRIMARY KEY, trackname TEXT NOT NULL)", firstWeeklyBest},
+         {"RACR", "TRACKLIST"},
+         {"weeklybest"}},
+    };
+    for (const File& file : files) {
+        TempHome home;
+        runOnFile(home.file("RACR.db"), file.statements);
+        const QByteArray before = home.read("RACR.db");
+        {
+            Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+            EXPECT_EQ(connection.tableNames(), file.tables);
+            EXPECT_EQ(connection.viewNames(), file.views);
+            QSqlQuery query(connection.database());
+            EXPECT_FALSE(query.exec("select count(*) from DRIVERS"));
+            EXPECT_TRUE(query.lastError().text().contains("no such table")) << query.lastError().text().toStdString();
+        }
+        EXPECT_EQ(home.read("RACR.db"), before);
+        EXPECT_FALSE(QFile::exists(home.file("RACR.db-wal")));
     }
-    QSqlDatabase::removeDatabase("prepare");
-    const QByteArray before = home.read("RACR.db");
-    {
+}
+
+TEST(Connection, FileWithoutTablesGetsTheSchema)
+{
+    // A 0-byte file, and one whose first start was cut off after it had chosen its journal.
+    for (const bool zeroBytes : {true, false}) {
+        TempHome home;
+        if (zeroBytes)
+            home.write("RACR.db", {});
+        else
+            runOnFile(home.file("RACR.db"), {"PRAGMA journal_mode=WAL", "create table t (a)", "drop table t"});
         Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
-        EXPECT_EQ(connection.tableNames(), QStringList{"results"});
-        EXPECT_TRUE(connection.viewNames().isEmpty());
+        EXPECT_EQ(connection.tableNames(), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
+        EXPECT_EQ(connection.viewNames(), (QStringList{"weeklybest", "driverstats"}));
+        EXPECT_EQ(countRows(connection, "select count(*) from TRACKLIST"), 90);
+        EXPECT_EQ(rows(connection, "PRAGMA journal_mode"), QStringList{"wal"});
     }
-    EXPECT_EQ(home.read("RACR.db"), before);
-    EXPECT_FALSE(QFile::exists(home.file("RACR.db-wal")));
+}
+
+TEST(Connection, FirstStartsAtTheSameMomentShareOneDatabase)
+{
+    // Two starts in an empty folder, let go together: both use the one new database, and neither
+    // removes it with the other's results.
+    for (int round = 0; round < 5; ++round) {
+        TempHome home;
+        QProcess starts[2];
+        for (int i = 0; i < 2; ++i) {
+            starts[i].start(CONNECT_PROBE_PATH, {home.file("connection.dsn"), home.file("RACR.db"),
+                                                 QStringLiteral("driver%1").arg(i)});
+            ASSERT_TRUE(starts[i].waitForReadyRead(10'000));   // "ready"
+        }
+        for (QProcess& start : starts)
+            start.closeWriteChannel();   // go
+        for (QProcess& start : starts) {
+            const ProcessRun run = finish(start, 60'000);
+            EXPECT_EQ(run.status, 0) << "round " << round << ": " << run.err.toStdString();
+            EXPECT_EQ(run.out, "ready\n90\n");
+        }
+        Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+        connection.open();
+        EXPECT_EQ(rows(connection, "select driver from RACR order by driver"), (QStringList{"driver0", "driver1"}))
+            << "round " << round;
+        EXPECT_EQ(countRows(connection, "select count(*) from TRACKLIST"), 90);
+    }
+}
+
+TEST(Connection, WeeklyBestIsTheFastestTimeOfEachIsoWeekTrackAndRaceType)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    insertResults(connection, {
+        "('slow', 'Audi R8', '2011-06-01  12:00:00', 10, 1, '112.215', 'APEX')",
+        "('fast', 'BMW M3', '2011-06-02  09:30:00', 10, 1, '86.372', 'APEX')",
+        "('fast', 'BMW M3', '2011-06-03  09:30:00', 10, 1, '112.1', 'APEX')",
+        // The next week: an equal time goes to whoever drove it first.
+        "('later', 'Ford GT', '2011-06-09  08:00:00', 10, 1, '90.000', 'APEX')",
+        "('first', 'Seat Leon', '2011-06-07  20:00:00', 10, 1, '90.0', 'APEX')",
+        // A Sunday still in the last week of the year before; a Monday without a time of day.
+        "('sunday', 'Audi R8', '2010-01-03  23:59:59', 10, 2, '101.5', 'APEX')",
+        "('monday', 'Audi R8', '2010-01-04', 10, 2, '99.25', 'APEX')",
+    });
+    EXPECT_EQ(rows(connection, "select * from weeklybest"), (QStringList{
+                  "BAY BRIDGE|MP|86.372|fast|BMW M3|2011-06-02  09:30:00|2011-W22",
+                  "BAY BRIDGE|MP|90.0|first|Seat Leon|2011-06-07  20:00:00|2011-W23",
+                  "BAY BRIDGE|SP|101.5|sunday|Audi R8|2010-01-03  23:59:59|2009-W53",
+                  "BAY BRIDGE|SP|99.25|monday|Audi R8|2010-01-04|2010-W01",
+              }));
+    EXPECT_EQ(rows(connection, "select besttime from driverstats where driver = 'fast'"),
+              (QStringList{"86.372", "112.1"}));
+}
+
+TEST(Connection, SavedQueriesAnEarlierBuildWroteAreUpgradedAndAUsersOwnAreKept)
+{
+    const QString mine = QStringLiteral("CREATE VIEW weeklybest AS SELECT driver, besttime FROM RACR WHERE shard='APEX'");
+    for (const bool usersOwn : {false, true}) {
+        TempHome home;
+        {
+            Connection earlier(home.file("connection.dsn"), home.file("RACR.db"));
+            earlier.open();
+            insertResults(earlier, {"('slow', 'Audi R8', '2011-06-01  12:00:00', 10, 1, '112.215', 'APEX')",
+                                    "('fast', 'BMW M3', '2011-06-02  09:30:00', 10, 1, '86.372', 'APEX')"});
+            QSqlQuery query(earlier.database());
+            for (const QString& sql : {QStringLiteral("DROP VIEW weeklybest"), QStringLiteral("DROP VIEW driverstats"),
+                                       usersOwn ? mine : firstWeeklyBest, firstDriverStats})
+                ASSERT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
+        }
+        Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+        connection.open();
+        if (usersOwn)
+            EXPECT_EQ(rows(connection, "select sql from sqlite_master where name = 'weeklybest'"), QStringList{mine});
+        else
+            EXPECT_EQ(rows(connection, "select besttime, driver, week from weeklybest"), QStringList{"86.372|fast|2011-W22"});
+        EXPECT_EQ(rows(connection, "select besttime from driverstats"), (QStringList{"86.372", "112.215"}));
+        EXPECT_EQ(connection.viewNames(), (QStringList{"weeklybest", "driverstats"}));
+    }
+}
+
+TEST(Connection, AWriteWaitsForAnotherProgramsLock)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    std::promise<void> locked;
+    std::thread otherProgram([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "lock holder");
+            db.setDatabaseName(home.file("RACR.db"));
+            EXPECT_TRUE(db.open());
+            QSqlQuery query(db);
+            EXPECT_TRUE(query.exec("BEGIN IMMEDIATE"));
+            locked.set_value();
+            // Longer than the engine driver's own wait of 5 s, well within the program's.
+            QThread::msleep(6500);
+            EXPECT_TRUE(query.exec("COMMIT"));
+        }
+        QSqlDatabase::removeDatabase("lock holder");
+    });
+    locked.get_future().wait();
+    try {
+        racr::WriteTransaction transaction(connection.database(), "Saving a result");
+        insertResults(connection, {"('kestrel', 'Audi R8', '2011-06-01  12:00:00', 10, 1, '95.230', 'APEX')"});
+        transaction.commit();
+    } catch (const racr::Error& error) {
+        ADD_FAILURE() << error.message().toStdString();
+    }
+    otherProgram.join();
+    EXPECT_EQ(countRows(connection, "select count(*) from RACR"), 1);
 }
 
 TEST(Connection, UnwritableFolderFailsWithTheEnginesTextAndLeavesNoFile)
@@ -144,4 +367,39 @@ TEST(Connection, UnknownOdbcDriverIsAProviderError)
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
     EXPECT_THROW(connection.open(), racr::ProviderError);
     EXPECT_FALSE(connection.isOpen());
+}
+
+TEST(Connection, OverlongDataSourceValuesAreRefusedBeforeConnecting)
+{
+    // unixODBC would overflow its buffer on the first and end the program.
+    TempHome home;
+    const QStringList dataSources = {"[ODBC]\nDRIVER=" + QString(1001, 'x') + "\n",
+                                     "[ODBC]\nDRIVER=SQLite3\nDatabase=" + QString(1001, 'y') + "\n"};
+    const QStringList keys = {"DRIVER", "Database"};
+    for (int i = 0; i < dataSources.size(); ++i) {
+        home.write("connection.dsn", dataSources[i].toUtf8());
+        Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+        try {
+            connection.open();
+            ADD_FAILURE() << "open succeeded";
+        } catch (const racr::ProviderError& error) {
+            EXPECT_EQ(error.message(), "The value of " + keys[i] + " in " + home.file("connection.dsn")
+                                           + " is too long: the ODBC driver manager takes at most 1000 bytes."
+                                             " Shorten it, then start again.");
+        }
+        EXPECT_FALSE(connection.isOpen());
+    }
+}
+
+TEST(Connection, FifoNamedLikeTheDataSourceFileIsAnErrorNotAHang)
+{
+    TempHome home;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.file("connection.dsn")).constData(), 0600), 0);
+    QProcess racr;
+    racr.start(RACR_PATH, {"--home", home.path(), "query", "select count(*) from TRACKLIST"});
+    const ProcessRun run = finish(racr, 20'000);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("connection.dsn is not a regular file, so the data source cannot be read from it."))
+        << run.err.toStdString();
+    EXPECT_EQ(run.out, "");
 }
