@@ -1,0 +1,151 @@
+// libFuzzer target for the code that reads what the service and the user hand us: the answer
+// readers, the two pages made from answers with XSLT, and the driver-name splitter.
+//
+// The first byte picks the part (its value modulo 3, so the seeds start with '0', '1' or '2'):
+//   0  the answer readers, every one of them, on one document the way a job reuses it
+//   1  the daily events page and the leaderboard page
+//   2  the driver-name splitter
+// The rest of the input is the answer body or the name list.
+//
+// A reader or a page refusing an answer throws racr::Error: that is the expected outcome for
+// most inputs. Anything else (a sanitizer report, another exception, a broken invariant) is a
+// finding.
+
+#include "app/error.h"
+#include "import/drivernames.h"
+#include "viewers/eventspage.h"
+#include "viewers/leaderboardpage.h"
+#include "webservice/readers.h"
+#include "webservice/xmldocument.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <libxml/xmlerror.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// A large answer is read record by record; past a few records nothing new is reached, and a
+// bounded loop keeps each input fast.
+constexpr int maxRecords = 64;
+
+template <typename Read>
+void expectingRefusal(Read read)
+{
+    try {
+        read();
+    } catch (const racr::Error&) {
+        // The answer lacks what was asked for: the caller reports it.
+    }
+}
+
+// Asks for every record and then one past the end, which must be refused, not read.
+template <typename Count, typename Read>
+void readAll(Count count, Read read)
+{
+    int records = 0;
+    expectingRefusal([&] { records = count(); });
+    for (int i = 0; i <= records && i <= maxRecords; ++i)
+        expectingRefusal([&] { read(i); });
+    expectingRefusal([&] { read(-1); });
+}
+
+void readEverything(const racr::XmlDocument& doc)
+{
+    using namespace racr;
+    readAll([&] { return leaderboardRecordCount(doc); }, [&](int i) { readLeaderboardRecord(doc, i); });
+    readAll([&] { return dailyEventCount(doc); }, [&](int i) { readDailyEvent(doc, i); });
+    readAll([&] { return personaCount(doc); }, [&](int i) { readPersona(doc, i); });
+    // A driver's physics profiles are read by the position of the cars.
+    readAll([&] { return carCount(doc); }, [&](int i) {
+        expectingRefusal([&] { readCar(doc, i); });
+        readPhysicsProfile(doc, i);
+    });
+    expectingRefusal([&] { readProfile(doc); });
+    expectingRefusal([&] { readLastLogin(doc); });
+    expectingRefusal([&] { readEventStats(doc); });
+    expectingRefusal([&] { readStreakStats(doc); });
+}
+
+void fuzzReaders(const QByteArray& body)
+{
+    // A job loads every answer into the same document: the second load must drop what the first
+    // one left, including the elements already looked up.
+    racr::XmlDocument doc;
+    doc.load(body);
+    readEverything(doc);
+    doc.load(QByteArray());
+    readEverything(doc);
+}
+
+void fuzzPages(const QByteArray& body)
+{
+    racr::XmlDocument answer;
+    answer.load(body);
+    expectingRefusal([&] { racr::eventsPage(answer); });
+
+    // The leaderboard window adds the track it asked for to the answer before making the page.
+    const racr::LeaderboardChoice choice{0, QStringLiteral("AGOSTINI AVENUE"), 2, 3, QStringLiteral("27")};
+    const racr::LeaderboardRequest request =
+        racr::leaderboardRequest(QStringLiteral("http://127.0.0.1:8680"), QString(), QStringLiteral("APEX"), choice);
+    expectingRefusal([&] { racr::leaderboardPage(answer, request.track); });
+}
+
+[[noreturn]] void brokenInvariant(const char* what)
+{
+    std::fprintf(stderr, "racr_fuzz: %s\n", what);
+    std::abort();
+}
+
+QString quoted(QString name)
+{
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+void fuzzNames(const QByteArray& utf8)
+{
+    const QStringList names = splitDriverNames(QString::fromUtf8(utf8));
+    // Any name, blanks, commas and quotes included, can be written in the list: each one quoted,
+    // with its quotes doubled, separated by commas, gives back exactly the same names.
+    QStringList written;
+    for (const QString& name : names)
+        written.append(quoted(name));
+    if (splitDriverNames(written.join(QLatin1Char(','))) != names)
+        brokenInvariant("quoting the names and splitting the result again gave other names");
+}
+
+} // namespace
+
+// libxml2 reports some faults of an answer (a bad byte for its declared encoding) on stderr
+// whatever the parse options say; thousands of those lines would bury a finding in the log.
+void ignoreLibxmlMessage(void*, const char*, ...) {}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    xmlSetGenericErrorFunc(nullptr, ignoreLibxmlMessage);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QByteArray rest(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    switch (data[0] % 3) {
+    case 0:
+        fuzzReaders(rest);
+        break;
+    case 1:
+        fuzzPages(rest);
+        break;
+    default:
+        fuzzNames(rest);
+        break;
+    }
+    return 0;
+}
