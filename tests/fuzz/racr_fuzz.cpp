@@ -7,9 +7,9 @@
 //   2  the driver-name splitter
 // The rest of the input is the answer body or the name list.
 //
-// A reader or a page refusing an answer throws racr::Error: that is the expected outcome for
-// most inputs. Anything else (a sanitizer report, another exception, a broken invariant) is a
-// finding.
+// Loading, a reader or a page refusing an answer throws racr::Error: that is the expected
+// outcome for most inputs. Anything else (a sanitizer report, another exception, a broken
+// invariant) is a finding.
 
 #include "app/error.h"
 #include "import/drivernames.h"
@@ -77,16 +77,16 @@ void fuzzReaders(const QByteArray& body)
     // A job loads every answer into the same document: the second load must drop what the first
     // one left, including the elements already looked up.
     racr::XmlDocument doc;
-    doc.load(body);
+    expectingRefusal([&] { doc.load(body); });
     readEverything(doc);
-    doc.load(QByteArray());
+    expectingRefusal([&] { doc.load(QByteArray()); });
     readEverything(doc);
 }
 
 void fuzzPages(const QByteArray& body)
 {
     racr::XmlDocument answer;
-    answer.load(body);
+    expectingRefusal([&] { answer.load(body); });
     expectingRefusal([&] { racr::eventsPage(answer); });
 
     // The leaderboard window adds the track it asked for to the answer before making the page.
