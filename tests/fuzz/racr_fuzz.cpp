@@ -14,6 +14,7 @@
 #include "import/drivernames.h"
 #include "viewers/eventspage.h"
 #include "viewers/leaderboardpage.h"
+#include "webservice/answercheck.h"
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"
 
@@ -75,6 +76,9 @@ void fuzzAnswer(const QByteArray& body)
 {
     racr::XmlDocument doc;
     expectingRefusal([&] { doc.load(body); });
+    // The jobs ask first whether the answer is a document of the service at all.
+    racr::answerProblem(200, doc, QStringLiteral("list"));
+    racr::answerProblem(200, doc);
     readEverything(doc);
 
     expectingRefusal([&] { racr::eventsPage(doc); });
