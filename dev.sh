@@ -45,7 +45,7 @@ fuzz() {
   cmake --build "$dir" -j"$(nproc)" --target racr_fuzz
 
   # The fuzzer adds what it finds to its corpus folder: work on a copy so the tree stays as it is.
-  # A crashing input is kept under the build folder and printed (Base64) in the log.
+  # A failing input is kept under the build folder, where a later run leaves it alone.
   local work findings status=0
   work=$(mktemp -d)
   trap "rm -rf '$work'" EXIT
