@@ -3,6 +3,8 @@
 #   ./dev.sh start   starts the statistics service simulator and the program
 #   ./dev.sh test    runs every test
 #   ./dev.sh build   only builds
+#   ./dev.sh fuzz [SECONDS]  builds the fuzz target with clang and sanitizers in build-fuzz and runs
+#                    it for SECONDS (default 60) from the seed corpus; a finding exits non-zero
 set -euo pipefail
 cd "$(dirname "$0")"
 BUILD=${RACR_BUILD_DIR:-build}
@@ -31,6 +33,39 @@ build() {
   cmake --build "$BUILD" -j"$(nproc)"
 }
 
+# libFuzzer and the sanitizers come with clang; the fuzz build has a folder of its own so that it
+# never mixes with the ordinary build.
+fuzz() {
+  local seconds=${1:-60}
+  [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "$0 fuzz: SECONDS must be a whole number of seconds, not '$seconds'" >&2; exit 2; }
+  packages+=(clang libclang-rt-14-dev)
+  install_missing
+  local dir=${RACR_FUZZ_BUILD_DIR:-build-fuzz}
+  CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRACR_FUZZ=ON \
+    -DRACR_BUILD_TESTS=OFF -DRACR_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$dir" -j"$(nproc)" --target racr_fuzz
+
+  # The fuzzer adds what it finds to its corpus folder: work on a copy so the tree stays as it is.
+  # A failing input is kept under the build folder, where a later run leaves it alone.
+  local work findings status=0
+  work=$(mktemp -d)
+  trap "rm -rf '$work'" EXIT
+  findings="$dir/fuzz-findings"
+  mkdir -p "$work/corpus" "$findings"
+  cp tests/fuzz/corpus/* "$work/corpus/"
+  echo "Fuzzing for ${seconds} s (inputs that crash are saved in $findings/)"
+  "$dir/bin/racr_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+    -dict=tests/fuzz/racr.dict -artifact_prefix="$findings/" -print_final_stats=1 \
+    "$work/corpus" >"$work/fuzz.log" 2>&1 || status=$?
+  # Progress lines are many and say nothing once the run is over.
+  grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse)|^[[:space:]]+NEW_FUNC|# Uses: ' "$work/fuzz.log" || true
+  if [ "$status" -ne 0 ]; then
+    echo "The fuzzer found a fault (exit status $status); the input is in $findings/." >&2
+    echo "Replay it with: $dir/bin/racr_fuzz $findings/<file>" >&2
+    exit 1
+  fi
+}
+
 case "${1:-start}" in
   build)
     build ;;
@@ -47,7 +82,9 @@ case "${1:-start}" in
       trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null' EXIT
     fi
     "$BUILD/bin/racr" "$@" ;;
+  fuzz)
+    fuzz "${2:-60}" ;;
   *)
-    echo "usage: $0 [start|test|build]" >&2
+    echo "usage: $0 [start|test|build|fuzz [SECONDS]]" >&2
     exit 2 ;;
 esac
