@@ -8,7 +8,7 @@
 //
 // peak_MB is the process's peak resident memory so far (filling the database takes little).
 
-#include "app/programpaths.h"
+#include "common/programpaths.h"
 #include "db/connection.h"
 #include "db/csvexport.h"
 #include "db/queryobject.h"

@@ -1,7 +1,7 @@
-#include "app/errordisplay.h"
-#include "app/programpaths.h"
 #include "app/programwindows.h"
-#include "app/settings.h"
+#include "common/errordisplay.h"
+#include "common/programpaths.h"
+#include "common/settings.h"
 #include "db/databasecommands.h"
 #include "import/importcommand.h"
 

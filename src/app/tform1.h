@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shellvalues.h"
+#include "common/shellvalues.h"
 
 #include <QMainWindow>
 

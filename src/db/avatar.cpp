@@ -1,6 +1,6 @@
 #include "avatar.h"
 
-#include "app/programpaths.h"
+#include "common/programpaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

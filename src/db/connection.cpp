@@ -1,7 +1,7 @@
 #include "connection.h"
 
-#include "app/error.h"
-#include "app/settings.h"
+#include "common/error.h"
+#include "common/settings.h"
 #include "schema.h"
 #include "writetransaction.h"
 

@@ -1,6 +1,6 @@
 #include "csvexport.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "csvtext.h"
 #include "queryobject.h"
 

@@ -1,7 +1,7 @@
 #include "databasecommands.h"
 
-#include "app/error.h"
-#include "app/programpaths.h"
+#include "common/error.h"
+#include "common/programpaths.h"
 #include "connection.h"
 #include "csvexport.h"
 #include "csvtext.h"

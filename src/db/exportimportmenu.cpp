@@ -1,8 +1,8 @@
 #include "exportimportmenu.h"
 
-#include "app/dialogs.h"
-#include "app/error.h"
-#include "app/errordisplay.h"
+#include "common/dialogs.h"
+#include "common/error.h"
+#include "common/errordisplay.h"
 #include "db/connection.h"
 #include "db/csvexport.h"
 #include "db/oldmerge.h"

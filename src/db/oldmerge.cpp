@@ -1,6 +1,6 @@
 #include "oldmerge.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "connection.h"
 #include "queryobject.h"
 #include "writetransaction.h"

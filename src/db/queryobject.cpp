@@ -1,6 +1,6 @@
 #include "queryobject.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "connection.h"
 #include "queryresult.h"
 

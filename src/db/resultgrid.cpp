@@ -1,7 +1,7 @@
 #include "resultgrid.h"
 
-#include "app/dialogs.h"
-#include "app/errordisplay.h"
+#include "common/dialogs.h"
+#include "common/errordisplay.h"
 #include "avatar.h"
 #include "queryobject.h"
 #include "resultmodel.h"

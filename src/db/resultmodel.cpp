@@ -1,6 +1,6 @@
 #include "resultmodel.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "queryobject.h"
 
 ResultModel::ResultModel(QueryObject& dataSet, QObject* parent) : QAbstractTableModel(parent), m_dataSet(dataSet)

@@ -1,6 +1,6 @@
 #include "queryresult.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "connection.h"
 
 #include <QSqlDriver>

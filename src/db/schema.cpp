@@ -1,6 +1,6 @@
 #include "schema.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "webservice/tracktable.h"
 
 #include <QSqlError>

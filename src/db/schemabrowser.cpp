@@ -1,6 +1,6 @@
 #include "schemabrowser.h"
 
-#include "app/errordisplay.h"
+#include "common/errordisplay.h"
 #include "db/connection.h"
 #include "db/sqlworkbench.h"
 

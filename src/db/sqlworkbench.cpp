@@ -1,8 +1,8 @@
 #include "sqlworkbench.h"
 
-#include "app/dialogs.h"
-#include "app/error.h"
-#include "app/errordisplay.h"
+#include "common/dialogs.h"
+#include "common/error.h"
+#include "common/errordisplay.h"
 #include "db/queryobject.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "db/writetransaction.h"
 
-#include "app/error.h"
+#include "common/error.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>

@@ -1,6 +1,6 @@
 #include "driverimport.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "import/drivernames.h"

@@ -1,9 +1,9 @@
 #include "importcommand.h"
 
-#include "app/apptext.h"
-#include "app/error.h"
-#include "app/programpaths.h"
-#include "app/settings.h"
+#include "common/apptext.h"
+#include "common/error.h"
+#include "common/programpaths.h"
+#include "common/settings.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "import/driverimport.h"

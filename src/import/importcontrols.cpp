@@ -1,8 +1,8 @@
 #include "importcontrols.h"
 
-#include "app/errordisplay.h"
-#include "app/periodchoice.h"
-#include "app/shellvalues.h"
+#include "common/errordisplay.h"
+#include "common/periodchoice.h"
+#include "common/shellvalues.h"
 #include "db/queryobject.h"
 #include "db/sqlworkbench.h"
 #include "import/tform2.h"

@@ -1,6 +1,6 @@
 #include "jobsupport.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "db/writetransaction.h"
 
 #include <QRegularExpression>

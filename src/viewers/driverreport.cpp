@@ -1,6 +1,6 @@
 #include "viewers/driverreport.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "db/avatar.h"
 #include "viewers/servicecall.h"
 #include "webservice/endpoints.h"

@@ -1,7 +1,7 @@
 #include "viewers/servicecall.h"
 
-#include "app/error.h"
-#include "app/responsive.h"
+#include "common/error.h"
+#include "common/responsive.h"
 #include "webservice/httprequest.h"
 
 namespace racr {

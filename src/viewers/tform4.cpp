@@ -1,11 +1,11 @@
 #include "tform4.h"
 
-#include "app/shellvalues.h"
-#include "app/windowstyle.h"
+#include "common/shellvalues.h"
+#include "common/windowstyle.h"
 #include "viewers/driverreport.h"
 #include "viewers/htmlview.h"
 #include "viewers/servicecall.h"
-#include "app/designfont.h"
+#include "common/designfont.h"
 #include "viewers/waitingcontrol.h"
 #include "webservice/httprequest.h"
 

@@ -1,7 +1,7 @@
 #include "tform5.h"
 
-#include "app/shellvalues.h"
-#include "app/windowstyle.h"
+#include "common/shellvalues.h"
+#include "common/windowstyle.h"
 #include "viewers/eventspage.h"
 #include "viewers/htmlview.h"
 #include "viewers/servicecall.h"

@@ -1,6 +1,6 @@
 #include "webservice/httprequest.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "webservice/xmldocument.h"
 
 #include <curl/curl.h>

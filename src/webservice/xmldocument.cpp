@@ -1,6 +1,6 @@
 #include "webservice/xmldocument.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "webservice/libxmlsupport.h"
 
 #include <libxml/parser.h>

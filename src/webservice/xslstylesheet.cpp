@@ -1,6 +1,6 @@
 #include "webservice/xslstylesheet.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "webservice/libxmlsupport.h"
 #include "webservice/xmldocument.h"
 

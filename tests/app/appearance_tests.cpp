@@ -2,9 +2,9 @@
 // before the control beside them in whatever font stands in for the dialog font.
 
 #include "app/linklabel.h"
-#include "app/periodchoice.h"
 #include "app/programwindows.h"
-#include "app/radiogroup.h"
+#include "common/periodchoice.h"
+#include "common/radiogroup.h"
 #include "import/importcontrols.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"

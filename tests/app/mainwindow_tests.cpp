@@ -1,6 +1,7 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
-#include "app/updown.h"
+#include "common/updown.h"
+#include "db/exportimportmenu.h"
 #include "db/schemabrowser.h"
 #include "db/sqlworkbench.h"
 #include "support/fakedialogs.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -302,6 +304,21 @@ TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
     QDesktopServices::unsetUrlHandler("http");
     EXPECT_EQ(browser.opened, QStringList{status});
     EXPECT_EQ(dialogs.messages.size(), 2);
+}
+
+TEST(MainWindowMenu, ExportAndImportComesFirst)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    TForm1 main;
+    QMenu* menu = main.MainMenu1->actions().value(0)->menu();
+    ASSERT_EQ(menu, main.exportImportMenu->menu);
+    EXPECT_EQ(menu->title(), "Export && Import");
+    const QList<QAction*> entries = menu->actions();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), "Export data to csv file");
+    EXPECT_TRUE(entries[1]->isSeparator());
+    EXPECT_EQ(entries[2]->text(), "Import from old database");
 }
 
 TEST(SchemaBrowser, TablesFieldsAndClipboard)

@@ -1,5 +1,5 @@
-#include "app/apptext.h"
-#include "app/settings.h"
+#include "common/apptext.h"
+#include "common/settings.h"
 #include "support/temphome.h"
 
 #include <QDir>

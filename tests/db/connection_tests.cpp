@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "common/error.h"
 #include "db/connection.h"
 #include "db/writetransaction.h"
 #include "support/temphome.h"

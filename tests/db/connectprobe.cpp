@@ -2,7 +2,7 @@
 // several starts of one folder at the same moment: connect_probe DSN DATABASE DRIVER.
 // Prints "ready", waits for a line on standard input, opens the connection, stores one result of
 // DRIVER and prints the number of tracks. An error goes to standard error with status 1.
-#include "app/error.h"
+#include "common/error.h"
 #include "db/connection.h"
 #include "db/writetransaction.h"
 

@@ -1,12 +1,10 @@
-#include "app/error.h"
-#include "app/tform1.h"
+#include "common/error.h"
 #include "db/exportimportmenu.h"
 #include "workbenchform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <csv.h>
@@ -379,20 +377,5 @@ TEST_P(Merge, ADriverTableThatCannotBeCopiedIsReportedAfterTheResultsAndAddsNoDr
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Merge, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
-
-TEST(MainWindowMenu, ExportAndImportComesFirst)
-{
-    TempHome home;
-    FakeDialogs dialogs;
-    TForm1 main;
-    QMenu* menu = main.MainMenu1->actions().value(0)->menu();
-    ASSERT_EQ(menu, main.exportImportMenu->menu);
-    EXPECT_EQ(menu->title(), "Export && Import");
-    const QList<QAction*> entries = menu->actions();
-    ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries[0]->text(), "Export data to csv file");
-    EXPECT_TRUE(entries[1]->isSeparator());
-    EXPECT_EQ(entries[2]->text(), "Import from old database");
-}
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "common/error.h"
 #include "db/queryobject.h"
 #include "db/sqlworkbench.h"
 #include "sampledb.h"

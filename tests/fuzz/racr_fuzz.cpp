@@ -10,7 +10,7 @@
 // outcome for most inputs. Anything else (a sanitizer report, another exception, a broken
 // invariant) is a finding.
 
-#include "app/error.h"
+#include "common/error.h"
 #include "import/drivernames.h"
 #include "viewers/eventspage.h"
 #include "viewers/leaderboardpage.h"

@@ -8,7 +8,7 @@
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"
 
-#include "app/error.h"
+#include "common/error.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

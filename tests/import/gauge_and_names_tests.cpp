@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "common/error.h"
 #include "import/drivernames.h"
 #include "import/gauge.h"
 #include "import/jobsupport.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shellvalues.h"
+#include "common/shellvalues.h"
 #include "db/queryobject.h"
 #include "db/sqlworkbench.h"
 #include "import/importcontrols.h"

@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "common/error.h"
 #include "import/leaderboardimport.h"
 #include "importtesting.h"
 #include "leaderboarddocument.h"

@@ -1,10 +1,8 @@
-#include "app/periodchoice.h"
-#include "app/programwindows.h"
-#include "app/radiogroup.h"
-#include "app/shellvalues.h"
+#include "common/periodchoice.h"
+#include "common/radiogroup.h"
+#include "common/shellvalues.h"
 #include "leaderboarddocument.h"
 #include "support/fakeservice.h"
-#include "db/sqlworkbench.h"
 #include "import/importcontrols.h"
 #include "import/progresscyl.h"
 #include "import/tform2.h"
@@ -20,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -220,34 +217,4 @@ TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
         ASSERT_EQ(targets.size(), 180);
         EXPECT_TRUE(targets[0].endsWith(choice.keys)) << targets[0].toStdString();
     }
-}
-
-TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
-{
-    Simulator sim({"--records-per-track", "2"});
-    TempHome home;
-    home.write("racr.ini", "[settings]\nservicebase=" + sim.base().toUtf8() + "\n");
-    ProgramWindows windows;
-    windows.main.show();   // connects to the database
-    const auto runFrom = [&](const char* button) {
-        whileShown(windows.progress, windows.main.findChild<QPushButton*>(button), [&] {
-            if (!windows.progress.Memo1->toPlainText().contains("Finished!"))
-                return false;
-            clickGauge(windows.progress);
-            return true;
-        });
-    };
-    runFrom("Button3");
-    runFrom("Button5");
-
-    QSqlQuery shown(windows.main.connection().database());
-    ASSERT_TRUE(shown.exec(SqlWorkbench::defaultStatement()));
-    int rows = 0;
-    int withAvatar = 0;
-    while (shown.next()) {
-        ++rows;
-        withAvatar += shown.value(0).toInt() > 0;
-    }
-    EXPECT_EQ(rows, 2 * 89 * 2);
-    EXPECT_EQ(withAvatar, rows);   // both listed drivers were imported with their avatar number
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "common/dialogs.h"
 
 #include <QList>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "temphome.h"
 
-#include "app/programpaths.h"
+#include "common/programpaths.h"
 
 #include <QFile>
 

@@ -4,7 +4,7 @@
 #include "support/temphome.h"
 #include "viewertesting.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "viewers/driverreport.h"
 #include "viewers/tform4.h"
 #include "webservice/xmldocument.h"

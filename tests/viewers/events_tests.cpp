@@ -3,7 +3,7 @@
 #include "support/simulator.h"
 #include "viewertesting.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "viewers/eventspage.h"
 #include "viewers/htmlview.h"
 #include "viewers/tform5.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shellvalues.h"
+#include "common/shellvalues.h"
 
 // The main window's values as a test sets them.
 class FakeShell : public ShellValues {

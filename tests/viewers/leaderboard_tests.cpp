@@ -3,8 +3,8 @@
 #include "support/simulator.h"
 #include "viewertesting.h"
 
-#include "app/error.h"
-#include "app/radiogroup.h"
+#include "common/error.h"
+#include "common/radiogroup.h"
 #include "viewers/htmlview.h"
 #include "viewers/leaderboardpage.h"
 #include "viewers/pagetexts.h"

@@ -6,7 +6,7 @@
 #include "support/simulator.h"
 #include "support/temphome.h"
 
-#include "app/radiogroup.h"
+#include "common/radiogroup.h"
 #include "viewers/htmlview.h"
 #include "viewers/tform3.h"
 #include "viewers/tform4.h"

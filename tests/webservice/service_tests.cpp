@@ -1,6 +1,6 @@
 #include "support/simulator.h"
 
-#include "app/error.h"
+#include "common/error.h"
 #include "webservice/endpoints.h"
 #include "webservice/httprequest.h"
 #include "webservice/readers.h"

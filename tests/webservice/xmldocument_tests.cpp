@@ -1,4 +1,4 @@
-#include "app/error.h"
+#include "common/error.h"
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"
 #include "webservice/xslstylesheet.h"

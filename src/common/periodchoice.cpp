@@ -1,8 +1,8 @@
 #include "periodchoice.h"
 
-#include "app/designfont.h"
-#include "app/radiogroup.h"
-#include "app/updown.h"
+#include "common/designfont.h"
+#include "common/radiogroup.h"
+#include "common/updown.h"
 
 #include <QEvent>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/error.h"
+#include "common/error.h"
 
 #include <QString>
 #include <exception>

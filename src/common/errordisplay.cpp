@@ -1,7 +1,7 @@
 #include "errordisplay.h"
 
-#include "app/apptext.h"
-#include "app/dialogs.h"
+#include "common/apptext.h"
+#include "common/dialogs.h"
 
 #include <QCoreApplication>
 

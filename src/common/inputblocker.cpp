@@ -1,4 +1,4 @@
-#include "app/inputblocker.h"
+#include "common/inputblocker.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/inputblocker.h"
+#include "common/inputblocker.h"
 
 #include <QEventLoop>
 #include <QThread>

@@ -1,0 +1,54 @@
+// The imports started from the main window's buttons, with every window of the program wired as
+// main() wires them.
+
+#include "app/programwindows.h"
+#include "db/sqlworkbench.h"
+#include "import/importwindows.h"
+#include "import/progresscyl.h"
+#include "support/simulator.h"
+#include "support/temphome.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+void clickGauge(TForm2& progress)
+{
+    QTest::mouseClick(progress.ProgressCyl1, Qt::LeftButton);
+}
+
+TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
+{
+    Simulator sim({"--records-per-track", "2"});
+    TempHome home;
+    home.write("racr.ini", "[settings]\nservicebase=" + sim.base().toUtf8() + "\n");
+    ProgramWindows windows;
+    windows.main.show();   // connects to the database
+    const auto runFrom = [&](const char* button) {
+        whileShown(windows.progress, windows.main.findChild<QPushButton*>(button), [&] {
+            if (!windows.progress.Memo1->toPlainText().contains("Finished!"))
+                return false;
+            clickGauge(windows.progress);
+            return true;
+        });
+    };
+    runFrom("Button3");
+    runFrom("Button5");
+
+    QSqlQuery shown(windows.main.connection().database());
+    ASSERT_TRUE(shown.exec(SqlWorkbench::defaultStatement()));
+    int rows = 0;
+    int withAvatar = 0;
+    while (shown.next()) {
+        ++rows;
+        withAvatar += shown.value(0).toInt() > 0;
+    }
+    EXPECT_EQ(rows, 2 * 89 * 2);
+    EXPECT_EQ(withAvatar, rows);   // both listed drivers were imported with their avatar number
+}
+
+} // namespace
