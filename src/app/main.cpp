@@ -1,13 +1,15 @@
 #include "app/programwindows.h"
+#include "common/commandline.h"
 #include "common/errordisplay.h"
 #include "common/programpaths.h"
-#include "common/settings.h"
 #include "db/databasecommands.h"
 #include "import/importcommand.h"
+#include "version.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QStringList>
-#include <QTextStream>
 #include <cstdio>
 
 namespace {
@@ -25,74 +27,58 @@ public:
     }
 };
 
-// Takes "--name value" out of the arguments; returns the value or an empty text.
-QString takeOption(QStringList& arguments, const QString& name)
+const commandline::Command* findCommand(const QString& name)
 {
-    const qsizetype at = arguments.indexOf(name);
-    if (at < 0 || at + 1 >= arguments.size())
-        return {};
-    const QString value = arguments.at(at + 1);
-    arguments.remove(at, 2);
-    return value;
-}
-
-// --home and --service-base apply to the windows and to every command.
-void takeCommonOptions(QStringList& arguments)
-{
-    const QString home = takeOption(arguments, QStringLiteral("--home"));
-    if (!home.isEmpty())
-        ProgramPaths::setHome(home);
-    const QString serviceBase = takeOption(arguments, QStringLiteral("--service-base"));
-    if (!serviceBase.isEmpty())
-        settings::setServiceBaseOverride(serviceBase);
-}
-
-int usage()
-{
-    std::fputs("usage: racr [--home DIR] [--service-base URL]                 the program's windows\n"
-               "       racr [--home DIR] query \"SQL\"                          run one statement\n"
-               "       racr [--home DIR] export --sql \"SQL\" FILE              its result to a CSV file\n"
-               "       racr [--home DIR] merge FILE                           merge an older database file\n"
-               "       racr [--home DIR] [--service-base URL] import leaderboards|drivers [options]\n"
-               "            (racr import --help lists the import options)\n",
-               stderr);
-    return 2;
-}
-
-int runCommand(int argc, char** argv)
-{
-    // Commands run without a display: no widgets, no window system.
-    QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    takeCommonOptions(arguments);
-    const QString command = arguments.value(0);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    if (const QString problem = ProgramPaths::makeHome(); !problem.isEmpty()) {
-        err << problem << '\n';
-        return 1;
+    for (const commandline::Command* command : {&queryCommand(), &exportCommand(), &mergeCommand(), &importCommand()}) {
+        if (command->name == name)
+            return command;
     }
-    if (command == QLatin1String("query") && arguments.size() == 2)
-        return runQueryCommand(arguments.at(1), out, err);
-    if (command == QLatin1String("export")) {
-        const QString sql = takeOption(arguments, QStringLiteral("--sql"));
-        if (!sql.isEmpty() && arguments.size() == 2)
-            return runExportCommand(sql, arguments.at(1), out, err);
-    }
-    if (command == QLatin1String("merge") && arguments.size() == 2)
-        return runMergeCommand(arguments.at(1), out, err);
-    if (command == QLatin1String("import"))
-        return runImportCommand(arguments.mid(1));
-    return usage();
+    return nullptr;
 }
 
-int runWindows(int argc, char** argv)
+const QString kVersion = QStringLiteral("version");
+
+// The words before the command: the common options, --help and --version. Everything from the
+// command's name on is left to the command's own parser.
+void declareProgram(QCommandLineParser& parser)
+{
+    parser.addOptions(commandline::commonOptions());
+    parser.addOption(commandline::helpOption());
+    parser.addOption(QCommandLineOption(kVersion, QStringLiteral("Show the program's version.")));
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+}
+
+QString programHelp(const QCommandLineParser& parser)
+{
+    return commandline::helpText(
+        parser,
+        {QStringLiteral("racr [--home DIR] [--service-base URL]                 the program's windows"),
+         QStringLiteral("racr [--home DIR] query SQL                            run one statement"),
+         QStringLiteral("racr [--home DIR] export --sql SQL FILE|-              its result to a CSV file"),
+         QStringLiteral("racr [--home DIR] merge FILE                           merge an older database file"),
+         QStringLiteral("racr [--home DIR] [--service-base URL] import leaderboards|drivers [options]"),
+         QStringLiteral("racr help COMMAND                                      a command's options")},
+        QStringLiteral("Without a command the program opens its windows. The program folder holds racr.ini,\n"
+                       "connection.dsn, RACR.db and avatars/: the executable's folder when it may be written,\n"
+                       "else $XDG_DATA_HOME/racr (~/.local/share/racr); --home or RACR_HOME name another."),
+        QStringLiteral("\"racr COMMAND --help\" shows the same as \"racr help COMMAND\".\n"));
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int mistake(const QCommandLineParser& parser, const QString& message)
+{
+    print(stderr, QStringLiteral("racr: %1\n\n%2").arg(message, programHelp(parser)));
+    return commandline::kMistakeStatus;
+}
+
+int runWindows(int argc, char** argv, const QCommandLineParser& parser)
 {
     RacrApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    takeCommonOptions(arguments);
-    if (!arguments.isEmpty())
-        return usage();
+    commandline::applyCommonOptions(parser);
     // Without its folder the program could neither keep its settings nor open its database.
     if (const QString problem = ProgramPaths::makeHome(); !problem.isEmpty()) {
         showDefaultError(problem);
@@ -104,21 +90,48 @@ int runWindows(int argc, char** argv)
     return QApplication::exec();
 }
 
-bool isCommand(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QString word = QString::fromLocal8Bit(argv[i]);
-        if (word == QLatin1String("--home") || word == QLatin1String("--service-base"))
-            ++i;
-        else
-            return !word.startsWith('-');
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return isCommand(argc, argv) ? runCommand(argc, argv) : runWindows(argc, argv);
+    // The command line is read before any application object exists, so that help, version and
+    // the commands never need a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QCommandLineParser parser;
+    declareProgram(parser);
+    if (!parser.parse(arguments))
+        return mistake(parser, parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        print(stdout, programHelp(parser));
+        return 0;
+    }
+    if (parser.isSet(kVersion)) {
+        print(stdout, QStringLiteral("racr " RACR_VERSION "\n"));
+        return 0;
+    }
+
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        return runWindows(argc, argv, parser);
+    if (words.first() == QLatin1String("help")) {
+        if (words.size() == 1) {
+            print(stdout, programHelp(parser));
+            return 0;
+        }
+        const commandline::Command* command = findCommand(words.at(1));
+        if (!command || words.size() > 2)
+            return mistake(parser, QStringLiteral("help takes one command: query, export, merge or import"));
+        print(stdout, commandline::help(*command));
+        return 0;
+    }
+    const commandline::Command* command = findCommand(words.first());
+    if (!command)
+        return mistake(parser, QStringLiteral("unknown command \"%1\": query, export, merge, import or help").arg(words.first()));
+
+    // Commands run without a display: no widgets, no window system.
+    QCoreApplication app(argc, argv);
+    commandline::applyCommonOptions(parser);
+    return commandline::run(*command, words.mid(1));
 }

@@ -1,5 +1,6 @@
 #include "databasecommands.h"
 
+#include "common/commandline.h"
 #include "common/error.h"
 #include "common/programpaths.h"
 #include "connection.h"
@@ -8,6 +9,7 @@
 #include "oldmerge.h"
 #include "queryobject.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QTextStream>
 
@@ -40,6 +42,8 @@ void printRows(QueryObject& dataSet, QTextStream& out)
     }
 }
 
+const QString kObjectName = QStringLiteral("ADODataSet1");
+
 // Runs `work` on a query object over the program folder's database; an error ends the command.
 int onProgramDatabase(QTextStream& out, QTextStream& err, const std::function<int(QueryObject&)>& work)
 {
@@ -48,10 +52,11 @@ int onProgramDatabase(QTextStream& out, QTextStream& err, const std::function<in
         Connection connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
                               ProgramPaths::file(QStringLiteral("RACR.db")));
         connection.open();
-        QueryObject dataSet(connection, QStringLiteral("ADODataSet1"));
+        QueryObject dataSet(connection, kObjectName);
         status = work(dataSet);
     } catch (const racr::Error& error) {
-        err << error.message() << '\n';
+        // The query object's name means something inside the program only.
+        err << commandline::withoutObjectName(error.message(), kObjectName) << '\n';
     }
     out.flush();
     err.flush();
@@ -101,4 +106,92 @@ int runMergeCommand(const QString& path, QTextStream& out, QTextStream& err)
         mergeOldDatabase(dataSet, path, [&](const QString& text) { out << text << '\n'; });
         return 0;
     });
+}
+
+namespace {
+
+const QString kSql = QStringLiteral("sql");
+
+// The one argument a command takes, or a mistake that says which is missing or too many.
+QString onlyArgument(const QCommandLineParser& parser, const char* what)
+{
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        throw commandline::UsageError{QStringLiteral("%1 is missing").arg(QLatin1String(what))};
+    if (words.size() > 1)
+        throw commandline::UsageError{QStringLiteral("one %1 only; \"%2\" is one too many (quote a text with blanks)")
+                                          .arg(QLatin1String(what), words.at(1))};
+    return words.first();
+}
+
+int withStandardStreams(const std::function<int(QTextStream&, QTextStream&)>& command)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return command(out, err);
+}
+
+} // namespace
+
+const commandline::Command& queryCommand()
+{
+    static const commandline::Command command{
+        QStringLiteral("query"),
+        QStringLiteral("query SQL"),
+        QStringLiteral("Runs one SQL statement on the program folder's database, as the SQL window does, and prints\n"
+                       "its rows separated by semicolons under a header line, or \"Operation affected N row(s)\"."),
+        QStringLiteral("A statement that begins with \"-\" (a comment) goes after \"--\": racr query -- \"$SQL\"\n"
+                       "Exit status: 0 done; 1 an error; 2 a mistake in the command.\n"),
+        [](QCommandLineParser& parser) {
+            parser.addPositionalArgument(QStringLiteral("SQL"), QStringLiteral("The statement (one; quote it)."));
+        },
+        [](const QCommandLineParser& parser) {
+            const QString sql = onlyArgument(parser, "SQL");
+            return withStandardStreams([&](QTextStream& out, QTextStream& err) { return runQueryCommand(sql, out, err); });
+        },
+    };
+    return command;
+}
+
+const commandline::Command& exportCommand()
+{
+    static const commandline::Command command{
+        QStringLiteral("export"),
+        QStringLiteral("export --sql SQL FILE|-"),
+        QStringLiteral("Writes the result of one SQL statement to a CSV file exactly as the menu's \"Export data to\n"
+                       "csv file\" does; \"-\" writes it to standard output."),
+        QStringLiteral("Exit status: 0 done; 1 an error (nothing or no whole file written); 2 a mistake in the command.\n"),
+        [](QCommandLineParser& parser) {
+            parser.addOption(QCommandLineOption(kSql, QStringLiteral("The statement whose result is written."),
+                                                QStringLiteral("SQL")));
+            parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to write, or - for standard output."));
+        },
+        [](const QCommandLineParser& parser) {
+            const QString path = onlyArgument(parser, "FILE");
+            const QString sql = parser.value(kSql);
+            if (sql.isEmpty())
+                throw commandline::UsageError{QStringLiteral("--sql SQL is missing")};
+            return withStandardStreams([&](QTextStream& out, QTextStream& err) { return runExportCommand(sql, path, out, err); });
+        },
+    };
+    return command;
+}
+
+const commandline::Command& mergeCommand()
+{
+    static const commandline::Command command{
+        QStringLiteral("merge"),
+        QStringLiteral("merge FILE"),
+        QStringLiteral("Merges an older database file into the program folder's database as \"Import from old\n"
+                       "database\" does, and prints its two reports."),
+        QStringLiteral("Exit status: 0 done; 1 an error; 2 a mistake in the command.\n"),
+        [](QCommandLineParser& parser) {
+            parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The older database file."));
+        },
+        [](const QCommandLineParser& parser) {
+            const QString path = onlyArgument(parser, "FILE");
+            return withStandardStreams([&](QTextStream& out, QTextStream& err) { return runMergeCommand(path, out, err); });
+        },
+    };
+    return command;
 }

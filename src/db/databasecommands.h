@@ -4,6 +4,10 @@
 
 class QTextStream;
 
+namespace commandline {
+struct Command;
+}
+
 // The commands on the program folder's database, for scripts and a terminal. Each prints its
 // report to `out` and an error to `err`, and returns the process exit status (0 on success).
 
@@ -19,3 +23,8 @@ int runExportCommand(const QString& sql, const QString& path, QTextStream& out, 
 // `racr merge FILE`: merges an older database file as "Import from old database" does and
 // prints the two reports.
 int runMergeCommand(const QString& path, QTextStream& out, QTextStream& err);
+
+// The three as racr's command line knows them: `racr query`, `racr export`, `racr merge`.
+const commandline::Command& queryCommand();
+const commandline::Command& exportCommand();
+const commandline::Command& mergeCommand();

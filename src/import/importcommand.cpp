@@ -1,6 +1,7 @@
 #include "importcommand.h"
 
 #include "common/apptext.h"
+#include "common/commandline.h"
 #include "common/error.h"
 #include "common/programpaths.h"
 #include "common/settings.h"
@@ -11,6 +12,7 @@
 #include "import/jobhost.h"
 #include "import/leaderboardimport.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QRegularExpression>
@@ -24,36 +26,26 @@
 
 namespace {
 
-const char* const kUsage =
-    "Usage: racr [--home DIR] [--service-base URL] import leaderboards [options]\n"
-    "       racr [--home DIR] [--service-base URL] import drivers [options]\n"
-    "\n"
+const QString kDescription = QStringLiteral(
     "leaderboards  copies the leaderboards of all 90 tracks (multiplayer, then single player)\n"
     "              into table RACR, skipping records already stored\n"
     "drivers       copies profile, statistics and car count of every listed driver into DRIVERS\n"
     "\n"
-    "Options (defaults from racr.ini in the program folder):\n"
-    "  --shard S        APEX or CHICANE (default: key shard)\n"
-    "  --drivers LIST   driver names separated by commas (default: key drivers)\n"
-    "  --type T         leaderboards only: overall, daily or weekly (default: daily, or weekly\n"
-    "                   when --week is given)\n"
-    "  --days N         daily: days before today, 0 to 6 (default 0)\n"
-    "  --week N         weekly: week number of the year, 1 to 53 (default: the current week)\n"
-    "  --help           show this text\n"
-    "\n"
+    "Without options the shard and the drivers come from racr.ini in the program folder.");
+
+const QString kNotes = QStringLiteral(
     "Ctrl+C (or SIGTERM) stops at once: the request under way is dropped, what was stored until\n"
     "then stays.\n"
     "\n"
     "Exit status: 0 done; 1 an error (or a driver that could not be imported); 2 a mistake in\n"
     "the command; 3 leaderboards: some answers were not leaderboards (the log says which);\n"
-    "130 stopped by Ctrl+C, 143 by SIGTERM.\n";
+    "130 stopped by Ctrl+C, 143 by SIGTERM.\n");
+
+const QString kObjectName = QStringLiteral("ADOQuery1");
 
 const QStringList kShards = {QStringLiteral("APEX"), QStringLiteral("CHICANE")};
 
-// A mistake in the command line: reported with the usage text, exit status 2.
-struct UsageError {
-    QString message;
-};
+using commandline::UsageError;
 
 // The leaderboard import finished, but some answers were not leaderboards (see the log).
 constexpr int kExitUnreadableAnswers = 3;
@@ -167,47 +159,48 @@ struct Command {
     std::optional<QString> shard, drivers, type, days, week;
 };
 
-Command parse(const QStringList& args)
+// The options of both imports; the period options belong to the leaderboards alone.
+void declare(QCommandLineParser& parser)
 {
-    if (args.isEmpty())
+    const auto option = [&](const char* name, const char* valueName, const char* description) {
+        parser.addOption(QCommandLineOption(QLatin1String(name), QLatin1String(description), QLatin1String(valueName)));
+    };
+    option("shard", "S", "APEX or CHICANE (default: key shard of racr.ini).");
+    option("drivers", "LIST", "Driver names separated by commas (default: key drivers of racr.ini).");
+    option("type", "T", "Leaderboards only: overall, daily or weekly (default: daily, or weekly when --week is given).");
+    option("days", "N", "Daily: days before today, 0 to 6 (default 0).");
+    option("week", "N", "Weekly: week number of the year, 1 to 53 (default: the current week).");
+    parser.addPositionalArgument(QStringLiteral("leaderboards|drivers"), QStringLiteral("What to import."));
+}
+
+Command parse(const QCommandLineParser& parser)
+{
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
         throw UsageError{QStringLiteral("say what to import: leaderboards or drivers")};
     Command command;
-    if (args.first() == QLatin1String("leaderboards"))
+    if (words.first() == QLatin1String("leaderboards"))
         command.job = Command::Job::Leaderboards;
-    else if (args.first() == QLatin1String("drivers"))
+    else if (words.first() == QLatin1String("drivers"))
         command.job = Command::Job::Drivers;
     else
-        throw UsageError{QStringLiteral("unknown import \"%1\": leaderboards or drivers").arg(args.first())};
+        throw UsageError{QStringLiteral("unknown import \"%1\": leaderboards or drivers").arg(words.first())};
+    if (words.size() > 1)
+        throw UsageError{QStringLiteral("one import at a time; \"%1\" is one too many").arg(words.at(1))};
 
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        QString option = args.at(i);
-        std::optional<QString> value;
-        if (const qsizetype equals = option.indexOf(QLatin1Char('=')); option.startsWith(QLatin1String("--")) && equals > 0) {
-            value = option.mid(equals + 1);
-            option.truncate(equals);
-        }
-        const auto take = [&]() -> QString {
-            if (value)
-                return *value;
-            if (i + 1 >= args.size())
-                throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
-            return args.at(++i);
-        };
-        std::optional<QString>* slot = nullptr;
-        if (option == QLatin1String("--shard"))
-            slot = &command.shard;
-        else if (option == QLatin1String("--drivers"))
-            slot = &command.drivers;
-        else if (command.job == Command::Job::Leaderboards && option == QLatin1String("--type"))
-            slot = &command.type;
-        else if (command.job == Command::Job::Leaderboards && option == QLatin1String("--days"))
-            slot = &command.days;
-        else if (command.job == Command::Job::Leaderboards && option == QLatin1String("--week"))
-            slot = &command.week;
-        else
-            throw UsageError{QStringLiteral("unknown option \"%1\" for import %2").arg(args.at(i), args.first())};
-        *slot = take();
+    const auto take = [&](const char* name, std::optional<QString>& slot) {
+        if (parser.isSet(QLatin1String(name)))
+            slot = parser.value(QLatin1String(name));
+    };
+    take("shard", command.shard);
+    take("drivers", command.drivers);
+    for (const char* name : {"type", "days", "week"}) {
+        if (command.job == Command::Job::Drivers && parser.isSet(QLatin1String(name)))
+            throw UsageError{QStringLiteral("unknown option \"--%1\" for import drivers").arg(QLatin1String(name))};
     }
+    take("type", command.type);
+    take("days", command.days);
+    take("week", command.week);
     return command;
 }
 
@@ -271,30 +264,17 @@ ImportInputs inputsFor(const Command& command)
     return inputs;
 }
 
-} // namespace
-
-int runImportCommand(const QStringList& args)
+int runImport(const QCommandLineParser& parser)
 {
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    Command command;
-    ImportInputs inputs;
-    try {
-        command = parse(args);
-        inputs = inputsFor(command);
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "racr import: %s\n\n%s", qUtf8Printable(error.message), kUsage);
-        return 2;
-    }
+    const Command command = parse(parser);
+    const ImportInputs inputs = inputsFor(command);
 
     const StopSignals stopSignals;
     try {
         Connection connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
                               ProgramPaths::file(QStringLiteral("RACR.db")));
         connection.open();
-        QueryObject query(connection, QStringLiteral("ADOQuery1"));
+        QueryObject query(connection, kObjectName);
         TerminalHost host;
         if (command.job == Command::Job::Leaderboards) {
             LeaderboardImport job(inputs, query, host);
@@ -308,10 +288,33 @@ int runImportCommand(const QStringList& args)
             return 128 + int(stopSignal);
         return job.failedDrivers() > 0 ? 1 : 0;
     } catch (const racr::Error& error) {
-        std::fprintf(stderr, "racr import: %s\n", qUtf8Printable(error.message()));
+        // The query object's name means something inside the program only.
+        std::fprintf(stderr, "racr import: %s\n",
+                     qUtf8Printable(commandline::withoutObjectName(error.message(), kObjectName)));
         return 1;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "racr import: out of memory; the rows stored until then stay.\n");
         return 1;
     }
+}
+
+} // namespace
+
+const commandline::Command& importCommand()
+{
+    static const commandline::Command command{
+        QStringLiteral("import"),
+        QStringLiteral("[--service-base URL] import leaderboards [options]\n"
+                       "[--service-base URL] import drivers [options]"),
+        kDescription,
+        kNotes,
+        declare,
+        runImport,
+    };
+    return command;
+}
+
+int runImportCommand(const QStringList& args)
+{
+    return commandline::run(importCommand(), args);
 }

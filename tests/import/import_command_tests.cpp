@@ -130,7 +130,7 @@ TEST(ImportCommand, MistakesInTheCommandAreReportedWithTheUsageAndStatus2)
         {{"leaderboards", "--type", "monthly"}, "--type needs overall, daily or weekly"},
         {{"leaderboards", "--days", "9"}, "--days needs a whole number from 0 to 6, not \"9\""},
         {{"leaderboards", "--week", "0"}, "--week needs a whole number from 1 to 53"},
-        {{"leaderboards", "--days"}, "--days needs a value"},
+        {{"leaderboards", "--days"}, "Missing value after '--days'"},
         {{"leaderboards", "--type", "overall", "--week", "3"}, "--type overall takes neither --days nor --week"},
         {{"leaderboards", "--type", "weekly", "--days", "3"}, "--days goes with --type daily"},
         {{"leaderboards", "--shard", "MARS"}, "--shard needs APEX or CHICANE, not \"MARS\""},
