@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <filesystem>
 #include <system_error>
@@ -19,6 +21,16 @@ QString withSlash(QString folder)
     folder = QDir::cleanPath(QDir(folder).absolutePath());
     return folder.endsWith('/') ? folder : folder + '/';
 }
+
+// The executable's folder when this user may write there (a build folder, an unpacked copy);
+// an installed program (/usr/bin, /opt) keeps its files in the user's data folder instead.
+QString defaultHome()
+{
+    const QString beside = QCoreApplication::applicationDirPath();
+    if (QFileInfo(beside).isWritable())
+        return withSlash(beside);
+    return withSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/racr"));
+}
 } // namespace
 
 QString ProgramPaths::home()
@@ -28,7 +40,7 @@ QString ProgramPaths::home()
     const QString fromEnvironment = qEnvironmentVariable("RACR_HOME");
     if (!fromEnvironment.isEmpty())
         return withSlash(fromEnvironment);
-    return withSlash(QCoreApplication::applicationDirPath());
+    return defaultHome();
 }
 
 void ProgramPaths::setHome(const QString& folder)

@@ -7,6 +7,7 @@
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 #include "viewers/htmlview.h"
+#include "version.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -27,11 +28,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -219,6 +222,127 @@ TEST(ProgramFolder, ANamedFolderThatDoesNotExistIsCreated)
     const QString error = QString::fromLocal8Bit(refused.readAllStandardError());
     EXPECT_EQ(error.count('\n'), 1) << qPrintable(error);
     EXPECT_TRUE(error.startsWith("The program folder " + scratch.filePath("file/racr") + " cannot be created")) << qPrintable(error);
+}
+
+namespace {
+
+struct CommandRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+CommandRun runRacr(const QStringList& args, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                   const QString& program = RACR_PATH, const QStringList& before = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(before.isEmpty() ? program : before.first(), before.mid(1) + (before.isEmpty() ? args : QStringList{program} + args));
+    EXPECT_TRUE(process.waitForFinished(60'000));
+    CommandRun run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+TEST(ProgramFolder, AnInstalledCopyKeepsItsFilesInTheUsersDataFolder)
+{
+    // Permissions do not hold root back: the program runs as an ordinary user (nobody).
+    QStringList asUser;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty())
+            GTEST_SKIP() << "running as root and setpriv is missing: no way to run the program as an ordinary user";
+        asUser = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+        QProcess probe;
+        probe.start(asUser.first(), asUser.mid(1) + QStringList{"true"});
+        if (!probe.waitForFinished(10'000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+            GTEST_SKIP() << "setpriv cannot change the user here: " << probe.readAllStandardError().toStdString();
+    }
+    QTemporaryDir scratch;
+    const QString installed = scratch.filePath("bin");
+    const QString data = scratch.filePath("data");
+    ASSERT_TRUE(QDir().mkpath(installed));
+    ASSERT_TRUE(QDir().mkpath(data));
+    ASSERT_TRUE(QFile::copy(RACR_PATH, installed + "/racr"));
+    const auto everyone = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(installed, everyone));   // chmod 555, as /usr/bin is to a user
+    ASSERT_TRUE(QFile::setPermissions(scratch.path(), everyone | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(data, everyone | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
+
+    QProcessEnvironment environment;
+    environment.insert("HOME", data);
+    environment.insert("XDG_DATA_HOME", data + "/share");
+    const CommandRun run = runRacr({"query", "select count(*) from TRACKLIST"}, environment, installed + "/racr", asUser);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "count(*)\n90\n");
+    EXPECT_GT(QFileInfo(data + "/share/racr/RACR.db").size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(installed + "/RACR.db"));
+}
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    // No DISPLAY, no QT_QPA_PLATFORM: as from a console or over ssh.
+    const QProcessEnvironment bare;
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"help"}}) {
+        const CommandRun help = runRacr(args, bare);
+        EXPECT_EQ(help.status, 0) << args.join(' ').toStdString() << help.err.toStdString();
+        EXPECT_TRUE(help.out.startsWith("Usage: racr")) << help.out.toStdString();
+        EXPECT_TRUE(help.out.contains("export --sql SQL FILE")) << help.out.toStdString();
+        EXPECT_EQ(help.err, "");
+    }
+    const CommandRun version = runRacr({"--version"}, bare);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "racr " RACR_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+}
+
+TEST(CommandLine, ACommandShowsItsOptionsAndAMistakeItsUsageWithStatus2)
+{
+    QTemporaryDir scratch;
+    const CommandRun help = runRacr({"help", "export"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: racr [--home DIR] export --sql SQL FILE|-")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains("--sql <SQL>")) << help.out.toStdString();
+    EXPECT_EQ(runRacr({"export", "--help"}).out, help.out);
+
+    for (const QStringList& args : {QStringList{"query", "--rows", "5", "select 1"}, QStringList{"query"},
+                                    QStringList{"query", "select", "1"}, QStringList{"--colour"}, QStringList{"select 1"},
+                                    QStringList{"export", "-"}}) {
+        const CommandRun mistake = runRacr(QStringList{"--home", scratch.path()} + args);
+        EXPECT_EQ(mistake.status, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(mistake.out, "") << args.join(' ').toStdString();
+        EXPECT_TRUE(mistake.err.contains("\nUsage: racr")) << mistake.err.toStdString();
+    }
+}
+
+TEST(CommandLine, OptionsTakeTheirValueAfterABlankOrAnEqualsSign)
+{
+    QTemporaryDir scratch;
+    const QString first = scratch.filePath("first");
+    const QString second = scratch.filePath("second");
+    EXPECT_EQ(runRacr({"--home=" + first, "query", "select count(*) from TRACKLIST"}).out, "count(*)\n90\n");
+    EXPECT_TRUE(QFileInfo::exists(first + "/RACR.db"));
+    // Also after the command's name, as the import takes its own options.
+    EXPECT_EQ(runRacr({"export", "--home", second, "--sql=select 7 as seven", "-"}).status, 0);
+    EXPECT_TRUE(QFileInfo::exists(second + "/RACR.db"));
+}
+
+TEST(CommandLine, ErrorsNameNoPartOfTheProgram)
+{
+    QTemporaryDir scratch;
+    for (const QString& sql : {QStringLiteral("select 1; select 2"), QStringLiteral("exec"), QStringLiteral(" ")}) {
+        const CommandRun query = runRacr({"--home", scratch.path(), "query", sql});
+        EXPECT_EQ(query.status, 1) << sql.toStdString();
+        EXPECT_FALSE(query.err.contains("ADODataSet1")) << query.err.toStdString();
+        EXPECT_FALSE(query.err.isEmpty());
+    }
+    const CommandRun exported = runRacr({"--home", scratch.path(), "export", "--sql", "select 1; select 2", "-"});
+    EXPECT_EQ(exported.err, "The text holds more than one statement; run one statement at a time.\n");
 }
 
 TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
