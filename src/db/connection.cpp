@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "common/error.h"
+#include "db/sqlerrortext.h"
 #include "common/settings.h"
 #include "schema.h"
 #include "writetransaction.h"
@@ -62,7 +63,7 @@ void exec(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        throw racr::ProviderError(query.lastError().text());
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
 }
 
 // Gives a file without tables the schema, and saved queries an earlier build wrote their current
@@ -148,14 +149,14 @@ void Connection::open()
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
         db.setDatabaseName(odbcConnectionString(keys));
         if (!db.open())
-            throw racr::ProviderError(db.lastError().text());
+            throw racr::ProviderError(sqlErrorText(db.lastError()));
     } else {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         // Another program's lock (an import of a second copy, the sqlite3 shell) is waited for.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(racr::kBusyTimeoutMs));
         db.setDatabaseName(m_databasePath);
         if (!db.open())
-            throw racr::ProviderError(db.lastError().text() + QStringLiteral(": ") + m_databasePath);
+            throw racr::ProviderError(sqlErrorText(db.lastError()) + QStringLiteral(": ") + m_databasePath);
         try {
             // The file is never removed on failure: it may hold another program's rows.
             prepare(db, m_databasePath);

@@ -1,6 +1,7 @@
 #include "oldmerge.h"
 
 #include "common/error.h"
+#include "db/sqlerrortext.h"
 #include "connection.h"
 #include "queryobject.h"
 #include "writetransaction.h"
@@ -270,7 +271,7 @@ OldFile::OldFile(const QString& path, const QSqlDatabase& current)
         throw racr::Error(QStringLiteral("Cannot open %1: it is not an SQLite database.").arg(file));
     }
     if (!db.open()) {
-        const QString why = db.lastError().text();
+        const QString why = sqlErrorText(db.lastError());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
         throw racr::ProviderError(QStringLiteral("Cannot open %1: %2").arg(file, why));

@@ -1,6 +1,7 @@
 #include "schema.h"
 
 #include "common/error.h"
+#include "db/sqlerrortext.h"
 #include "webservice/tracktable.h"
 
 #include <QSqlError>
@@ -74,7 +75,7 @@ const SavedQuery savedQueries[] = {
 void run(QSqlQuery& query, const QString& sql)
 {
     if (!query.exec(sql))
-        throw racr::ProviderError(query.lastError().text());
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
 }
 
 int count(const QSqlDatabase& db, const QString& sql)
@@ -89,10 +90,10 @@ QString viewText(const QSqlDatabase& db, const char* name)
 {
     QSqlQuery query(db);
     if (!query.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='view' AND name=?")))
-        throw racr::ProviderError(query.lastError().text());
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
     query.bindValue(0, QString::fromLatin1(name));
     if (!query.exec())
-        throw racr::ProviderError(query.lastError().text());
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
     return query.next() ? query.value(0).toString() : QString();
 }
 
@@ -125,12 +126,12 @@ void create(const QSqlDatabase& db)
     for (const SavedQuery& view : savedQueries)
         run(query, QString::fromLatin1(view.current));
     if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
-        throw racr::ProviderError(query.lastError().text());
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
     for (const auto& track : racr::trackTable()) {
         query.bindValue(0, track.eventId);
         query.bindValue(1, track.name);
         if (!query.exec())
-            throw racr::ProviderError(query.lastError().text());
+            throw racr::ProviderError(sqlErrorText(query.lastError()));
     }
 }
 

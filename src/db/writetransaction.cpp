@@ -1,6 +1,7 @@
 #include "db/writetransaction.h"
 
 #include "common/error.h"
+#include "db/sqlerrortext.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -39,7 +40,7 @@ enum SqliteCode { Busy = 5, Locked = 6, NoMemory = 7, ReadOnly = 8, IoError = 10
 void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error)
 {
     if (!isSqlite(db))
-        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
+        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
     const QString file = QFileInfo(db.databaseName()).fileName();
     switch (sqliteCode(error)) {
     case Busy:
@@ -51,17 +52,17 @@ void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSql
                                .arg(kBusyTimeoutMs / 1000));
     case Corrupt:
     case NotADatabase:
-        throw StorageError(QStringLiteral("%1 failed: %2 is damaged (%3). Nothing more was written; restore it from "
+        throw StorageError(QStringLiteral("%1 failed: %2 is damaged: %3. Nothing more was written; restore it from "
                                           "a copy, or rescue its rows with the sqlite3 shell's .recover command.")
-                               .arg(action, file, error.text()));
+                               .arg(action, file, sqlErrorText(error)));
     case NoMemory:
     case ReadOnly:
     case IoError:
     case Full:
     case CantOpen:
-        throw StorageError(QStringLiteral("%1 failed: %2 (%3)").arg(action, error.text(), file));
+        throw StorageError(QStringLiteral("%1 failed: %2: %3").arg(action, file, sqlErrorText(error)));
     default:
-        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, error.text()));
+        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
     }
 }
 
