@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -270,6 +271,8 @@ TEST(ProgramFolder, AnInstalledCopyKeepsItsFilesInTheUsersDataFolder)
     ASSERT_TRUE(QFile::copy(RACR_PATH, installed + "/racr"));
     const auto everyone = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     ASSERT_TRUE(QFile::setPermissions(installed, everyone));   // chmod 555, as /usr/bin is to a user
+    // Without it an ordinary user could not remove the copy at the end.
+    const auto writableAgain = qScopeGuard([&] { QFile::setPermissions(installed, everyone | QFile::WriteOwner); });
     ASSERT_TRUE(QFile::setPermissions(scratch.path(), everyone | QFile::WriteOwner));
     ASSERT_TRUE(QFile::setPermissions(data, everyone | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
 
