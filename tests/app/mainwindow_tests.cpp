@@ -335,7 +335,7 @@ TEST(CommandLine, OptionsTakeTheirValueAfterABlankOrAnEqualsSign)
     EXPECT_TRUE(QFileInfo::exists(second + "/RACR.db"));
 }
 
-TEST(CommandLine, ErrorsNameNoPartOfTheProgram)
+TEST(CommandLine, ErrorsNameNoPartOfTheProgramAndKeepTheLibrariesWordsApart)
 {
     QTemporaryDir scratch;
     for (const QString& sql : {QStringLiteral("select 1; select 2"), QStringLiteral("exec"), QStringLiteral(" ")}) {
@@ -346,6 +346,13 @@ TEST(CommandLine, ErrorsNameNoPartOfTheProgram)
     }
     const CommandRun exported = runRacr({"--home", scratch.path(), "export", "--sql", "select 1; select 2", "-"});
     EXPECT_EQ(exported.err, "The text holds more than one statement; run one statement at a time.\n");
+
+    // SQLite's words and the Qt driver's are two sentences, not one.
+    QTemporaryDir blocked;
+    ASSERT_TRUE(QDir(blocked.path()).mkdir("RACR.db"));
+    const CommandRun unopened = runRacr({"--home", blocked.path(), "query", "select 1"});
+    EXPECT_EQ(unopened.status, 1);
+    EXPECT_TRUE(unopened.err.startsWith("unable to open database file (Error opening database): ")) << unopened.err.toStdString();
 }
 
 TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
