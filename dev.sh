@@ -5,6 +5,8 @@
 #   ./dev.sh build   only builds
 #   ./dev.sh fuzz [SECONDS]  builds the fuzz target with clang and sanitizers in build-fuzz and runs
 #                    it for SECONDS (default 60) from the seed corpus; a finding exits non-zero
+#   ./dev.sh package builds the Debian package build/racr_<version>_amd64.deb and checks it with
+#                    lintian, desktop-file-validate and appstreamcli
 set -euo pipefail
 cd "$(dirname "$0")"
 BUILD=${RACR_BUILD_DIR:-build}
@@ -12,7 +14,7 @@ BUILD=${RACR_BUILD_DIR:-build}
 packages=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc unixodbc
   unixodbc-dev libsqliteodbc libsimpleini-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
   libcpp-httplib-dev libsqlite3-dev libcsv-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation2
-  xvfb libxcb1-dev)
+  xvfb libxcb1-dev librsvg2-bin libqt6svg6)
 
 install_missing() {
   local missing=()
@@ -66,6 +68,29 @@ fuzz() {
   fi
 }
 
+# The package is made from the ordinary build folder (the tests' build), so CI builds nothing twice.
+# The checkers look at the files as the package ships them.
+package() {
+  packages+=(file lintian desktop-file-utils appstream)
+  build
+  rm -f "$BUILD"/racr_*.deb
+  (cd "$BUILD" && cpack -G DEB >/dev/null)
+  local deb
+  deb=$(ls "$BUILD"/racr_*.deb)
+  echo "Built $deb"
+  local tree
+  tree=$(mktemp -d)
+  trap "rm -rf '$tree'" EXIT
+  dpkg-deb -x "$deb" "$tree"
+  echo "lintian:"
+  lintian --fail-on error "$deb"
+  echo "desktop-file-validate:"
+  desktop-file-validate "$tree"/usr/share/applications/*.desktop
+  echo "appstreamcli validate:"
+  appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml
+  echo "Package checked: $deb"
+}
+
 case "${1:-start}" in
   build)
     build ;;
@@ -84,7 +109,9 @@ case "${1:-start}" in
     "$BUILD/bin/racr" "$@" ;;
   fuzz)
     fuzz "${2:-60}" ;;
+  package)
+    package ;;
   *)
-    echo "usage: $0 [start|test|build|fuzz [SECONDS]]" >&2
+    echo "usage: $0 [start|test|build|package|fuzz [SECONDS]]" >&2
     exit 2 ;;
 esac
