@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QStringList>
 #include <cstdio>
 
@@ -78,6 +79,9 @@ int mistake(const QCommandLineParser& parser, const QString& message)
 int runWindows(int argc, char** argv, const QCommandLineParser& parser)
 {
     RacrApplication app(argc, argv);
+    // The icon the menu entry shows, and the entry itself, so that docks group the window with it.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.racrtool.Racr.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.racrtool.Racr"));
     commandline::applyCommonOptions(parser);
     // Without its folder the program could neither keep its settings nor open its database.
     if (const QString problem = ProgramPaths::makeHome(); !problem.isEmpty()) {
