@@ -44,6 +44,7 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
     Edit2 = new QLineEdit(QStringLiteral("0"), form);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setGeometry(QRect(dayEdit, QSize(25, 21)));
+    Edit2->setAccessibleName(QStringLiteral("Days before today"));
     uday = new UpDown(Edit2, 0, 6, form);
     uday->setObjectName(QStringLiteral("uday"));
     uday->setGeometry(QRect(dayEdit + QPoint(25, 0), QSize(16, 21)));
@@ -51,6 +52,7 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
     Edit3 = new QLineEdit(QStringLiteral("1"), form);
     Edit3->setObjectName(QStringLiteral("Edit3"));
     Edit3->setGeometry(QRect(weekEdit, QSize(25, 21)));
+    Edit3->setAccessibleName(QStringLiteral("Week number"));
     uweek = new UpDown(Edit3, 1, 53, form);
     uweek->setObjectName(QStringLiteral("uweek"));
     uweek->setGeometry(QRect(weekEdit + QPoint(25, 0), QSize(16, 21)));
