@@ -93,7 +93,8 @@ TForm1::TForm1(QWidget* parent)
     CbShard->setGeometry(824, 396, 89, 21);
     CbShard->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
     CbShard->setCurrentIndex(0);
-    // On Linux a combo box tells its current value as its name; the label names it by relation.
+    // On Linux a combo box tells its current value as its name, so the label names it by
+    // relation there; other platforms read the name.
     Label3->setBuddy(CbShard);
     CbShard->setAccessibleName(QStringLiteral("Shard"));
     CbShard->view()->setAccessibleName(QStringLiteral("Shard"));

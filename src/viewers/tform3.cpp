@@ -55,7 +55,8 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
         ComboBox1->addItem(track.name);
     // A pick by the user, and only that, asks the service; the other controls take effect then.
     connect(ComboBox1, &QComboBox::activated, this, &TForm3::ComboBox1Change);
-    // On Linux a combo box tells its current value as its name; the label names it by relation.
+    // On Linux a combo box tells its current value as its name, so the label names it by
+    // relation there; other platforms read the name.
     Label1->setBuddy(ComboBox1);
     ComboBox1->setAccessibleName(QStringLiteral("Track"));
     ComboBox1->view()->setAccessibleName(QStringLiteral("Tracks"));
