@@ -2,16 +2,23 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QList>
 #include <QWidget>
 
 namespace {
 
-QAccessibleInterface* viewerWindowFactory(const QString& className, QObject* object)
+QList<const QMetaObject*>& windowClasses()
 {
-    // Only a direct QWidget subclass asked for by its own class: widgets with an interface of
-    // their own (dialogs, main windows, controls) keep it.
+    static QList<const QMetaObject*> classes;
+    return classes;
+}
+
+QAccessibleInterface* windowFactory(const QString& className, QObject* object)
+{
+    // Only the registered classes, asked for by their own names: other widgets (menus, dialogs,
+    // controls) keep the interfaces Qt gives them.
     const QMetaObject* type = object ? object->metaObject() : nullptr;
-    if (!type || type->superClass() != &QWidget::staticMetaObject || className != QLatin1String(type->className()))
+    if (!type || !windowClasses().contains(type) || className != QLatin1String(type->className()))
         return nullptr;
     auto* widget = static_cast<QWidget*>(object);
     return widget->isWindow() ? new QAccessibleWidget(widget, QAccessible::Window) : nullptr;
@@ -19,11 +26,13 @@ QAccessibleInterface* viewerWindowFactory(const QString& className, QObject* obj
 
 } // namespace
 
-void installViewerWindowAccessibility()
+void installWindowAccessibility(const QMetaObject& windowClass)
 {
     static const bool installed = [] {
-        QAccessible::installFactory(viewerWindowFactory);
+        QAccessible::installFactory(windowFactory);
         return true;
     }();
     Q_UNUSED(installed);
+    if (!windowClasses().contains(&windowClass))
+        windowClasses().append(&windowClass);
 }

@@ -27,7 +27,7 @@
 TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("TForm3"));
-    installViewerWindowAccessibility();
+    installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(595, 704));
     setFont(designFont(11));
 

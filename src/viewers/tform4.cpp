@@ -19,7 +19,7 @@
 TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("TForm4"));
-    installViewerWindowAccessibility();
+    installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(714, 704));
     setFont(designFont(11));
 

@@ -17,7 +17,7 @@
 TForm5::TForm5(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("TForm5"));
-    installViewerWindowAccessibility();
+    installWindowAccessibility(staticMetaObject);
     setWindowTitle(QStringLiteral("Daily Leaderboard Events"));
     windowstyle::makeFixed(this, QSize(540, 621));
     wb1 = new HtmlView(this);

@@ -12,6 +12,8 @@
 #include <QDesktopServices>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -153,6 +155,13 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     info->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QDesktopServices::unsetUrlHandler("http");
     EXPECT_EQ(browser.opened, QStringList{"http://127.0.0.1:8680/"});
+
+    // The menus keep what Qt gives them: a popup menu with its entries.
+    QMenu* exportImport = w.main.MainMenu1->actions().value(0)->menu();
+    ASSERT_NE(exportImport, nullptr);
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(exportImport);
+    EXPECT_EQ(menu->role(), QAccessible::PopupMenu);
+    EXPECT_EQ(menu->childCount(), exportImport->actions().size());
 
     // The gauge tells its value, and "Done" at the end.
     QAccessibleInterface* gauge = find(all, QAccessible::ProgressBar, "Import progress");
