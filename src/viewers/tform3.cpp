@@ -42,6 +42,9 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
     RadioGroup2->setGeometry(217, 8, 96, 70);
     RadioGroup2->setItemIndex(1);
+    // Both groups are drawn without captions; a screen reader still says what they choose.
+    RadioGroup1->setAccessibleName(QStringLiteral("Period"));
+    RadioGroup2->setAccessibleName(QStringLiteral("Race type"));
 
     Label1 = new QLabel(QStringLiteral("Track:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
