@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include "app/accessiblemenubar.h"
 #include "app/linklabel.h"
 #include "common/apptext.h"
 #include "common/designfont.h"
@@ -24,6 +25,7 @@
 #include "viewers/tform5.h"
 #include "webservice/endpoints.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -78,6 +80,7 @@ TForm1::TForm1(QWidget* parent)
     setCentralWidget(central);
     layout()->setSizeConstraint(QLayout::SetFixedSize);   // the client area fixes the window's size
 
+    installCornerAwareMenuBarAccessibility();   // "Info" sits in a corner of the menu bar
     MainMenu1 = named(menuBar(), "MainMenu1");
     Info1 = new QAction(QStringLiteral("Info"), this);
     Info1->setObjectName(QStringLiteral("Info1"));
@@ -90,6 +93,11 @@ TForm1::TForm1(QWidget* parent)
     CbShard->setGeometry(824, 396, 89, 21);
     CbShard->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
     CbShard->setCurrentIndex(0);
+    // On Linux a combo box tells its current value as its name, so the label names it by
+    // relation there; other platforms read the name.
+    Label3->setBuddy(CbShard);
+    CbShard->setAccessibleName(QStringLiteral("Shard"));
+    CbShard->view()->setAccessibleName(QStringLiteral("Shard"));
     // Only a pick by the user counts as a shard change; selecting the saved shard does not.
     connect(CbShard, &QComboBox::activated, this, [this] { guarded([this] { CbShardChange(); }); });
 

@@ -40,10 +40,15 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(group);
     RadioGroup1->setItemIndex(1);
+    // The captions are spaced to run into the edits over the group; a screen reader reads the
+    // words alone, and the edits' names say what their numbers are.
+    RadioGroup1->item(1)->setAccessibleName(QStringLiteral("Daily"));
+    RadioGroup1->item(2)->setAccessibleName(QStringLiteral("Weekly"));
 
     Edit2 = new QLineEdit(QStringLiteral("0"), form);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setGeometry(QRect(dayEdit, QSize(25, 21)));
+    Edit2->setAccessibleName(QStringLiteral("Days before today"));
     uday = new UpDown(Edit2, 0, 6, form);
     uday->setObjectName(QStringLiteral("uday"));
     uday->setGeometry(QRect(dayEdit + QPoint(25, 0), QSize(16, 21)));
@@ -51,6 +56,7 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
     Edit3 = new QLineEdit(QStringLiteral("1"), form);
     Edit3->setObjectName(QStringLiteral("Edit3"));
     Edit3->setGeometry(QRect(weekEdit, QSize(25, 21)));
+    Edit3->setAccessibleName(QStringLiteral("Week number"));
     uweek = new UpDown(Edit3, 1, 53, form);
     uweek->setObjectName(QStringLiteral("uweek"));
     uweek->setGeometry(QRect(weekEdit + QPoint(25, 0), QSize(16, 21)));

@@ -17,6 +17,9 @@ UpDown::UpDown(QLineEdit* buddy, int minimum, int maximum, QWidget* parent)
     m_down->setObjectName(QStringLiteral("down"));
     m_up->setArrowType(Qt::UpArrow);
     m_down->setArrowType(Qt::DownArrow);
+    // Named after the edit they step, for screen readers.
+    m_up->setAccessibleName(buddy->accessibleName() + QStringLiteral(" up"));
+    m_down->setAccessibleName(buddy->accessibleName() + QStringLiteral(" down"));
     m_up->setAutoRepeat(true);
     m_down->setAutoRepeat(true);
     auto* layout = new QVBoxLayout(this);

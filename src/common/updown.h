@@ -7,7 +7,8 @@ class QToolButton;
 
 // A pair of arrow buttons attached to an edit. A click steps the number in the edit within
 // [minimum, maximum], wrapping at the ends; the edit still takes any typed text, which callers
-// send as typed.
+// send as typed. The arrows take their accessible names from the edit's ("Week number up"), so
+// the edit is named before the arrows are made.
 class UpDown : public QWidget {
     Q_OBJECT
 

@@ -29,6 +29,7 @@ RecordNavigator::RecordNavigator(QWidget* parent) : QWidget(parent)
         b->setObjectName(QLatin1String(buttonTexts[i].name));
         b->setText(QString::fromUtf16(buttonTexts[i].glyph));
         b->setToolTip(QLatin1String(buttonTexts[i].tip));
+        b->setAccessibleName(QLatin1String(buttonTexts[i].tip));   // the glyph says nothing to a screen reader
         // The grid keeps the focus, so an open cell editor is still there to post or cancel.
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QToolButton::clicked, this, [this, i] { Q_EMIT clicked(Button(i)); });

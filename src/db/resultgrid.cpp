@@ -119,6 +119,7 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     DBGrid1->setGeometry(5, 8, 996, 369);
     DBGrid1->setItemDelegate(new CellDelegate(*this, DBGrid1));
     DBGrid1->setModel(DataSource1);
+    DBGrid1->setAccessibleName(QStringLiteral("Results"));
 
     DBNavigator1 = new RecordNavigator(form);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));

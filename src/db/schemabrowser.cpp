@@ -81,6 +81,9 @@ SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setGeometry(640, 416, 27, 13);
     ListBox3 = nameList(form, "ListBox3", QRect(640, 436, 177, 209));
+    ListBox1->setAccessibleName(QStringLiteral("Tables"));
+    ListBox3->setAccessibleName(QStringLiteral("Fields"));
+    Label4->setBuddy(ListBox3);
 
     Label9 = new QLabel(QStringLiteral("Drivername:"), form);
     Label9->setObjectName(QStringLiteral("Label9"));
@@ -92,6 +95,8 @@ SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(512, 648, 113, 21);
     Edit1->hide();
+    Edit1->setAccessibleName(QStringLiteral("Driver name"));
+    Label9->setBuddy(Edit1);
 
     connect(&m_connection, &Connection::afterConnect, this, &SchemaBrowser::ADOConnection1AfterConnect);
     new EveryClick(ListBox1, [this] { guarded([this] { ListBox1Click(); }); });
@@ -165,6 +170,7 @@ void SchemaBrowser::RadioButton1Click()
     m_workbench.Label8->hide();
     m_savedSql = m_workbench.Memo1->toPlainText();
     m_workbench.Memo1->clear();
+    ListBox1->setAccessibleName(QStringLiteral("Procedures"));
     Label9->show();
     Edit1->show();
     ListBox3->clear();
@@ -188,6 +194,7 @@ void SchemaBrowser::RadioButton2Click()
         label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
     Label9->hide();
     Edit1->hide();
+    ListBox1->setAccessibleName(QStringLiteral("Tables"));
     ListBox3->clear();
     ListBox1->clear();
     listTables();

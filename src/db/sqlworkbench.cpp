@@ -77,6 +77,8 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setPlainText(defaultStatement());
+    Memo1->setAccessibleName(QStringLiteral("SQL statement"));
+    Label1->setBuddy(Memo1);
 
     Speedbutton1 = button(form, "Speedbutton1", QStringLiteral("Execute SQL"), QRect(8, 656, 82, 32));
     Speedbutton1->setDefault(true);

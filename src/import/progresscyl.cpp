@@ -1,5 +1,8 @@
 #include "progresscyl.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -30,10 +33,52 @@ QPainterPath tube(qreal left, qreal right, qreal top, qreal height, qreal cap)
     return path;
 }
 
+// What assistive technology sees of the gauge: a progress bar whose value is the percentage
+// and whose value text is what the gauge shows ("42%", "Done"). It cannot be set from outside.
+class AccessibleProgressCyl : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleProgressCyl(ProgressCyl* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? gauge()->text() : QAccessibleWidget::text(t);
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return gauge()->percent(); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 0; }
+
+private:
+    ProgressCyl* gauge() const { return static_cast<ProgressCyl*>(widget()); }
+};
+
+QAccessibleInterface* progressCylFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("ProgressCyl"))
+        if (auto* gauge = qobject_cast<ProgressCyl*>(object))
+            return new AccessibleProgressCyl(gauge);
+    return nullptr;
+}
+
 } // namespace
 
 ProgressCyl::ProgressCyl(QWidget* parent) : QWidget(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(progressCylFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+
     QFont bold(QStringLiteral("Arial"));
     bold.setPointSize(font().pointSize() > 0 ? font().pointSize() : 9);
     bold.setBold(true);
@@ -58,6 +103,10 @@ void ProgressCyl::stepIt()
 void ProgressCyl::changed(bool done)
 {
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, percent());
+        QAccessible::updateAccessibility(&event);
+    }
     if (done)
         Q_EMIT progressDone();
 }

@@ -29,11 +29,13 @@ TForm2::TForm2(QWidget* mainWindow) : QDialog(mainWindow)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(16, 16, 321, 113);
     Memo1->setReadOnly(true);
+    Memo1->setAccessibleName(QStringLiteral("Import log"));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     ProgressCyl1 = new ProgressCyl(this);
     ProgressCyl1->setObjectName(QStringLiteral("ProgressCyl1"));
     ProgressCyl1->setGeometry(16, 144, 321, 41);
+    ProgressCyl1->setAccessibleName(QStringLiteral("Import progress"));
     connect(ProgressCyl1, &ProgressCyl::progressDone, this, &TForm2::ProgressCyl1ProgressDone);
 
     Timer1 = new QTimer(this);

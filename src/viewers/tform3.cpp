@@ -1,5 +1,6 @@
 #include "tform3.h"
 
+#include "viewers/accessiblewindow.h"
 #include "common/apptext.h"
 #include "common/periodchoice.h"
 #include "common/radiogroup.h"
@@ -15,6 +16,7 @@
 #include "webservice/tracktable.h"
 #include "webservice/xmldocument.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <exception>
@@ -25,6 +27,7 @@
 TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("TForm3"));
+    installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(595, 704));
     setFont(designFont(11));
 
@@ -39,6 +42,9 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
     RadioGroup2->setGeometry(217, 8, 96, 70);
     RadioGroup2->setItemIndex(1);
+    // Both groups are drawn without captions; a screen reader still says what they choose.
+    RadioGroup1->setAccessibleName(QStringLiteral("Period"));
+    RadioGroup2->setAccessibleName(QStringLiteral("Race type"));
 
     Label1 = new QLabel(QStringLiteral("Track:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -52,10 +58,16 @@ TForm3::TForm3(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
         ComboBox1->addItem(track.name);
     // A pick by the user, and only that, asks the service; the other controls take effect then.
     connect(ComboBox1, &QComboBox::activated, this, &TForm3::ComboBox1Change);
+    // On Linux a combo box tells its current value as its name, so the label names it by
+    // relation there; other platforms read the name.
+    Label1->setBuddy(ComboBox1);
+    ComboBox1->setAccessibleName(QStringLiteral("Track"));
+    ComboBox1->view()->setAccessibleName(QStringLiteral("Tracks"));
 
     wb1 = new HtmlView(this);
     wb1->setObjectName(QStringLiteral("wb1"));
     wb1->setGeometry(8, 112, 577, 585);
+    wb1->setAccessibleName(QStringLiteral("Leaderboard"));
     // Pages are read in the desktop's own font, as in the daily events window.
     const QFont desktop = QApplication::font();
     wb1->setFont(QFont(desktop.family(), desktop.pointSize()));

@@ -1,5 +1,6 @@
 #include "tform4.h"
 
+#include "viewers/accessiblewindow.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "viewers/driverreport.h"
@@ -18,6 +19,7 @@
 TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("TForm4"));
+    installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(714, 704));
     setFont(designFont(11));
 
@@ -30,6 +32,8 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Edit1->setGeometry(80, 16, 137, 21);
     Label1->setFont(narrowedToFit(font(), Label1->text(), Edit1->x() - labelGap - Label1->x()));
     Label1->adjustSize();
+    Label1->setBuddy(Edit1);
+    Edit1->setAccessibleName(QStringLiteral("Driver name"));
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -41,11 +45,13 @@ TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_s
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(333, 4, 48, 48);
     Image1->setAlignment(Qt::AlignCenter);
+    Image1->setAccessibleName(QStringLiteral("Avatar"));
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 56, 697, 641);
     Memo1->setReadOnly(true);
+    Memo1->setAccessibleName(QStringLiteral("Driver info"));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     markScrollThumbs(Memo1);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -1,5 +1,6 @@
 #include "tform5.h"
 
+#include "viewers/accessiblewindow.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "viewers/eventspage.h"
@@ -16,11 +17,13 @@
 TForm5::TForm5(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("TForm5"));
+    installWindowAccessibility(staticMetaObject);
     setWindowTitle(QStringLiteral("Daily Leaderboard Events"));
     windowstyle::makeFixed(this, QSize(540, 621));
     wb1 = new HtmlView(this);
     wb1->setObjectName(QStringLiteral("wb1"));
     wb1->setGeometry(0, 0, 540, 621);
+    wb1->setAccessibleName(QStringLiteral("Events"));
 }
 
 void TForm5::showEvent(QShowEvent* event)

@@ -1,0 +1,212 @@
+#include "app/linklabel.h"
+#include "app/programwindows.h"
+#include "import/progresscyl.h"
+#include "support/fakedialogs.h"
+#include "support/temphome.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAccessibleValueInterface>
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Roles a user operates or reads a value from; static text, panes, scroll bars and separators
+// need no name of their own.
+bool isControl(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::PushButton:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::ComboBox:
+    case QAccessible::SpinBox:
+    case QAccessible::EditableText:
+    case QAccessible::List:
+    case QAccessible::Table:
+    case QAccessible::Tree:
+    case QAccessible::Slider:
+    case QAccessible::Dial:
+    case QAccessible::ProgressBar:
+    case QAccessible::Link:
+    case QAccessible::MenuItem:
+    case QAccessible::ButtonMenu:
+    case QAccessible::ButtonDropDown:
+    case QAccessible::PageTab:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString describe(QAccessibleInterface* iface)
+{
+    QObject* object = iface->object();
+    QString path;
+    for (QObject* o = object; o; o = o->parent())
+        path.prepend(QLatin1Char('/') + o->objectName());
+    return QStringLiteral("role 0x%1 at %2").arg(int(iface->role()), 0, 16).arg(object ? path : QStringLiteral("(no object)"));
+}
+
+// Walks the tree under iface as a screen reader does, child by child. Cells and entries of
+// lists and tables are their own text, so the walk stops at the list.
+void walk(QAccessibleInterface* iface, QStringList& unnamed, QList<QAccessibleInterface*>& all, int depth = 0)
+{
+    ASSERT_LT(depth, 30) << "the tree loops at " << qPrintable(describe(iface));
+    all.append(iface);
+    if (isControl(iface->role()) && iface->text(QAccessible::Name).trimmed().isEmpty())
+        unnamed.append(describe(iface));
+    if (iface->role() == QAccessible::List || iface->role() == QAccessible::Table || iface->role() == QAccessible::Tree)
+        return;
+    for (int i = 0; i < iface->childCount(); ++i)
+        if (QAccessibleInterface* child = iface->child(i))
+            walk(child, unnamed, all, depth + 1);
+}
+
+QAccessibleInterface* find(const QList<QAccessibleInterface*>& all, QAccessible::Role role, const QString& name)
+{
+    for (QAccessibleInterface* iface : all)
+        if (iface->role() == role && iface->text(QAccessible::Name) == name)
+            return iface;
+    return nullptr;
+}
+
+// Takes the pages the program hands to the desktop, as a web browser would.
+class Browser : public QObject {
+    Q_OBJECT
+
+public:
+    QStringList opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url.toString()); }
+};
+
+struct Windows {
+    Windows()
+    {
+        QAccessible::setActive(true);
+        windows = std::make_unique<ProgramWindows>();
+        windows->main.show();
+        windows->main.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&windows->main));
+    }
+    TempHome home;
+    FakeDialogs dialogs;
+    std::unique_ptr<ProgramWindows> windows;
+};
+
+} // namespace
+
+TEST(Accessibility, EveryControlOfEveryWindowHasAName)
+{
+    Windows program;
+    ProgramWindows& w = *program.windows;
+    QList<QAccessibleInterface*> all;
+    QStringList unnamed;
+    for (QWidget* window : std::initializer_list<QWidget*>{&w.main, &w.progress, &w.leaderboard, &w.driverInfo, &w.events}) {
+        window->show();
+        QAccessibleInterface* top = QAccessible::queryAccessibleInterface(window);
+        ASSERT_NE(top, nullptr) << qPrintable(window->objectName());
+        EXPECT_TRUE(top->role() == QAccessible::Window || top->role() == QAccessible::Dialog)
+            << qPrintable(describe(top)) << " " << qPrintable(window->objectName());
+        EXPECT_EQ(top->text(QAccessible::Name), window->windowTitle());
+        walk(top, unnamed, all);
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.size() << " controls without a name:\n"
+                                   << qPrintable(unnamed.join(QLatin1Char('\n')));
+    EXPECT_GT(all.size(), 60);
+
+    // Names that say what a control is, where the designed caption says nothing.
+    for (const char* name : {"SQL statement", "Tables", "Fields", "Results", "Days before today", "Week number",
+                             "Days before today up", "Week number down", "Next record", "Post edit", "Shard",
+                             "Track", "Import log", "Import progress", "Weekly", "Race type"})
+        EXPECT_NE(std::find_if(all.begin(), all.end(),
+                               [&](QAccessibleInterface* i) { return i->text(QAccessible::Name) == QLatin1String(name); }),
+                  all.end())
+            << name;
+
+    // A combo box tells its value as its name on Linux; its label names it by relation.
+    for (const auto& [combo, label] : {std::pair<QWidget*, QWidget*>{w.main.CbShard, w.main.Label3},
+                                       {w.leaderboard.ComboBox1, w.leaderboard.Label1}}) {
+        const auto labels = QAccessible::queryAccessibleInterface(combo)->relations(QAccessible::Label);
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const auto& r) { return r.first->object() == label; }))
+            << qPrintable(combo->objectName());
+    }
+
+    // The "Info" entry at the right of the menu bar.
+    QAccessibleInterface* info = find(all, QAccessible::MenuItem, "Info");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->object(), w.main.Info1);
+    ASSERT_NE(info->actionInterface(), nullptr);
+    Browser browser;
+    QDesktopServices::setUrlHandler("http", &browser, "open");
+    info->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QDesktopServices::unsetUrlHandler("http");
+    EXPECT_EQ(browser.opened, QStringList{"http://127.0.0.1:8680/"});
+
+    // The menus keep what Qt gives them: a popup menu with its entries.
+    QMenu* exportImport = w.main.MainMenu1->actions().value(0)->menu();
+    ASSERT_NE(exportImport, nullptr);
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(exportImport);
+    EXPECT_EQ(menu->role(), QAccessible::PopupMenu);
+    EXPECT_EQ(menu->childCount(), exportImport->actions().size());
+
+    // The gauge tells its value, and "Done" at the end.
+    QAccessibleInterface* gauge = find(all, QAccessible::ProgressBar, "Import progress");
+    ASSERT_NE(gauge, nullptr);
+    ASSERT_NE(gauge->valueInterface(), nullptr);
+    w.progress.ProgressCyl1->setMaximum(4);
+    w.progress.ProgressCyl1->setPosition(1);
+    EXPECT_EQ(gauge->valueInterface()->currentValue().toInt(), 25);
+    EXPECT_EQ(gauge->text(QAccessible::Value), "25%");
+    w.progress.ProgressCyl1->setPosition(4);
+    EXPECT_EQ(gauge->text(QAccessible::Value), "Done");
+}
+
+TEST(Accessibility, EveryViewerOpensByKeyboardAndByTheAccessiblePressAction)
+{
+    Windows program;
+    ProgramWindows& w = *program.windows;
+    const auto tabTo = [&](QWidget* target) {
+        for (int i = 0; i < 100 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.main, Qt::Key_Tab);
+        return QApplication::focusWidget() == target;
+    };
+
+    const QImage unfocused = w.main.Label6->grab().toImage();
+    ASSERT_TRUE(tabTo(w.main.Label6));
+    // Reached by Tab, the link shows where the keyboard is.
+    EXPECT_NE(w.main.Label6->grab().toImage(), unfocused);
+    QTest::keyClick(w.main.Label6, Qt::Key_Return);
+    EXPECT_TRUE(w.driverInfo.isVisible());
+
+    w.main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.main));
+    ASSERT_TRUE(tabTo(w.main.Label2));
+    QTest::keyClick(w.main.Label2, Qt::Key_Space);
+    EXPECT_TRUE(w.leaderboard.isVisible());
+
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(w.main.Label12);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->role(), QAccessible::Link);
+    EXPECT_EQ(link->text(QAccessible::Name), "Direct Daily Events Info");
+    EXPECT_TRUE(link->state().focusable);
+    ASSERT_NE(link->actionInterface(), nullptr);
+    EXPECT_TRUE(link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(w.events.isVisible());
+}
+
+#include "accessibility_tests.moc"
