@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -158,6 +159,16 @@ QString serviceBase(const QString& iniPath)
     while (base.endsWith('/'))
         base.chop(1);
     return base.isEmpty() ? defaultServiceBase : base;
+}
+
+int parallelRequests(const QString& iniPath, int fallback, int maximum)
+{
+    const IniFile file(iniPath);
+    if (!file.loaded)
+        return fallback;
+    bool whole = false;
+    const int value = file.value(section, "parallel", QString()).trimmed().toInt(&whole);
+    return whole ? std::clamp(value, 1, maximum) : fallback;
 }
 
 bool writeDataSourcePath(const QString& dsnPath, const QString& databasePath)

@@ -31,6 +31,10 @@ bool write(const QString& iniPath, const ShellSettings& values);
 QString serviceBase(const QString& iniPath);
 void setServiceBaseOverride(const QString& base);
 
+// Key "parallel" of section "settings": how many requests an import keeps under way at once, from
+// 1 to `maximum`; `fallback` when the key is missing or not a whole number.
+int parallelRequests(const QString& iniPath, int fallback, int maximum);
+
 // Points key DBQ of section ODBC at the database file. False when the file cannot be written.
 bool writeDataSourcePath(const QString& dsnPath, const QString& databasePath);
 

@@ -8,7 +8,7 @@
 #include "db/writetransaction.h"
 #include "webservice/answercheck.h"
 #include "webservice/endpoints.h"
-#include "webservice/httprequest.h"
+#include "webservice/parallelfetch.h"
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"
 
@@ -163,22 +163,35 @@ DriverImport::DriverImport(const ImportInputs& inputs, QueryObject& query, JobHo
 DriverImport::Outcome DriverImport::run()
 {
     const quint32 startTick = importjob::tickCount();
-    racr::HttpRequest request;
-    request.setAbortFlag(m_host.abortFlag());
     racr::XmlDocument document;
     DriverTable table(m_query.connection().database());
     const QStringList names = splitDriverNames(m_inputs.drivers);
     m_host.setGaugeMaximum(int(names.size()));
 
-    const auto load = [&](racr::DriverResource resource, const QString& name) {
-        const QString url = racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard);
-        int status = 0;
-        m_host.runRequest([&] { status = racr::fetch(request, document, QStringLiteral("GET"), url); });
+    // The three requests of every driver, in list order; several drivers are under way at once,
+    // and the answers still come in this order.
+    constexpr racr::DriverResource kResources[] = {racr::DriverResource::Profile, racr::DriverResource::Stats,
+                                                   racr::DriverResource::Cars};
+    QList<racr::FetchRequest> requests;
+    for (const QString& name : names)
+        for (const racr::DriverResource resource : kResources)
+            requests.append({QStringLiteral("GET"), racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard)});
+    racr::ParallelFetch fetch(requests, m_inputs.parallel, m_host.abortFlag(),
+                              racr::ParallelFetch::AfterNoAnswer::KeepGoing);
+
+    // A driver's three answers are taken together, so the next driver starts with its own even
+    // when this one fails at its first.
+    std::array<racr::FetchAnswer, std::size(kResources)> answers;
+    const auto load = [&](int which) {
+        const racr::FetchAnswer& answer = answers[std::size_t(which)];
+        if (answer.failure)
+            std::rethrow_exception(answer.failure);
+        document.load(answer.body);
         // An error page is never read as the driver's numbers, whatever elements it holds.
-        const QString problem = racr::answerProblem(status, document);
+        const QString problem = racr::answerProblem(answer.status, document);
         if (!problem.isEmpty())
             throw racr::ServiceError(QStringLiteral("The statistics service's %1 answer is not a driver document (%2).")
-                                         .arg(resourceName(resource), problem));
+                                         .arg(resourceName(kResources[which]), problem));
     };
 
     // A service that does not answer at all would cost every remaining driver its time-outs.
@@ -187,12 +200,14 @@ DriverImport::Outcome DriverImport::run()
 
     for (const QString& listed : names) {
         try {
-            load(racr::DriverResource::Profile, listed);
+            for (racr::FetchAnswer& answer : answers)
+                m_host.runRequest([&] { answer = fetch.next(); });
+            load(0);
             const racr::DriverProfile profile = racr::readProfile(document);
-            load(racr::DriverResource::Stats, listed);
+            load(1);
             const racr::EventStats stats = racr::readEventStats(document);
             const racr::StreakStats streaks = racr::readStreakStats(document);
-            load(racr::DriverResource::Cars, listed);
+            load(2);
             const int cars = racr::carCount(document);
 
             const DriverRow row = driverRow(profile, stats, streaks, cars, m_inputs.shard);

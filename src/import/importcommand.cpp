@@ -156,7 +156,7 @@ private:
 
 struct Command {
     enum class Job { Leaderboards, Drivers } job = Job::Leaderboards;
-    std::optional<QString> shard, drivers, type, days, week;
+    std::optional<QString> shard, drivers, type, days, week, parallel;
 };
 
 // The options of both imports; the period options belong to the leaderboards alone.
@@ -170,6 +170,8 @@ void declare(QCommandLineParser& parser)
     option("type", "T", "Leaderboards only: overall, daily or weekly (default: daily, or weekly when --week is given).");
     option("days", "N", "Daily: days before today, 0 to 6 (default 0).");
     option("week", "N", "Weekly: week number of the year, 1 to 53 (default: the current week).");
+    option("parallel", "N", "Requests under way at once, 1 to 16; the service sees no more than N at a time "
+                            "(default: key parallel of racr.ini, else 6).");
     parser.addPositionalArgument(QStringLiteral("leaderboards|drivers"), QStringLiteral("What to import."));
 }
 
@@ -194,6 +196,7 @@ Command parse(const QCommandLineParser& parser)
     };
     take("shard", command.shard);
     take("drivers", command.drivers);
+    take("parallel", command.parallel);
     for (const char* name : {"type", "days", "week"}) {
         if (command.job == Command::Job::Drivers && parser.isSet(QLatin1String(name)))
             throw UsageError{QStringLiteral("unknown option \"--%1\" for import drivers").arg(QLatin1String(name))};
@@ -245,6 +248,10 @@ ImportInputs inputsFor(const Command& command)
     ImportInputs inputs;
     inputs.serviceBase = settings::serviceBase(iniPath);
     inputs.drivers = command.drivers.value_or(stored.drivers);
+    inputs.parallel = command.parallel ? wholeNumber(QStringLiteral("--parallel"), *command.parallel, 1,
+                                                     racr::ParallelFetch::kMaxParallel)
+                                       : settings::parallelRequests(iniPath, racr::ParallelFetch::kDefaultParallel,
+                                                                    racr::ParallelFetch::kMaxParallel);
     if (command.shard) {
         const int index = settings::shardIndex(*command.shard);
         if (index < 0)

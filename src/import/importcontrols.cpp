@@ -2,6 +2,8 @@
 
 #include "common/errordisplay.h"
 #include "common/periodchoice.h"
+#include "common/programpaths.h"
+#include "common/settings.h"
 #include "common/shellvalues.h"
 #include "db/queryobject.h"
 #include "db/sqlworkbench.h"
@@ -40,6 +42,9 @@ ImportInputs ImportControls::inputs() const
     values.drivers = m_shell->driverList();
     values.periodType = period->periodType();
     values.periodValue = period->periodValue();
+    // Read at every start, so an edit of racr.ini counts from the next import on.
+    values.parallel = settings::parallelRequests(ProgramPaths::file(QStringLiteral("racr.ini")),
+                                                 racr::ParallelFetch::kDefaultParallel, racr::ParallelFetch::kMaxParallel);
     return values;
 }
 

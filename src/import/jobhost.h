@@ -1,5 +1,7 @@
 #pragma once
 
+#include "webservice/parallelfetch.h"
+
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -22,8 +24,8 @@ public:
     // True once the user asked the job to stop; read right after processPendingEvents().
     virtual bool cancelRequested() const = 0;
 
-    // Runs one blocking request to the service. A window keeps painting meanwhile and takes a
-    // close request.
+    // Runs one blocking wait for the service's answer. A window keeps painting meanwhile and takes
+    // a close request.
     virtual void runRequest(const std::function<void()>& request) { request(); }
 
     // Raised together with the cancel flag: the request in progress is aborted at once
@@ -38,4 +40,5 @@ struct ImportInputs {
     QString drivers;                         // the driver-name list exactly as typed
     int periodType = 1;                      // lt: 1 overall, 2 daily, 3 weekly
     QString periodValue = QStringLiteral("0"); // rf: "0" overall, days back or week number as typed
+    int parallel = racr::ParallelFetch::kDefaultParallel;   // requests under way at once (key parallel)
 };

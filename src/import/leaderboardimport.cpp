@@ -8,6 +8,7 @@
 #include "webservice/answercheck.h"
 #include "webservice/endpoints.h"
 #include "webservice/httprequest.h"
+#include "webservice/parallelfetch.h"
 #include "webservice/readers.h"
 #include "webservice/tracktable.h"
 #include "webservice/xmldocument.h"
@@ -117,9 +118,18 @@ LeaderboardImport::Outcome LeaderboardImport::run()
     const quint32 startTick = importjob::tickCount();
     const QList<racr::Track>& tracks = racr::trackTable();
     m_host.setGaugeMaximum(kPasses * int(tracks.size()));
-    // One request object and one document serve the whole run; the connection stays alive.
-    racr::HttpRequest request;
-    request.setAbortFlag(m_host.abortFlag());
+    // Every request of the run, in the order the answers are stored: pass, then track. Several are
+    // under way at once; the answers still come one after the other in this order.
+    QList<racr::FetchRequest> requests;
+    for (int pass = 1; pass <= kPasses; ++pass)
+        for (const racr::Track& track : tracks)
+            requests.append({QStringLiteral("POST"),
+                             racr::leaderboardsUrl(m_inputs.serviceBase,
+                                                   {m_inputs.drivers, pass, m_inputs.periodType, track.eventId,
+                                                    m_inputs.periodValue, m_inputs.shard})});
+    // A request without any answer ends the run, so none after it is ever needed.
+    racr::ParallelFetch fetch(requests, m_inputs.parallel, m_host.abortFlag(),
+                              racr::ParallelFetch::AfterNoAnswer::StartNoMore);
     racr::XmlDocument document;
     const QSqlDatabase db = m_query.connection().database();
     ResultTable table(db);
@@ -138,14 +148,14 @@ LeaderboardImport::Outcome LeaderboardImport::run()
         };
         try {
             for (const racr::Track& track : tracks) {
-                const QString url = racr::leaderboardsUrl(
-                    m_inputs.serviceBase,
-                    {m_inputs.drivers, pass, m_inputs.periodType, track.eventId, m_inputs.periodValue, m_inputs.shard});
+                racr::FetchAnswer answer;
+                m_host.runRequest([&] { answer = fetch.next(); });
                 QString problem;
                 try {
-                    int status = 0;
-                    m_host.runRequest([&] { status = racr::fetch(request, document, QStringLiteral("POST"), url); });
-                    problem = racr::answerProblem(status, document, QStringLiteral("list"));
+                    if (answer.failure)
+                        std::rethrow_exception(answer.failure);
+                    document.load(answer.body);
+                    problem = racr::answerProblem(answer.status, document, QStringLiteral("list"));
                 } catch (const racr::AnswerTooLargeError&) {
                     problem = QStringLiteral("more than %1 MB").arg(racr::HttpRequest::kMaxAnswerBytes / (1024 * 1024));
                 }

@@ -1,12 +1,8 @@
 #include "webservice/httprequest.h"
 
 #include "common/error.h"
+#include "webservice/transfer.h"
 #include "webservice/xmldocument.h"
-
-#include <curl/curl.h>
-
-#include <mutex>
-#include <new>
 
 namespace racr {
 
@@ -17,37 +13,11 @@ CURL* handle(void* curl)
     return static_cast<CURL*>(curl);
 }
 
-// Where an answer's body goes. Returning less than was offered makes libcurl abort the transfer;
-// nothing may be thrown through its C frames.
-struct Body {
-    QByteArray bytes;
-    bool tooLarge = false;
-    bool outOfMemory = false;
-};
-
-size_t appendBody(char* data, size_t size, size_t count, void* userData)
-{
-    auto* body = static_cast<Body*>(userData);
-    const size_t length = size * count;
-    if (length > size_t(HttpRequest::kMaxAnswerBytes - body->bytes.size())) {
-        body->tooLarge = true;
-        return 0;
-    }
-    try {
-        body->bytes.append(data, qsizetype(length));
-    } catch (const std::bad_alloc&) {
-        body->outOfMemory = true;
-        return 0;
-    }
-    return length;
-}
-
 } // namespace
 
 HttpRequest::HttpRequest()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    transfer::initLibcurl();
     m_curl = curl_easy_init();
     m_multi = curl_multi_init();
     if (m_curl == nullptr || m_multi == nullptr) {
@@ -125,60 +95,20 @@ QByteArray HttpRequest::send()
         throw ServiceError(QStringLiteral("No address was given for the request to the statistics service."));
     CURL* curl = handle(m_curl);
     const QByteArray url = m_url.toUtf8();
-    Body body;
+    transfer::Body body;
     m_status = 0;
     char errorText[CURL_ERROR_SIZE] = {};
-
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    if (m_method == QLatin1String("POST")) {
-        curl_easy_setopt(curl, CURLOPT_POST, 1L);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
-    } else {
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    }
-    // The address comes from a settings file: only web addresses, never file:// and the like.
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_connectTimeoutMs));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_totalTimeoutMs));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-
+    transfer::configure(curl, m_method, url, body, errorText, m_connectTimeoutMs, m_totalTimeoutMs);
     // The buffers above die with this call; the handle must not keep pointers to them.
-    const auto forgetBuffers = [curl] {
-        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
-    };
     CURLcode result = CURLE_OK;
     try {
         result = CURLcode(perform());
     } catch (...) {
-        forgetBuffers();
+        transfer::forgetBuffers(curl);
         throw;
     }
-    forgetBuffers();
-    if (body.tooLarge)
-        throw AnswerTooLargeError(QStringLiteral("The statistics service's answer to %1 %2 is larger than %3 MB, "
-                                                 "far more than any real answer; it was refused.")
-                                      .arg(m_method, m_url)
-                                      .arg(kMaxAnswerBytes / (1024 * 1024)));
-    if (body.outOfMemory)
-        throw std::bad_alloc();
-    if (result != CURLE_OK) {
-        const QString reason = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
-        throw NoAnswerError(QStringLiteral("The statistics service did not answer %1 %2: %3. Check that the service "
-                                          "is running and that the setting servicebase points at it.")
-                               .arg(m_method, m_url, reason));
-    }
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    m_status = int(status);
+    transfer::forgetBuffers(curl);
+    m_status = transfer::outcome(curl, result, body, errorText, m_method, m_url);
     return std::move(body.bytes);
 }
 

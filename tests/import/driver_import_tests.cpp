@@ -282,3 +282,24 @@ TEST(ImportDrivers, ADriverWaitsForAnotherProgramsWriteInsteadOfFailing)
     EXPECT_EQ(job.failedDrivers(), 0) << host.lines.join(" / ").toStdString();
     EXPECT_EQ(db.count("DRIVERS"), 3);   // the holder's row among them
 }
+
+TEST(ImportDrivers, SeveralDriversAtOnceStoreAndLogExactlyWhatOneAtATimeDoes)
+{
+    Simulator sim({"--latency-ms", "5"});
+    const QString names = "kestrel,pilot001,nobody,\"Jürgen Größ\",NoWheels,pilot002,KESTREL,pilot017,O'Malley,walker";
+    const auto runWith = [&](int parallel) {
+        ImportDatabase db;
+        RecordingHost host;
+        ImportInputs inputs = inputsFor(sim.base(), names);
+        inputs.parallel = parallel;
+        EXPECT_EQ(DriverImport(inputs, db.query, host).run(), DriverImport::Outcome::Finished);
+        QStringList lines = host.lines;
+        lines.removeIf([](const QString& line) { return line.startsWith("Running time: "); });
+        return std::make_pair(lines, db.rows("select * from DRIVERS order by rowid"));
+    };
+    const auto one = runWith(1);
+    const auto several = runWith(16);
+    EXPECT_EQ(several.first, one.first);
+    EXPECT_EQ(several.second, one.second);
+    EXPECT_EQ(one.second.size(), 8);
+}

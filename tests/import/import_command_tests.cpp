@@ -12,6 +12,7 @@
 #include <QVariant>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -114,7 +115,10 @@ TEST(ImportCommand, OptionsChooseThePeriodKeys)
         EXPECT_EQ(run.status, 0) << c.args.join(' ').toStdString() << run.err.toStdString();
         const QStringList targets = service.targets().mid(before);
         ASSERT_EQ(targets.size(), 180) << c.args.join(' ').toStdString();
-        EXPECT_TRUE(targets[0].endsWith(c.keys)) << targets[0].toStdString();
+        // Several requests are under way at once, so the first track's may not arrive first.
+        const auto first = std::find_if(targets.begin(), targets.end(),
+                                        [&](const QString& target) { return target.endsWith(c.keys); });
+        EXPECT_NE(first, targets.end()) << c.args.join(' ').toStdString() << ": " << targets[0].toStdString();
     }
 }
 

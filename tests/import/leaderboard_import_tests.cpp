@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 ImportInputs inputsFor(const QString& base, const QString& shard = QStringLiteral("APEX"))
@@ -145,6 +147,7 @@ TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
     inputs.drivers = QStringLiteral("kestrel, O'Malley");
     inputs.periodType = 3;
     inputs.periodValue = QStringLiteral("17");
+    inputs.parallel = 1;   // one after the other, so they arrive in the order they are stored
     LeaderboardImport(inputs, db.query, host).run();
 
     const QStringList targets = service.targets();
@@ -154,6 +157,29 @@ TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
     EXPECT_EQ(targets[90], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=2&lt=3&eid=299&rf=17&shard=");
     EXPECT_EQ(db.count("RACR"), 180);
     EXPECT_EQ(db.rows("select count(*) from RACR where shard=''").value(0).value(0).toInt(), 180);
+}
+
+TEST(ImportLeaderboards, SeveralRequestsAtOnceStoreAndLogExactlyWhatOneAtATimeDoes)
+{
+    // Answers come back out of order when the service takes a while; they are stored in order.
+    Simulator sim({"--records-per-track", "3", "--latency-ms", "5"});
+    const auto runWith = [&](int parallel) {
+        ImportDatabase db;
+        RecordingHost host;
+        ImportInputs inputs = inputsFor(sim.base());
+        inputs.parallel = parallel;
+        EXPECT_EQ(LeaderboardImport(inputs, db.query, host).run(), LeaderboardImport::Outcome::Finished);
+        QStringList lines = host.lines;
+        lines.removeIf([](const QString& line) { return line.startsWith("Running time: "); });
+        return std::make_tuple(lines, db.rows("select * from RACR order by id"), host.gauge.position(), host.doneEvents);
+    };
+    const auto one = runWith(1);
+    const auto several = runWith(16);
+    EXPECT_EQ(std::get<0>(several), std::get<0>(one));
+    EXPECT_EQ(std::get<1>(several), std::get<1>(one));
+    EXPECT_EQ(std::get<1>(one).size(), 2 * kRecordsPerPass);
+    EXPECT_EQ(std::get<2>(several), 180);
+    EXPECT_EQ(std::get<3>(several), std::get<3>(one));
 }
 
 TEST(ImportLeaderboards, AnswersThatAreNoLeaderboardAddNothingAndAreToldAfterTheirPass)

@@ -1,0 +1,91 @@
+#include "webservice/transfer.h"
+
+#include "common/error.h"
+#include "webservice/httprequest.h"
+
+#include <mutex>
+#include <new>
+
+namespace racr::transfer {
+
+namespace {
+
+size_t appendBody(char* data, size_t size, size_t count, void* userData)
+{
+    auto* body = static_cast<Body*>(userData);
+    const size_t length = size * count;
+    if (length > size_t(HttpRequest::kMaxAnswerBytes - body->bytes.size())) {
+        body->tooLarge = true;
+        return 0;
+    }
+    try {
+        body->bytes.append(data, qsizetype(length));
+    } catch (const std::bad_alloc&) {
+        body->outOfMemory = true;
+        return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+void initLibcurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+void configure(CURL* curl, const QString& method, const QByteArray& url, Body& body, char* errorText,
+               int connectTimeoutMs, int totalTimeoutMs)
+{
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    if (method == QLatin1String("POST")) {
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
+    // The address comes from a settings file: only web addresses, never file:// and the like.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(connectTimeoutMs));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(totalTimeoutMs));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    errorText[0] = '\0';
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+}
+
+void forgetBuffers(CURL* curl)
+{
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+}
+
+int outcome(CURL* curl, CURLcode result, const Body& body, const char* errorText, const QString& method,
+            const QString& url)
+{
+    if (body.tooLarge)
+        throw AnswerTooLargeError(QStringLiteral("The statistics service's answer to %1 %2 is larger than %3 MB, "
+                                                 "far more than any real answer; it was refused.")
+                                      .arg(method, url)
+                                      .arg(HttpRequest::kMaxAnswerBytes / (1024 * 1024)));
+    if (body.outOfMemory)
+        throw std::bad_alloc();
+    if (result != CURLE_OK) {
+        const QString reason = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        throw NoAnswerError(QStringLiteral("The statistics service did not answer %1 %2: %3. Check that the service "
+                                           "is running and that the setting servicebase points at it.")
+                                .arg(method, url, reason));
+    }
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    return int(status);
+}
+
+} // namespace racr::transfer
