@@ -303,3 +303,18 @@ TEST(ImportDrivers, SeveralDriversAtOnceStoreAndLogExactlyWhatOneAtATimeDoes)
     EXPECT_EQ(several.second, one.second);
     EXPECT_EQ(one.second.size(), 8);
 }
+
+TEST(ImportDrivers, TheServiceNeverSeesMoreRequestsAtOnceThanAsked)
+{
+    for (const int parallel : {1, 4}) {
+        FakeService service([](const FakeService::Request&) { return FakeService::Reply(404, "<error/>"); }, 10);
+        ImportDatabase db;
+        RecordingHost host;
+        ImportInputs inputs = inputsFor(service.base(), "a,b,c,d,e,f");
+        inputs.parallel = parallel;
+        DriverImport(inputs, db.query, host).run();
+        EXPECT_EQ(service.requests().size(), 18);
+        EXPECT_LE(service.mostAtOnce(), parallel);
+        EXPECT_GE(service.mostAtOnce(), std::min(parallel, 2)) << "the requests never overlapped";
+    }
+}

@@ -182,6 +182,21 @@ TEST(ImportLeaderboards, SeveralRequestsAtOnceStoreAndLogExactlyWhatOneAtATimeDo
     EXPECT_EQ(std::get<3>(several), std::get<3>(one));
 }
 
+TEST(ImportLeaderboards, TheServiceNeverSeesMoreRequestsAtOnceThanAsked)
+{
+    for (const int parallel : {1, 4}) {
+        FakeService service([](const FakeService::Request&) { return leaderboardDocument({}); }, 10);
+        ImportDatabase db;
+        RecordingHost host;
+        ImportInputs inputs = inputsFor(service.base());
+        inputs.parallel = parallel;
+        LeaderboardImport(inputs, db.query, host).run();
+        EXPECT_EQ(service.requests().size(), 180);
+        EXPECT_LE(service.mostAtOnce(), parallel);
+        EXPECT_GE(service.mostAtOnce(), std::min(parallel, 2)) << "the requests never overlapped";
+    }
+}
+
 TEST(ImportLeaderboards, AnswersThatAreNoLeaderboardAddNothingAndAreToldAfterTheirPass)
 {
     {

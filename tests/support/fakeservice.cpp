@@ -4,6 +4,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
@@ -16,6 +17,8 @@ struct FakeService::State {
     mutable std::mutex mutex;
     QStringList requests;
     QStringList targets;
+    int atOnce = 0;
+    int mostAtOnce = 0;
 };
 
 FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_unique<State>())
@@ -27,6 +30,7 @@ FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_uniqu
             const std::lock_guard lock(state.mutex);
             state.requests.append(QString::fromStdString(request.method + ' ' + request.target));
             state.targets.append(QString::fromStdString(request.target));
+            state.mostAtOnce = std::max(state.mostAtOnce, ++state.atOnce);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
         Request asked{request.method, request.path, {}};
@@ -37,6 +41,8 @@ FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_uniqu
         if (!reply.contentEncoding.empty())
             response.set_header("Content-Encoding", reply.contentEncoding);
         response.set_content(reply.body, "application/xml;charset=UTF-8");
+        const std::lock_guard lock(state.mutex);
+        --state.atOnce;
     };
     // One connection carries a whole job, as with the real service; small answers go out at once.
     state.server.set_keep_alive_max_count(1'000'000);
@@ -80,6 +86,12 @@ QStringList FakeService::targets() const
 {
     const std::lock_guard lock(m_state->mutex);
     return m_state->targets;
+}
+
+int FakeService::mostAtOnce() const
+{
+    const std::lock_guard lock(m_state->mutex);
+    return m_state->mostAtOnce;
 }
 
 void whileAnswering(const FakeService& service, int count, std::function<void()> action)

@@ -37,6 +37,7 @@ public:
     QString base() const;
     QStringList requests() const;  // "METHOD target", the target as it arrived (still encoded)
     QStringList targets() const;   // the targets alone
+    int mostAtOnce() const;        // the most requests it was answering at the same time
 
 private:
     struct State;
