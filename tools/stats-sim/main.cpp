@@ -17,7 +17,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
@@ -337,6 +339,11 @@ int main(int argc, char** argv)
         handle(request, response);
     });
 
+    int listening = -1;
+    server.set_socket_options([&listening](socket_t socket) {
+        httplib::default_socket_options(socket);
+        listening = socket;
+    });
     int port = options.port;
     if (port == 0)
         port = server.bind_to_any_port("127.0.0.1");
@@ -345,6 +352,13 @@ int main(int argc, char** argv)
     if (port <= 0) {
         std::cerr << "stats-sim: cannot listen on 127.0.0.1:" << options.port
                   << " (is another simulator running there? choose another port with --port)\n";
+        return 1;
+    }
+    // httplib listens with a backlog of 5: of 8 connections opened at once the kernel drops the
+    // last ones, and their clients try again only a second later. Listening again on the same
+    // socket raises the backlog.
+    if (::listen(listening, SOMAXCONN) != 0) {
+        std::cerr << "stats-sim: cannot listen on 127.0.0.1:" << port << ": " << std::strerror(errno) << '\n';
         return 1;
     }
 
