@@ -153,7 +153,7 @@ int main(int argc, char** argv)
                            [&] { severalAtOnce(urls, kInFlight); }));
 
     std::printf("%zu leaderboard requests, 100 records each, service latency %d ms\n", urls.size(), kLatencyMs);
-    std::printf("%-36s %9s %8s %9s %12s %14s\n", "", "seconds", "ratio", "requests", "connections", "max in flight");
+    std::printf("%-36s %9s %8s %9s %12s %14s\n", "", "seconds", "/ row 1", "requests", "connections", "max in flight");
     for (const Row& row : rows)
         std::printf("%-36s %9.2f %8.2f %9d %12d %14d\n", row.name.c_str(), row.seconds, row.seconds / rows.front().seconds,
                     row.seen.requests, row.seen.connections, row.seen.maxInFlight);
