@@ -4,6 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+// What the simulator saw since it started or since resetStatus(): see GET /status in stats-sim.
+struct SimulatorStatus {
+    int requests = 0;
+    int connections = 0;
+    int maxInFlight = 0;
+};
+
 // The statistics service simulator, started on a free port for one test and stopped with it.
 class Simulator {
 public:
@@ -14,6 +21,8 @@ public:
 
     quint16 port() const { return m_port; }
     QString base() const;   // "http://127.0.0.1:<port>", the service base to hand to the client
+    SimulatorStatus status() const;
+    void resetStatus();
 
 private:
     QProcess m_process;

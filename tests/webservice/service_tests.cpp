@@ -11,13 +11,16 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <latch>
 #include <memory>
+#include <thread>
 
 using namespace racr;
 
@@ -320,4 +323,56 @@ TEST(ServiceFaults, SilentServiceTimesOut)
     EXPECT_TRUE(message.contains(QStringLiteral("timed out"), Qt::CaseInsensitive)) << message.toStdString();
     fetch(request, doc, QStringLiteral("GET"), driverUrl(sim.base(), DriverResource::Profile, QStringLiteral("kestrel"), {}));
     EXPECT_EQ(readProfile(doc).name, QStringLiteral("KESTREL"));
+}
+
+// Tests of a client that keeps N requests in flight rest on the simulator answering them together
+// and counting them exactly: a pool too small or a lock around the answer would show fewer in flight
+// than were sent, and a client opening a connection per request must be told from one reusing them.
+TEST(ServiceTraffic, ConcurrentRequestsAreAnsweredTogetherAndCounted)
+{
+    Simulator sim({QStringLiteral("--latency-ms"), QStringLiteral("200")});
+    const auto target = [&](int track) {
+        return leaderboardsUrl(sim.base(), {QStringLiteral("kestrel"), 1, 1, trackTable()[track].eventId,
+                                            QStringLiteral("0"), QStringLiteral("APEX")})
+            .mid(sim.base().size()).toStdString();
+    };
+
+    constexpr int kAtOnce = 8;
+    std::latch start(kAtOnce);
+    std::vector<int> statuses(kAtOnce, 0);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kAtOnce; ++i)
+        clients.emplace_back([&, i] {
+            httplib::Client client("127.0.0.1", sim.port());
+            const std::string path = target(i);
+            start.arrive_and_wait();
+            if (const httplib::Result result = client.Post(path))
+                statuses[i] = result->status;
+        });
+    for (std::thread& client : clients)
+        client.join();
+    EXPECT_EQ(statuses, std::vector<int>(kAtOnce, 200));
+    SimulatorStatus seen = sim.status();
+    EXPECT_EQ(seen.requests, kAtOnce);
+    EXPECT_EQ(seen.connections, kAtOnce);
+    EXPECT_EQ(seen.maxInFlight, kAtOnce);
+
+    sim.resetStatus();
+    seen = sim.status();
+    EXPECT_EQ(seen.requests, 0);
+    EXPECT_EQ(seen.connections, 0);
+    EXPECT_EQ(seen.maxInFlight, 0);
+
+    // One after another over one kept-alive connection.
+    httplib::Client client("127.0.0.1", sim.port());
+    client.set_keep_alive(true);
+    for (int i = 0; i < 3; ++i) {
+        const httplib::Result result = client.Post(target(i));
+        ASSERT_TRUE(result) << httplib::to_string(result.error());
+        EXPECT_EQ(result->status, 200);
+    }
+    seen = sim.status();
+    EXPECT_EQ(seen.requests, 3);
+    EXPECT_EQ(seen.connections, 1);
+    EXPECT_EQ(seen.maxInFlight, 1);
 }

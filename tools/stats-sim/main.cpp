@@ -17,10 +17,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -50,7 +55,13 @@ void printUsage(std::ostream& out)
            "                         missingattr (a record lacks an attribute), fewerprofiles (cars: the last car\n"
            "                         has no physicsProfile), drop (close without answering), hang (never answer),\n"
            "                         none\n"
-           "  --help                 show this text\n";
+           "  --help                 show this text\n"
+           "Traffic counters, for tests and benchmarks that check how a client uses the service:\n"
+           "  GET /status            answers 'requests N', 'connections N' and 'max-in-flight N', one a line:\n"
+           "                         the requests answered, the connections that carried them and the most\n"
+           "                         requests that were being answered at once; /status itself is not counted\n"
+           "  POST /status/reset     sets the counters to zero, so one simulator can serve several runs\n"
+           "The same lines go to standard error when the simulator is stopped (SIGINT, SIGTERM).\n";
 }
 
 [[noreturn]] void fail(const std::string& message)
@@ -164,6 +175,84 @@ void hang(int socket)
     }
 }
 
+// The connection the calling worker thread is serving: httplib runs every accepted connection,
+// all its keep-alive requests included, as one task on one thread of the pool.
+thread_local std::uint64_t currentConnection = 0;
+
+// A thread pool that numbers the connections it is handed, so that requests can be told apart by
+// the connection that carried them even when the client reuses a port.
+class NumberingPool : public httplib::ThreadPool {
+public:
+    explicit NumberingPool(std::size_t threads) : ThreadPool(threads) {}
+    void enqueue(std::function<void()> task) override
+    {
+        ThreadPool::enqueue([task = std::move(task), id = ++m_accepted] {
+            currentConnection = id;
+            task();
+        });
+    }
+
+private:
+    static inline std::atomic<std::uint64_t> m_accepted{0};
+};
+
+// What the clients did since the start or the last reset: requests answered, the connections that
+// carried them, and the most requests being answered at the same moment (a client that promises at
+// most N in flight is caught here when it sends more).
+class Traffic {
+public:
+    // Held for the whole of one request's answer.
+    class InFlight {
+    public:
+        explicit InFlight(Traffic& traffic) : m_traffic(traffic) { m_traffic.begin(); }
+        ~InFlight() { m_traffic.end(); }
+        InFlight(const InFlight&) = delete;
+        InFlight& operator=(const InFlight&) = delete;
+
+    private:
+        Traffic& m_traffic;
+    };
+
+    std::string report() const
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        std::ostringstream out;
+        out << "requests " << m_requests << "\nconnections " << m_connections.size() << "\nmax-in-flight "
+            << m_maxInFlight << '\n';
+        return out.str();
+    }
+
+    // Requests being answered right now stay in flight; they count towards the new maximum but not
+    // as requests, which were seen before the reset.
+    void reset()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests = 0;
+        m_connections.clear();
+        m_maxInFlight = m_inFlight;
+    }
+
+private:
+    void begin()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_requests;
+        m_connections.insert(currentConnection);
+        m_maxInFlight = std::max(m_maxInFlight, ++m_inFlight);
+    }
+    void end()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        --m_inFlight;
+    }
+
+    mutable std::mutex m_mutex;
+    std::uint64_t m_requests = 0;
+    std::set<std::uint64_t> m_connections;
+    int m_inFlight = 0;
+    int m_maxInFlight = 0;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -173,6 +262,10 @@ int main(int argc, char** argv)
     // SIGINT and SIGTERM are taken by one thread that stops the server; a client that goes away
     // mid-answer must not end the process.
     signal(SIGPIPE, SIG_IGN);
+    // A shell without job control starts background commands with SIGINT ignored, and an ignored
+    // signal is discarded before sigwait could take it: `stats-sim & ... kill -INT` would not stop.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -188,9 +281,34 @@ int main(int argc, char** argv)
     // Headers and body go out in separate writes; without this a small answer waits for the
     // client's delayed acknowledgement (40 ms a request).
     server.set_tcp_nodelay(true);
-    // Hanging requests hold a worker each; leave room for the others.
-    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // Every connection holds a worker thread for as long as the client keeps it open (up to the
+    // keep-alive time-out of 5 s after its last request), and a hanging request holds one for
+    // minutes. A client with 16 requests in flight, plus the idle connections of its previous run
+    // or of another client, must not find the pool exhausted: a request queued behind idle
+    // connections would wait seconds and be counted as not in flight, hiding what the client did.
+    server.new_task_queue = [] { return new NumberingPool(64); };
+    Traffic traffic;
     auto handle = [&](const httplib::Request& request, httplib::Response& response) {
+        if (request.path == "/status") {
+            if (request.method != "GET") {
+                response.status = 405;
+                response.set_content("Use GET for /status.\n", "text/plain;charset=UTF-8");
+                return;
+            }
+            response.set_content(traffic.report(), "text/plain;charset=UTF-8");
+            return;
+        }
+        if (request.path == "/status/reset") {
+            if (request.method != "POST") {
+                response.status = 405;
+                response.set_content("Use POST for /status/reset.\n", "text/plain;charset=UTF-8");
+                return;
+            }
+            traffic.reset();
+            response.set_content(traffic.report(), "text/plain;charset=UTF-8");
+            return;
+        }
+        const Traffic::InFlight counted(traffic);
         if (options.latencyMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(options.latencyMs));
         sim::Answer answer = service.answer(request.method, request.target);
@@ -221,6 +339,11 @@ int main(int argc, char** argv)
         handle(request, response);
     });
 
+    int listening = -1;
+    server.set_socket_options([&listening](socket_t socket) {
+        httplib::default_socket_options(socket);
+        listening = socket;
+    });
     int port = options.port;
     if (port == 0)
         port = server.bind_to_any_port("127.0.0.1");
@@ -229,6 +352,13 @@ int main(int argc, char** argv)
     if (port <= 0) {
         std::cerr << "stats-sim: cannot listen on 127.0.0.1:" << options.port
                   << " (is another simulator running there? choose another port with --port)\n";
+        return 1;
+    }
+    // httplib listens with a backlog of 5: of 8 connections opened at once the kernel drops the
+    // last ones, and their clients try again only a second later. Listening again on the same
+    // socket raises the backlog.
+    if (::listen(listening, SOMAXCONN) != 0) {
+        std::cerr << "stats-sim: cannot listen on 127.0.0.1:" << port << ": " << std::strerror(errno) << '\n';
         return 1;
     }
 
@@ -242,5 +372,6 @@ int main(int argc, char** argv)
 
     std::cout << "stats-sim listening on http://127.0.0.1:" << port << std::endl;
     server.listen_after_bind();
+    std::cerr << traffic.report();
     return 0;
 }
