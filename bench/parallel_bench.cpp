@@ -1,8 +1,15 @@
-// The requests of a full leaderboard import (90 tracks, two passes: 180 POSTs of 100 records each)
-// against a service that answers after 200 ms, made by plain libcurl: one after another over one
-// handle, and through a multi handle keeping 8 in flight. These are the reference figures for the
-// import's own runs. Every row also shows what the simulator saw, to confirm the number in flight.
+// The imports against a service that answers after 0, 50 and 200 ms, with 1, 4, 6 and 8 requests
+// under way, beside the same requests made by plain libcurl with the same number in flight: a full
+// leaderboard import (90 tracks, two passes: 180 POSTs of 100 records each) and a driver import of
+// 50 names (150 GETs). Every row also shows what the simulator saw, to confirm the number in flight.
+#include "db/connection.h"
+#include "db/queryobject.h"
+#include "import/driverimport.h"
+#include "import/gauge.h"
+#include "import/jobhost.h"
+#include "import/leaderboardimport.h"
 #include "support/simulator.h"
+#include "support/temphome.h"
 #include "webservice/endpoints.h"
 #include "webservice/tracktable.h"
 
@@ -19,8 +26,7 @@
 
 namespace {
 
-constexpr int kLatencyMs = 200;
-constexpr int kInFlight = 8;
+constexpr int kDrivers = 50;
 
 double seconds(const std::function<void()>& run)
 {
@@ -47,12 +53,35 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* body)
     return size * count;
 }
 
-// A POST without a body, as the import sends it; the answer goes into body.
+// The driver import's requests in its order: profile, stats and cars of each name.
+std::vector<std::string> driverRequests(const QString& base)
+{
+    std::vector<std::string> urls;
+    for (int i = 0; i < kDrivers; ++i)
+        for (const racr::DriverResource resource :
+             {racr::DriverResource::Profile, racr::DriverResource::Stats, racr::DriverResource::Cars})
+            urls.push_back(racr::driverUrl(base, resource, QStringLiteral("PILOT%1").arg(i, 3, 10, QLatin1Char('0')),
+                                           QStringLiteral("APEX"))
+                               .toStdString());
+    return urls;
+}
+
+QString driverNames()
+{
+    QStringList names;
+    for (int i = 0; i < kDrivers; ++i)
+        names.append(QStringLiteral("PILOT%1").arg(i, 3, 10, QLatin1Char('0')));
+    return names.join(QLatin1Char(','));
+}
+
+// As the imports send them: leaderboards by POST without a body, the driver resources by GET.
 void prepare(CURL* easy, const std::string& url, std::string& body)
 {
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_POST, 1L);
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, 0L);
+    if (url.find("/leaderboards?") != std::string::npos) {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, 0L);
+    }
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
 }
@@ -65,7 +94,7 @@ void check(CURL* easy, CURLcode result, const std::string& body)
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     if (result != CURLE_OK)
         throw std::runtime_error(std::string(url ? url : "?") + ": " + curl_easy_strerror(result));
-    if (status != 200 || body.empty())
+    if (status >= 400 || body.empty())
         throw std::runtime_error(std::string(url ? url : "?") + ": HTTP " + std::to_string(status));
 }
 
@@ -124,6 +153,42 @@ void severalAtOnce(const std::vector<std::string>& urls, int inFlight)
     curl_multi_cleanup(multi);
 }
 
+class QuietHost : public JobHost {
+public:
+    void logLine(const QString&) override {}
+    void setGaugeMaximum(int maximum) override { m_gauge.setMaximum(maximum); }
+    int gaugeMaximum() const override { return m_gauge.maximum(); }
+    void setGaugePosition(int position) override { m_gauge.setPosition(position); }
+    void stepGauge() override { m_gauge.stepIt(); }
+    void processPendingEvents() override {}
+    bool cancelRequested() const override { return false; }
+
+private:
+    GaugeModel m_gauge;
+};
+
+// One import into a fresh database of its own, with `parallel` requests under way.
+void runImport(const QString& base, bool leaderboards, int parallel)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    QueryObject query(connection, QStringLiteral("ADOQuery1"));
+    QuietHost host;
+    ImportInputs inputs;
+    inputs.serviceBase = base;
+    inputs.shard = QStringLiteral("APEX");
+    inputs.periodType = 1;
+    inputs.parallel = parallel;
+    if (leaderboards) {
+        inputs.drivers = QStringLiteral("kestrel,pilot000");
+        LeaderboardImport(inputs, query, host).run();
+    } else {
+        inputs.drivers = driverNames();
+        DriverImport(inputs, query, host).run();
+    }
+}
+
 struct Row {
     std::string name;
     double seconds;
@@ -137,27 +202,42 @@ Row measure(Simulator& sim, const std::string& name, const std::function<void()>
     return {name, elapsed, sim.status()};
 }
 
+void curlRequests(const std::vector<std::string>& urls, int inFlight)
+{
+    if (inFlight == 1)
+        oneAfterAnother(urls);
+    else
+        severalAtOnce(urls, inFlight);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    Simulator sim({QStringLiteral("--records-per-track"), QStringLiteral("100"), QStringLiteral("--latency-ms"),
-                   QString::number(kLatencyMs)});
-    const std::vector<std::string> urls = leaderboardRequests(sim.base());
-
-    std::vector<Row> rows;
-    rows.push_back(measure(sim, "libcurl, one after another", [&] { oneAfterAnother(urls); }));
-    rows.push_back(measure(sim, "libcurl multi, " + std::to_string(kInFlight) + " in flight",
-                           [&] { severalAtOnce(urls, kInFlight); }));
-
-    std::printf("%zu leaderboard requests, 100 records each, service latency %d ms\n", urls.size(), kLatencyMs);
-    std::printf("%-36s %9s %8s %9s %12s %14s\n", "", "seconds", "/ row 1", "requests", "connections", "max in flight");
-    for (const Row& row : rows)
-        std::printf("%-36s %9.2f %8.2f %9d %12d %14d\n", row.name.c_str(), row.seconds, row.seconds / rows.front().seconds,
-                    row.seen.requests, row.seen.connections, row.seen.maxInFlight);
-    std::printf("one after another / %d in flight: %.1f times the time\n", kInFlight, rows[0].seconds / rows[1].seconds);
+    std::printf("%-44s %9s %10s %9s %12s %14s\n", "", "seconds", "/ libcurl", "requests", "connections",
+                "max in flight");
+    for (const int latency : {0, 50, 200}) {
+        Simulator sim({QStringLiteral("--records-per-track"), QStringLiteral("100"), QStringLiteral("--latency-ms"),
+                       QString::number(latency)});
+        const std::vector<std::string> boards = leaderboardRequests(sim.base());
+        const std::vector<std::string> drivers = driverRequests(sim.base());
+        for (const bool leaderboards : {true, false}) {
+            std::printf("%s, service latency %d ms\n",
+                        leaderboards ? "180 leaderboards, 100 records each" : "50 drivers, 3 requests each", latency);
+            for (const int n : {1, 4, 6, 8}) {
+                const Row reference = measure(sim, "  libcurl, " + std::to_string(n) + " in flight",
+                                              [&] { curlRequests(leaderboards ? boards : drivers, n); });
+                const Row import = measure(sim, "  import, parallel " + std::to_string(n),
+                                           [&] { runImport(sim.base(), leaderboards, n); });
+                for (const Row& row : {reference, import})
+                    std::printf("%-44s %9.2f %10.2f %9d %12d %14d\n", row.name.c_str(), row.seconds,
+                                row.seconds / reference.seconds, row.seen.requests, row.seen.connections,
+                                row.seen.maxInFlight);
+            }
+        }
+    }
     curl_global_cleanup();
     return 0;
 }

@@ -64,6 +64,9 @@ ParallelFetch::ParallelFetch(QList<FetchRequest> requests, int parallel, const s
         throw ServiceError(QStringLiteral("Could not set up HTTP requests (libcurl failed to start)."));
     // As many connections as requests under way, no more: the service sees at most `parallel`.
     curl_multi_setopt(s.multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(s.parallel));
+    // Keep them open between answers: by default the cache shrinks with the transfers under way,
+    // and a fast service would see a new connection for many requests.
+    curl_multi_setopt(s.multi, CURLMOPT_MAXCONNECTS, long(s.parallel));
     curl_multi_setopt(s.multi, CURLMOPT_PIPELINING, long(CURLPIPE_MULTIPLEX));
 }
 
