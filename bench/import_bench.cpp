@@ -3,10 +3,9 @@
 // first import into a table that already holds 1,000,000 rows. Prints the figures and the targets:
 // first run under 2 s, re-run under 1 s, cost per record at 1,000,000 rows within 1.5 times the
 // cost at 0.
+#include "quiethost.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
-#include "import/gauge.h"
-#include "import/jobhost.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -20,20 +19,6 @@
 #include <stdexcept>
 
 namespace {
-
-class QuietHost : public JobHost {
-public:
-    void logLine(const QString&) override {}
-    void setGaugeMaximum(int maximum) override { m_gauge.setMaximum(maximum); }
-    int gaugeMaximum() const override { return m_gauge.maximum(); }
-    void setGaugePosition(int position) override { m_gauge.setPosition(position); }
-    void stepGauge() override { m_gauge.stepIt(); }
-    void processPendingEvents() override {}
-    bool cancelRequested() const override { return false; }
-
-private:
-    GaugeModel m_gauge;
-};
 
 struct Timing {
     double seconds;

@@ -2,11 +2,10 @@
 // under way, beside the same requests made by plain libcurl with the same number in flight: a full
 // leaderboard import (90 tracks, two passes: 180 POSTs of 100 records each) and a driver import of
 // 50 names (150 GETs). Every row also shows what the simulator saw, to confirm the number in flight.
+#include "quiethost.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "import/driverimport.h"
-#include "import/gauge.h"
-#include "import/jobhost.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -152,20 +151,6 @@ void severalAtOnce(const std::vector<std::string>& urls, int inFlight)
     }
     curl_multi_cleanup(multi);
 }
-
-class QuietHost : public JobHost {
-public:
-    void logLine(const QString&) override {}
-    void setGaugeMaximum(int maximum) override { m_gauge.setMaximum(maximum); }
-    int gaugeMaximum() const override { return m_gauge.maximum(); }
-    void setGaugePosition(int position) override { m_gauge.setPosition(position); }
-    void stepGauge() override { m_gauge.stepIt(); }
-    void processPendingEvents() override {}
-    bool cancelRequested() const override { return false; }
-
-private:
-    GaugeModel m_gauge;
-};
 
 // One import into a fresh database of its own, with `parallel` requests under way.
 void runImport(const QString& base, bool leaderboards, int parallel)
