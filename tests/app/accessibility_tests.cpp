@@ -1,6 +1,7 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
 #include "import/progresscyl.h"
+#include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 
@@ -82,17 +83,6 @@ QAccessibleInterface* find(const QList<QAccessibleInterface*>& all, QAccessible:
     return nullptr;
 }
 
-// Takes the pages the program hands to the desktop, as a web browser would.
-class Browser : public QObject {
-    Q_OBJECT
-
-public:
-    QStringList opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url.toString()); }
-};
-
 struct Windows {
     Windows()
     {
@@ -150,11 +140,13 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->object(), w.main.Info1);
     ASSERT_NE(info->actionInterface(), nullptr);
-    Browser browser;
-    QDesktopServices::setUrlHandler("http", &browser, "open");
-    info->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QDesktopServices::unsetUrlHandler("http");
-    EXPECT_EQ(browser.opened, QStringList{"http://127.0.0.1:8680/"});
+    QStringList opened;
+    {
+        const FakeBrowser browser;
+        info->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        opened = browser.opened;
+    }
+    EXPECT_EQ(opened, QStringList{"http://127.0.0.1:8680/"});
 
     // The menus keep what Qt gives them: a popup menu with its entries.
     QMenu* exportImport = w.main.MainMenu1->actions().value(0)->menu();
@@ -209,4 +201,3 @@ TEST(Accessibility, EveryViewerOpensByKeyboardAndByTheAccessiblePressAction)
     EXPECT_TRUE(w.events.isVisible());
 }
 
-#include "accessibility_tests.moc"

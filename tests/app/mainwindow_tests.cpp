@@ -4,6 +4,7 @@
 #include "db/exportimportmenu.h"
 #include "db/schemabrowser.h"
 #include "db/sqlworkbench.h"
+#include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 #include "viewers/htmlview.h"
@@ -77,17 +78,6 @@ struct Program {
 
     TempHome& home;
     std::unique_ptr<ProgramWindows> windows;
-};
-
-// Takes the pages the program hands to the desktop, as a web browser would.
-class Browser : public QObject {
-    Q_OBJECT
-
-public:
-    QStringList opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url.toString()); }
 };
 
 } // namespace
@@ -432,11 +422,13 @@ TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
     EXPECT_TRUE(dialogs.messages[1].text.contains("\nhttp://127.0.0.1:8680/\n")) << qPrintable(dialogs.messages[1].text);
 
     // A browser that starts gets the page, and nothing is said.
-    Browser browser;
-    QDesktopServices::setUrlHandler("http", &browser, "open");
-    QTest::mouseClick(w.main.Label7, Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler("http");
-    EXPECT_EQ(browser.opened, QStringList{status});
+    QStringList opened;
+    {
+        const FakeBrowser browser;
+        QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+        opened = browser.opened;
+    }
+    EXPECT_EQ(opened, QStringList{status});
     EXPECT_EQ(dialogs.messages.size(), 2);
 }
 
@@ -578,4 +570,3 @@ TEST(SchemaBrowser, FailedConnectionIsShownAndAModeSwitchConnectsAgain)
               (QStringList{"DRIVERS", "RACR", "TRACKLIST", "weeklybest", "driverstats"}));
 }
 
-#include "mainwindow_tests.moc"

@@ -1,0 +1,13 @@
+#include "fakebrowser.h"
+
+#include <QDesktopServices>
+
+FakeBrowser::FakeBrowser()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
+}
+
+FakeBrowser::~FakeBrowser()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+}
