@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QSignalBlocker>
 
+#include <optional>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -22,16 +24,53 @@ namespace {
 
 // Fractions in the user's own decimal notation, so the spreadsheet reads them as numbers;
 // no digit grouping, which it would take for text.
-QString valueText(const QueryObject& dataSet, int field)
+QString valueText(const RowCursor& rows, int field)
 {
-    const QVariant value = dataSet.value(field);
+    const QVariant value = rows.value(field);
     if (value.typeId() == QMetaType::Double) {
         QLocale locale;
         locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
         return locale.toString(value.toDouble(), 'g', 15);
     }
-    return dataSet.fieldText(field);
+    return rows.text(field);
 }
+
+// The open result in the order the grid shows. The grid and the status line would redraw their
+// current row for every row walked, which costs far more than the export itself; they see only
+// where the walk ends, on the first row.
+class OpenResultRows : public RowCursor {
+public:
+    explicit OpenResultRows(QueryObject& dataSet) : m_dataSet(dataSet)
+    {
+        m_dataSet.fetchAll();
+        m_dataSet.first();
+        m_quiet.emplace(&m_dataSet);
+    }
+    ~OpenResultRows() override
+    {
+        m_quiet.reset();
+        if (m_dataSet.isOpen())
+            m_dataSet.first();
+    }
+    OpenResultRows(const OpenResultRows&) = delete;
+    OpenResultRows& operator=(const OpenResultRows&) = delete;
+
+    QStringList fieldNames() const override { return m_dataSet.fieldNames(); }
+    bool next() override
+    {
+        if (m_started)
+            m_dataSet.next();
+        m_started = true;
+        return !m_dataSet.eof();
+    }
+    QVariant value(int field) const override { return m_dataSet.value(field); }
+    QString text(int field) const override { return m_dataSet.fieldText(field); }
+
+private:
+    QueryObject& m_dataSet;
+    std::optional<QSignalBlocker> m_quiet;
+    bool m_started = false;
+};
 
 // Qt words a system error as qt_error_string(errno) does; a full disk is said plainly.
 QString plainWords(const QString& systemText)
@@ -45,37 +84,28 @@ QString plainWords(const QString& systemText)
 }
 
 // The text goes out in pieces, so a large result is never held twice.
-void writeText(QueryObject& dataSet, const std::function<void(const QByteArray&)>& put)
+void writeText(RowCursor& rows, const std::function<void(const QByteArray&)>& put)
 {
     QByteArray bytes;
-    for (const QString& name : dataSet.fieldNames())
+    const QStringList names = rows.fieldNames();
+    for (const QString& name : names)
         bytes += name.toUtf8() + ';';
     bytes += "\r\n";
 
-    const int fields = dataSet.fieldCount();
+    const int fields = int(names.size());
     constexpr qsizetype piece = 1 << 20;
-    dataSet.first();
-    try {
-        // The grid and the status line would redraw their current row for every row walked,
-        // which costs far more than the export itself; they see only where the walk ends.
-        const QSignalBlocker quiet(dataSet);
-        for (; !dataSet.eof(); dataSet.next()) {
-            for (int field = 0; field < fields; ++field) {
-                if (field > 0)
-                    bytes += ';';
-                bytes += csvQuoted(valueText(dataSet, field).toUtf8());
-            }
-            bytes += "\r\n";
-            if (bytes.size() >= piece) {
-                put(bytes);
-                bytes.resize(0);   // keeps its room for the next piece
-            }
+    while (rows.next()) {
+        for (int field = 0; field < fields; ++field) {
+            if (field > 0)
+                bytes += ';';
+            bytes += csvQuoted(valueText(rows, field).toUtf8());
         }
-    } catch (const racr::Error&) {
-        dataSet.first();   // where the views last saw the walk
-        throw;
+        bytes += "\r\n";
+        if (bytes.size() >= piece) {
+            put(bytes);
+            bytes.resize(0);   // keeps its room for the next piece
+        }
     }
-    dataSet.first();
     put(bytes);
 }
 
@@ -129,7 +159,7 @@ private:
     bool m_wasPending = false;
 };
 
-void exportInPlace(QueryObject& dataSet, const QString& path)
+void exportInPlace(RowCursor& rows, const QString& path)
 {
     const QString target = QDir::toNativeSeparators(path);
     const PipeSignalHold hold;
@@ -138,7 +168,7 @@ void exportInPlace(QueryObject& dataSet, const QString& path)
     if (fd < 0)
         cannotWrite(target, qt_error_string(errno));
     try {
-        writeText(dataSet, [&](const QByteArray& bytes) { writeAll(fd, bytes, target); });
+        writeText(rows, [&](const QByteArray& bytes) { writeAll(fd, bytes, target); });
     } catch (...) {
         ::close(fd);
         throw;
@@ -147,7 +177,7 @@ void exportInPlace(QueryObject& dataSet, const QString& path)
         cannotWrite(target, qt_error_string(errno));
 }
 
-void exportReplacing(QueryObject& dataSet, const QString& path)
+void exportReplacing(RowCursor& rows, const QString& path)
 {
     // Written beside the target and renamed over it at the end, so a failed export leaves an
     // older file whole. Unbuffered, and the rest of a short write written again: the system then
@@ -157,7 +187,7 @@ void exportReplacing(QueryObject& dataSet, const QString& path)
     auto fail = [&] { cannotWrite(QDir::toNativeSeparators(path), file.errorString()); };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail();
-    writeText(dataSet, [&](const QByteArray& bytes) {
+    writeText(rows, [&](const QByteArray& bytes) {
         for (qsizetype done = 0; done < bytes.size();) {
             const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
             if (written <= 0)
@@ -171,21 +201,27 @@ void exportReplacing(QueryObject& dataSet, const QString& path)
 
 } // namespace
 
-void exportCsv(QueryObject& dataSet, const QString& path)
+void exportCsv(RowCursor& rows, const QString& path)
 {
     struct stat status {};
     const bool inPlace = ::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode)
         && !S_ISDIR(status.st_mode);
     if (inPlace)
-        exportInPlace(dataSet, path);
+        exportInPlace(rows, path);
     else
-        exportReplacing(dataSet, path);
+        exportReplacing(rows, path);
 }
 
-void exportCsvToStandardOutput(QueryObject& dataSet)
+void exportCsvToStandardOutput(RowCursor& rows)
 {
     std::fflush(stdout);
-    writeText(dataSet, [](const QByteArray& bytes) {
+    writeText(rows, [](const QByteArray& bytes) {
         writeAll(STDOUT_FILENO, bytes, QStringLiteral("standard output"));
     });
+}
+
+void exportCsv(QueryObject& dataSet, const QString& path)
+{
+    OpenResultRows rows(dataSet);
+    exportCsv(rows, path);
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "rowcursor.h"
+
 class QueryObject;
 
 // Writes the open result of a query object to a semicolon-separated file for a spreadsheet:
@@ -17,5 +19,7 @@ class QueryObject;
 // device such as /dev/stdout) is written in place: a rename would put a regular file where it was.
 void exportCsv(QueryObject& dataSet, const QString& path);
 
-// The same text on standard output (`racr export ... -`).
-void exportCsvToStandardOutput(QueryObject& dataSet);
+// The same text from rows read one after the other, and that text on standard output
+// (`racr export ... -`).
+void exportCsv(RowCursor& rows, const QString& path);
+void exportCsvToStandardOutput(RowCursor& rows);

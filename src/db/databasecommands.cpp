@@ -8,6 +8,7 @@
 #include "csvtext.h"
 #include "oldmerge.h"
 #include "queryobject.h"
+#include "rowcursor.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -27,33 +28,52 @@ QString field(const QString& text)
     return QString::fromUtf8(csvQuoted(text.toUtf8()));
 }
 
-void printRows(QueryObject& dataSet, QTextStream& out)
+void printRows(RowCursor& rows, QTextStream& out)
 {
     QStringList line;
-    for (const QString& name : dataSet.fieldNames())
+    const QStringList names = rows.fieldNames();
+    for (const QString& name : names)
         line.append(field(name));
     out << line.join(QLatin1Char(';')) << '\n';
-    const int fields = dataSet.fieldCount();
-    for (int row = 0; row < dataSet.recordCount(); ++row) {
+    while (rows.next()) {
         line.clear();
-        for (int f = 0; f < fields; ++f)
-            line.append(field(dataSet.textAt(row, f)));
+        for (int f = 0; f < names.size(); ++f)
+            line.append(field(rows.text(f)));
         out << line.join(QLatin1Char(';')) << '\n';
     }
 }
 
 const QString kObjectName = QStringLiteral("ADODataSet1");
 
-// Runs `work` on a query object over the program folder's database; an error ends the command.
-int onProgramDatabase(QTextStream& out, QTextStream& err, const std::function<int(QueryObject&)>& work)
+// Counts the rows an export walks: a streamed result knows its size only at its end.
+class CountedRows : public RowCursor {
+public:
+    explicit CountedRows(RowCursor& rows) : m_rows(rows) {}
+    QStringList fieldNames() const override { return m_rows.fieldNames(); }
+    bool next() override
+    {
+        const bool more = m_rows.next();
+        m_count += more ? 1 : 0;
+        return more;
+    }
+    QVariant value(int field) const override { return m_rows.value(field); }
+    QString text(int field) const override { return m_rows.text(field); }
+    qint64 count() const { return m_count; }
+
+private:
+    RowCursor& m_rows;
+    qint64 m_count = 0;
+};
+
+// Runs `work` on the program folder's database; an error ends the command.
+int onProgramDatabase(QTextStream& out, QTextStream& err, const std::function<int(Connection&)>& work)
 {
     int status = 1;
     try {
         Connection connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
                               ProgramPaths::file(QStringLiteral("RACR.db")));
         connection.open();
-        QueryObject dataSet(connection, kObjectName);
-        status = work(dataSet);
+        status = work(connection);
     } catch (const racr::Error& error) {
         // The query object's name means something inside the program only.
         err << commandline::withoutObjectName(error.message(), kObjectName) << '\n';
@@ -65,25 +85,28 @@ int onProgramDatabase(QTextStream& out, QTextStream& err, const std::function<in
 
 } // namespace
 
+// Both commands print rows as the engine delivers them, so a result of any size runs in the same
+// small amount of memory.
 int runQueryCommand(const QString& sql, QTextStream& out, QTextStream& err)
 {
-    return onProgramDatabase(out, err, [&](QueryObject& dataSet) {
-        dataSet.setText(sql);
-        if (dataSet.run())
-            printRows(dataSet, out);
+    return onProgramDatabase(out, err, [&](Connection& connection) {
+        int affected = 0;
+        if (const auto rows = streamRows(connection, sql, kObjectName, affected))
+            printRows(*rows, out);
         else
-            out << "Operation affected " << dataSet.rowsAffected() << " row(s)\n";
+            out << "Operation affected " << affected << " row(s)\n";
         return 0;
     });
 }
 
 int runExportCommand(const QString& sql, const QString& path, QTextStream& out, QTextStream& err)
 {
-    return onProgramDatabase(out, err, [&](QueryObject& dataSet) {
+    return onProgramDatabase(out, err, [&](Connection& connection) {
         const bool toStandardOutput = path == QLatin1String("-");
-        dataSet.setText(sql);
-        if (!dataSet.run()) {
-            err << "The statement gives no result to export (it affected " << dataSet.rowsAffected() << " row(s)); "
+        int affected = 0;
+        const auto rows = streamRows(connection, sql, kObjectName, affected);
+        if (!rows) {
+            err << "The statement gives no result to export (it affected " << affected << " row(s)); "
                 << (toStandardOutput ? QStringLiteral("nothing was written")
                                      : QDir::toNativeSeparators(path) + QStringLiteral(" was not written"))
                 << ".\n";
@@ -91,18 +114,20 @@ int runExportCommand(const QString& sql, const QString& path, QTextStream& out, 
         }
         if (toStandardOutput) {
             // The text is the command's output: no report beside it.
-            exportCsvToStandardOutput(dataSet);
+            exportCsvToStandardOutput(*rows);
             return 0;
         }
-        exportCsv(dataSet, path);
-        out << "Exported " << dataSet.recordCount() << " row(s) to " << QDir::toNativeSeparators(path) << '\n';
+        CountedRows counted(*rows);
+        exportCsv(counted, path);
+        out << "Exported " << counted.count() << " row(s) to " << QDir::toNativeSeparators(path) << '\n';
         return 0;
     });
 }
 
 int runMergeCommand(const QString& path, QTextStream& out, QTextStream& err)
 {
-    return onProgramDatabase(out, err, [&](QueryObject& dataSet) {
+    return onProgramDatabase(out, err, [&](Connection& connection) {
+        QueryObject dataSet(connection, kObjectName);
         mergeOldDatabase(dataSet, path, [&](const QString& text) { out << text << '\n'; });
         return 0;
     });

@@ -3,19 +3,15 @@
 #include "common/error.h"
 #include "connection.h"
 #include "queryresult.h"
+#include "rowsource.h"
 
-#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlField>
-#include <QSqlQuery>
-#include <QSqlRecord>
-
-#include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <optional>
 
@@ -23,40 +19,6 @@ using queryresult::providerText;
 using queryresult::sameValue;
 
 namespace {
-
-// SQLite's own rules for the declared type of a column.
-Affinity sqliteAffinity(const char* declared)
-{
-    if (!declared)
-        return Affinity::None;
-    const QByteArray type = QByteArray(declared).toUpper();
-    if (type.contains("INT"))
-        return Affinity::Integer;
-    if (type.contains("CHAR") || type.contains("CLOB") || type.contains("TEXT"))
-        return Affinity::Text;
-    if (type.isEmpty() || type.contains("BLOB"))
-        return Affinity::None;
-    return Affinity::Real;
-}
-
-Affinity metaTypeAffinity(QMetaType type)
-{
-    switch (type.id()) {
-    case QMetaType::Bool:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: return Affinity::Integer;
-    case QMetaType::Float:
-    case QMetaType::Double: return Affinity::Real;
-    case QMetaType::QString: return Affinity::Text;
-    default: return Affinity::None;
-    }
-}
 
 QVariant typedValue(const QString& text, Affinity affinity)
 {
@@ -74,43 +36,45 @@ QVariant typedValue(const QString& text, Affinity affinity)
     return text;
 }
 
-struct ExecCall {
-    QString name;
-    QString value;
+// While it lives, the query object waits for the engine on the caller's thread: views show a
+// busy state and offer to stop.
+class Waiting {
+public:
+    explicit Waiting(QueryObject& dataSet) : m_dataSet(dataSet) { Q_EMIT m_dataSet.waiting(true); }
+    ~Waiting() { Q_EMIT m_dataSet.waiting(false); }
+    Waiting(const Waiting&) = delete;
+    Waiting& operator=(const Waiting&) = delete;
+
+private:
+    QueryObject& m_dataSet;
 };
 
-std::optional<ExecCall> parseExec(const QString& text)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\s*exec(?=\\s|$)\\s*(\\S*)\\s*(.*?)\\s*$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const auto match = pattern.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return ExecCall{match.captured(1), match.captured(2)};
-}
-
-sqlite3* sqliteHandle(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(handle.constData());
-    return nullptr;
-}
-
-QString sqliteMessage(sqlite3* db)
-{
-    return QString::fromUtf8(sqlite3_errmsg(db));
-}
-
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+// The first rows are read at once for this long before the window shows them, the rest in turns
+// of the event loop this long each, so the window stays usable while a large result comes in.
+constexpr std::chrono::milliseconds kFirstRowsBudget{40};
+constexpr std::chrono::milliseconds kBackgroundBudget{15};
 
 } // namespace
 
 QueryObject::QueryObject(Connection& connection, const QString& objectName, QObject* parent)
-    : QObject(parent), m_connection(connection)
+    : QObject(parent), m_connection(connection), m_fetchTimer(new QTimer(this))
 {
     setObjectName(objectName);
+    m_fetchTimer->setInterval(0);
+    connect(m_fetchTimer, &QTimer::timeout, this, &QueryObject::fetchInBackground);
+}
+
+QueryObject::Result::Result(std::vector<Field> f) : fields(std::move(f)), store(int(fields.size())) {}
+QueryObject::Result::~Result() = default;
+
+void QueryObject::setBackgroundFetch(bool background)
+{
+    m_backgroundFetch = background;
+}
+
+void QueryObject::setWaitHandler(std::function<bool()> handler)
+{
+    m_waitHandler = std::move(handler);
 }
 
 QueryObject::~QueryObject() = default;
@@ -145,31 +109,25 @@ bool QueryObject::perform(Want want)
 {
     close();
     m_rowsAffected = 0;
-    QString sql = m_text;
-    QString filter;
-    if (const auto call = parseExec(m_text)) {
-        if (call->name.isEmpty())
-            throw racr::DatabaseError(message(QStringLiteral("exec needs the name of a saved query: exec NAME [VALUE]")));
-        if (!m_connection.isOpen())
-            m_connection.open();
-        sql = QStringLiteral("SELECT * FROM ")
-              + m_connection.database().driver()->escapeIdentifier(call->name, QSqlDriver::TableName);
-        filter = call->value;
-    }
-    if (sql.trimmed().isEmpty())
-        throw racr::DatabaseError(message(QStringLiteral("There is no statement to run: the text is empty.")));
-    if (!m_connection.isOpen())
-        m_connection.open();
-
-    // SQLite is read through its own interface: Qt's row-by-row QVariant path takes about twice
-    // as long as the database itself on a million rows.
-    std::unique_ptr<Result> result;
-    if (sqlite3* handle = sqliteHandle(m_connection.database()))
-        result = fetchSqlite(handle, sql, filter, want);
-    else
-        result = fetchGeneric(sql, filter, want);
-    if (!result)
+    const rowsource::Statement statement = rowsource::statementOf(m_connection, m_text, message({}));
+    const rowsource::Want wanted = want == Want::Rows ? rowsource::Want::Rows
+        : want == Want::NoRows                        ? rowsource::Want::NoRows
+                                                      : rowsource::Want::Either;
+    rowsource::Opened opened = rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), m_waitHandler);
+    m_rowsAffected = opened.rowsAffected;
+    if (!opened.rows)
         return false;
+
+    auto result = std::make_unique<Result>(opened.rows->fields());
+    result->source = std::move(opened.rows);
+    {
+        const Waiting waiting(*this);
+        // In the background the first rows are shown as soon as they come; the rest follows.
+        result->source->read(result->store, std::numeric_limits<int>::max(),
+                             m_backgroundFetch ? kFirstRowsBudget : std::chrono::milliseconds(0));
+    }
+    if (result->source->atEnd())
+        result->source.reset();
 
     const std::uint32_t rows = result->store.rowCount();
     result->natural.resize(rows);
@@ -182,165 +140,99 @@ bool QueryObject::perform(Want want)
     Q_EMIT resultChanged();
     if (rows)
         Q_EMIT afterScroll();
+    if (m_result->source) {
+        m_fetchTimer->start();
+        Q_EMIT fetchingChanged(true);
+    }
     return true;
 }
 
-std::unique_ptr<QueryObject::Result> QueryObject::fetchSqlite(void* handle, const QString& sql,
-                                                              const QString& filter, Want want)
+bool QueryObject::isFetching() const
 {
-    auto* db = static_cast<sqlite3*>(handle);
-    // Large sorts in the statement itself then use both cores.
-    if (sqlite3_limit(db, SQLITE_LIMIT_WORKER_THREADS, -1) < 2)
-        sqlite3_limit(db, SQLITE_LIMIT_WORKER_THREADS, 2);
-
-    const QByteArray text = sql.toUtf8();
-    const char* end = text.constData() + text.size();
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
-        throw racr::ProviderError(sqliteMessage(db));
-    Statement statement(raw, sqlite3_finalize);
-    if (!statement)
-        throw racr::DatabaseError(message(QStringLiteral("There is no statement to run: the text holds only comments.")));
-    if (tail && tail < end) {
-        sqlite3_stmt* extra = nullptr;
-        const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &extra, nullptr);
-        sqlite3_finalize(extra);
-        if (rc != SQLITE_OK || extra)
-            throw racr::DatabaseError(message(QStringLiteral("The text holds more than one statement; run one statement at a time.")));
-    }
-
-    sqlite3_stmt* st = statement.get();
-    const int columns = sqlite3_column_count(st);
-    if (columns == 0 || want == Want::NoRows) {
-        const auto before = sqlite3_total_changes64(db);
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        }
-        if (rc != SQLITE_DONE)
-            throw racr::ProviderError(sqliteMessage(db));
-        // sqlite3_changes() keeps the count of the last INSERT, UPDATE or DELETE, so a statement
-        // that changed nothing (CREATE, an UPDATE matching no row) must not report it again.
-        if (columns > 0)
-            m_rowsAffected = -1;
-        else
-            m_rowsAffected = sqlite3_total_changes64(db) == before ? 0 : int(sqlite3_changes64(db));
-        if (columns == 0 && want == Want::Rows)
-            throw racr::DatabaseError(message(QStringLiteral("CommandText does not return a result set")));
-        return nullptr;
-    }
-
-    std::vector<Field> fields{std::size_t(columns)};
-    for (int i = 0; i < columns; ++i) {
-        Field& f = fields[std::size_t(i)];
-        f.name = QString::fromUtf8(sqlite3_column_name(st, i));
-        f.affinity = sqliteAffinity(sqlite3_column_decltype(st, i));
-        const char* table = sqlite3_column_table_name(st, i);
-        const char* origin = sqlite3_column_origin_name(st, i);
-        if (table && origin) {
-            const QString schema = QString::fromUtf8(sqlite3_column_database_name(st, i));
-            QSqlDriver* driver = m_connection.database().driver();
-            f.table = QString::fromUtf8(table);
-            f.qualified = driver->escapeIdentifier(f.table, QSqlDriver::TableName);
-            if (schema != QLatin1String("main")) {
-                f.qualified = driver->escapeIdentifier(schema, QSqlDriver::TableName) + '.' + f.qualified;
-                f.table = schema + '.' + f.table;
-            }
-            f.origin = QString::fromUtf8(origin);
-        }
-    }
-
-    auto result = std::make_unique<Result>(std::move(fields));
-    ResultStore& store = result->store;
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (!filter.isEmpty()) {
-            const auto* first = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            const QString value = QString::fromUtf8(first, sqlite3_column_bytes(st, 0));
-            if (!first || value.compare(filter, Qt::CaseInsensitive) != 0)
-                continue;
-        }
-        for (int i = 0; i < columns; ++i) {
-            switch (sqlite3_column_type(st, i)) {
-            case SQLITE_INTEGER: store.appendInteger(i, sqlite3_column_int64(st, i)); break;
-            case SQLITE_FLOAT: store.appendReal(i, sqlite3_column_double(st, i)); break;
-            case SQLITE_TEXT: {
-                const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                store.appendText(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(st, i))));
-                break;
-            }
-            case SQLITE_BLOB: {
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(st, i));
-                store.appendBlob(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(st, i))));
-                break;
-            }
-            default: store.appendNull(i); break;
-            }
-        }
-        store.endRow();
-    }
-    if (rc != SQLITE_DONE)
-        throw racr::ProviderError(sqliteMessage(db));
-    return result;
+    return m_result && m_result->source;
 }
 
-std::unique_ptr<QueryObject::Result> QueryObject::fetchGeneric(const QString& sql, const QString& filter,
-                                                               Want want)
+bool QueryObject::wasStopped() const
 {
-    QSqlDatabase db = m_connection.database();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(sql))
-        throw racr::ProviderError(providerText(query.lastError()));
-    if (!query.isSelect() || want == Want::NoRows) {
-        m_rowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
-        if (!query.isSelect() && want == Want::Rows)
-            throw racr::DatabaseError(message(QStringLiteral("CommandText does not return a result set")));
-        return nullptr;
-    }
+    return m_result && m_result->stopped;
+}
 
-    const QSqlRecord record = query.record();
-    std::vector<Field> fields(std::size_t(record.count()));
-    QHash<QString, QSqlRecord> tableColumns;
-    for (int i = 0; i < record.count(); ++i) {
-        Field& f = fields[std::size_t(i)];
-        const QSqlField field = record.field(i);
-        f.name = field.name();
-        f.affinity = metaTypeAffinity(field.metaType());
-        f.table = field.tableName();
-        // Qt 6.4's ODBC driver pads the name with NUL characters up to its buffer length.
-        if (const qsizetype nul = f.table.indexOf(QChar(0)); nul >= 0)
-            f.table.truncate(nul);
-        if (f.table.isEmpty())
-            continue;
-        // ODBC names a column's table but not the column behind an alias: a name that is not a
-        // column of that table stays read-only rather than being written to the wrong place.
-        if (!tableColumns.contains(f.table))
-            tableColumns.insert(f.table, db.record(f.table));
-        const QSqlRecord& columns = tableColumns[f.table];
-        for (int c = 0; c < columns.count(); ++c)
-            if (columns.fieldName(c).compare(f.name, Qt::CaseInsensitive) == 0)
-                f.origin = columns.fieldName(c);
-        f.qualified = db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
+void QueryObject::fetchMore(int maxRows, std::chrono::milliseconds budget)
+{
+    Result& r = *m_result;
+    const std::uint32_t before = r.store.rowCount();
+    try {
+        r.source->read(r.store, maxRows, budget);
+    } catch (const racr::Cancelled&) {
+        r.stopped = true;
+    } catch (...) {
+        // What was read stays; the rest of a failed statement cannot be read any more.
+        r.stopped = true;
+        appendFetched(before);
+        finishFetching();
+        throw;
     }
+    appendFetched(before);
+    if (r.stopped || r.source->atEnd())
+        finishFetching();
+}
 
-    auto result = std::make_unique<Result>(std::move(fields));
-    const int columns = record.count();
-    while (query.next()) {
-        if (!filter.isEmpty()
-            && (query.isNull(0) || query.value(0).toString().compare(filter, Qt::CaseInsensitive) != 0))
-            continue;
-        for (int i = 0; i < columns; ++i) {
-            if (query.isNull(i))
-                result->store.appendNull(i);
-            else
-                result->store.appendVariant(i, query.value(i));
-        }
-        result->store.endRow();
+// Rows read after the first block join the end: while they come there is no sort and no new
+// row (both wait for the whole result), so both orders are the statement's.
+void QueryObject::appendFetched(std::uint32_t from)
+{
+    Result& r = *m_result;
+    const std::uint32_t to = r.store.rowCount();
+    if (to == from)
+        return;
+    const int first = int(r.order.size());
+    Q_EMIT rowsAboutToBeFetched(first, first + int(to - from) - 1);
+    for (std::uint32_t row = from; row < to; ++row) {
+        r.natural.push_back(row);
+        r.order.push_back(row);
     }
-    if (query.lastError().isValid())
-        throw racr::ProviderError(providerText(query.lastError()));
-    return result;
+    const bool wasEmpty = r.current < 0;
+    if (wasEmpty) {
+        r.current = 0;
+        r.eof = false;
+    }
+    Q_EMIT rowsFetched();
+    if (wasEmpty)
+        Q_EMIT afterScroll();
+}
+
+void QueryObject::finishFetching()
+{
+    m_fetchTimer->stop();
+    m_result->source.reset();
+    Q_EMIT fetchingChanged(false);
+}
+
+void QueryObject::fetchInBackground()
+{
+    if (!isFetching())
+        return;
+    try {
+        fetchMore(std::numeric_limits<int>::max(), kBackgroundBudget);
+    } catch (const racr::Error& error) {
+        Q_EMIT fetchFailed(error.message());
+    }
+}
+
+void QueryObject::fetchAll()
+{
+    if (!isFetching())
+        return;
+    const Waiting waiting(*this);
+    fetchMore(std::numeric_limits<int>::max(), std::chrono::milliseconds(0));
+}
+
+void QueryObject::stopFetching()
+{
+    if (!isFetching())
+        return;
+    m_result->stopped = true;
+    finishFetching();
 }
 
 bool QueryObject::isOpen() const
@@ -352,9 +244,13 @@ void QueryObject::close()
 {
     if (!m_result)
         return;
+    const bool fetching = isFetching();
+    m_fetchTimer->stop();
     Q_EMIT resultAboutToChange();
     m_result.reset();
     Q_EMIT resultChanged();
+    if (fetching)
+        Q_EMIT fetchingChanged(false);
 }
 
 void QueryObject::requireOpen() const
@@ -395,6 +291,7 @@ QString QueryObject::sort() const
 void QueryObject::setSort(const QString& sort)
 {
     requireOpen();
+    fetchAll();
     checkBrowseMode();
     Result& r = *m_result;
     const QString wanted = sort.trimmed();
@@ -499,6 +396,10 @@ void QueryObject::next()
     requireOpen();
     checkBrowseMode();
     Result& r = *m_result;
+    if (r.current + 1 >= int(r.order.size()) && isFetching()) {
+        const Waiting waiting(*this);
+        fetchMore(kNextBlockRows, std::chrono::milliseconds(0));
+    }
     if (r.current + 1 < int(r.order.size())) {
         ++r.current;
         Q_EMIT afterScroll();
@@ -552,6 +453,9 @@ void QueryObject::edit()
     Result& r = *m_result;
     if (r.state != State::Browse)
         return;
+    // A row is written only once the statement has been read to its end: the engine would
+    // otherwise go on reading a table that changed under it.
+    fetchAll();
     const std::uint32_t row = r.order[std::size_t(r.current)];
     r.pending.assign(r.fields.size(), QVariant());
     for (int f = 0; f < int(r.fields.size()); ++f)
@@ -564,6 +468,7 @@ void QueryObject::edit()
 void QueryObject::insert()
 {
     requireOpen();
+    fetchAll();
     checkBrowseMode();
     insertAt(std::max(m_result->current, 0));
 }
@@ -571,6 +476,7 @@ void QueryObject::insert()
 void QueryObject::append()
 {
     requireOpen();
+    fetchAll();
     checkBrowseMode();
     insertAt(int(m_result->order.size()));
 }
@@ -691,6 +597,7 @@ void QueryObject::post()
 void QueryObject::deleteRecord()
 {
     requireCurrentRow();
+    fetchAll();
     if (m_result->state == State::Insert) {
         cancel();
         return;

@@ -4,10 +4,13 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class Connection;
+class QTimer;
 
 // A query object on the one connection ("ADODataSet1" in the main window, "ADOQuery1" in the
 // import window). Its statement text goes to the database unchanged: a colon is never a
@@ -44,6 +47,19 @@ public:
 
     bool isOpen() const;
     void close();
+
+    // Reading a large result. With background fetch on, a statement opens with the rows the
+    // engine gives in its first moments and the rest is read in turns of the event loop; off
+    // (the default), open and run return with every row. Moving past the last row read, a sort,
+    // and any change of rows read the rest first.
+    void setBackgroundFetch(bool background);
+    bool isFetching() const;     // rows are still to come
+    void fetchAll();             // reads the rest now
+    void stopFetching();         // drops the rest; the rows read stay
+    bool wasStopped() const;     // the open result lacks rows the statement had
+    // Called now and then while the engine works long on one row; true stops the statement,
+    // which then throws racr::Cancelled from open or run, or ends the fetch as stopFetching().
+    void setWaitHandler(std::function<bool()> handler);
 
     int recordCount() const;   // rows of the open result
     int recNo() const;         // 1-based current row; -1 when empty or inserting
@@ -100,15 +116,22 @@ Q_SIGNALS:
     void rowInserted(int row);
     void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
+    // Rows read in the background join the end of the result.
+    void rowsAboutToBeFetched(int first, int last);
+    void rowsFetched();
+    void fetchingChanged(bool fetching);
+    void fetchFailed(const QString& message);   // the rows read before stay open
+    void waiting(bool waiting);                 // the caller's thread waits for the engine
 
 private:
     struct Result;
     struct Table;
     enum class Want { Rows, NoRows, Either };
     bool perform(Want want);
-    std::unique_ptr<Result> fetchSqlite(void* handle, const QString& sql, const QString& filter,
-                                        Want want);
-    std::unique_ptr<Result> fetchGeneric(const QString& sql, const QString& filter, Want want);
+    void fetchMore(int maxRows, std::chrono::milliseconds budget);
+    void appendFetched(std::uint32_t from);
+    void finishFetching();
+    void fetchInBackground();
     QString message(const QString& text) const;   // "<objectName>: <text>"
     void requireOpen() const;
     void requireCurrentRow() const;
@@ -126,4 +149,8 @@ private:
     QString m_text;
     int m_rowsAffected = 0;
     std::unique_ptr<Result> m_result;
+    QTimer* m_fetchTimer;
+    bool m_backgroundFetch = false;
+    std::function<bool()> m_waitHandler;
+    static constexpr int kNextBlockRows = 4096;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the query object and its row writer share: the open result and how its fields map to
-// tables. Only queryobject.cpp and rowwriter.cpp include this.
+// tables. Only the query object, its row writer and its row source include this.
 
 #include "queryobject.h"
 #include "resultstore.h"
@@ -11,8 +11,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+class RowSource;
 
 namespace queryresult {
 
@@ -56,7 +59,8 @@ struct QueryObject::Table {
 };
 
 struct QueryObject::Result {
-    explicit Result(std::vector<Field> f) : fields(std::move(f)), store(int(fields.size())) {}
+    explicit Result(std::vector<Field> f);
+    ~Result();
 
     std::vector<Field> fields;
     ResultStore store;
@@ -69,4 +73,6 @@ struct QueryObject::Result {
     std::vector<QVariant> pending;        // the edited or new row
     bool modified = false;
     std::optional<std::vector<Table>> tables;
+    std::unique_ptr<RowSource> source;   // while rows are still to come
+    bool stopped = false;                 // the rest was dropped
 };

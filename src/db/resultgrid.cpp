@@ -15,6 +15,8 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include <limits>
+
 namespace {
 const QString imageField = QStringLiteral("image");
 constexpr int imageWidth = 34;
@@ -108,11 +110,13 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     connect(&m_dataSet, &QueryObject::resultAboutToChange, this, quiet);
     connect(&m_dataSet, &QueryObject::rowAboutToBeInserted, this, quiet);
     connect(&m_dataSet, &QueryObject::rowAboutToBeRemoved, this, quiet);
+    connect(&m_dataSet, &QueryObject::rowsAboutToBeFetched, this, quiet);
     DataSource1 = new ResultModel(dataSet, this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
     connect(&m_dataSet, &QueryObject::resultChanged, this, listen);
     connect(&m_dataSet, &QueryObject::rowInserted, this, listen);
     connect(&m_dataSet, &QueryObject::rowRemoved, this, listen);
+    connect(&m_dataSet, &QueryObject::rowsFetched, this, listen);
 
     DBGrid1 = new DataGrid(form);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -151,6 +155,7 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     for (auto signal : {&QueryObject::afterScroll, &QueryObject::resultChanged})
         connect(&m_dataSet, signal, this, &ResultGrid::updateNavigator);
     connect(&m_dataSet, &QueryObject::rowChanged, this, &ResultGrid::updateNavigator);
+    connect(&m_dataSet, &QueryObject::fetchingChanged, this, &ResultGrid::updateNavigator);
     updateNavigator();
 }
 
@@ -317,6 +322,7 @@ void ResultGrid::navigate(RecordNavigator::Button button)
         case RecordNavigator::Next: commitEditor(true); m_dataSet.next(); break;
         case RecordNavigator::Last:
             commitEditor(true);
+            m_dataSet.fetchAll();
             if (m_dataSet.recordCount() > 0)
                 m_dataSet.moveTo(m_dataSet.recordCount() - 1);
             break;
@@ -340,7 +346,8 @@ void ResultGrid::updateNavigator()
 {
     const bool open = m_dataSet.isOpen();
     const int row = m_dataSet.currentRow();
-    const int last = m_dataSet.recordCount() - 1;
+    // Rows still to come lie beyond the last one read.
+    const int last = m_dataSet.isFetching() ? std::numeric_limits<int>::max() : m_dataSet.recordCount() - 1;
     const bool browsing = m_dataSet.state() == QueryObject::State::Browse;
     DBNavigator1->setButtonEnabled(RecordNavigator::First, open && row > 0);
     DBNavigator1->setButtonEnabled(RecordNavigator::Prior, open && row > 0);

@@ -12,6 +12,9 @@ ResultModel::ResultModel(QueryObject& dataSet, QObject* parent) : QAbstractTable
     });
     connect(&m_dataSet, &QueryObject::rowAboutToBeInserted, this, [this](int row) { beginInsertRows({}, row, row); });
     connect(&m_dataSet, &QueryObject::rowInserted, this, &ResultModel::endInsertRows);
+    connect(&m_dataSet, &QueryObject::rowsAboutToBeFetched, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(&m_dataSet, &QueryObject::rowsFetched, this, &ResultModel::endInsertRows);
     connect(&m_dataSet, &QueryObject::rowAboutToBeRemoved, this, [this](int row) {
         beginRemoveRows({}, row, row);
         if (m_indicatorRow >= row)

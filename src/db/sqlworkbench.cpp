@@ -3,6 +3,7 @@
 #include "common/dialogs.h"
 #include "common/error.h"
 #include "common/errordisplay.h"
+#include "db/fetchcontrol.h"
 #include "db/queryobject.h"
 
 #include <QDir>
@@ -94,6 +95,7 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
     connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::ADODataSet1AfterScroll);
     form->installEventFilter(this);
+    m_fetch = new FetchControl(form, m_dataSet, Label5, this);
 }
 
 QString SqlWorkbench::defaultStatement()
@@ -138,9 +140,11 @@ void SqlWorkbench::SpeedButton1Click()
     } catch (const racr::ProviderError& error) {
         Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
         Label5->setText(QStringLiteral("Records: "));
+    } catch (const racr::Cancelled&) {
+        // Stopped by the user before its first rows: there is nothing to show or to report.
     }
     if (m_dataSet.isOpen()) {
-        Label5->setText(QStringLiteral("Records: ") + QString::number(m_dataSet.recordCount()));
+        Label5->setText(FetchControl::recordsText(m_dataSet));
         Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
     } else {
         Label5->setText(QStringLiteral("Records: "));

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class FetchControl;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -53,4 +54,5 @@ private:
     QueryObject& m_dataSet;
     QString m_lastOpened;   // the last file confirmed in each dialog, offered again
     QString m_lastSaved;
+    FetchControl* m_fetch;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QShortcut;
+class QueryObject;
+class QWidget;
+class StatementWait;
+
+// The workbench's view of a result that is still being read: the first rows show at once and
+// the rest come in the background; the status line counts them, a busy cursor shows while the
+// window must wait for the engine, and Escape or the Stop button stops the statement.
+class FetchControl : public QObject {
+    Q_OBJECT
+
+public:
+    FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsLabel, QObject* parent = nullptr);
+
+    QPushButton* StopButton;
+
+    // The status line's count: "Records: N" once every row is read, "Records: N…" while rows
+    // are still to come, and "(stopped)" after it when the rest was dropped.
+    static QString recordsText(const QueryObject& dataSet);
+
+private:
+    void stop();
+    void showState();
+
+    QueryObject& m_dataSet;
+    QLabel* m_records;
+    QShortcut* m_escape;
+    StatementWait* m_wait;
+    bool m_waiting = false;
+};

@@ -1,0 +1,363 @@
+#include "rowsource.h"
+
+#include "common/error.h"
+#include "connection.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+
+using queryresult::Affinity;
+using queryresult::Field;
+using queryresult::providerText;
+using rowsource::Want;
+
+namespace {
+
+// SQLite's own rules for the declared type of a column.
+Affinity sqliteAffinity(const char* declared)
+{
+    if (!declared)
+        return Affinity::None;
+    const QByteArray type = QByteArray(declared).toUpper();
+    if (type.contains("INT"))
+        return Affinity::Integer;
+    if (type.contains("CHAR") || type.contains("CLOB") || type.contains("TEXT"))
+        return Affinity::Text;
+    if (type.isEmpty() || type.contains("BLOB"))
+        return Affinity::None;
+    return Affinity::Real;
+}
+
+Affinity metaTypeAffinity(QMetaType type)
+{
+    switch (type.id()) {
+    case QMetaType::Bool:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: return Affinity::Integer;
+    case QMetaType::Float:
+    case QMetaType::Double: return Affinity::Real;
+    case QMetaType::QString: return Affinity::Text;
+    default: return Affinity::None;
+    }
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(handle.constData());
+    return nullptr;
+}
+
+QString sqliteMessage(sqlite3* db)
+{
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+bool budgetSpent(const QElapsedTimer& clock, std::chrono::milliseconds budget)
+{
+    return budget.count() > 0 && clock.elapsed() >= budget.count();
+}
+
+// SQLite is read through its own interface: Qt's row-by-row QVariant path takes about twice as
+// long as the database itself on a million rows.
+class SqliteRows : public RowSource {
+public:
+    SqliteRows(sqlite3* db, sqlite3_stmt* statement, std::vector<Field> fields, QString filter,
+               rowsource::WaitHandler wait)
+        : m_db(db), m_statement(statement), m_filter(std::move(filter)), m_wait(std::move(wait))
+    {
+        m_fields = std::move(fields);
+    }
+    ~SqliteRows() override { sqlite3_finalize(m_statement); }
+
+    int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (m_wait) {
+            m_waitClock.start();
+            // About every few milliseconds of engine work.
+            sqlite3_progress_handler(m_db, 20000, &SqliteRows::progress, this);
+        }
+        int added = 0;
+        int rc = SQLITE_ROW;
+        try {
+            while (added < maxRows && !budgetSpent(clock, budget)) {
+                rc = sqlite3_step(m_statement);
+                if (rc != SQLITE_ROW)
+                    break;
+                if (!keep())
+                    continue;
+                append(store);
+                ++added;
+            }
+        } catch (...) {
+            sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+            throw;
+        }
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        if (m_stopped)
+            throw racr::Cancelled();
+        if (rc == SQLITE_DONE)
+            m_atEnd = true;
+        else if (rc != SQLITE_ROW)
+            throw racr::ProviderError(sqliteMessage(m_db));
+        return added;
+    }
+
+private:
+    static int progress(void* self)
+    {
+        auto* rows = static_cast<SqliteRows*>(self);
+        // The handler is asked often; the program is asked only every 50 ms.
+        if (rows->m_waitClock.elapsed() < 50)
+            return 0;
+        rows->m_waitClock.restart();
+        if (rows->m_wait())
+            rows->m_stopped = true;
+        return rows->m_stopped ? 1 : 0;
+    }
+
+    bool keep() const
+    {
+        if (m_filter.isEmpty())
+            return true;
+        const auto* first = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, 0));
+        return first
+            && QString::fromUtf8(first, sqlite3_column_bytes(m_statement, 0)).compare(m_filter, Qt::CaseInsensitive) == 0;
+    }
+
+    void append(ResultStore& store) const
+    {
+        const int columns = int(m_fields.size());
+        for (int i = 0; i < columns; ++i) {
+            switch (sqlite3_column_type(m_statement, i)) {
+            case SQLITE_INTEGER: store.appendInteger(i, sqlite3_column_int64(m_statement, i)); break;
+            case SQLITE_FLOAT: store.appendReal(i, sqlite3_column_double(m_statement, i)); break;
+            case SQLITE_TEXT: {
+                const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, i));
+                store.appendText(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(m_statement, i))));
+                break;
+            }
+            case SQLITE_BLOB: {
+                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, i));
+                store.appendBlob(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(m_statement, i))));
+                break;
+            }
+            default: store.appendNull(i); break;
+            }
+        }
+        store.endRow();
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_statement;
+    QString m_filter;
+    rowsource::WaitHandler m_wait;
+    QElapsedTimer m_waitClock;
+    bool m_stopped = false;
+};
+
+class GenericRows : public RowSource {
+public:
+    GenericRows(QSqlQuery query, std::vector<Field> fields, QString filter)
+        : m_query(std::move(query)), m_filter(std::move(filter))
+    {
+        m_fields = std::move(fields);
+    }
+
+    int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const int columns = int(m_fields.size());
+        int added = 0;
+        while (added < maxRows && !budgetSpent(clock, budget)) {
+            if (!m_query.next()) {
+                if (m_query.lastError().isValid())
+                    throw racr::ProviderError(providerText(m_query.lastError()));
+                m_atEnd = true;
+                break;
+            }
+            if (!m_filter.isEmpty()
+                && (m_query.isNull(0) || m_query.value(0).toString().compare(m_filter, Qt::CaseInsensitive) != 0))
+                continue;
+            for (int i = 0; i < columns; ++i) {
+                if (m_query.isNull(i))
+                    store.appendNull(i);
+                else
+                    store.appendVariant(i, m_query.value(i));
+            }
+            store.endRow();
+            ++added;
+        }
+        return added;
+    }
+
+private:
+    QSqlQuery m_query;
+    QString m_filter;
+};
+
+rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString& sql, const QString& filter,
+                             Want want, const QString& prefix, rowsource::WaitHandler wait)
+{
+    // Large sorts in the statement itself then use both cores.
+    if (sqlite3_limit(db, SQLITE_LIMIT_WORKER_THREADS, -1) < 2)
+        sqlite3_limit(db, SQLITE_LIMIT_WORKER_THREADS, 2);
+
+    const QByteArray text = sql.toUtf8();
+    const char* end = text.constData() + text.size();
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
+        throw racr::ProviderError(sqliteMessage(db));
+    std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(raw, sqlite3_finalize);
+    if (!statement)
+        throw racr::DatabaseError(prefix + QStringLiteral("There is no statement to run: the text holds only comments."));
+    if (tail && tail < end) {
+        sqlite3_stmt* extra = nullptr;
+        const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &extra, nullptr);
+        sqlite3_finalize(extra);
+        if (rc != SQLITE_OK || extra)
+            throw racr::DatabaseError(prefix + QStringLiteral("The text holds more than one statement; run one statement at a time."));
+    }
+
+    sqlite3_stmt* st = statement.get();
+    const int columns = sqlite3_column_count(st);
+    rowsource::Opened opened;
+    if (columns == 0 || want == Want::NoRows) {
+        const auto before = sqlite3_total_changes64(db);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE)
+            throw racr::ProviderError(sqliteMessage(db));
+        // sqlite3_changes() keeps the count of the last INSERT, UPDATE or DELETE, so a statement
+        // that changed nothing (CREATE, an UPDATE matching no row) must not report it again.
+        if (columns > 0)
+            opened.rowsAffected = -1;
+        else
+            opened.rowsAffected = sqlite3_total_changes64(db) == before ? 0 : int(sqlite3_changes64(db));
+        if (columns == 0 && want == Want::Rows)
+            throw racr::DatabaseError(prefix + QStringLiteral("CommandText does not return a result set"));
+        return opened;
+    }
+
+    std::vector<Field> fields{std::size_t(columns)};
+    QSqlDriver* driver = connection.database().driver();
+    for (int i = 0; i < columns; ++i) {
+        Field& f = fields[std::size_t(i)];
+        f.name = QString::fromUtf8(sqlite3_column_name(st, i));
+        f.affinity = sqliteAffinity(sqlite3_column_decltype(st, i));
+        const char* table = sqlite3_column_table_name(st, i);
+        const char* origin = sqlite3_column_origin_name(st, i);
+        if (table && origin) {
+            const QString schema = QString::fromUtf8(sqlite3_column_database_name(st, i));
+            f.table = QString::fromUtf8(table);
+            f.qualified = driver->escapeIdentifier(f.table, QSqlDriver::TableName);
+            if (schema != QLatin1String("main")) {
+                f.qualified = driver->escapeIdentifier(schema, QSqlDriver::TableName) + '.' + f.qualified;
+                f.table = schema + '.' + f.table;
+            }
+            f.origin = QString::fromUtf8(origin);
+        }
+    }
+    opened.rows = std::make_unique<SqliteRows>(db, statement.release(), std::move(fields), filter, std::move(wait));
+    return opened;
+}
+
+rowsource::Opened openGeneric(Connection& connection, const QString& sql, const QString& filter, Want want,
+                              const QString& prefix)
+{
+    QSqlDatabase db = connection.database();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        throw racr::ProviderError(providerText(query.lastError()));
+    rowsource::Opened opened;
+    if (!query.isSelect() || want == Want::NoRows) {
+        opened.rowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
+        if (!query.isSelect() && want == Want::Rows)
+            throw racr::DatabaseError(prefix + QStringLiteral("CommandText does not return a result set"));
+        return opened;
+    }
+
+    const QSqlRecord record = query.record();
+    std::vector<Field> fields(std::size_t(record.count()));
+    QHash<QString, QSqlRecord> tableColumns;
+    for (int i = 0; i < record.count(); ++i) {
+        Field& f = fields[std::size_t(i)];
+        const QSqlField field = record.field(i);
+        f.name = field.name();
+        f.affinity = metaTypeAffinity(field.metaType());
+        f.table = field.tableName();
+        // Qt 6.4's ODBC driver pads the name with NUL characters up to its buffer length.
+        if (const qsizetype nul = f.table.indexOf(QChar(0)); nul >= 0)
+            f.table.truncate(nul);
+        if (f.table.isEmpty())
+            continue;
+        // ODBC names a column's table but not the column behind an alias: a name that is not a
+        // column of that table stays read-only rather than being written to the wrong place.
+        if (!tableColumns.contains(f.table))
+            tableColumns.insert(f.table, db.record(f.table));
+        const QSqlRecord& columns = tableColumns[f.table];
+        for (int c = 0; c < columns.count(); ++c)
+            if (columns.fieldName(c).compare(f.name, Qt::CaseInsensitive) == 0)
+                f.origin = columns.fieldName(c);
+        f.qualified = db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
+    }
+    opened.rows = std::make_unique<GenericRows>(std::move(query), std::move(fields), filter);
+    return opened;
+}
+
+} // namespace
+
+namespace rowsource {
+
+Statement statementOf(Connection& connection, const QString& text, const QString& messagePrefix)
+{
+    static const QRegularExpression exec(
+        QStringLiteral("^\\s*exec(?=\\s|$)\\s*(\\S*)\\s*(.*?)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    Statement statement{text, {}};
+    if (const auto call = exec.match(text); call.hasMatch()) {
+        if (call.captured(1).isEmpty())
+            throw racr::DatabaseError(messagePrefix + QStringLiteral("exec needs the name of a saved query: exec NAME [VALUE]"));
+        if (!connection.isOpen())
+            connection.open();
+        statement.sql = QStringLiteral("SELECT * FROM ")
+            + connection.database().driver()->escapeIdentifier(call.captured(1), QSqlDriver::TableName);
+        statement.filter = call.captured(2);
+    }
+    if (statement.sql.trimmed().isEmpty())
+        throw racr::DatabaseError(messagePrefix + QStringLiteral("There is no statement to run: the text is empty."));
+    if (!connection.isOpen())
+        connection.open();
+    return statement;
+}
+
+Opened open(Connection& connection, const QString& sql, const QString& filter, Want want, const QString& messagePrefix,
+            WaitHandler wait)
+{
+    if (sqlite3* handle = sqliteHandle(connection.database()))
+        return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
+    return openGeneric(connection, sql, filter, want, messagePrefix);
+}
+
+} // namespace rowsource

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "queryresult.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class Connection;
+
+// The rows of one running statement, read as the engine delivers them: nothing behind the last
+// row read is kept here, so a caller holds as much of a result as it wants and no more.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+
+    const std::vector<queryresult::Field>& fields() const { return m_fields; }
+    bool atEnd() const { return m_atEnd; }
+
+    // Appends up to `maxRows` rows to `store`, stopping early once `budget` has passed (zero: no
+    // limit). Returns how many were added; atEnd() tells whether the statement has more. The
+    // engine's error throws racr::ProviderError; a stop through the wait handler racr::Cancelled.
+    virtual int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) = 0;
+
+protected:
+    std::vector<queryresult::Field> m_fields;
+    bool m_atEnd = false;
+};
+
+namespace rowsource {
+
+enum class Want { Rows, NoRows, Either };
+
+// Called now and then while the engine works on one row for long (a large sort, a scan that
+// finds little): the program keeps its windows alive there. Returning true stops the statement.
+using WaitHandler = std::function<bool()>;
+
+// What runs for a text of the workbench: the text itself, or for "exec NAME [VALUE]" the saved
+// query NAME (a view), keeping the rows whose first column equals VALUE without regard to case.
+struct Statement {
+    QString sql;
+    QString filter;
+};
+Statement statementOf(Connection& connection, const QString& text, const QString& messagePrefix);
+
+struct Opened {
+    std::unique_ptr<RowSource> rows;   // null for a statement without a result
+    int rowsAffected = 0;              // its count then; -1 when rows were asked to be dropped
+};
+
+// Runs `sql` on the connection. With Want::NoRows or a statement without columns it runs to its
+// end; otherwise the rows are left to read. `filter` keeps the rows whose first column equals it
+// without regard to case (exec NAME VALUE). `messagePrefix` ("ADODataSet1: ") heads the
+// program's own messages.
+Opened open(Connection& connection, const QString& sql, const QString& filter, Want want,
+            const QString& messagePrefix, WaitHandler wait = {});
+
+} // namespace rowsource
