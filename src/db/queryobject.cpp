@@ -130,8 +130,7 @@ bool QueryObject::perform(Want want)
         result->source.reset();
 
     const std::uint32_t rows = result->store.rowCount();
-    result->natural.resize(rows);
-    std::iota(result->natural.begin(), result->natural.end(), 0u);
+    result->natural = RowOrder::identity(rows);
     result->order = result->natural;
     result->current = rows ? 0 : -1;
     result->eof = rows == 0;
@@ -295,7 +294,7 @@ void QueryObject::setSort(const QString& sort)
     checkBrowseMode();
     Result& r = *m_result;
     const QString wanted = sort.trimmed();
-    std::vector<std::uint32_t> order;
+    RowOrder order;
     QString text;
     if (wanted.isEmpty()) {
         order = r.natural;
@@ -316,7 +315,7 @@ void QueryObject::setSort(const QString& sort)
         }
         if (field < 0)
             throw racr::DatabaseError(message(QStringLiteral("Cannot sort by \"%1\": the result has no such field.").arg(name)));
-        order = r.store.sorted(r.natural, field, descending);
+        order = RowOrder(r.store.sorted(r.natural, field, descending));
         text = r.fields[std::size_t(field)].name + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     }
     Q_EMIT resultAboutToChange();
@@ -486,11 +485,11 @@ void QueryObject::insertAt(int position)
     Result& r = *m_result;
     Q_EMIT rowAboutToBeInserted(position);
     const std::uint32_t row = r.store.appendEmptyRow();
-    r.order.insert(r.order.begin() + position, row);
+    r.order.insert(std::size_t(position), row);
     // In statement order the new row sits where it was made; under a sort it joins the end of
     // the statement's order, where an empty sort will show it.
     if (r.sort.isEmpty())
-        r.natural.insert(r.natural.begin() + position, row);
+        r.natural.insert(std::size_t(position), row);
     else
         r.natural.push_back(row);
     r.current = position;
@@ -507,8 +506,8 @@ void QueryObject::removeRow(int position)
     Result& r = *m_result;
     Q_EMIT rowAboutToBeRemoved(position);
     const std::uint32_t row = r.order[std::size_t(position)];
-    r.order.erase(r.order.begin() + position);
-    r.natural.erase(std::find(r.natural.begin(), r.natural.end(), row));
+    r.order.erase(std::size_t(position));
+    r.natural.eraseRow(row);
     r.state = State::Browse;
     r.current = std::min(position, int(r.order.size()) - 1);
     r.eof = r.order.empty();

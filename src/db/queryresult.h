@@ -5,6 +5,7 @@
 
 #include "queryobject.h"
 #include "resultstore.h"
+#include "roworder.h"
 
 #include <QSqlError>
 #include <QString>
@@ -64,8 +65,8 @@ struct QueryObject::Result {
 
     std::vector<Field> fields;
     ResultStore store;
-    std::vector<std::uint32_t> natural;   // the statement's order (plus rows added here)
-    std::vector<std::uint32_t> order;     // what the user sees: natural, or sorted
+    RowOrder natural;   // the statement's order (plus rows added here)
+    RowOrder order;     // what the user sees: natural, or sorted
     int current = -1;
     bool eof = true;
     QString sort;

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstring>
 #include <thread>
+#include <unordered_map>
 
 // Texts go into large chunks, each prefixed with its length as a varint, so a million short
 // strings cost their bytes plus one or two, not a heap block each.
@@ -34,7 +35,8 @@ public:
         std::memcpy(at, prefix, prefixLength);
         if (!bytes.empty())
             std::memcpy(at + prefixLength, bytes.data(), bytes.size());
-        const std::uint64_t handle = (std::uint64_t(m_chunks.size() - 1) << 32) | m_used;
+        // Offsets in an ordinary chunk stay below its size; a larger text has a chunk to itself.
+        const std::uint64_t handle = (std::uint64_t(m_chunks.size() - 1) << ChunkBits) | m_used;
         m_used += needed;
         return handle;
     }
@@ -42,7 +44,7 @@ public:
     std::string_view get(std::uint64_t handle) const
     {
         const auto* at = reinterpret_cast<const unsigned char*>(
-            m_chunks[handle >> 32].data.get() + (handle & 0xffffffffu));
+            m_chunks[handle >> ChunkBits].data.get() + (handle & (ChunkSize - 1)));
         std::uint64_t length = 0;
         int shift = 0;
         for (;; shift += 7) {
@@ -55,7 +57,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t ChunkSize = std::size_t(4) << 20;
+    // Handles of the first gigabytes of text fit in four bytes.
+    static constexpr int ChunkBits = 22;
+    static constexpr std::size_t ChunkSize = std::size_t(1) << ChunkBits;
     struct Chunk {
         std::unique_ptr<char[]> data;
         std::size_t size;
@@ -64,9 +68,84 @@ private:
     std::size_t m_used = 0;
 };
 
+// The texts of one column that were seen before, each kept once in the pool.
+class ResultStore::Dictionary {
+public:
+    std::unordered_map<std::string_view, std::uint32_t> numbers;
+};
+
+ResultStore::Column::Column() = default;
+ResultStore::Column::~Column() = default;
+ResultStore::Column::Column(Column&&) noexcept = default;
+
 namespace {
 
 using Kind = ResultStore::Kind;
+
+std::uint64_t zigzag(std::int64_t value)
+{
+    return (std::uint64_t(value) << 1) ^ std::uint64_t(value >> 63);
+}
+
+std::int64_t unzigzag(std::uint64_t code)
+{
+    return std::int64_t(code >> 1) ^ -std::int64_t(code & 1);
+}
+
+std::uint8_t widthFor(std::uint64_t payload)
+{
+    if (payload == 0)
+        return 0;
+    if (payload <= 0xff)
+        return 1;
+    if (payload <= 0xffff)
+        return 2;
+    if (payload <= 0xffffffffu)
+        return 4;
+    return 8;
+}
+
+std::uint64_t readPayload(const std::uint8_t* data, std::uint8_t width, std::uint32_t index)
+{
+    switch (width) {
+    case 1: return data[index];
+    case 2: {
+        std::uint16_t v;
+        std::memcpy(&v, data + std::size_t(index) * 2, 2);
+        return v;
+    }
+    case 4: {
+        std::uint32_t v;
+        std::memcpy(&v, data + std::size_t(index) * 4, 4);
+        return v;
+    }
+    case 8: {
+        std::uint64_t v;
+        std::memcpy(&v, data + std::size_t(index) * 8, 8);
+        return v;
+    }
+    default: return 0;
+    }
+}
+
+void writePayload(std::uint8_t* data, std::uint8_t width, std::uint32_t index, std::uint64_t payload)
+{
+    switch (width) {
+    case 1: data[index] = std::uint8_t(payload); break;
+    case 2: {
+        const auto v = std::uint16_t(payload);
+        std::memcpy(data + std::size_t(index) * 2, &v, 2);
+        break;
+    }
+    case 4: {
+        const auto v = std::uint32_t(payload);
+        std::memcpy(data + std::size_t(index) * 4, &v, 4);
+        break;
+    }
+    case 8: std::memcpy(data + std::size_t(index) * 8, &payload, 8); break;
+    default: break;
+    }
+}
 
 int rankOf(Kind kind)
 {
@@ -126,45 +205,114 @@ QByteArray dateText(const QVariant& value)
 
 } // namespace
 
-ResultStore::ResultStore(int columnCount) : m_columns(std::size_t(columnCount)), m_pool(std::make_unique<Pool>()) {}
+ResultStore::ResultStore(int columnCount) : m_columns(std::size_t(columnCount)), m_pool(std::make_unique<Pool>())
+{
+    for (Column& column : m_columns)
+        column.shared = std::make_unique<Dictionary>();
+}
 
 ResultStore::~ResultStore() = default;
 
+ResultStore::Kind ResultStore::kindOf(Code code)
+{
+    switch (code) {
+    case Code::Null: return Kind::Null;
+    case Code::Integer: return Kind::Integer;
+    case Code::Real: return Kind::Real;
+    case Code::Text:
+    case Code::SharedText: return Kind::Text;
+    case Code::Blob: return Kind::Blob;
+    }
+    return Kind::Null;
+}
+
 void ResultStore::put(std::uint32_t row, int column, Cell cell)
 {
+    constexpr std::size_t blockSize = std::size_t(BlockMask) + 1;
     Column& c = m_columns[std::size_t(column)];
-    const std::size_t block = row >> BlockShift;
-    if (block >= c.kinds.size()) {
-        c.kinds.push_back(std::make_unique_for_overwrite<Kind[]>(BlockMask + 1));
-        c.payload.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(BlockMask + 1));
+    const std::size_t b = row >> BlockShift;
+    const std::uint32_t index = row & BlockMask;
+    if (b >= c.blocks.size()) {
+        c.blocks.resize(b + 1);
+        c.blocks[b].uniform = cell.code;
     }
-    c.kinds[block][row & BlockMask] = cell.kind;
-    c.payload[block][row & BlockMask] = cell.payload;
+    Block& block = c.blocks[b];
+    if (!block.codes && cell.code != block.uniform) {
+        block.codes = std::make_unique_for_overwrite<Code[]>(blockSize);
+        std::fill_n(block.codes.get(), blockSize, block.uniform);
+    }
+    if (block.codes)
+        block.codes[index] = cell.code;
+
+    const std::uint8_t needed = widthFor(cell.payload);
+    if (needed > block.width) {
+        // Cells written so far keep their values in the wider form; a block without payload
+        // holds only zeros.
+        auto wider = std::make_unique<std::uint8_t[]>(blockSize * needed);
+        if (block.width > 0)
+            for (std::uint32_t i = 0; i < blockSize; ++i)
+                writePayload(wider.get(), needed, i, readPayload(block.payload.get(), block.width, i));
+        block.payload = std::move(wider);
+        block.width = needed;
+    }
+    writePayload(block.payload.get(), block.width, index, cell.payload);
+}
+
+ResultStore::Cell ResultStore::cellAt(std::uint32_t row, int column) const
+{
+    const Block& block = m_columns[std::size_t(column)].blocks[row >> BlockShift];
+    const std::uint32_t index = row & BlockMask;
+    return {block.codes ? block.codes[index] : block.uniform, readPayload(block.payload.get(), block.width, index)};
+}
+
+std::string_view ResultStore::bytesOf(int column, Cell cell) const
+{
+    if (cell.code == Code::SharedText)
+        return m_pool->get(m_columns[std::size_t(column)].sharedHandles[cell.payload]);
+    return m_pool->get(cell.payload);
+}
+
+ResultStore::Cell ResultStore::textCell(int column, std::string_view utf8)
+{
+    Column& c = m_columns[std::size_t(column)];
+    if (!c.shared)
+        return {Code::Text, m_pool->add(utf8)};
+    if (const auto found = c.shared->numbers.find(utf8); found != c.shared->numbers.end())
+        return {Code::SharedText, found->second};
+    const std::uint64_t handle = m_pool->add(utf8);
+    const auto number = std::uint32_t(c.sharedHandles.size());
+    c.sharedHandles.push_back(handle);
+    c.shared->numbers.emplace(m_pool->get(handle), number);
+    // A column of mostly different texts (dates, times) gains nothing from sharing, and its
+    // table would cost more than it saves: its new texts go to the pool one by one.
+    if (c.sharedHandles.size() > 4096 && c.sharedHandles.size() * 2 > std::size_t(m_rows) + 1)
+        c.shared.reset();
+    return {Code::SharedText, number};
 }
 
 void ResultStore::appendNull(int column)
 {
-    put(m_rows, column, {Kind::Null, 0});
+    put(m_rows, column, {Code::Null, 0});
 }
 
 void ResultStore::appendInteger(int column, std::int64_t value)
 {
-    put(m_rows, column, {Kind::Integer, std::uint64_t(value)});
+    put(m_rows, column, {Code::Integer, zigzag(value)});
 }
 
 void ResultStore::appendReal(int column, double value)
 {
-    put(m_rows, column, {Kind::Real, std::bit_cast<std::uint64_t>(value)});
+    put(m_rows, column, {Code::Real, std::bit_cast<std::uint64_t>(value)});
 }
 
 void ResultStore::appendText(int column, std::string_view utf8)
 {
-    put(m_rows, column, {Kind::Text, m_pool->add(utf8)});
+    put(m_rows, column, textCell(column, utf8));
 }
 
 void ResultStore::appendBlob(int column, std::string_view bytes)
 {
-    put(m_rows, column, {Kind::Blob, m_pool->add(bytes)});
+    put(m_rows, column, {Code::Blob, m_pool->add(bytes)});
 }
 
 void ResultStore::appendVariant(int column, const QVariant& value)
@@ -175,7 +323,7 @@ void ResultStore::appendVariant(int column, const QVariant& value)
 ResultStore::Cell ResultStore::cellOf(const QVariant& value)
 {
     if (value.isNull())
-        return {Kind::Null, 0};
+        return {Code::Null, 0};
     switch (value.typeId()) {
     case QMetaType::Bool:
     case QMetaType::Char:
@@ -187,28 +335,28 @@ ResultStore::Cell ResultStore::cellOf(const QVariant& value)
     case QMetaType::UInt:
     case QMetaType::Long:
     case QMetaType::LongLong:
-        return {Kind::Integer, std::uint64_t(value.toLongLong())};
+        return {Code::Integer, zigzag(value.toLongLong())};
     case QMetaType::ULong:
     case QMetaType::ULongLong:
         if (value.toULongLong() > std::uint64_t(INT64_MAX))
-            return {Kind::Real, std::bit_cast<std::uint64_t>(value.toDouble())};
-        return {Kind::Integer, std::uint64_t(value.toLongLong())};
+            return {Code::Real, std::bit_cast<std::uint64_t>(value.toDouble())};
+        return {Code::Integer, zigzag(value.toLongLong())};
     case QMetaType::Float:
     case QMetaType::Double:
-        return {Kind::Real, std::bit_cast<std::uint64_t>(value.toDouble())};
+        return {Code::Real, std::bit_cast<std::uint64_t>(value.toDouble())};
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
-        return {Kind::Blob, m_pool->add(std::string_view(bytes.constData(), std::size_t(bytes.size())))};
+        return {Code::Blob, m_pool->add(std::string_view(bytes.constData(), std::size_t(bytes.size())))};
     }
     case QMetaType::QDate:
     case QMetaType::QTime:
     case QMetaType::QDateTime: {
         const QByteArray text = dateText(value);
-        return {Kind::Text, m_pool->add(std::string_view(text.constData(), std::size_t(text.size())))};
+        return {Code::Text, m_pool->add(std::string_view(text.constData(), std::size_t(text.size())))};
     }
     default: {
         const QByteArray text = value.toString().toUtf8();
-        return {Kind::Text, m_pool->add(std::string_view(text.constData(), std::size_t(text.size())))};
+        return {Code::Text, m_pool->add(std::string_view(text.constData(), std::size_t(text.size())))};
     }
     }
 }
@@ -228,22 +376,23 @@ void ResultStore::set(std::uint32_t row, int column, const QVariant& value)
 
 ResultStore::Kind ResultStore::kind(std::uint32_t row, int column) const
 {
-    return kindAt(row, column);
+    return kindOf(cellAt(row, column).code);
 }
 
 QVariant ResultStore::value(std::uint32_t row, int column) const
 {
-    const std::uint64_t payload = payloadAt(row, column);
-    switch (kindAt(row, column)) {
-    case Kind::Null: return {};
-    case Kind::Integer: return QVariant(qint64(payload));
-    case Kind::Real: return QVariant(realOf(payload));
-    case Kind::Text: {
-        const std::string_view b = m_pool->get(payload);
+    const Cell cell = cellAt(row, column);
+    switch (cell.code) {
+    case Code::Null: return {};
+    case Code::Integer: return QVariant(qint64(unzigzag(cell.payload)));
+    case Code::Real: return QVariant(realOf(cell.payload));
+    case Code::Text:
+    case Code::SharedText: {
+        const std::string_view b = bytesOf(column, cell);
         return QVariant(QString::fromUtf8(b.data(), qsizetype(b.size())));
     }
-    case Kind::Blob: {
-        const std::string_view b = m_pool->get(payload);
+    case Code::Blob: {
+        const std::string_view b = bytesOf(column, cell);
         return QVariant(QByteArray(b.data(), qsizetype(b.size())));
     }
     }
@@ -252,14 +401,15 @@ QVariant ResultStore::value(std::uint32_t row, int column) const
 
 QString ResultStore::text(std::uint32_t row, int column) const
 {
-    const std::uint64_t payload = payloadAt(row, column);
-    switch (kindAt(row, column)) {
-    case Kind::Null: return {};
-    case Kind::Integer: return QString::number(qint64(payload));
-    case Kind::Real: return QString::number(realOf(payload), 'g', QLocale::FloatingPointShortest);
-    case Kind::Text:
-    case Kind::Blob: {
-        const std::string_view b = m_pool->get(payload);
+    const Cell cell = cellAt(row, column);
+    switch (cell.code) {
+    case Code::Null: return {};
+    case Code::Integer: return QString::number(qint64(unzigzag(cell.payload)));
+    case Code::Real: return QString::number(realOf(cell.payload), 'g', QLocale::FloatingPointShortest);
+    case Code::Text:
+    case Code::SharedText:
+    case Code::Blob: {
+        const std::string_view b = bytesOf(column, cell);
         return QString::fromUtf8(b.data(), qsizetype(b.size()));
     }
     }
@@ -268,32 +418,32 @@ QString ResultStore::text(std::uint32_t row, int column) const
 
 int ResultStore::compare(int column, std::uint32_t a, std::uint32_t b) const
 {
-    const Kind ka = kindAt(a, column);
-    const Kind kb = kindAt(b, column);
+    const Cell ca = cellAt(a, column);
+    const Cell cb = cellAt(b, column);
+    const Kind ka = kindOf(ca.code);
+    const Kind kb = kindOf(cb.code);
     const int ra = rankOf(ka);
     const int rb = rankOf(kb);
     if (ra != rb)
         return ra < rb ? -1 : 1;
-    const std::uint64_t pa = payloadAt(a, column);
-    const std::uint64_t pb = payloadAt(b, column);
     switch (ra) {
     case 0:
         return 0;
     case 1:
         if (ka == Kind::Integer && kb == Kind::Integer) {
-            const auto ia = std::int64_t(pa), ib = std::int64_t(pb);
+            const auto ia = unzigzag(ca.payload), ib = unzigzag(cb.payload);
             return ia < ib ? -1 : (ia > ib ? 1 : 0);
         } else {
-            const double da = ka == Kind::Integer ? double(std::int64_t(pa)) : realOf(pa);
-            const double db = kb == Kind::Integer ? double(std::int64_t(pb)) : realOf(pb);
+            const double da = ka == Kind::Integer ? double(unzigzag(ca.payload)) : realOf(ca.payload);
+            const double db = kb == Kind::Integer ? double(unzigzag(cb.payload)) : realOf(cb.payload);
             return da < db ? -1 : (da > db ? 1 : 0);
         }
     default:
-        return compareBytes(m_pool->get(pa), m_pool->get(pb));
+        return compareBytes(bytesOf(column, ca), bytesOf(column, cb));
     }
 }
 
-std::vector<std::uint32_t> ResultStore::sorted(const std::vector<std::uint32_t>& order, int column,
+std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column,
                                                bool descending) const
 {
     // Each row gets a 16-byte key: its class, an order-preserving 8-byte prefix of its value and
@@ -307,20 +457,19 @@ std::vector<std::uint32_t> ResultStore::sorted(const std::vector<std::uint32_t>&
     };
     std::vector<Key> keys(order.size());
     for (std::size_t place = 0; place < order.size(); ++place) {
-        const std::uint32_t row = order[place];
-        const Kind k = kindAt(row, column);
-        const std::uint64_t payload = payloadAt(row, column);
+        const Cell cell = cellAt(order[place], column);
+        const Kind k = kindOf(cell.code);
         Key key{0, std::uint32_t(place), std::uint8_t(rankOf(k)), false};
         switch (k) {
         case Kind::Null: break;
         case Kind::Integer:
-            key.prefix = orderedBits(double(std::int64_t(payload)));
+            key.prefix = orderedBits(double(unzigzag(cell.payload)));
             key.full = true;
             break;
-        case Kind::Real: key.prefix = orderedBits(realOf(payload)); break;
+        case Kind::Real: key.prefix = orderedBits(realOf(cell.payload)); break;
         case Kind::Text:
         case Kind::Blob:
-            key.prefix = leadingBytes(m_pool->get(payload));
+            key.prefix = leadingBytes(bytesOf(column, cell));
             key.full = true;
             break;
         }
