@@ -82,6 +82,8 @@ namespace {
 
 using Kind = ResultStore::Kind;
 
+constexpr std::uint32_t PlaceMask = (1u << 29) - 1;
+
 std::uint64_t zigzag(std::int64_t value)
 {
     return (std::uint64_t(value) << 1) ^ std::uint64_t(value >> 63);
@@ -446,47 +448,53 @@ int ResultStore::compare(int column, std::uint32_t a, std::uint32_t b) const
 std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column,
                                                bool descending) const
 {
-    // Each row gets a 16-byte key: its class, an order-preserving 8-byte prefix of its value and
-    // its place in `order`. Most comparisons end on the prefix without touching the pool; the
-    // place breaks ties, which makes the sort total and so as good as stable.
-    struct Key {
+    // Each row gets a 12-byte key: an order-preserving 8-byte prefix of its value, then its place
+    // in `order`, its class and whether equal prefixes may still hide different values. Most
+    // comparisons end on the prefix without touching the pool; the place breaks ties, which makes
+    // the sort total and so as good as stable. A result has far fewer than 2^29 rows (it would
+    // not fit in memory long before).
+    struct __attribute__((packed, aligned(4))) Key {
         std::uint64_t prefix;
-        std::uint32_t place;
-        std::uint8_t rank;
-        bool full;   // equal prefixes may still hide different values
+        std::uint32_t tag;
+        std::uint32_t place() const { return tag & PlaceMask; }
+        std::uint32_t rank() const { return (tag >> 29) & 3u; }
+        bool full() const { return (tag >> 31) != 0; }
     };
+    static_assert(sizeof(Key) == 12);
     std::vector<Key> keys(order.size());
     for (std::size_t place = 0; place < order.size(); ++place) {
         const Cell cell = cellAt(order[place], column);
         const Kind k = kindOf(cell.code);
-        Key key{0, std::uint32_t(place), std::uint8_t(rankOf(k)), false};
+        std::uint64_t prefix = 0;
+        bool full = false;
         switch (k) {
         case Kind::Null: break;
         case Kind::Integer:
-            key.prefix = orderedBits(double(unzigzag(cell.payload)));
-            key.full = true;
+            prefix = orderedBits(double(unzigzag(cell.payload)));
+            full = true;
             break;
-        case Kind::Real: key.prefix = orderedBits(realOf(cell.payload)); break;
+        case Kind::Real: prefix = orderedBits(realOf(cell.payload)); break;
         case Kind::Text:
         case Kind::Blob:
-            key.prefix = leadingBytes(bytesOf(column, cell));
-            key.full = true;
+            prefix = leadingBytes(bytesOf(column, cell));
+            full = true;
             break;
         }
-        keys[place] = key;
+        keys[place] = Key{prefix, std::uint32_t(place) | (std::uint32_t(rankOf(k)) << 29) | (full ? 1u << 31 : 0u)};
     }
 
     const auto less = [&](const Key& a, const Key& b) {
         int result = 0;
-        if (a.rank != b.rank)
-            result = a.rank < b.rank ? -1 : 1;
-        else if (a.prefix != b.prefix)
-            result = a.prefix < b.prefix ? -1 : 1;
-        else if (a.full || b.full)
-            result = compare(column, order[a.place], order[b.place]);
+        const std::uint64_t pa = a.prefix, pb = b.prefix;
+        if (a.rank() != b.rank())
+            result = a.rank() < b.rank() ? -1 : 1;
+        else if (pa != pb)
+            result = pa < pb ? -1 : 1;
+        else if (a.full() || b.full())
+            result = compare(column, order[a.place()], order[b.place()]);
         if (result != 0)
             return descending ? result > 0 : result < 0;
-        return a.place < b.place;
+        return a.place() < b.place();
     };
 
     // Two halves on two threads, then one merge: a title click on a million rows stays well
@@ -503,6 +511,6 @@ std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column
 
     std::vector<std::uint32_t> result(order.size());
     for (std::size_t i = 0; i < keys.size(); ++i)
-        result[i] = order[keys[i].place];
+        result[i] = order[keys[i].place()];
     return result;
 }
