@@ -66,6 +66,11 @@ SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
     m_lexer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_apis = new CatalogueApis(m_lexer);
     setLexer(m_lexer);
+    // The lexer's own colours, kept before the palette's replace them.
+    m_designedText = static_cast<QsciLexer*>(m_lexer)->defaultColor();
+    for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style)
+        if (!m_lexer->description(style).isEmpty())
+            m_designed.insert(style, m_lexer->defaultColor(style));
     setAutoCompletionSource(AcsAPIs);
     setAutoCompletionThreshold(2);
     setAutoCompletionCaseSensitivity(false);
@@ -122,13 +127,11 @@ void SqlEditor::followPalette()
     const bool dark = isDark(p);
     m_lexer->setDefaultPaper(p.color(QPalette::Base));
     m_lexer->setDefaultColor(p.color(QPalette::Text));
-    for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
-        if (m_lexer->description(style).isEmpty())
-            continue;
-        m_lexer->setPaper(p.color(QPalette::Base), style);
-        m_lexer->setColor(style == QsciLexerSQL::Default ? p.color(QPalette::Text)
-                                                         : forPage(m_lexer->defaultColor(style), dark),
-                          style);
+    for (auto style = m_designed.cbegin(); style != m_designed.cend(); ++style) {
+        m_lexer->setPaper(p.color(QPalette::Base), style.key());
+        // Plain text (identifiers, operators) is drawn as the desktop draws text.
+        m_lexer->setColor(style.value() == m_designedText ? p.color(QPalette::Text) : forPage(style.value(), dark),
+                          style.key());
     }
     setCaretForegroundColor(p.color(QPalette::Text));
     setSelectionBackgroundColor(p.color(QPalette::Highlight));

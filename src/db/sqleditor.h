@@ -2,6 +2,9 @@
 
 #include "db/sqlcatalogue.h"
 
+#include <QColor>
+#include <QMap>
+
 // QScintilla's headers use Qt's bare keywords, which this project turns off (QT_NO_KEYWORDS).
 #define signals Q_SIGNALS
 #define slots Q_SLOTS
@@ -37,6 +40,8 @@ private:
     void followPalette();
 
     QsciLexerSQL* m_lexer;
+    QMap<int, QColor> m_designed;   // by style
+    QColor m_designedText;
     CatalogueApis* m_apis;
     bool m_lineNumbers = false;
 };
