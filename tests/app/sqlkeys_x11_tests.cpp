@@ -45,7 +45,7 @@ struct Program {
 
 } // namespace
 
-TEST(SqlKeysX11, CtrlEnterKeypadEnterAndF5RunTheStatementAndEnterBreaksTheLine)
+TEST(SqlKeysX11, KeysTypedInTheEditorRunOpenAndSaveAndEnterBreaksTheLine)
 {
     TempHome home;
     FakeDialogs dialogs;
@@ -60,6 +60,12 @@ TEST(SqlKeysX11, CtrlEnterKeypadEnterAndF5RunTheStatementAndEnterBreaksTheLine)
     EXPECT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 3"; })) << program.records().toStdString();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
     EXPECT_TRUE(editor->hasFocus());   // the keyboard stays in the editor for the next change
+
+    // Both dialogs are cancelled: the editor keeps its text.
+    EXPECT_TRUE(program.type({"ctrl+o", "ctrl+s"}, [&] { return dialogs.fileRequests.size() == 2; }));
+    ASSERT_EQ(dialogs.fileRequests.size(), 2);
+    EXPECT_EQ(dialogs.fileRequests[0].caption, "Open SQL");
+    EXPECT_EQ(dialogs.fileRequests[1].caption, "Save SQL");
 
     program.windows->main.workbench->closeResult();
     EXPECT_TRUE(program.type({"Return", "KP_Enter"}, [&] { return editor->text() == "select 1 union select 2 union select 3\n\n"; }))
