@@ -4,7 +4,6 @@
 #define slots Q_SLOTS
 #include <Qsci/qsciabstractapis.h>
 #include <Qsci/qscicommandset.h>
-#include <Qsci/qscilexersql.h>
 #undef signals
 #undef slots
 

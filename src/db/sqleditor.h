@@ -8,12 +8,12 @@
 // QScintilla's headers use Qt's bare keywords, which this project turns off (QT_NO_KEYWORDS).
 #define signals Q_SIGNALS
 #define slots Q_SLOTS
+#include <Qsci/qscilexersql.h>
 #include <Qsci/qsciscintilla.h>
 #undef signals
 #undef slots
 
 class CatalogueApis;
-class QsciLexerSQL;
 
 // The workbench's SQL editor: SQL highlighting in the desktop's light or dark colours, completion
 // of the open database's names, line numbers on request. Enter inserts a line break; Ctrl+Up and

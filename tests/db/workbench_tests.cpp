@@ -154,6 +154,25 @@ TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
     EXPECT_EQ(w.label("Label5"), "Records: ");
 }
 
+TEST_F(Workbench, EveryKindOfSqlTextStandsOutFromTheEditorsPageInLightAndDarkColours)
+{
+    QPalette dark = memo->palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    for (const QPalette& palette : {memo->palette(), dark}) {
+        memo->setPalette(palette);
+        QsciLexer* lexer = memo->lexer();
+        for (const int style : {QsciLexerSQL::Default, QsciLexerSQL::Identifier, QsciLexerSQL::Operator,
+                                QsciLexerSQL::Keyword, QsciLexerSQL::Number, QsciLexerSQL::SingleQuotedString,
+                                QsciLexerSQL::Comment, QsciLexerSQL::CommentLine}) {
+            EXPECT_EQ(lexer->paper(style), palette.color(QPalette::Base)) << style;
+            EXPECT_GE(std::abs(lexer->color(style).lightness() - lexer->paper(style).lightness()), 100)
+                << style << " " << lexer->color(style).name().toStdString() << " on "
+                << lexer->paper(style).name().toStdString();
+        }
+    }
+}
+
 TEST_F(Workbench, CloseResultResetsTheStatusLine)
 {
     w.run(SqlWorkbench::defaultStatement());
