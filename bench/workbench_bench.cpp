@@ -20,6 +20,7 @@
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "db/resultgrid.h"
+#include "db/sqleditor.h"
 #include "db/sqlworkbench.h"
 
 #include <QApplication>
@@ -28,7 +29,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -126,7 +126,7 @@ int windowChild(const QString& folder, const QString& sql, bool sortAfter)
     auto* grid = new ResultGrid(&form, dataSet, *workbench, &form);
     form.show();
     QApplication::processEvents();
-    workbench->Memo1->setPlainText(sql);
+    workbench->Memo1->setText(sql);
 
     QTextStream out(stdout);
     QElapsedTimer clock;

@@ -16,6 +16,7 @@
 #include "db/queryobject.h"
 #include "db/resultgrid.h"
 #include "db/schemabrowser.h"
+#include "db/sqlmenu.h"
 #include "db/sqlworkbench.h"
 #include "import/importcontrols.h"
 #include "version.h"
@@ -127,6 +128,7 @@ TForm1::TForm1(QWidget* parent)
     schemaBrowser = new SchemaBrowser(central, *ADOConnection1, *workbench, this);
     importControls = new ImportControls(central, this);
     exportImportMenu = new ExportImportMenu(MainMenu1, *ADODataSet1, this);
+    sqlMenu = new SqlMenu(MainMenu1, *workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
 
     guarded([this] { FormCreate(); });
 }

@@ -16,6 +16,7 @@ class QPushButton;
 class QueryObject;
 class ResultGrid;
 class SchemaBrowser;
+class SqlMenu;
 class SqlWorkbench;
 class TForm2;
 class TForm3;
@@ -59,6 +60,7 @@ public:
     SchemaBrowser* schemaBrowser;
     ImportControls* importControls;
     ExportImportMenu* exportImportMenu;
+    SqlMenu* sqlMenu;
 
 Q_SIGNALS:
     void closed();

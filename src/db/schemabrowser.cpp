@@ -2,6 +2,7 @@
 
 #include "common/errordisplay.h"
 #include "db/connection.h"
+#include "db/sqleditor.h"
 #include "db/sqlworkbench.h"
 
 #include <QClipboard>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -152,7 +152,7 @@ void SchemaBrowser::ListBox1Click()
     copyToClipboard(entry);
     if (RadioButton1->isChecked()) {
         m_workbench.Memo1->clear();
-        m_workbench.Memo1->setPlainText(execStatement(entry, Edit1->text()));
+        m_workbench.Memo1->setText(execStatement(entry, Edit1->text()));
     }
 }
 
@@ -168,7 +168,7 @@ void SchemaBrowser::RadioButton1Click()
     m_workbench.Button1->setEnabled(false);
     m_workbench.Button2->setEnabled(false);
     m_workbench.Label8->hide();
-    m_savedSql = m_workbench.Memo1->toPlainText();
+    m_savedSql = m_workbench.Memo1->text();
     m_workbench.Memo1->clear();
     ListBox1->setAccessibleName(QStringLiteral("Procedures"));
     Label9->show();
@@ -188,7 +188,7 @@ void SchemaBrowser::RadioButton2Click()
     m_workbench.Button1->setEnabled(true);
     m_workbench.Button2->setEnabled(true);
     if (!m_savedSql.isEmpty())
-        m_workbench.Memo1->setPlainText(m_savedSql);
+        m_workbench.Memo1->setText(m_savedSql);
     m_workbench.Label8->show();
     for (QLabel* label : {Label4, Label9}) // designed for a narrower font: show the whole text
         label->resize(qMax(label->width(), label->sizeHint().width()), label->height());

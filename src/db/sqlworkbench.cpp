@@ -3,15 +3,16 @@
 #include "common/dialogs.h"
 #include "common/error.h"
 #include "common/errordisplay.h"
+#include "db/connection.h"
 #include "db/fetchcontrol.h"
 #include "db/queryobject.h"
+#include "db/sqleditor.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -71,13 +72,10 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     Label8->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Label8->setGeometry(415 - 200, 416, 200, 13);
 
-    Memo1 = new QPlainTextEdit(form);
+    Memo1 = new SqlEditor(form);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 436, 411, 209);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setPlainText(defaultStatement());
+    Memo1->setText(defaultStatement());
     Memo1->setAccessibleName(QStringLiteral("SQL statement"));
     Label1->setBuddy(Memo1);
 
@@ -94,6 +92,9 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
     connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::ADODataSet1AfterScroll);
+    connect(&m_dataSet.connection(), &Connection::afterConnect, this, &SqlWorkbench::readCatalogue);
+    if (m_dataSet.connection().isOpen())
+        readCatalogue();
     form->installEventFilter(this);
     m_fetch = new FetchControl(form, m_dataSet, Label5, this);
 }
@@ -110,8 +111,10 @@ QString SqlWorkbench::defaultStatement()
 
 QStringList SqlWorkbench::lines() const
 {
-    const QString text = Memo1->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+    // Line breaks pasted from elsewhere may still be CR LF or CR.
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    const QString text = Memo1->text();
+    return text.isEmpty() ? QStringList() : text.split(lineBreak);
 }
 
 QString SqlWorkbench::statementText() const
@@ -126,14 +129,18 @@ QString SqlWorkbench::statementText() const
 // returns columns opens in the grid, any other reports how many rows it changed.
 void SqlWorkbench::SpeedButton1Click()
 {
+    Q_EMIT statementRun(Memo1->text());
     if (m_dataSet.isOpen())
         m_dataSet.close();
     m_dataSet.setText(statementText());
     try {
-        if (!m_dataSet.run())
+        if (!m_dataSet.run()) {
+            // A statement without rows may have created, dropped or altered a table or view.
+            readCatalogue();
             Dialogs::instance().message(caption,
                                         QStringLiteral("Operation affected %1 row(s)").arg(m_dataSet.rowsAffected()),
                                         Dialogs::Icon::Information);
+        }
     } catch (const racr::DatabaseError& error) {
         Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
         Label5->setText(QStringLiteral("Records: "));
@@ -173,7 +180,7 @@ void SqlWorkbench::Button1Click()
     QStringList fileLines = text.split(lineBreak);
     if (!text.isEmpty() && fileLines.last().isEmpty())
         fileLines.removeLast();   // a break at the end closes the last line, it does not add one
-    Memo1->setPlainText(fileLines.join(QLatin1Char('\n')));
+    Memo1->setText(fileLines.join(QLatin1Char('\n')));
     showFileName(path);
 }
 
@@ -199,6 +206,11 @@ void SqlWorkbench::showFileName(const QString& path)
     Label8->setText(QFileInfo(path).fileName());
     Label8->adjustSize();
     Label8->move(415 - Label8->width(), Label8->y());
+}
+
+void SqlWorkbench::readCatalogue()
+{
+    Memo1->setCatalogue(SqlCatalogue::read(m_dataSet.connection()));
 }
 
 void SqlWorkbench::ADODataSet1AfterScroll()

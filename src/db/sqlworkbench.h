@@ -6,9 +6,9 @@
 
 class FetchControl;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QueryObject;
+class SqlEditor;
 class QWidget;
 
 // The lower left of the main window: the SQL editor, its buttons and the status line above it.
@@ -18,7 +18,7 @@ class SqlWorkbench : public QObject {
 public:
     SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent = nullptr);
 
-    QPlainTextEdit* Memo1;
+    SqlEditor* Memo1;
     QLabel* Label5;
     QLabel* Label11;
     QLabel* Label10;
@@ -38,6 +38,10 @@ public:
     // Closes the open result and resets the status line, as an import does before it starts.
     void closeResult();
 
+Q_SIGNALS:
+    // A run of the editor's text begins; the text as the editor holds it.
+    void statementRun(const QString& text);
+
 public Q_SLOTS:
     void SpeedButton1Click();   // "Execute SQL", and Enter outside the editor and the grid
     void Button1Click();        // "Open SQL"; a file that cannot be read throws racr::Error
@@ -49,6 +53,7 @@ protected:
 
 private:
     void showFileName(const QString& path);
+    void readCatalogue();
 
     QWidget* m_form;
     QueryObject& m_dataSet;

@@ -3,6 +3,7 @@
 #include "common/updown.h"
 #include "db/exportimportmenu.h"
 #include "db/schemabrowser.h"
+#include "db/sqleditor.h"
 #include "db/sqlworkbench.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
@@ -74,7 +75,7 @@ struct Program {
         auto* button = main().findChild<QRadioButton*>(radio);
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
     }
-    QString memo() { return main().findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
+    QString memo() { return main().findChild<SqlEditor*>("Memo1")->text(); }
 
     TempHome& home;
     std::unique_ptr<ProgramWindows> windows;
@@ -468,8 +469,8 @@ TEST(SchemaBrowser, ProcedureModeWritesExecStatementsAndTableModeRestoresTheSql)
     FakeDialogs dialogs;
     Program program(home);
     TForm1& main = program.start().main;
-    auto* memo = main.findChild<QPlainTextEdit*>("Memo1");
-    memo->setPlainText("select * from RACR");
+    auto* memo = main.findChild<SqlEditor*>("Memo1");
+    memo->setText("select * from RACR");
     program.clickItem("ListBox1", "RACR");
     ASSERT_FALSE(program.items("ListBox3").isEmpty());
 

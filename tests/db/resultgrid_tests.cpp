@@ -264,7 +264,7 @@ TEST_F(ResultGridTest, DownPastTheLastRowAppendsARowDroppedWhenUntouched)
     QTest::keyClick(grid, Qt::Key_Down);   // no second empty row
     EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
 
-    w.control<QPlainTextEdit>("Memo1")->setFocus();
+    w.control<SqlEditor>("Memo1")->setFocus();
     EXPECT_EQ(w.grid->DataSource1->rowCount(), 2);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 2);

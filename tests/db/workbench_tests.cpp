@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -61,6 +62,40 @@ TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
     expectStatus("Records: ", "RecNo: ");
 }
 
+// What the editor's completion list offers with the caret after `text`.
+QStringList offered(SqlEditor* editor, const QString& text)
+{
+    editor->setText(text);
+    editor->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    editor->autoCompleteFromAPIs();
+    QStringList items;
+    if (!editor->isListActive())
+        return items;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* list = qobject_cast<QListWidget*>(top); list && list->isVisible())
+            for (int i = 0; i < list->count(); ++i)
+                items.append(list->item(i)->text());
+    editor->cancelList();
+    return items;
+}
+
+TEST_P(WorkbenchRuns, CompletionOffersTheOpenDatabasesTablesViewsAndColumns)
+{
+    auto* editor = w.control<SqlEditor>("Memo1");
+    // Tables (DRIVERS), views (driverstats) and the columns of every table, by the typed word's
+    // start in any case; after a table's name and a dot, that table's columns.
+    EXPECT_EQ(offered(editor, "select dRiVeR"),
+              (QStringList{"DRIVERS", "driver", "driverlevel", "drivername", "drivershard", "driverstats"}));
+    EXPECT_EQ(offered(editor, "select racr."),
+              (QStringList{"besttime", "car", "date", "driver", "id", "multiplayer", "shard", "trackid"}));
+
+    // A table created in the workbench is offered at once.
+    EXPECT_TRUE(offered(editor, "select * from LAPT").isEmpty());
+    w.run("create table LAPTIMES (lap integer, laptime text)");
+    EXPECT_EQ(offered(editor, "select * from LAPT"), (QStringList{"LAPTIMES", "laptime"}));
+    EXPECT_EQ(offered(editor, "select laptimes.lapt"), QStringList{"laptime"});
+}
+
 TEST_P(WorkbenchRuns, TheDatabaseDecidesBetweenRowsAndACount)
 {
     // "select" followed by a line break, in any case, still shows its rows.
@@ -97,7 +132,7 @@ class Workbench : public ::testing::Test {
 protected:
     WorkbenchForm w;
     QTemporaryDir folder;
-    QPlainTextEdit* memo = w.control<QPlainTextEdit>("Memo1");
+    SqlEditor* memo = w.control<SqlEditor>("Memo1");
 };
 
 TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
@@ -109,14 +144,33 @@ TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
 
     w.workbench->closeResult();
     memo->setFocus();
-    memo->moveCursor(QTextCursor::End);
+    memo->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     QTest::keyClick(memo, Qt::Key_Return);
     EXPECT_EQ(w.label("Label5"), "Records: ");
-    EXPECT_TRUE(memo->toPlainText().endsWith("\n"));   // a line break, not a run
+    EXPECT_TRUE(memo->text().endsWith("\n"));   // a line break, not a run
 
-    memo->setPlainText("select driver from RACR");
+    memo->setText("select driver from RACR");
     QTest::keyClick(w.grid->DBGrid1, Qt::Key_Return);
     EXPECT_EQ(w.label("Label5"), "Records: ");
+}
+
+TEST_F(Workbench, EveryKindOfSqlTextStandsOutFromTheEditorsPageInLightAndDarkColours)
+{
+    QPalette dark = memo->palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    for (const QPalette& palette : {memo->palette(), dark}) {
+        memo->setPalette(palette);
+        QsciLexer* lexer = memo->lexer();
+        for (const int style : {QsciLexerSQL::Default, QsciLexerSQL::Identifier, QsciLexerSQL::Operator,
+                                QsciLexerSQL::Keyword, QsciLexerSQL::Number, QsciLexerSQL::SingleQuotedString,
+                                QsciLexerSQL::Comment, QsciLexerSQL::CommentLine}) {
+            EXPECT_EQ(lexer->paper(style), palette.color(QPalette::Base)) << style;
+            EXPECT_GE(std::abs(lexer->color(style).lightness() - lexer->paper(style).lightness()), 100)
+                << style << " " << lexer->color(style).name().toStdString() << " on "
+                << lexer->paper(style).name().toStdString();
+        }
+    }
 }
 
 TEST_F(Workbench, CloseResultResetsTheStatusLine)
@@ -133,7 +187,7 @@ TEST_F(Workbench, CloseResultResetsTheStatusLine)
 TEST_F(Workbench, SaveThenOpenRestoresTheSameLines)
 {
     const QString text = "select driver, car\nfrom RACR -- Pécs, Győr\n\nwhere car like '%GT%'";
-    memo->setPlainText(text);
+    memo->setText(text);
     w.dialogs.saveAnswer = folder.filePath("mine.sql");
     QTest::mouseClick(w.control<QPushButton>("Button2"), Qt::LeftButton);
     QFile saved(folder.filePath("mine.sql"));
@@ -144,10 +198,10 @@ TEST_F(Workbench, SaveThenOpenRestoresTheSameLines)
     const QLabel* label8 = w.control<QLabel>("Label8");
     EXPECT_EQ(label8->geometry().right() + 1, 415);
 
-    memo->setPlainText("something else");
+    memo->setText("something else");
     w.dialogs.openAnswer = folder.filePath("mine.sql");
     QTest::mouseClick(w.control<QPushButton>("Button1"), Qt::LeftButton);
-    EXPECT_EQ(memo->toPlainText(), text);
+    EXPECT_EQ(memo->text(), text);
     EXPECT_EQ(w.workbench->lines().size(), 4);
 }
 
@@ -166,7 +220,7 @@ TEST_F(Workbench, OpenSplitsLinesAtAnyBreak)
     file.write("-- caf\xe9\r\n");
     file.close();
     w.workbench->Button1Click();
-    EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("-- café"));
+    EXPECT_EQ(memo->text(), QString::fromUtf8("-- café"));
 }
 
 TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
@@ -182,7 +236,7 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
     EXPECT_EQ(request.filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
     EXPECT_EQ(request.defaultSuffix, "sql");
     EXPECT_EQ(request.initialPath, folder.filePath("sql"));
-    EXPECT_EQ(memo->toPlainText(), SqlWorkbench::defaultStatement());
+    EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
     EXPECT_EQ(w.label("Label8"), "");
 
     w.dialogs.saveAnswer = folder.filePath("sql/a.sql");
@@ -212,7 +266,7 @@ TEST_F(Workbench, AFileThatCannotBeReadGoesToTheDefaultErrorDisplay)
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.startsWith("Cannot read " + folder.filePath("missing.sql")));
     EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Error);
-    EXPECT_EQ(memo->toPlainText(), SqlWorkbench::defaultStatement());
+    EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
     EXPECT_EQ(w.label("Label8"), "");
 
     w.dialogs.saveAnswer = folder.filePath("no/such/folder/x.sql");

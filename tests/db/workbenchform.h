@@ -3,12 +3,12 @@
 #include "db/queryobject.h"
 #include "db/resultgrid.h"
 #include "db/resultmodel.h"
+#include "db/sqleditor.h"
 #include "db/sqlworkbench.h"
 #include "sampledb.h"
 #include "support/fakedialogs.h"
 
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -39,7 +39,7 @@ struct WorkbenchForm {
     // Types a statement into the editor and presses "Execute SQL".
     void run(const QString& sql)
     {
-        control<QPlainTextEdit>("Memo1")->setPlainText(sql);
+        control<SqlEditor>("Memo1")->setText(sql);
         QTest::mouseClick(control<QPushButton>("Speedbutton1"), Qt::LeftButton);
     }
 

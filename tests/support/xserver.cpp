@@ -78,3 +78,8 @@ bool sendCloseRequest(const QWidget& window)
                                                                      &std::free);
     return error == nullptr;
 }
+
+bool typeKeys(const QStringList& keys)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys) == 0;
+}

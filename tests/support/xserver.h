@@ -25,3 +25,8 @@ private:
 // client message, through the X server, to the window's X window. Returns false when the server
 // could not be reached.
 bool sendCloseRequest(const QWidget& window);
+
+// Types keys as a keyboard does, through the X server's XTEST extension, to the window that has
+// the input focus: X key names joined by '+' for chords ("ctrl+Return", "KP_Enter", "F5").
+// Returns false when xdotool is missing or failed (apt-get install xdotool).
+bool typeKeys(const QStringList& keys);

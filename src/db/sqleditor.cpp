@@ -1,0 +1,140 @@
+#include "sqleditor.h"
+
+#define signals Q_SIGNALS
+#define slots Q_SLOTS
+#include <Qsci/qsciabstractapis.h>
+#include <Qsci/qscicommandset.h>
+#undef signals
+#undef slots
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+
+// Hands QScintilla the catalogue's names for the word at the caret.
+class CatalogueApis : public QsciAbstractAPIs {
+public:
+    using QsciAbstractAPIs::QsciAbstractAPIs;
+
+    void updateAutoCompletionList(const QStringList& context, QStringList& list) override
+    {
+        list = catalogue.completions(context);
+    }
+    QStringList callTips(const QStringList&, int, QsciScintilla::CallTipsStyle, QList<int>&) override { return {}; }
+
+    SqlCatalogue catalogue;
+};
+
+namespace {
+// SQL's lexer treats a dot as an ordinary character; for completion it joins a table and its
+// column, so that "RACR." offers RACR's columns.
+class SqlLexer : public QsciLexerSQL {
+public:
+    using QsciLexerSQL::QsciLexerSQL;
+    QStringList autoCompletionWordSeparators() const override { return {QStringLiteral(".")}; }
+};
+
+bool isDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Base).lightness() < 128;
+}
+
+// The lexer's colours are made for a white page. On a dark one each keeps its hue with the
+// lightness turned over, so keywords, strings and comments stay apart and readable.
+QColor forPage(const QColor& designed, bool dark)
+{
+    if (!dark)
+        return designed;
+    return QColor::fromHsl(designed.hslHue(), designed.hslSaturation(), 255 - designed.lightness() * 3 / 4);
+}
+} // namespace
+
+SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
+{
+    setUtf8(true);
+    setEolMode(EolUnix);
+    setWrapMode(WrapWord);
+    // The designed memo has no scroll bars; the caret scrolls the text.
+    SendScintilla(SCI_SETHSCROLLBAR, 0UL);
+    SendScintilla(SCI_SETVSCROLLBAR, 0UL);
+    setMarginWidth(1, 0);
+    setMarginLineNumbers(0, true);
+    setMarginWidth(0, 0);
+
+    m_lexer = new SqlLexer(this);
+    m_lexer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_apis = new CatalogueApis(m_lexer);
+    setLexer(m_lexer);
+    // The lexer's own colours, kept before the palette's replace them.
+    m_designedText = static_cast<QsciLexer*>(m_lexer)->defaultColor();
+    for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style)
+        if (!m_lexer->description(style).isEmpty())
+            m_designed.insert(style, m_lexer->defaultColor(style));
+    setAutoCompletionSource(AcsAPIs);
+    setAutoCompletionThreshold(2);
+    setAutoCompletionCaseSensitivity(false);
+    setAutoCompletionReplaceWord(true);
+
+    // Scintilla scrolls by a line on Ctrl+Up and Ctrl+Down; here they walk the statement history.
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_Up, Qt::CTRL | Qt::Key_Down})
+        if (QsciCommand* command = standardCommands()->boundTo(key.toCombined()))
+            command->setKey(0);
+
+    followPalette();
+}
+
+void SqlEditor::setCatalogue(SqlCatalogue catalogue)
+{
+    m_apis->catalogue = std::move(catalogue);
+}
+
+void SqlEditor::setLineNumbersShown(bool shown)
+{
+    m_lineNumbers = shown;
+    if (shown)
+        setMarginWidth(0, QStringLiteral("0000"));
+    else
+        setMarginWidth(0, 0);
+}
+
+void SqlEditor::setTextAtEnd(const QString& text)
+{
+    setText(text);
+    SendScintilla(SCI_DOCUMENTEND);
+}
+
+void SqlEditor::keyPressEvent(QKeyEvent* event)
+{
+    // Ctrl+Space asks for the names at any point, before the second letter is typed.
+    if (event->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Space)) {
+        autoCompleteFromAPIs();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+void SqlEditor::changeEvent(QEvent* event)
+{
+    QsciScintilla::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        followPalette();
+}
+
+void SqlEditor::followPalette()
+{
+    const QPalette& p = palette();
+    const bool dark = isDark(p);
+    m_lexer->setDefaultPaper(p.color(QPalette::Base));
+    m_lexer->setDefaultColor(p.color(QPalette::Text));
+    for (auto style = m_designed.cbegin(); style != m_designed.cend(); ++style) {
+        m_lexer->setPaper(p.color(QPalette::Base), style.key());
+        // Plain text (identifiers, operators) is drawn as the desktop draws text.
+        m_lexer->setColor(style.value() == m_designedText ? p.color(QPalette::Text) : forPage(style.value(), dark),
+                          style.key());
+    }
+    setCaretForegroundColor(p.color(QPalette::Text));
+    setSelectionBackgroundColor(p.color(QPalette::Highlight));
+    setSelectionForegroundColor(p.color(QPalette::HighlightedText));
+    setMarginsBackgroundColor(p.color(QPalette::Window));
+    setMarginsForegroundColor(p.color(QPalette::WindowText));
+}

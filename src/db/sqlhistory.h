@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The statements the user has run, oldest first, kept in a file of the program folder so that
+// they outlive the run (never in the user's database). Walked like a shell's history: older()
+// and newer() step through it, and stepping past the newest gives back what was being typed.
+class SqlHistory {
+public:
+    static constexpr int defaultLimit = 500;
+
+    // Reads the file when there is one; a missing or unreadable file is an empty history.
+    explicit SqlHistory(QString filePath, int limit = defaultLimit);
+
+    // Keeps a statement that is being run (blank ones and a repeat of the newest are not kept),
+    // drops the oldest beyond the limit, writes the file and ends any walk through the history.
+    // Returns false when the file could not be written; the statement is kept for this run.
+    bool add(const QString& statement);
+
+    QStringList entries() const { return m_entries; }
+
+    // One step back or forward from the editor's text `current`; nothing at either end.
+    std::optional<QString> older(const QString& current);
+    std::optional<QString> newer();
+
+private:
+    QString m_filePath;
+    int m_limit;
+    QStringList m_entries;
+    qsizetype m_position = 0;   // m_entries.size() while not walking
+    QString m_draft;            // the editor's text when the walk began
+};

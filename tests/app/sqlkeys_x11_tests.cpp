@@ -1,0 +1,106 @@
+#include "app/programwindows.h"
+#include "db/sqleditor.h"
+#include "db/sqlmenu.h"
+#include "db/sqlworkbench.h"
+#include "support/fakedialogs.h"
+#include "support/temphome.h"
+#include "support/xserver.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+
+// Keys typed through the X server reach the program as a user's do: past the input method, the
+// editor's own key bindings and Qt's shortcut map, which an event sent to a widget would skip.
+
+namespace {
+
+// The main window with the keyboard in the SQL editor.
+struct Program {
+    Program()
+    {
+        windows = std::make_unique<ProgramWindows>();
+        windows->main.show();
+        windows->main.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&windows->main));
+        editor()->setFocus();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editor()->hasFocus(); }));
+    }
+
+    SqlEditor* editor() { return windows->main.workbench->Memo1; }
+    QString records() { return windows->main.workbench->Label5->text(); }
+
+    // Types keys, then waits for what they should bring about.
+    bool type(const QStringList& keys, const std::function<bool()>& done)
+    {
+        return typeKeys(keys) && QTest::qWaitFor(done, 5'000);
+    }
+
+    std::unique_ptr<ProgramWindows> windows;
+};
+
+} // namespace
+
+TEST(SqlKeysX11, KeysTypedInTheEditorRunOpenAndSaveAndEnterBreaksTheLine)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    SqlEditor* editor = program.editor();
+
+    editor->setTextAtEnd("select 1");
+    EXPECT_TRUE(program.type({"ctrl+Return"}, [&] { return program.records() == "Records: 1"; })) << program.records().toStdString();
+    editor->setTextAtEnd("select 1 union select 2");
+    EXPECT_TRUE(program.type({"ctrl+KP_Enter"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
+    editor->setTextAtEnd("select 1 union select 2 union select 3");
+    EXPECT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 3"; })) << program.records().toStdString();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
+    EXPECT_TRUE(editor->hasFocus());   // the keyboard stays in the editor for the next change
+
+    // Both dialogs are cancelled: the editor keeps its text.
+    EXPECT_TRUE(program.type({"ctrl+o", "ctrl+s"}, [&] { return dialogs.fileRequests.size() == 2; }));
+    ASSERT_EQ(dialogs.fileRequests.size(), 2);
+    EXPECT_EQ(dialogs.fileRequests[0].caption, "Open SQL");
+    EXPECT_EQ(dialogs.fileRequests[1].caption, "Save SQL");
+
+    program.windows->main.workbench->closeResult();
+    EXPECT_TRUE(program.type({"Return", "KP_Enter"}, [&] { return editor->text() == "select 1 union select 2 union select 3\n\n"; }))
+        << editor->text().toStdString();
+    EXPECT_EQ(program.records(), "Records: ");   // a line break, not a run
+}
+
+TEST(SqlKeysX11, StatementsRunAreRecalledWithCtrlUpAfterARestart)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    {
+        Program program;
+        for (const QString& statement : {"select 'first'", "select 'second',\n  'two lines'"}) {
+            program.editor()->setTextAtEnd(statement);
+            ASSERT_TRUE(program.type({"ctrl+Return"}, [&] { return program.records() == "Records: 1"; }));
+            program.windows->main.workbench->closeResult();
+        }
+        program.windows->main.close();
+    }
+
+    Program program;
+    SqlEditor* editor = program.editor();
+    editor->setTextAtEnd("select 'draft'");
+    EXPECT_TRUE(program.type({"ctrl+Up"}, [&] { return editor->text() == "select 'second',\n  'two lines'"; }))
+        << editor->text().toStdString();
+    EXPECT_TRUE(program.type({"ctrl+Up"}, [&] { return editor->text() == "select 'first'"; })) << editor->text().toStdString();
+    EXPECT_TRUE(program.type({"ctrl+Down", "ctrl+Down"}, [&] { return editor->text() == "select 'draft'"; }))
+        << editor->text().toStdString();
+
+    // The History menu lists them newest first; its entry puts the statement in the editor.
+    QMenu* history = program.windows->main.sqlMenu->History1;
+    Q_EMIT history->aboutToShow();
+    ASSERT_EQ(history->actions().size(), 2);
+    EXPECT_EQ(history->actions().at(0)->text(), "select 'second', 'two lines'");
+    history->actions().at(1)->trigger();
+    EXPECT_EQ(editor->text(), "select 'first'");
+}
