@@ -129,6 +129,9 @@ QString SqlWorkbench::statementText() const
 // returns columns opens in the grid, any other reports how many rows it changed.
 void SqlWorkbench::SpeedButton1Click()
 {
+    // A completion list left open by Ctrl+Enter would sit over the editor after the run.
+    if (Memo1->isListActive())
+        Memo1->cancelList();
     Q_EMIT statementRun(Memo1->text());
     if (m_dataSet.isOpen())
         m_dataSet.close();
