@@ -29,7 +29,10 @@ QString passName(int pass)
 // never written into the statement, so no name or car text can change its meaning.
 class ResultTable {
 public:
-    explicit ResultTable(const QSqlDatabase& db) : m_db(db), m_check(db), m_insert(db) {}
+    explicit ResultTable(const QSqlDatabase& db)
+        : m_db(db), m_check(db), m_insert(db), m_insertSkipsStored(isPostgres(db))
+    {
+    }
 
     // True when the record was new and is now stored (once its track's transaction commits).
     bool add(const racr::LeaderboardRecord& record, const QString& shard, const racr::Track& track)
@@ -43,20 +46,9 @@ public:
 
         prepare();
         using importjob::serviceText;
-        m_check.bindValue(0, serviceText(record.personaName));
-        m_check.bindValue(1, serviceText(shard));
-        m_check.bindValue(2, trackId);
-        m_check.bindValue(3, serviceText(date));
-        m_check.bindValue(4, eventType);
-        m_check.bindValue(5, serviceText(record.eventDuration));
-        if (!m_check.exec())
-            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
-        const bool stored = m_check.next();
-        // No row and an error are told apart: a damaged file must not pass for an empty one.
-        if (!stored && m_check.lastError().isValid())
-            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
-        m_check.finish();
-        if (stored)
+        if (!m_insertSkipsStored
+            && isStored({serviceText(record.personaName), serviceText(shard), trackId, serviceText(date), eventType,
+                         serviceText(record.eventDuration)}))
             return false;
 
         m_insert.bindValue(0, serviceText(record.personaName));
@@ -72,11 +64,39 @@ public:
     }
 
 private:
+    static bool isPostgres(const QSqlDatabase& db) { return db.driverName() == QLatin1String("QPSQL"); }
+
+    // Whether a row with these duplicate-check values (driver, shard, track, date, event type,
+    // time) is stored already.
+    bool isStored(const QVariantList& key)
+    {
+        for (int i = 0; i < key.size(); ++i)
+            m_check.bindValue(i, key[i]);
+        if (!m_check.exec())
+            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
+        const bool stored = m_check.next();
+        // No row and an error are told apart: a damaged file must not pass for an empty one.
+        if (!stored && m_check.lastError().isValid())
+            importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
+        m_check.finish();
+        return stored;
+    }
+
     // Prepared when the first record arrives: a run that finds no records never needs the table.
     void prepare()
     {
         if (m_prepared)
             return;
+        // On PostgreSQL the unique index decides in the insert itself: members importing the
+        // same boards at the same moment each add a record once, and only the one that added it
+        // counts it.
+        if (m_insertSkipsStored) {
+            if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
+                                                 " VALUES (?,?,?,?,?,?,?) ON CONFLICT DO NOTHING")))
+                importjob::failStatement(m_db, QStringLiteral("Storing a record in table RACR"), m_insert.lastError());
+            m_prepared = true;
+            return;
+        }
         // The car is read although it is not compared: it makes the engine visit the stored row
         // and not only the index, so a damaged table is found instead of passing for stored.
         if (!m_check.prepare(QStringLiteral("select id, car from RACR where driver=? and shard=? and trackid=? and [date]=?"
@@ -91,6 +111,7 @@ private:
     QSqlDatabase m_db;
     QSqlQuery m_check;
     QSqlQuery m_insert;
+    bool m_insertSkipsStored;
     bool m_prepared = false;
 };
 
