@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "connection.h"
+#include "pgcolumns.h"
 #include "queryresult.h"
 
 #include <QHash>
@@ -300,6 +301,8 @@ std::unique_ptr<QueryObject::Result> QueryObject::fetchGeneric(const QString& sq
     }
 
     const QSqlRecord record = query.record();
+    // PostgreSQL names each column's table column itself; read before the rows are.
+    const std::vector<pg::ColumnSource> sources = pg::columnSources(query);
     std::vector<Field> fields(std::size_t(record.count()));
     QHash<QString, QSqlRecord> tableColumns;
     for (int i = 0; i < record.count(); ++i) {
@@ -307,6 +310,8 @@ std::unique_ptr<QueryObject::Result> QueryObject::fetchGeneric(const QString& sq
         const QSqlField field = record.field(i);
         f.name = field.name();
         f.affinity = metaTypeAffinity(field.metaType());
+        if (!sources.empty())
+            continue;
         f.table = field.tableName();
         // Qt 6.4's ODBC driver pads the name with NUL characters up to its buffer length.
         if (const qsizetype nul = f.table.indexOf(QChar(0)); nul >= 0)
@@ -340,6 +345,18 @@ std::unique_ptr<QueryObject::Result> QueryObject::fetchGeneric(const QString& sq
     }
     if (query.lastError().isValid())
         throw racr::ProviderError(providerText(query.lastError()));
+    query.finish();
+    if (!sources.empty()) {
+        const std::vector<pg::ColumnOrigin> origins = pg::columnOrigins(db, sources);
+        for (std::size_t i = 0; i < origins.size(); ++i) {
+            Field& f = result->fields[i];
+            if (origins[i].column.isEmpty())
+                continue;
+            f.table = origins[i].table;
+            f.origin = origins[i].column;
+            f.qualified = db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
+        }
+    }
     return result;
 }
 

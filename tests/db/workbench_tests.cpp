@@ -79,7 +79,7 @@ TEST_P(WorkbenchRuns, TheDatabaseDecidesBetweenRowsAndACount)
     expectStatus("Records: 2", "RecNo: 1");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, WorkbenchRuns, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, WorkbenchRuns, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
 
 // Moves to a working folder for one test and back to the one the test was started from.
 class WorkingFolder {
