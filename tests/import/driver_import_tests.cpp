@@ -320,3 +320,24 @@ TEST(ImportDrivers, TheServiceNeverSeesMoreRequestsAtOnceThanAsked)
         EXPECT_GE(service.mostAtOnce(), std::min(parallel, 2)) << "the requests never overlapped";
     }
 }
+
+TEST(ImportDrivers, OnPostgresADriverIsAddedOnceThenUpdatedWithEveryColumn)
+{
+    Simulator sim;
+    ImportDatabase db{Engine::Postgres};
+    RecordingHost host;
+    // KESTREL listed twice: added, then updated within the same run.
+    EXPECT_EQ(DriverImport(inputsFor(sim.base(), "kestrel,pilot000,KESTREL"), db.query, host).run(),
+              DriverImport::Outcome::Finished);
+    expectSummary(host.lines, 2, 1);
+
+    RecordingHost again;
+    DriverImport(inputsFor(sim.base(), "kestrel", "CHICANE"), db.query, again).run();
+    expectSummary(again.lines, 0, 1);
+    const ServedDriver chicane = served(sim.base(), "kestrel", "CHICANE");
+    EXPECT_EQ(db.rows("select driverlevel, drivershard, tot_avg_place, car_count from DRIVERS"
+                      " where drivername='KESTREL'"),
+              (QList<QVariantList>{{chicane.profile.level.toInt(), "CHICANE",
+                                    chicane.stats.averageFinishingPlace.toDouble(), chicane.cars}}));
+    EXPECT_EQ(db.count("DRIVERS"), 2);
+}
