@@ -30,11 +30,12 @@ QString passName(int pass)
 class ResultTable {
 public:
     explicit ResultTable(const QSqlDatabase& db)
-        : m_db(db), m_check(db), m_insert(db), m_insertSkipsStored(isPostgres(db))
+        : m_db(db), m_check(db), m_insert(db), m_batched(db.driverName() == QLatin1String("QPSQL"))
     {
     }
 
     // True when the record was new and is now stored (once its track's transaction commits).
+    // Records kept back for flush() count there.
     bool add(const racr::LeaderboardRecord& record, const QString& shard, const racr::Track& track)
     {
         const QString whose = QStringLiteral("%1's record on %2").arg(record.personaName, track.name);
@@ -44,28 +45,56 @@ public:
         // the date followed by the two blanks alone.
         const QString date = record.createdDateStr + QStringLiteral("  ") + record.createdDate.mid(11, 8);
 
-        prepare();
         using importjob::serviceText;
-        if (!m_insertSkipsStored
-            && isStored({serviceText(record.personaName), serviceText(shard), trackId, serviceText(date), eventType,
-                         serviceText(record.eventDuration)}))
+        const QVariantList row = {serviceText(record.personaName),
+                                  serviceText(record.make + QLatin1Char(' ') + record.carName),
+                                  serviceText(date),
+                                  trackId,
+                                  eventType,
+                                  serviceText(record.eventDuration),
+                                  serviceText(shard)};
+        if (m_batched) {
+            m_pending.append(row);
             return false;
-
-        m_insert.bindValue(0, serviceText(record.personaName));
-        m_insert.bindValue(1, serviceText(record.make + QLatin1Char(' ') + record.carName));
-        m_insert.bindValue(2, serviceText(date));
-        m_insert.bindValue(3, trackId);
-        m_insert.bindValue(4, eventType);
-        m_insert.bindValue(5, serviceText(record.eventDuration));
-        m_insert.bindValue(6, serviceText(shard));
+        }
+        prepare();
+        if (isStored({row[0], row[6], row[3], row[2], row[4], row[5]}))
+            return false;
+        for (int i = 0; i < row.size(); ++i)
+            m_insert.bindValue(i, row[i]);
         if (!m_insert.exec())
             importjob::failStatement(m_db, QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
         return m_insert.numRowsAffected() > 0;
     }
 
-private:
-    static bool isPostgres(const QSqlDatabase& db) { return db.driverName() == QLatin1String("QPSQL"); }
+    // Stores the records add() kept back, and returns how many of them were new. On PostgreSQL a
+    // track's records go to the server in one statement (one round trip instead of a hundred),
+    // and the unique index decides in the insert itself: members importing the same boards at
+    // the same moment each add a record once, and only the one that added it counts it.
+    int flush()
+    {
+        if (m_pending.isEmpty())
+            return 0;
+        const int rows = int(m_pending.size());
+        if (rows != m_batchRows) {
+            QStringList tuples(rows, QStringLiteral("(?,?,?,?,?,?,?)"));
+            if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
+                                                 " VALUES %1 ON CONFLICT DO NOTHING")
+                                      .arg(tuples.join(QLatin1Char(',')))))
+                importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
+            m_batchRows = rows;
+        }
+        int at = 0;
+        for (const QVariantList& row : std::as_const(m_pending))
+            for (const QVariant& value : row)
+                m_insert.bindValue(at++, value);
+        m_pending.clear();
+        if (!m_insert.exec())
+            importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
+        return m_insert.numRowsAffected();
+    }
 
+private:
     // Whether a row with these duplicate-check values (driver, shard, track, date, event type,
     // time) is stored already.
     bool isStored(const QVariantList& key)
@@ -87,16 +116,6 @@ private:
     {
         if (m_prepared)
             return;
-        // On PostgreSQL the unique index decides in the insert itself: members importing the
-        // same boards at the same moment each add a record once, and only the one that added it
-        // counts it.
-        if (m_insertSkipsStored) {
-            if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
-                                                 " VALUES (?,?,?,?,?,?,?) ON CONFLICT DO NOTHING")))
-                importjob::failStatement(m_db, QStringLiteral("Storing a record in table RACR"), m_insert.lastError());
-            m_prepared = true;
-            return;
-        }
         // The car is read although it is not compared: it makes the engine visit the stored row
         // and not only the index, so a damaged table is found instead of passing for stored.
         if (!m_check.prepare(QStringLiteral("select id, car from RACR where driver=? and shard=? and trackid=? and [date]=?"
@@ -111,7 +130,9 @@ private:
     QSqlDatabase m_db;
     QSqlQuery m_check;
     QSqlQuery m_insert;
-    bool m_insertSkipsStored;
+    const bool m_batched;           // PostgreSQL: records wait for flush()
+    QList<QVariantList> m_pending;
+    int m_batchRows = 0;            // the rows m_insert was prepared for in flush()
     bool m_prepared = false;
 };
 
@@ -191,6 +212,7 @@ LeaderboardImport::Outcome LeaderboardImport::run()
                     racr::WriteTransaction transaction(db, QStringLiteral("Saving the records of %1").arg(track.name));
                     int added = 0;
                     const auto keep = [&] {
+                        added += table.flush();
                         transaction.commit();
                         count += added;
                         m_stored += added;
