@@ -4,8 +4,11 @@
 #include "db/sqlerrortext.h"
 
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+
+#include <libpq-fe.h>
 
 namespace pg {
 
@@ -116,6 +119,16 @@ QString displayName(const Target& target)
     if (!target.database.isEmpty())
         name += QLatin1Char('/') + target.database;
     return name;
+}
+
+bool connectionLost(const QSqlDatabase& db)
+{
+    // Qt's driver hands the connection over as the struct libpq's PGconn names.
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
+        return false;
+    const PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    return connection && PQstatus(connection) == CONNECTION_BAD;
 }
 
 void open(QSqlDatabase& db, const Target& given)

@@ -32,4 +32,8 @@ QString displayName(const Target& target);
 // with libpq's own text.
 void open(QSqlDatabase& db, const Target& target);
 
+// True when `db` is a PostgreSQL connection the server has closed (killed, restarted, the network
+// gone): every later statement on it fails alike.
+bool connectionLost(const QSqlDatabase& db);
+
 } // namespace pg
