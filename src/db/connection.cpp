@@ -135,16 +135,17 @@ void Connection::open()
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
     }
-    // Only a regular file is read (a FIFO would not answer), and what stands there instead is not
-    // passed over in silence: the program would quietly use another database.
     m_serverName.clear();
     const QFileInfo dsnFile(m_dsnPath);
-    // A server database named in racr.ini or on the command line takes the place of the others.
+    // A server database named in racr.ini (beside connection.dsn) or on the command line takes the
+    // place of the others.
     if (const QString uri = settings::databaseUri(dsnFile.absolutePath() + QStringLiteral("/racr.ini")); !uri.isEmpty()) {
         openPostgres(uri);
         Q_EMIT afterConnect();
         return;
     }
+    // Only a regular file is read (a FIFO would not answer), and what stands there instead is not
+    // passed over in silence: the program would quietly use another database.
     if (dsnFile.exists() && !dsnFile.isFile())
         throw racr::ProviderError(
             QStringLiteral("%1 is not a regular file, so the data source cannot be read from it. "

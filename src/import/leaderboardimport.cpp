@@ -17,6 +17,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace {
 
 QString passName(int pass)
@@ -73,9 +75,19 @@ public:
     // the same moment each add a record once, and only the one that added it counts it.
     int flush()
     {
-        if (m_pending.isEmpty())
-            return 0;
-        const int rows = int(m_pending.size());
+        int added = 0;
+        // Chunks keep a very long board within the statement sizes every server takes.
+        constexpr qsizetype kMaxRows = 500;
+        const QList<QVariantList> pending = std::exchange(m_pending, {});
+        for (qsizetype from = 0; from < pending.size(); from += kMaxRows)
+            added += insertAtOnce(pending.mid(from, kMaxRows));
+        return added;
+    }
+
+private:
+    int insertAtOnce(const QList<QVariantList>& records)
+    {
+        const int rows = int(records.size());
         if (rows != m_batchRows) {
             QStringList tuples(rows, QStringLiteral("(?,?,?,?,?,?,?)"));
             if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
@@ -85,16 +97,14 @@ public:
             m_batchRows = rows;
         }
         int at = 0;
-        for (const QVariantList& row : std::as_const(m_pending))
+        for (const QVariantList& row : records)
             for (const QVariant& value : row)
                 m_insert.bindValue(at++, value);
-        m_pending.clear();
         if (!m_insert.exec())
             importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
         return m_insert.numRowsAffected();
     }
 
-private:
     // Whether a row with these duplicate-check values (driver, shard, track, date, event type,
     // time) is stored already.
     bool isStored(const QVariantList& key)
