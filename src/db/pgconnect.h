@@ -6,7 +6,7 @@
 #include <QString>
 
 // The PostgreSQL database named by a connection URI, as libpq users write it:
-// postgresql://[user[:password]@][host][:port][/dbname][?key=value&...]. Parts left out are
+// postgresql://[user[:password]@][host][:port][/dbname][?key=value&...]. What is left out is
 // libpq's to fill in (PGHOST, PGUSER, ~/.pgpass, PGPASSWORD, ...), so the program never needs to
 // hold a password itself.
 namespace pg {

@@ -11,7 +11,7 @@
 namespace {
 
 // Texts compare and sort byte by byte (COLLATE "C"), as on SQLite, whatever the locale the
-// database was created with: the Parts' orders and the duplicate check do not depend on the
+// database was created with: the program's orders and the duplicate check do not depend on the
 // server. date and besttime are the service's texts and stay texts, so they compare equal to what
 // was inserted.
 const char* const statements[] = {
