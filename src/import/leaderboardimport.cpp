@@ -17,6 +17,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <optional>
 #include <utility>
 
 namespace {
@@ -73,16 +74,25 @@ public:
     // track's records go to the server in one statement (one round trip instead of a hundred),
     // and the unique index decides in the insert itself: members importing the same boards at
     // the same moment each add a record once, and only the one that added it counts it.
-    int flush()
+    // One statement is a transaction of its own, so a track that fits in one needs no other (the
+    // server is then asked once per track, not three times); a longer one (chunks keep a statement
+    // within what every server takes) is written in a transaction named `action`.
+    int flush(const QString& action)
     {
-        int added = 0;
-        // Chunks keep a very long board within the statement sizes every server takes.
         constexpr qsizetype kMaxRows = 500;
         const QList<QVariantList> pending = std::exchange(m_pending, {});
+        if (pending.size() <= kMaxRows)
+            return pending.isEmpty() ? 0 : insertAtOnce(pending);
+        racr::WriteTransaction transaction(m_db, action);
+        int added = 0;
         for (qsizetype from = 0; from < pending.size(); from += kMaxRows)
             added += insertAtOnce(pending.mid(from, kMaxRows));
+        transaction.commit();
         return added;
     }
+
+    // Whether the records are written by flush() alone, which takes care of its transaction.
+    bool storesAtFlush() const { return m_batched; }
 
 private:
     int insertAtOnce(const QList<QVariantList>& records)
@@ -219,11 +229,15 @@ LeaderboardImport::Outcome LeaderboardImport::run()
                 if (records > 0) {
                     // A transaction per track: one commit for all its records, which count once
                     // the commit has succeeded.
-                    racr::WriteTransaction transaction(db, QStringLiteral("Saving the records of %1").arg(track.name));
+                    const QString action = QStringLiteral("Saving the records of %1").arg(track.name);
+                    std::optional<racr::WriteTransaction> transaction;
+                    if (!table.storesAtFlush())
+                        transaction.emplace(db, action);
                     int added = 0;
                     const auto keep = [&] {
-                        added += table.flush();
-                        transaction.commit();
+                        added += table.flush(action);
+                        if (transaction)
+                            transaction->commit();
                         count += added;
                         m_stored += added;
                     };
