@@ -11,7 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 BUILD=${RACR_BUILD_DIR:-build}
 
-packages=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc unixodbc
+# libqt6sql6-psql and libpq-dev: the shared PostgreSQL database; postgresql: the tests' own server.
+packages=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql libpq-dev postgresql unixodbc
   unixodbc-dev libsqliteodbc libsimpleini-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
   libcpp-httplib-dev libsqlite3-dev libcsv-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation2
   xvfb libxcb1-dev librsvg2-bin libqt6svg6 libqscintilla2-qt6-dev xdotool)

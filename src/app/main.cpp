@@ -61,7 +61,8 @@ QString programHelp(const QCommandLineParser& parser)
          QStringLiteral("racr help COMMAND                                      a command's options")},
         QStringLiteral("Without a command the program opens its windows. The program folder holds racr.ini,\n"
                        "connection.dsn, RACR.db and avatars/: the executable's folder when it may be written,\n"
-                       "else $XDG_DATA_HOME/racr (~/.local/share/racr); --home or RACR_HOME name another."),
+                       "else $XDG_DATA_HOME/racr (~/.local/share/racr); --home or RACR_HOME name another.\n"
+                       "--database URI (or racr.ini's key \"database\") uses a PostgreSQL database instead."),
         QStringLiteral("\"racr COMMAND --help\" shows the same as \"racr help COMMAND\".\n"));
 }
 

@@ -129,6 +129,12 @@ TForm1::TForm1(QWidget* parent)
     importControls = new ImportControls(central, this);
     exportImportMenu = new ExportImportMenu(MainMenu1, *ADODataSet1, this);
     sqlMenu = new SqlMenu(MainMenu1, *workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
+    // Members of a club share a server database: the title says which one this window shows.
+    connect(ADOConnection1, &Connection::afterConnect, this, [this] {
+        const QString title = designedTitle + ' ' + QStringLiteral(RACR_VERSION);
+        const QString server = ADOConnection1->serverName();
+        setWindowTitle(server.isEmpty() ? title : title + QStringLiteral(" \u2013 ") + server);
+    });
 
     guarded([this] { FormCreate(); });
 }

@@ -19,6 +19,7 @@ void print(std::FILE* stream, const QString& text)
 
 const QString kHome = QStringLiteral("home");
 const QString kServiceBase = QStringLiteral("service-base");
+const QString kDatabase = QStringLiteral("database");
 
 QStringList forms(const Command& command)
 {
@@ -44,6 +45,10 @@ QList<QCommandLineOption> commonOptions()
                            QStringLiteral("DIR")),
         QCommandLineOption(kServiceBase, QStringLiteral("The statistics service's address instead of racr.ini's."),
                            QStringLiteral("URL")),
+        QCommandLineOption(kDatabase,
+                           QStringLiteral("The PostgreSQL database (postgresql://user@host:port/dbname) instead of "
+                                          "racr.ini's key \"database\" or the program folder's database."),
+                           QStringLiteral("URI")),
     };
 }
 
@@ -58,6 +63,8 @@ void applyCommonOptions(const QCommandLineParser& parser)
         ProgramPaths::setHome(parser.value(kHome));
     if (parser.isSet(kServiceBase))
         settings::setServiceBaseOverride(parser.value(kServiceBase));
+    if (parser.isSet(kDatabase))
+        settings::setDatabaseOverride(parser.value(kDatabase));
 }
 
 QString helpText(const QCommandLineParser& parser, const QStringList& forms, const QString& description,

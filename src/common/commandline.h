@@ -30,7 +30,7 @@ struct Command {
     int (*run)(const QCommandLineParser& parser);   // runs once the program folder is ready
 };
 
-// --home and --service-base: taken before the command and by every command.
+// --home, --service-base and --database: taken before the command and by every command.
 QList<QCommandLineOption> commonOptions();
 QCommandLineOption helpOption();
 // Sets the program folder and the service base the parser was given.

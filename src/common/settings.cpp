@@ -161,6 +161,25 @@ QString serviceBase(const QString& iniPath)
     return base.isEmpty() ? defaultServiceBase : base;
 }
 
+QString& databaseOverride()
+{
+    static QString uri;
+    return uri;
+}
+
+void setDatabaseOverride(const QString& uri)
+{
+    databaseOverride() = uri;
+}
+
+QString databaseUri(const QString& iniPath)
+{
+    if (!databaseOverride().trimmed().isEmpty())
+        return databaseOverride().trimmed();
+    const IniFile file(iniPath);
+    return file.loaded ? file.value(section, "database", QString()).trimmed() : QString();
+}
+
 int parallelRequests(const QString& iniPath, int fallback, int maximum)
 {
     const IniFile file(iniPath);

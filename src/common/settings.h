@@ -31,6 +31,12 @@ bool write(const QString& iniPath, const ShellSettings& values);
 QString serviceBase(const QString& iniPath);
 void setServiceBaseOverride(const QString& base);
 
+// The PostgreSQL database to use instead of connection.dsn: the one given on the command line
+// (--database), else key "database" of section "settings"; empty when neither names one. The
+// program only reads the key: a password in it stays where the user put it.
+QString databaseUri(const QString& iniPath);
+void setDatabaseOverride(const QString& uri);
+
 // Key "parallel" of section "settings": how many requests an import keeps under way at once, from
 // 1 to `maximum`; `fallback` when the key is missing or not a whole number.
 int parallelRequests(const QString& iniPath, int fallback, int maximum);

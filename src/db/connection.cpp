@@ -3,6 +3,8 @@
 #include "common/error.h"
 #include "db/sqlerrortext.h"
 #include "common/settings.h"
+#include "pgconnect.h"
+#include "postgresschema.h"
 #include "schema.h"
 #include "writetransaction.h"
 
@@ -133,9 +135,17 @@ void Connection::open()
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
     }
+    m_serverName.clear();
+    const QFileInfo dsnFile(m_dsnPath);
+    // A server database named in racr.ini (beside connection.dsn) or on the command line takes the
+    // place of the others.
+    if (const QString uri = settings::databaseUri(dsnFile.absolutePath() + QStringLiteral("/racr.ini")); !uri.isEmpty()) {
+        openPostgres(uri);
+        Q_EMIT afterConnect();
+        return;
+    }
     // Only a regular file is read (a FIFO would not answer), and what stands there instead is not
     // passed over in silence: the program would quietly use another database.
-    const QFileInfo dsnFile(m_dsnPath);
     if (dsnFile.exists() && !dsnFile.isFile())
         throw racr::ProviderError(
             QStringLiteral("%1 is not a regular file, so the data source cannot be read from it. "
@@ -168,6 +178,25 @@ void Connection::open()
         }
     }
     Q_EMIT afterConnect();
+}
+
+void Connection::openPostgres(const QString& uri)
+{
+    m_engine = Engine::Postgres;
+    const pg::Target target = pg::parseUri(uri);
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        throw racr::ProviderError(QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed, so %1 cannot be "
+                                                 "opened. Install the package libqt6sql6-psql, then start again.")
+                                      .arg(pg::displayName(target)));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    pg::open(db, target);
+    try {
+        pgschema::prepare(db);
+    } catch (...) {
+        db.close();
+        throw;
+    }
+    m_serverName = QStringLiteral("PostgreSQL ") + pg::displayName(target);
 }
 
 void Connection::ensureOpen()

@@ -5,8 +5,9 @@
 #include <QStringList>
 
 // Which engine the one connection talks to. SQLite is the embedded default; ODBC is used when
-// connection.dsn names a DRIVER.
-enum class Engine { Sqlite, Odbc };
+// connection.dsn names a DRIVER; PostgreSQL when racr.ini's key "database" (or --database) names
+// a server database, whatever connection.dsn says.
+enum class Engine { Sqlite, Odbc, Postgres };
 
 // The program's one database connection ("ADOConnection1"). Catalogue operations on a closed
 // connection connect first, and every successful connect raises afterConnect().
@@ -15,6 +16,7 @@ class Connection : public QObject {
 
 public:
     // dsnPath: connection.dsn; databasePath: the embedded database file (created when missing).
+    // racr.ini is read from the folder of connection.dsn, the program folder.
     Connection(const QString& dsnPath, const QString& databasePath, QObject* parent = nullptr);
     ~Connection() override;
 
@@ -22,6 +24,9 @@ public:
     bool isOpen() const;
     Engine engine() const { return m_engine; }
     QSqlDatabase database() const;
+    // The server database in use, as the window names it ("PostgreSQL racr@db.example.org/club");
+    // empty on the program folder's own database.
+    QString serverName() const { return m_serverName; }
 
     QStringList tableNames();                      // entries of type TABLE, catalogue order
     QStringList viewNames();                       // entries of type VIEW
@@ -32,9 +37,11 @@ Q_SIGNALS:
 
 private:
     void ensureOpen();
+    void openPostgres(const QString& uri);
 
     QString m_dsnPath;
     QString m_databasePath;
     QString m_connectionName;
     Engine m_engine = Engine::Sqlite;
+    QString m_serverName;
 };

@@ -53,8 +53,8 @@ void ExportImportMenu::Importfromolddatabase1Click()
     if (!connection.isOpen())
         connection.open();
     // The engine's own database files first; until a file is confirmed, the name ours have. Over
-    // ODBC our own SQLite files can be merged as well.
-    const bool sqlite = connection.engine() == Engine::Sqlite;
+    // ODBC our own SQLite files can be merged as well; into PostgreSQL only they can.
+    const bool sqlite = connection.engine() != Engine::Odbc;
     const QString suffix = sqlite ? QStringLiteral("db") : QStringLiteral("mdb");
     QStringList filters{QStringLiteral("SQLite databases (*.db)")};
     if (!sqlite)

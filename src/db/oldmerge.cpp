@@ -69,8 +69,14 @@ QString insertStatement(const QSqlDatabase& db, const Table& table)
     for (const QString& name : table.columns)
         names.append(column(db, name));
     const QStringList marks(table.columns.size(), QStringLiteral("?"));
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-        .arg(table.name, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table.name, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    // A shared server database takes other members' imports while the merge runs: a row one of
+    // them adds after the presence check is skipped by the unique index instead of failing the
+    // whole merge.
+    if (db.driverName() == QLatin1String("QPSQL"))
+        sql += QStringLiteral(" ON CONFLICT DO NOTHING");
+    return sql;
 }
 
 [[noreturn]] void fail(const QSqlDatabase& db, const QString& action, const QSqlQuery& query)
@@ -170,7 +176,8 @@ int copy(const QSqlDatabase& from, const QSqlDatabase& to, const Table& table, c
             insert.bindValue(i, row[i]);
         if (!insert.exec())
             fail(to, action, insert);
-        ++added;
+        if (insert.numRowsAffected() > 0)
+            ++added;
     }
     // A read that stopped on an error (a damaged page) has not reached the end of the table.
     if (read.lastError().isValid())

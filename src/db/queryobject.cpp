@@ -126,8 +126,10 @@ bool QueryObject::perform(Want want)
         result->source->read(result->store, std::numeric_limits<int>::max(),
                              m_backgroundFetch ? kFirstRowsBudget : std::chrono::milliseconds(0));
     }
-    if (result->source->atEnd())
+    if (result->source->atEnd()) {
+        result->fields = result->source->fields();
         result->source.reset();
+    }
 
     const std::uint32_t rows = result->store.rowCount();
     result->natural = RowOrder::identity(rows);
@@ -203,6 +205,9 @@ void QueryObject::appendFetched(std::uint32_t from)
 void QueryObject::finishFetching()
 {
     m_fetchTimer->stop();
+    // Some engines name the tables behind the columns only once every row is read.
+    if (m_result->source->atEnd())
+        m_result->fields = m_result->source->fields();
     m_result->source.reset();
     Q_EMIT fetchingChanged(false);
 }

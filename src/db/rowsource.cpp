@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "connection.h"
+#include "pgcolumns.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -175,8 +176,9 @@ private:
 
 class GenericRows : public RowSource {
 public:
-    GenericRows(QSqlQuery query, std::vector<Field> fields, QString filter)
-        : m_query(std::move(query)), m_filter(std::move(filter))
+    GenericRows(QSqlDatabase db, QSqlQuery query, std::vector<Field> fields, QString filter,
+                std::vector<pg::ColumnSource> sources)
+        : m_db(std::move(db)), m_query(std::move(query)), m_filter(std::move(filter)), m_sources(std::move(sources))
     {
         m_fields = std::move(fields);
     }
@@ -192,6 +194,7 @@ public:
                 if (m_query.lastError().isValid())
                     throw racr::ProviderError(providerText(m_query.lastError()));
                 m_atEnd = true;
+                nameOrigins();
                 break;
             }
             if (!m_filter.isEmpty()
@@ -210,8 +213,28 @@ public:
     }
 
 private:
+    // PostgreSQL's columns are named after the last row: the connection runs one statement at a
+    // time. Rows are written back only once all are read, so the names come in time.
+    void nameOrigins()
+    {
+        if (m_sources.empty())
+            return;
+        m_query.finish();
+        const std::vector<pg::ColumnOrigin> origins = pg::columnOrigins(m_db, m_sources);
+        for (std::size_t i = 0; i < origins.size() && i < m_fields.size(); ++i) {
+            Field& f = m_fields[i];
+            if (origins[i].column.isEmpty())
+                continue;
+            f.table = origins[i].table;
+            f.origin = origins[i].column;
+            f.qualified = m_db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
+        }
+    }
+
+    QSqlDatabase m_db;
     QSqlQuery m_query;
     QString m_filter;
+    std::vector<pg::ColumnSource> m_sources;
 };
 
 rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString& sql, const QString& filter,
@@ -299,6 +322,8 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
     }
 
     const QSqlRecord record = query.record();
+    // PostgreSQL names each column's table column itself; read before the rows are.
+    std::vector<pg::ColumnSource> sources = pg::columnSources(query);
     std::vector<Field> fields(std::size_t(record.count()));
     QHash<QString, QSqlRecord> tableColumns;
     for (int i = 0; i < record.count(); ++i) {
@@ -306,6 +331,8 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
         const QSqlField field = record.field(i);
         f.name = field.name();
         f.affinity = metaTypeAffinity(field.metaType());
+        if (!sources.empty())
+            continue;
         f.table = field.tableName();
         // Qt 6.4's ODBC driver pads the name with NUL characters up to its buffer length.
         if (const qsizetype nul = f.table.indexOf(QChar(0)); nul >= 0)
@@ -322,7 +349,7 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
                 f.origin = columns.fieldName(c);
         f.qualified = db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
     }
-    opened.rows = std::make_unique<GenericRows>(std::move(query), std::move(fields), filter);
+    opened.rows = std::make_unique<GenericRows>(db, std::move(query), std::move(fields), filter, std::move(sources));
     return opened;
 }
 

@@ -1,6 +1,7 @@
 #include "db/writetransaction.h"
 
 #include "common/error.h"
+#include "db/pgconnect.h"
 #include "db/sqlerrortext.h"
 
 #include <QFileInfo>
@@ -39,6 +40,18 @@ enum SqliteCode { Busy = 5, Locked = 6, NoMemory = 7, ReadOnly = 8, IoError = 10
 
 void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error)
 {
+    // PostgreSQL: a lost connection (SQLSTATE class 08), a server shutting down (57P) or out of
+    // disk or memory (53) fails every later unit of work alike.
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        const QString state = error.nativeErrorCode();
+        const bool wholeDatabase = state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P"))
+            || state.startsWith(QLatin1String("53")) || pg::connectionLost(db);
+        if (wholeDatabase)
+            throw StorageError(QStringLiteral("%1 failed on the PostgreSQL server %2: %3. Nothing more was written; "
+                                              "check that the server runs and has room, then try again.")
+                                   .arg(action, db.hostName().isEmpty() ? QStringLiteral("on this machine") : db.hostName(),
+                                        sqlErrorText(error)));
+    }
     if (!isSqlite(db))
         throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
     const QString file = QFileInfo(db.databaseName()).fileName();

@@ -37,8 +37,9 @@ inline constexpr int kBusyTimeoutMs = 10'000;
 
 // Throws "<action> failed: <why>". A lock held by another program is said in words a user can
 // act on, naming the database file; any other error carries the engine's own text. A failure of
-// the database as a whole (locked, damaged, full, read-only) is a racr::StorageError, which no
-// later unit of work can escape; anything else a racr::ProviderError.
+// the database as a whole (locked, damaged, full, read-only; on PostgreSQL a lost connection or a
+// server that is shutting down or out of space) is a racr::StorageError, which no later unit of
+// work can escape; anything else a racr::ProviderError.
 [[noreturn]] void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error);
 
 } // namespace racr

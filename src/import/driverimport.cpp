@@ -52,11 +52,26 @@ QString updateStatement()
     return QStringLiteral("UPDATE DRIVERS SET %1 where drivername=?").arg(assignments.join(QLatin1Char(',')));
 }
 
+// PostgreSQL's form of the insert-or-update: one statement, so members importing the same
+// driver at the same moment cannot both insert it. It tells whether the row was new (a row just
+// inserted has no deleting transaction, xmax 0).
+QString upsertStatement()
+{
+    QStringList assignments;
+    for (const char* column : kValueColumns)
+        assignments.append(QLatin1String(column) + QStringLiteral("=EXCLUDED.") + QLatin1String(column));
+    return insertStatement() + QStringLiteral(" ON CONFLICT (drivername) DO UPDATE SET %1 RETURNING xmax = 0")
+                                   .arg(assignments.join(QLatin1Char(',')));
+}
+
 // Table DRIVERS as the import writes it, with every value bound. Statements are prepared when the
 // first driver gets this far.
 class DriverTable {
 public:
-    explicit DriverTable(const QSqlDatabase& db) : m_db(db), m_exists(db), m_insert(db), m_update(db) {}
+    explicit DriverTable(const QSqlDatabase& db)
+        : m_db(db), m_exists(db), m_insert(db), m_update(db), m_upsert(db.driverName() == QLatin1String("QPSQL"))
+    {
+    }
 
     enum class Written { Inserted, Updated, Nothing };
 
@@ -66,6 +81,8 @@ public:
     {
         prepare();
         racr::WriteTransaction transaction(m_db, QStringLiteral("Storing the driver in table DRIVERS"));
+        if (m_upsert)
+            return upsert(row, transaction);
         m_exists.bindValue(0, importjob::serviceText(row.name));
         if (!m_exists.exec() || !m_exists.next())
             importjob::failStatement(m_db, QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
@@ -93,10 +110,30 @@ public:
     }
 
 private:
+    Written upsert(const DriverRow& row, racr::WriteTransaction& transaction)
+    {
+        m_insert.bindValue(0, importjob::serviceText(row.name));
+        int at = 1;
+        for (const QVariant& value : row.values)
+            m_insert.bindValue(at++, value);
+        if (!m_insert.exec() || !m_insert.next())
+            importjob::failStatement(m_db, QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
+        const bool inserted = m_insert.value(0).toBool();
+        m_insert.finish();
+        transaction.commit();
+        return inserted ? Written::Inserted : Written::Updated;
+    }
+
     void prepare()
     {
         if (m_prepared)
             return;
+        if (m_upsert) {
+            if (!m_insert.prepare(upsertStatement()))
+                importjob::failStatement(m_db, QStringLiteral("Adding the driver to table DRIVERS"), m_insert.lastError());
+            m_prepared = true;
+            return;
+        }
         if (!m_exists.prepare(QStringLiteral("select count(*) from DRIVERS where drivername=?")))
             importjob::failStatement(m_db, QStringLiteral("Looking up the driver in table DRIVERS"), m_exists.lastError());
         if (!m_insert.prepare(insertStatement()))
@@ -110,6 +147,7 @@ private:
     QSqlQuery m_exists;
     QSqlQuery m_insert;
     QSqlQuery m_update;
+    bool m_upsert;   // PostgreSQL: m_insert inserts or updates
     bool m_prepared = false;
 };
 

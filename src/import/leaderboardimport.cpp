@@ -17,6 +17,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 QString passName(int pass)
@@ -29,9 +32,13 @@ QString passName(int pass)
 // never written into the statement, so no name or car text can change its meaning.
 class ResultTable {
 public:
-    explicit ResultTable(const QSqlDatabase& db) : m_db(db), m_check(db), m_insert(db) {}
+    explicit ResultTable(const QSqlDatabase& db)
+        : m_db(db), m_check(db), m_insert(db), m_batched(db.driverName() == QLatin1String("QPSQL"))
+    {
+    }
 
     // True when the record was new and is now stored (once its track's transaction commits).
+    // Records kept back for flush() count there.
     bool add(const racr::LeaderboardRecord& record, const QString& shard, const racr::Track& track)
     {
         const QString whose = QStringLiteral("%1's record on %2").arg(record.personaName, track.name);
@@ -41,14 +48,79 @@ public:
         // the date followed by the two blanks alone.
         const QString date = record.createdDateStr + QStringLiteral("  ") + record.createdDate.mid(11, 8);
 
-        prepare();
         using importjob::serviceText;
-        m_check.bindValue(0, serviceText(record.personaName));
-        m_check.bindValue(1, serviceText(shard));
-        m_check.bindValue(2, trackId);
-        m_check.bindValue(3, serviceText(date));
-        m_check.bindValue(4, eventType);
-        m_check.bindValue(5, serviceText(record.eventDuration));
+        const QVariantList row = {serviceText(record.personaName),
+                                  serviceText(record.make + QLatin1Char(' ') + record.carName),
+                                  serviceText(date),
+                                  trackId,
+                                  eventType,
+                                  serviceText(record.eventDuration),
+                                  serviceText(shard)};
+        if (m_batched) {
+            m_pending.append(row);
+            return false;
+        }
+        prepare();
+        if (isStored({row[0], row[6], row[3], row[2], row[4], row[5]}))
+            return false;
+        for (int i = 0; i < row.size(); ++i)
+            m_insert.bindValue(i, row[i]);
+        if (!m_insert.exec())
+            importjob::failStatement(m_db, QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
+        return m_insert.numRowsAffected() > 0;
+    }
+
+    // Stores the records add() kept back, and returns how many of them were new. On PostgreSQL a
+    // track's records go to the server in one statement (one round trip instead of a hundred),
+    // and the unique index decides in the insert itself: members importing the same boards at
+    // the same moment each add a record once, and only the one that added it counts it.
+    // One statement is a transaction of its own, so a track that fits in one needs no other (the
+    // server is then asked once per track, not three times); a longer one (chunks keep a statement
+    // within what every server takes) is written in a transaction named `action`.
+    int flush(const QString& action)
+    {
+        constexpr qsizetype kMaxRows = 500;
+        const QList<QVariantList> pending = std::exchange(m_pending, {});
+        if (pending.size() <= kMaxRows)
+            return pending.isEmpty() ? 0 : insertAtOnce(pending);
+        racr::WriteTransaction transaction(m_db, action);
+        int added = 0;
+        for (qsizetype from = 0; from < pending.size(); from += kMaxRows)
+            added += insertAtOnce(pending.mid(from, kMaxRows));
+        transaction.commit();
+        return added;
+    }
+
+    // Whether the records are written by flush() alone, which takes care of its transaction.
+    bool storesAtFlush() const { return m_batched; }
+
+private:
+    int insertAtOnce(const QList<QVariantList>& records)
+    {
+        const int rows = int(records.size());
+        if (rows != m_batchRows) {
+            QStringList tuples(rows, QStringLiteral("(?,?,?,?,?,?,?)"));
+            if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
+                                                 " VALUES %1 ON CONFLICT DO NOTHING")
+                                      .arg(tuples.join(QLatin1Char(',')))))
+                importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
+            m_batchRows = rows;
+        }
+        int at = 0;
+        for (const QVariantList& row : records)
+            for (const QVariant& value : row)
+                m_insert.bindValue(at++, value);
+        if (!m_insert.exec())
+            importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
+        return m_insert.numRowsAffected();
+    }
+
+    // Whether a row with these duplicate-check values (driver, shard, track, date, event type,
+    // time) is stored already.
+    bool isStored(const QVariantList& key)
+    {
+        for (int i = 0; i < key.size(); ++i)
+            m_check.bindValue(i, key[i]);
         if (!m_check.exec())
             importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         const bool stored = m_check.next();
@@ -56,22 +128,9 @@ public:
         if (!stored && m_check.lastError().isValid())
             importjob::failStatement(m_db, QStringLiteral("Looking up a record in table RACR"), m_check.lastError());
         m_check.finish();
-        if (stored)
-            return false;
-
-        m_insert.bindValue(0, serviceText(record.personaName));
-        m_insert.bindValue(1, serviceText(record.make + QLatin1Char(' ') + record.carName));
-        m_insert.bindValue(2, serviceText(date));
-        m_insert.bindValue(3, trackId);
-        m_insert.bindValue(4, eventType);
-        m_insert.bindValue(5, serviceText(record.eventDuration));
-        m_insert.bindValue(6, serviceText(shard));
-        if (!m_insert.exec())
-            importjob::failStatement(m_db, QStringLiteral("Storing %1 in table RACR").arg(whose), m_insert.lastError());
-        return m_insert.numRowsAffected() > 0;
+        return stored;
     }
 
-private:
     // Prepared when the first record arrives: a run that finds no records never needs the table.
     void prepare()
     {
@@ -91,6 +150,9 @@ private:
     QSqlDatabase m_db;
     QSqlQuery m_check;
     QSqlQuery m_insert;
+    const bool m_batched;           // PostgreSQL: records wait for flush()
+    QList<QVariantList> m_pending;
+    int m_batchRows = 0;            // the rows m_insert was prepared for in flush()
     bool m_prepared = false;
 };
 
@@ -167,10 +229,15 @@ LeaderboardImport::Outcome LeaderboardImport::run()
                 if (records > 0) {
                     // A transaction per track: one commit for all its records, which count once
                     // the commit has succeeded.
-                    racr::WriteTransaction transaction(db, QStringLiteral("Saving the records of %1").arg(track.name));
+                    const QString action = QStringLiteral("Saving the records of %1").arg(track.name);
+                    std::optional<racr::WriteTransaction> transaction;
+                    if (!table.storesAtFlush())
+                        transaction.emplace(db, action);
                     int added = 0;
                     const auto keep = [&] {
-                        transaction.commit();
+                        added += table.flush(action);
+                        if (transaction)
+                            transaction->commit();
                         count += added;
                         m_stored += added;
                     };

@@ -7,6 +7,8 @@
 #include "db/sqlworkbench.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
+#include "support/pgserver.h"
+#include "support/simulator.h"
 #include "support/temphome.h"
 #include "viewers/htmlview.h"
 #include "version.h"
@@ -446,6 +448,39 @@ TEST(MainWindowMenu, ExportAndImportComesFirst)
     EXPECT_EQ(entries[0]->text(), "Export data to csv file");
     EXPECT_TRUE(entries[1]->isSeparator());
     EXPECT_EQ(entries[2]->text(), "Import from old database");
+}
+
+TEST(MainWindow, AClubMemberSeesTheSharedDatabaseNamedInTheTitleWithTheOthersResults)
+{
+    // Another member imports into the club's database from a folder of their own.
+    const QString database = pgtest::newDatabase();
+    Simulator sim({"--records-per-track", "2"});
+    TempHome other;
+    QProcess import;
+    import.start(RACR_PATH, {"--home", other.path(), "--service-base", sim.base(), "--database", database, "import",
+                             "leaderboards"});
+    ASSERT_TRUE(import.waitForFinished(60'000));
+    ASSERT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
+    const QStringList log = QString::fromUtf8(import.readAllStandardOutput()).split('\n');
+    const int imported = log.value(0).section(' ', 1, 1).toInt() + log.value(1).section(' ', 1, 1).toInt();
+    ASSERT_GT(imported, 0);
+
+    TempHome home;
+    home.write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(database).toUtf8());
+    FakeDialogs dialogs;
+    Program program(home);
+    ProgramWindows& w = program.start();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
+    const QString title = w.main.windowTitle();
+    EXPECT_TRUE(title.startsWith(QStringLiteral("RACR tool 1.7.1.1 \u2013 PostgreSQL racr@"))) << title.toStdString();
+    EXPECT_TRUE(title.endsWith(database.section('/', -1))) << title.toStdString();
+    QTest::mouseClick(w.main.findChild<QPushButton*>("Speedbutton1"), Qt::LeftButton);
+    EXPECT_EQ(w.main.findChild<QLabel*>("Label5")->text(), QStringLiteral("Records: %1").arg(imported));
+    EXPECT_FALSE(QFile::exists(home.file("RACR.db")));
+
+    // Closing saves the window's settings beside the key, which stays as the member wrote it.
+    program.close();
+    EXPECT_TRUE(QString::fromUtf8(home.read("racr.ini")).contains("database=" + database));
 }
 
 TEST(SchemaBrowser, TablesFieldsAndClipboard)

@@ -29,7 +29,7 @@ int main(int argc, char** argv)
         racr::WriteTransaction transaction(connection.database(), QStringLiteral("Saving a result"));
         QSqlQuery query(connection.database());
         const bool prepared = query.prepare(
-            QStringLiteral("INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
+            QStringLiteral("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
                            " VALUES (?, 'Audi R8', '2011-06-01  12:00:00', 10, 1, '95.230', 'APEX')"));
         query.bindValue(0, args.at(3));
         if (!prepared || !query.exec())

@@ -82,7 +82,7 @@ TEST_P(QueryCommand, ErrorsGoToStandardErrorWithAFailingStatus)
     EXPECT_TRUE(err.contains("nosuchtable")) << err.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, QueryCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, QueryCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
 
 TEST_P(ExportCommand, WritesTheFileTheMenuWrites)
 {
@@ -150,7 +150,7 @@ TEST_P(ExportCommand, AFullDiskIsReportedAndTheDeviceIsLeftAlone)
     EXPECT_TRUE(isDevice());
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ExportCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, ExportCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
 
 TEST(MergeCommand, PrintsBothReportsAndAddsTheRowsOnce)
 {

@@ -1,9 +1,13 @@
 #include "sampledb.h"
 
+#include "support/pgserver.h"
+
 #include <QSqlError>
 
 SampleDatabase::SampleDatabase(Engine engine)
 {
+    if (engine == Engine::Postgres)
+        m_home.write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(pgtest::newDatabase()).toUtf8());
     {
         Connection prepare(m_home.file("none.dsn"), m_home.file("RACR.db"));
         prepare.open();
@@ -16,7 +20,7 @@ SampleDatabase::SampleDatabase(Engine engine)
         const int b = query.value(0).toInt();
         m_trackB = query.value(1).toString();
         const QString insert = QStringLiteral(
-            "INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard) VALUES ");
+            "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES ");
         const QStringList rows = {
             QStringLiteral("('kestrel', 'Ford GT', '2021-03-01  10:00:00', %1, 1, '01:10.500', 'APEX')").arg(a),
             QStringLiteral("('pilot000', 'Audi R8', '2021-03-02  11:00:00', %1, 2, '01:09.900', 'APEX')").arg(a),

@@ -9,7 +9,8 @@
 #include <memory>
 
 // A program folder whose database holds a few known results, opened on the engine under test:
-// the embedded SQLite file, or the same file through the SQLite ODBC driver.
+// the embedded SQLite file, the same file through the SQLite ODBC driver, or a new database on
+// the tests' PostgreSQL server (named in the folder's racr.ini).
 //
 // RACR (id: driver, car, track, multiplayer, besttime):
 //   1: kestrel,  "Ford GT",    track A, 1, 01:10.500
@@ -41,5 +42,10 @@ private:
 
 inline std::string engineName(const ::testing::TestParamInfo<Engine>& info)
 {
-    return info.param == Engine::Sqlite ? "Sqlite" : "Odbc";
+    switch (info.param) {
+    case Engine::Sqlite: return "Sqlite";
+    case Engine::Odbc: return "Odbc";
+    case Engine::Postgres: return "Postgres";
+    }
+    return "Unknown";
 }

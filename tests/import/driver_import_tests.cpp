@@ -320,3 +320,51 @@ TEST(ImportDrivers, TheServiceNeverSeesMoreRequestsAtOnceThanAsked)
         EXPECT_GE(service.mostAtOnce(), std::min(parallel, 2)) << "the requests never overlapped";
     }
 }
+
+TEST(ImportDrivers, OnPostgresADriverIsAddedOnceThenUpdatedWithEveryColumn)
+{
+    Simulator sim;
+    ImportDatabase db{Engine::Postgres};
+    RecordingHost host;
+    // KESTREL listed twice: added, then updated within the same run.
+    EXPECT_EQ(DriverImport(inputsFor(sim.base(), "kestrel,pilot000,KESTREL"), db.query, host).run(),
+              DriverImport::Outcome::Finished);
+    expectSummary(host.lines, 2, 1);
+
+    RecordingHost again;
+    DriverImport(inputsFor(sim.base(), "kestrel", "CHICANE"), db.query, again).run();
+    expectSummary(again.lines, 0, 1);
+    const ServedDriver chicane = served(sim.base(), "kestrel", "CHICANE");
+    EXPECT_EQ(db.rows("select driverlevel, drivershard, tot_avg_place, car_count from DRIVERS"
+                      " where drivername='KESTREL'"),
+              (QList<QVariantList>{{chicane.profile.level.toInt(), "CHICANE",
+                                    chicane.stats.averageFinishingPlace.toDouble(), chicane.cars}}));
+    EXPECT_EQ(db.count("DRIVERS"), 2);
+}
+
+TEST(ImportDrivers, OnPostgresALostServerConnectionEndsTheRunInsteadOfFailingEachDriver)
+{
+    Simulator sim;
+    ImportDatabase db{Engine::Postgres};
+    // The server ends the program's session, as a restart or an administrator would.
+    QSqlQuery kill(db.connection.database());
+    ASSERT_TRUE(kill.exec("select pg_backend_pid()") && kill.next());
+    const QString pid = kill.value(0).toString();
+    {
+        TempHome admin;
+        admin.write("racr.ini", db.home.read("racr.ini"));
+        Connection other(admin.file("connection.dsn"), admin.file("RACR.db"));
+        other.open();
+        ASSERT_TRUE(QSqlQuery(other.database()).exec("select pg_terminate_backend(" + pid + ")"));
+    }
+    RecordingHost host;
+    DriverImport job(inputsFor(sim.base(), "kestrel,pilot000,pilot001,pilot002"), db.query, host);
+    try {
+        job.run();
+        ADD_FAILURE() << "the run went on: " << host.lines.join(" / ").toStdString();
+    } catch (const racr::StorageError& error) {
+        EXPECT_TRUE(error.message().contains("failed on the PostgreSQL server")) << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains("terminating connection")) << error.message().toStdString();
+    }
+    EXPECT_EQ(job.failedDrivers(), 0);
+}

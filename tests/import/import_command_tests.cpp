@@ -1,6 +1,7 @@
 #include "leaderboarddocument.h"
 #include "support/fakeservice.h"
 #include "db/connection.h"
+#include "support/pgserver.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
 
@@ -189,6 +190,30 @@ TEST(ImportCommand, TwoImportsAtOnceBothCompleteAndStoreEveryRecordOnce)
     };
     EXPECT_EQ(added(a) + added(b), 534);
     EXPECT_EQ(count(home, "select count(*) from RACR"), 534);
+}
+
+TEST(ImportCommand, FourMembersImportingIntoOnePostgresDatabaseAtOnceStoreEveryRecordOnce)
+{
+    // Four members of a club, each with a program folder of their own, import the same boards
+    // into the shared database at the same moment. A little latency keeps the four runs side by
+    // side rather than one after the other.
+    Simulator sim({"--records-per-track", "3", "--latency-ms", "5"});
+    const QString database = pgtest::newDatabase();
+    TempHome homes[4];
+    QProcess imports[4];
+    for (int i = 0; i < 4; ++i)
+        startProbe(imports[i], homes[i], sim.base(), {"leaderboards", "--type", "overall", "--database", database});
+    int reported = 0;
+    for (QProcess& import : imports) {
+        const ProbeRun run = finish(import);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        ASSERT_EQ(run.out.size(), 4) << run.out.join('\n').toStdString();
+        reported += run.out[0].section(' ', 1, 1).toInt() + run.out[1].section(' ', 1, 1).toInt();
+    }
+    // Each record is stored once, and counted only by the member whose insert stored it.
+    homes[0].write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(database).toUtf8());
+    EXPECT_EQ(count(homes[0], "select count(*) from RACR"), 534);
+    EXPECT_EQ(reported, 534);
 }
 
 TEST(ImportCommand, SigtermDuringAHungRequestStopsAtOnce)

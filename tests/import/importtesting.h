@@ -4,6 +4,7 @@
 #include "db/queryobject.h"
 #include "import/gauge.h"
 #include "import/jobhost.h"
+#include "support/pgserver.h"
 #include "support/temphome.h"
 
 #include <QSqlError>
@@ -47,12 +48,15 @@ private:
     std::thread m_thread;
 };
 
-// A fresh program folder with its embedded database, and the import's query object on it.
+// A fresh program folder with its embedded database (or a new database on the tests' PostgreSQL
+// server, named in the folder's racr.ini), and the import's query object on it.
 class ImportDatabase {
 public:
-    ImportDatabase()
+    explicit ImportDatabase(Engine engine = Engine::Sqlite)
         : connection(home.file("connection.dsn"), home.file("RACR.db")), query(connection, "ADOQuery1")
     {
+        if (engine == Engine::Postgres)
+            home.write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(pgtest::newDatabase()).toUtf8());
         connection.open();
     }
 

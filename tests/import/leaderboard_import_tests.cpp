@@ -36,10 +36,12 @@ constexpr int kRecordsPerPass = 89 * 3;
 
 } // namespace
 
-TEST(ImportLeaderboards, CompleteRunStoresEveryRecordOnceAndASecondRunNothing)
+class ImportLeaderboardsOn : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(ImportLeaderboardsOn, CompleteRunStoresEveryRecordOnceAndASecondRunNothing)
 {
     Simulator sim({"--records-per-track", "3"});
-    ImportDatabase db;
+    ImportDatabase db{GetParam()};
     RecordingHost host;
     LeaderboardImport first(inputsFor(sim.base()), db.query, host);
     EXPECT_EQ(first.run(), LeaderboardImport::Outcome::Finished);
@@ -84,6 +86,11 @@ TEST(ImportLeaderboards, CompleteRunStoresEveryRecordOnceAndASecondRunNothing)
     EXPECT_EQ(again.lines[1], QStringLiteral("SinglePlayer: 0 new record(s)."));
     EXPECT_EQ(db.count("RACR"), 2 * kRecordsPerPass);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ImportLeaderboardsOn, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::Postgres ? "Postgres" : "Sqlite";
+                         });
 
 TEST(ImportLeaderboards, RecordShapesTheSimulatorNeverSends)
 {
