@@ -123,8 +123,9 @@ bool QueryObject::perform(Want want)
     {
         const Waiting waiting(*this);
         // In the background the first rows are shown as soon as they come; the rest follows.
+        const bool background = m_backgroundFetch && result->source->canPause();
         result->source->read(result->store, std::numeric_limits<int>::max(),
-                             m_backgroundFetch ? kFirstRowsBudget : std::chrono::milliseconds(0));
+                             background ? kFirstRowsBudget : std::chrono::milliseconds(0));
     }
     if (result->source->atEnd()) {
         result->fields = result->source->fields();

@@ -50,8 +50,9 @@ public:
 
     // Reading a large result. With background fetch on, a statement opens with the rows the
     // engine gives in its first moments and the rest is read in turns of the event loop; off
-    // (the default), open and run return with every row. Moving past the last row read, a sort,
-    // and any change of rows read the rest first.
+    // (the default), open and run return with every row, as they do on an engine whose
+    // connection runs nothing else until the last row is read. Moving past the last row read, a
+    // sort, and any change of rows read the rest first.
     void setBackgroundFetch(bool background);
     bool isFetching() const;     // rows are still to come
     void fetchAll();             // reads the rest now

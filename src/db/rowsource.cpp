@@ -86,6 +86,8 @@ public:
     }
     ~SqliteRows() override { sqlite3_finalize(m_statement); }
 
+    bool canPause() const override { return true; }
+
     int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
     {
         QElapsedTimer clock;
@@ -182,6 +184,8 @@ public:
     {
         m_fields = std::move(fields);
     }
+
+    bool canPause() const override { return false; }
 
     int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
     {

@@ -19,6 +19,9 @@ public:
 
     const std::vector<queryresult::Field>& fields() const { return m_fields; }
     bool atEnd() const { return m_atEnd; }
+    // Whether the connection runs other statements between two reads. SQLite does; a server's
+    // driver may hold the connection until the last row is read.
+    virtual bool canPause() const = 0;
 
     // Appends up to `maxRows` rows to `store`, stopping early once `budget` has passed (zero: no
     // limit). Returns how many were added; atEnd() tells whether the statement has more. The
