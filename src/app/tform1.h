@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+class ChartWindow;
 class Connection;
 class ExportImportMenu;
 class ImportControls;
@@ -41,8 +42,10 @@ public:
 
     Connection& connection() { return *ADOConnection1; }
     QueryObject& dataSet() { return *ADODataSet1; }
+    ChartWindow* chartWindow() const { return m_chart; }
 
     QMenuBar* MainMenu1;
+    QAction* Chart1;
     QAction* Info1;
     QLabel* Label3;
     QComboBox* CbShard;
@@ -67,6 +70,7 @@ public Q_SLOTS:
     void Button4Click();
     void CbShardChange();
     void Info1Click();
+    void Chart1Click();
     void Label7Click();
     void Label2Click();
     void Label6Click();
@@ -90,4 +94,5 @@ private:
     TForm3* m_leaderboard = nullptr;
     TForm4* m_driverInfo = nullptr;
     TForm5* m_events = nullptr;
+    ChartWindow* m_chart = nullptr;   // made at its first opening
 };
