@@ -121,7 +121,6 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     view = new QChartView(this);
     view->setObjectName(QStringLiteral("view"));
     view->setRenderHint(QPainter::Antialiasing);
-    view->chart()->legend()->setAlignment(Qt::AlignBottom);
 
     auto* columns = new QFormLayout;
     columns->addRow(QStringLiteral("&X:"), xBox);
@@ -343,9 +342,13 @@ void ChartWindow::redraw()
         series->attachAxis(xAxis);
         series->attachAxis(yAxis);
     }
+    // One series needs no legend; many fit better in a column beside the plot than in a row.
     chart->legend()->setVisible(m_chart.series.size() > 1);
+    chart->legend()->setAlignment(m_chart.series.size() > 6 ? Qt::AlignRight : Qt::AlignBottom);
 
-    if (request.yFields.isEmpty())
+    if (!m_dataSet.isOpen())
+        note->setText(QStringLiteral("Run a statement in the main window: its result is charted here."));
+    else if (request.yFields.isEmpty())
         note->setText(QStringLiteral("Check one or more Y columns to draw."));
     else if (m_chart.leftOut > 0)
         note->setText(QStringLiteral("%1 row(s) left out: their X or Y value is not a number or date.")
