@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 namespace chartdata {
 
@@ -15,11 +15,14 @@ std::optional<double> numberOf(const QVariant& value)
     case QMetaType::UInt:
     case QMetaType::ULongLong:
     case QMetaType::Double:
-        return value.toDouble();
+        if (std::isfinite(value.toDouble()))
+            return value.toDouble();
+        return std::nullopt;
     case QMetaType::QString: {
+        // "nan" and "inf" read as numbers too, but have no place on an axis.
         bool ok = false;
         const double number = value.toString().trimmed().toDouble(&ok);
-        if (ok)
+        if (ok && std::isfinite(number))
             return number;
         return std::nullopt;
     }
@@ -27,6 +30,41 @@ std::optional<double> numberOf(const QVariant& value)
         return std::nullopt;
     }
 }
+
+namespace {
+
+// The digits of text[from, from + count) as a number; -1 when any is not a digit.
+int digitsAt(QStringView text, qsizetype from, qsizetype count)
+{
+    if (from + count > text.size())
+        return -1;
+    int number = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        if (!text[i].isDigit())
+            return -1;
+        number = number * 10 + text[i].digitValue();
+    }
+    return number;
+}
+
+// Milliseconds since 1970 of a local date and time. Converting local time is slow and a chart may
+// read a million dates, so the offset from UTC is kept per day; a day on which the offset
+// changes (a switch to or from summer time) is converted moment by moment.
+qint64 localMSecs(QDate date, QTime time)
+{
+    static thread_local QHash<qint64, std::optional<int>> dayOffsets;
+    auto found = dayOffsets.constFind(date.toJulianDay());
+    if (found == dayOffsets.constEnd()) {
+        const int morning = QDateTime(date, QTime(0, 0)).offsetFromUtc();
+        const int night = QDateTime(date, QTime(23, 59, 59)).offsetFromUtc();
+        found = dayOffsets.insert(date.toJulianDay(), morning == night ? std::optional<int>(morning) : std::nullopt);
+    }
+    if (!found->has_value())
+        return QDateTime(date, time).toMSecsSinceEpoch();
+    return QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch() - qint64(**found) * 1000;
+}
+
+} // namespace
 
 std::optional<qint64> timeOf(const QVariant& value)
 {
@@ -36,17 +74,42 @@ std::optional<qint64> timeOf(const QVariant& value)
         return value.toDate().startOfDay().toMSecsSinceEpoch();
     if (value.typeId() != QMetaType::QString)
         return std::nullopt;
-    static const QRegularExpression dateText(
-        QStringLiteral(R"(^\s*(\d{4})-(\d{2})-(\d{2})(?:(?:T|\s+)(\d{2}):(\d{2})(?::(\d{2}))?Z?)?\s*$)"));
-    const QRegularExpressionMatch m = dateText.match(value.toString());
-    if (!m.hasMatch())
+    // "yyyy-MM-dd", then nothing, or "T" or blanks and "hh:mm" with ":ss" and "Z" optional.
+    const QString whole = value.toString();
+    const QStringView text = QStringView(whole).trimmed();
+    if (text.size() < 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
         return std::nullopt;
-    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    const QTime time = m.capturedLength(4) > 0 ? QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt())
-                                               : QTime(0, 0);
-    if (!date.isValid() || !time.isValid())
+    const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+    if (!date.isValid())
         return std::nullopt;
-    return QDateTime(date, time).toMSecsSinceEpoch();
+    QTime time(0, 0);
+    if (text.size() > 10) {
+        qsizetype at = 10;
+        if (text[at] == QLatin1Char('T'))
+            ++at;
+        else
+            while (at < text.size() && text[at].isSpace())
+                ++at;
+        if (at == 10)
+            return std::nullopt;   // a date run into other text
+        const int hour = digitsAt(text, at, 2);
+        const bool colon = at + 2 < text.size() && text[at + 2] == QLatin1Char(':');
+        const int minute = colon ? digitsAt(text, at + 3, 2) : -1;
+        qsizetype end = at + 5;
+        int second = 0;
+        if (end < text.size() && text[end] == QLatin1Char(':')) {
+            second = digitsAt(text, end + 1, 2);
+            end += 3;
+        }
+        if (end < text.size() && text[end] == QLatin1Char('Z'))
+            ++end;
+        if (hour < 0 || minute < 0 || second < 0 || end != text.size())
+            return std::nullopt;
+        time = QTime(hour, minute, second);
+        if (!time.isValid())
+            return std::nullopt;
+    }
+    return localMSecs(date, time);
 }
 
 namespace {
@@ -66,6 +129,7 @@ QString textOf(const QVariant& value)
 }
 
 } // namespace
+
 
 Chart build(const Source& source, const Request& request)
 {

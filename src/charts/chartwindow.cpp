@@ -38,6 +38,9 @@ const QStringList raceTypeNames{QStringLiteral("Racetype"), QStringLiteral("mult
 const QStringList driverNames{QStringLiteral("driver"), QStringLiteral("drivername")};
 const QString dateName = QStringLiteral("date");
 const QString timeName = QStringLiteral("besttime");
+// Qt Charts makes an item of every point of a scatter series, which takes seconds from some ten
+// thousand points on; a line series draws a million in a fraction of a second.
+constexpr qsizetype mostSeparatePoints = 20000;
 
 int firstOf(const QStringList& fields, const QStringList& names)
 {
@@ -171,9 +174,8 @@ chartdata::Source ChartWindow::wholeResult() const
 {
     if (!m_dataSet.isOpen())
         return {};
-    const QueryObject& result = m_dataSet;
-    return {result.fieldNames(), result.recordCount(),
-            [&result](int row, int field) { return result.valueAt(row, field); }};
+    return {m_dataSet.fieldNames(), m_dataSet.recordCount(),
+            [result = &m_dataSet](int row, int field) { return result->valueAt(row, field); }};
 }
 
 void ChartWindow::showEvent(QShowEvent* event)
@@ -233,7 +235,9 @@ void ChartWindow::reload()
     const bool fresh = x.isEmpty() || !fields.contains(x);
     xBox->setCurrentIndex(std::max(0, int(fields.indexOf(fresh && fields.contains(dateName) ? dateName : x))));
     splitBox->setCurrentIndex(fresh ? firstOf(fields, driverNames) + 1 : int(fields.indexOf(split)) + 1);
-    if (fresh && checked.isEmpty()) {
+    const bool anyChecked = std::any_of(checked.begin(), checked.end(),
+                                        [&](const QString& name) { return fields.contains(name); });
+    if (fresh && !anyChecked) {
         const int y = fields.contains(timeName) ? int(fields.indexOf(timeName)) : (fields.size() > 1 ? 1 : 0);
         if (QListWidgetItem* item = yList->item(y))
             item->setCheckState(Qt::Checked);
@@ -325,7 +329,11 @@ void ChartWindow::redraw()
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
 
-    const bool lines = styleBox->currentIndex() == 0;
+    qsizetype pointCount = 0;
+    for (const chartdata::Series& points : m_chart.series)
+        pointCount += points.points.size();
+    const bool pointsTooMany = styleBox->currentIndex() == 1 && pointCount > mostSeparatePoints;
+    const bool lines = styleBox->currentIndex() == 0 || pointsTooMany;
     for (const chartdata::Series& points : m_chart.series) {
         QXYSeries* series = nullptr;
         if (lines) {
@@ -346,15 +354,19 @@ void ChartWindow::redraw()
     chart->legend()->setVisible(m_chart.series.size() > 1);
     chart->legend()->setAlignment(m_chart.series.size() > 6 ? Qt::AlignRight : Qt::AlignBottom);
 
+    QStringList notes;
     if (!m_dataSet.isOpen())
-        note->setText(QStringLiteral("Run a statement in the main window: its result is charted here."));
+        notes.append(QStringLiteral("Run a statement in the main window: its result is charted here."));
     else if (request.yFields.isEmpty())
-        note->setText(QStringLiteral("Check one or more Y columns to draw."));
-    else if (m_chart.leftOut > 0)
-        note->setText(QStringLiteral("%1 row(s) left out: their X or Y value is not a number or date.")
-                          .arg(m_chart.leftOut));
-    else
-        note->clear();
+        notes.append(QStringLiteral("Check one or more Y columns to draw."));
+    if (m_chart.leftOut > 0)
+        notes.append(QStringLiteral("%1 row(s) left out: their X or Y value is not a number or date.")
+                         .arg(m_chart.leftOut));
+    if (pointsTooMany)
+        notes.append(QStringLiteral("%1 points are too many to draw one by one: drawn as lines. Choose a "
+                                    "track or driver to draw fewer.")
+                         .arg(pointCount));
+    note->setText(notes.join(QLatin1Char(' ')));
 }
 
 // The one-click charts start from the grid's current row and need its driver and track.

@@ -39,7 +39,10 @@ TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
         {"2011-06-01  08:00:00", "88.5", "kestrel"},      // as the leaderboard import stores it
         {"2011-06-02 09:15:30", "91.25", "pilot000"},
         {"2011-06-04", "90", "pilot000"},
-        {"2011-06-05T10:00:00Z", "", "pilot000"},         // no time: left out
+        {"2011-06-05T10:00:00Z", "89", "pilot000"},
+        {"2011-03-27 03:30:00", "87.25", "kestrel"},     // the day summer time starts in Europe
+        {"2011-03-27 01:30:00", "87.5", "kestrel"},
+        {"2011-06-06", "", "pilot000"},                   // no time: left out
         {"soon", "85.0", "kestrel"},                      // no date: left out
     };
     const chartdata::Source source{{"date", "besttime", "driver"}, int(rows.size()),
@@ -56,9 +59,13 @@ TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
     EXPECT_EQ(chart.series[1].name, "pilot000");
     // In time order, whatever the rows' order.
     EXPECT_EQ(pointsOf(chart, "kestrel"),
-              (QList<QPointF>{{at(2011, 6, 1, 8, 0), 88.5}, {at(2011, 6, 3, 12, 34, 56), 86.372}}));
-    EXPECT_EQ(pointsOf(chart, "pilot000"),
-              (QList<QPointF>{{at(2011, 6, 2, 9, 15, 30), 91.25}, {at(2011, 6, 4, 0, 0), 90.0}}));
+              (QList<QPointF>{{at(2011, 3, 27, 1, 30), 87.5},
+                              {at(2011, 3, 27, 3, 30), 87.25},
+                              {at(2011, 6, 1, 8, 0), 88.5},
+                              {at(2011, 6, 3, 12, 34, 56), 86.372}}));
+    EXPECT_EQ(pointsOf(chart, "pilot000"), (QList<QPointF>{{at(2011, 6, 2, 9, 15, 30), 91.25},
+                                                           {at(2011, 6, 4, 0, 0), 90.0},
+                                                           {at(2011, 6, 5, 10, 0), 89.0}}));
     EXPECT_EQ(chart.leftOut, 2);
     EXPECT_EQ(chart.xTitle, "date");
     EXPECT_EQ(chart.yTitle, "besttime");
