@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSvgGenerator>
 #include <QValueAxis>
@@ -209,6 +211,8 @@ int ChartWindow::fieldOf(const QComboBox* box) const
 // Fills the controls from the result, keeping the user's choices where the columns stay.
 void ChartWindow::reload()
 {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);   // a million rows take a second or two
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     m_stale = false;
     const chartdata::Source source = wholeResult();
     const QStringList& fields = source.fields;
@@ -267,6 +271,8 @@ void ChartWindow::reload()
 
 void ChartWindow::redraw()
 {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     const chartdata::Source source = wholeResult();
     chartdata::Request request;
     request.xField = fieldOf(xBox);

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
@@ -313,6 +314,9 @@ void ResultGrid::copySelection()
     QStringList titles;
     for (int c = 0; c < DataSource1->columnCount(); ++c)
         titles.append(DataSource1->fieldName(c));
+    // A whole million-row result takes a few seconds to gather.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     // The cells as the grid shows them, "(BLOB)" included.
     QGuiApplication::clipboard()->setText(rangecopy::tabSeparated(titles, rows, columns, [this](int row, int column) {
         return DataSource1->data(DataSource1->index(row, column), Qt::DisplayRole).toString();
