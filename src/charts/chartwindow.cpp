@@ -286,8 +286,10 @@ void ChartWindow::redraw()
             request.filters.append({field, box->currentText()});
             shown.append(box->currentText());
         }
-    listedOnly->setEnabled(request.splitField >= 0);
-    if (listedOnly->isChecked() && request.splitField >= 0)
+    // The list holds driver names: it only picks series split by a driver column.
+    const bool byDriver = driverNames.contains(source.fields.value(request.splitField));
+    listedOnly->setEnabled(byDriver);
+    if (listedOnly->isChecked() && byDriver)
         request.onlySplitValues = m_shell.driverList().split(QLatin1Char(','), Qt::SkipEmptyParts);
     m_chart = chartdata::build(source, request);
 
