@@ -1,5 +1,6 @@
 #include "chartwindow.h"
 
+#include "chartdrawing.h"
 #include "common/dialogs.h"
 #include "common/errordisplay.h"
 #include "common/shellvalues.h"
@@ -8,27 +9,18 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QScopeGuard>
 #include <QSet>
-#include <QSvgGenerator>
-#include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 const QString caption = QStringLiteral("RACR tool");
@@ -40,9 +32,6 @@ const QStringList raceTypeNames{QStringLiteral("Racetype"), QStringLiteral("mult
 const QStringList driverNames{QStringLiteral("driver"), QStringLiteral("drivername")};
 const QString dateName = QStringLiteral("date");
 const QString timeName = QStringLiteral("besttime");
-// Qt Charts makes an item of every point of a scatter series, which takes seconds from some ten
-// thousand points on; a line series draws a million in a fraction of a second.
-constexpr qsizetype mostSeparatePoints = 20000;
 
 int firstOf(const QStringList& fields, const QStringList& names)
 {
@@ -50,40 +39,6 @@ int firstOf(const QStringList& fields, const QStringList& names)
         if (const qsizetype at = fields.indexOf(name); at >= 0)
             return int(at);
     return -1;
-}
-
-// Labels as precise as the span needs: ticks fall at any time of day, so a span of a few days
-// shows the time too; months show the day, years the month.
-QString dateFormatFor(double spanMs)
-{
-    constexpr double day = 24.0 * 3600 * 1000;
-    if (spanMs <= 10 * day)
-        return QStringLiteral("MM-dd hh:mm");
-    if (spanMs <= 3 * 365 * day)
-        return QStringLiteral("yyyy-MM-dd");
-    return QStringLiteral("yyyy-MM");
-}
-
-// A range that shows every point clear of the frame, also when all values are one.
-std::pair<double, double> paddedRange(double low, double high, double padFloor)
-{
-    const double pad = high > low ? (high - low) * 0.05 : std::max(std::abs(low) * 0.05, padFloor);
-    return {low - pad, high + pad};
-}
-
-bool writeSvg(QChartView* view, const QString& path, const QString& title)
-{
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setSize(view->size());
-    svg.setViewBox(QRect(QPoint(), view->size()));
-    svg.setTitle(title);
-    QPainter painter;
-    if (!painter.begin(&svg))
-        return false;
-    view->render(&painter);
-    painter.end();
-    return QFileInfo(path).size() > 0;
 }
 } // namespace
 
@@ -293,74 +248,11 @@ void ChartWindow::redraw()
         request.onlySplitValues = m_shell.driverList().split(QLatin1Char(','), Qt::SkipEmptyParts);
     m_chart = chartdata::build(source, request);
 
-    QChart* chart = view->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
-    chart->setTitle(shown.isEmpty() ? m_chart.yTitle : m_chart.yTitle + QStringLiteral(" — ") + shown.join(QStringLiteral(", ")));
-
-    double xLow = 0, xHigh = 0, yLow = 0, yHigh = 0;
-    bool any = false;
-    for (const chartdata::Series& series : m_chart.series)
-        for (const QPointF& p : series.points) {
-            xLow = any ? std::min(xLow, p.x()) : p.x();
-            xHigh = any ? std::max(xHigh, p.x()) : p.x();
-            yLow = any ? std::min(yLow, p.y()) : p.y();
-            yHigh = any ? std::max(yHigh, p.y()) : p.y();
-            any = true;
-        }
-
-    QAbstractAxis* xAxis = nullptr;
-    if (m_chart.xKind == chartdata::AxisKind::Time) {
-        auto* axis = new QDateTimeAxis;
-        // One hour either side when all points share one moment.
-        const auto [low, high] = paddedRange(xLow, xHigh, 3600.0 * 1000);
-        axis->setFormat(dateFormatFor(high - low));
-        axis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(low)), QDateTime::fromMSecsSinceEpoch(qint64(high)));
-        axis->setTickCount(6);
-        xAxis = axis;
-    } else {
-        auto* axis = new QValueAxis;
-        const auto [low, high] = paddedRange(xLow, xHigh, 1);
-        axis->setRange(low, high);
-        axis->applyNiceNumbers();
-        xAxis = axis;
-    }
-    xAxis->setTitleText(m_chart.xTitle);
-    auto* yAxis = new QValueAxis;
-    const auto [low, high] = paddedRange(yLow, yHigh, 1);
-    yAxis->setRange(low, high);
-    yAxis->applyNiceNumbers();
-    yAxis->setTitleText(m_chart.yTitle);
-    chart->addAxis(xAxis, Qt::AlignBottom);
-    chart->addAxis(yAxis, Qt::AlignLeft);
-
-    qsizetype pointCount = 0;
-    for (const chartdata::Series& points : m_chart.series)
-        pointCount += points.points.size();
-    const bool pointsTooMany = styleBox->currentIndex() == 1 && pointCount > mostSeparatePoints;
-    const bool lines = styleBox->currentIndex() == 0 || pointsTooMany;
-    for (const chartdata::Series& points : m_chart.series) {
-        QXYSeries* series = nullptr;
-        if (lines) {
-            series = new QLineSeries;
-            series->setPointsVisible(true);
-        } else {
-            auto* scatter = new QScatterSeries;
-            scatter->setMarkerSize(8);
-            series = scatter;
-        }
-        series->setName(points.name);
-        series->replace(points.points);
-        chart->addSeries(series);
-        series->attachAxis(xAxis);
-        series->attachAxis(yAxis);
-    }
-    // One series needs no legend; many fit better in a column beside the plot than in a row.
-    chart->legend()->setVisible(m_chart.series.size() > 1);
-    chart->legend()->setAlignment(m_chart.series.size() > 6 ? Qt::AlignRight : Qt::AlignBottom);
+    view->chart()->setTitle(shown.isEmpty() ? m_chart.yTitle
+                                             : m_chart.yTitle + QStringLiteral(" — ") + shown.join(QStringLiteral(", ")));
+    const bool drawnAsLines = chartdrawing::draw(*view->chart(), m_chart,
+                                                 styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
+                                                                               : chartdrawing::Style::Points);
 
     QStringList notes;
     if (!m_dataSet.isOpen())
@@ -370,10 +262,9 @@ void ChartWindow::redraw()
     if (m_chart.leftOut > 0)
         notes.append(QStringLiteral("%1 row(s) left out: their X or Y value is not a number or date.")
                          .arg(m_chart.leftOut));
-    if (pointsTooMany)
-        notes.append(QStringLiteral("%1 points are too many to draw one by one: drawn as lines. Choose a "
-                                    "track or driver to draw fewer.")
-                         .arg(pointCount));
+    if (drawnAsLines)
+        notes.append(QStringLiteral("Too many points to draw one by one: drawn as lines. Choose a track or "
+                                    "driver to draw fewer."));
     note->setText(notes.join(QLatin1Char(' ')));
 }
 
@@ -459,10 +350,7 @@ void ChartWindow::saveClick()
     if (path.isEmpty())
         return;
     m_lastSaved = path;
-    const bool written = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)
-                             ? writeSvg(view, path, view->chart()->title())
-                             : view->grab().save(path, "PNG");
-    if (!written)
+    if (!chartdrawing::save(*view, path))
         Dialogs::instance().message(caption,
                                     QStringLiteral("The chart could not be written to %1. Choose a folder you "
                                                    "may write to.")
