@@ -90,7 +90,7 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     auto* rows = new QFormLayout;
     rows->addRow(QStringLiteral("&Track:"), trackBox);
     rows->addRow(QStringLiteral("&Race type:"), raceTypeBox);
-    rows->addRow(QStringLiteral("D&river:"), driverBox);
+    rows->addRow(QStringLiteral("Dri&ver:"), driverBox);
     rows->addRow(QString(), listedOnly);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(driverOnTrack);

@@ -275,7 +275,8 @@ void ResultGrid::DBGrid1TitleBtnClick(int column)
         m_workbench.Label10->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
         m_workbench.Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
     });
-    // The header turns its arrow by itself on a click; a refused sort must not leave it turned.
+    // Whatever the header made of the click, its arrow shows the sort the result has, also when
+    // the sort was refused.
     showSortIndicator();
 }
 
