@@ -15,7 +15,7 @@ BUILD=${RACR_BUILD_DIR:-build}
 packages=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql libpq-dev postgresql unixodbc
   unixodbc-dev libsqliteodbc libsimpleini-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
   libcpp-httplib-dev libsqlite3-dev libcsv-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation2
-  xvfb libxcb1-dev librsvg2-bin libqt6svg6 libqscintilla2-qt6-dev xdotool)
+  xvfb libxcb1-dev librsvg2-bin libqt6svg6 libqscintilla2-qt6-dev xdotool qt6-charts-dev qt6-svg-dev)
 
 install_missing() {
   local missing=()

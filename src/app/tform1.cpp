@@ -2,6 +2,7 @@
 
 #include "app/accessiblemenubar.h"
 #include "app/linklabel.h"
+#include "charts/chartwindow.h"
 #include "common/apptext.h"
 #include "common/designfont.h"
 #include "common/dialogs.h"
@@ -135,6 +136,9 @@ TForm1::TForm1(QWidget* parent)
         const QString server = ADOConnection1->serverName();
         setWindowTitle(server.isEmpty() ? title : title + QStringLiteral(" \u2013 ") + server);
     });
+    Chart1 = MainMenu1->addAction(QStringLiteral("&Chart…"));
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    connect(Chart1, &QAction::triggered, this, [this] { guarded([this] { Chart1Click(); }); });
 
     guarded([this] { FormCreate(); });
 }
@@ -245,6 +249,13 @@ void TForm1::CbShardChange()
 void TForm1::Info1Click()
 {
     openInBrowser(serviceBase() + '/');
+}
+
+void TForm1::Chart1Click()
+{
+    if (!m_chart)
+        m_chart = new ChartWindow(*ADODataSet1, *this, this);
+    showViewer(m_chart);
 }
 
 void TForm1::Label7Click()

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+class ChartWindow;
 class Connection;
 class ExportImportMenu;
 class ImportControls;
@@ -42,8 +43,10 @@ public:
 
     Connection& connection() { return *ADOConnection1; }
     QueryObject& dataSet() { return *ADODataSet1; }
+    ChartWindow* chartWindow() const { return m_chart; }
 
     QMenuBar* MainMenu1;
+    QAction* Chart1;
     QAction* Info1;
     QLabel* Label3;
     QComboBox* CbShard;
@@ -69,6 +72,7 @@ public Q_SLOTS:
     void Button4Click();
     void CbShardChange();
     void Info1Click();
+    void Chart1Click();
     void Label7Click();
     void Label2Click();
     void Label6Click();
@@ -92,4 +96,5 @@ private:
     TForm3* m_leaderboard = nullptr;
     TForm4* m_driverInfo = nullptr;
     TForm5* m_events = nullptr;
+    ChartWindow* m_chart = nullptr;   // made at its first opening
 };

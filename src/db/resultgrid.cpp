@@ -4,14 +4,18 @@
 #include "common/errordisplay.h"
 #include "avatar.h"
 #include "queryobject.h"
+#include "rangecopy.h"
 #include "resultmodel.h"
 #include "sqlworkbench.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
@@ -24,6 +28,21 @@ constexpr int narrowest = 50;
 constexpr int widest = 400;
 constexpr int fallbackWidth = 150;
 constexpr int sampledRows = 20;   // rows looked at for a new column's width
+
+// The query object's sort text, "<field> ASC" or "<field> DESC", in its two parts. Field names
+// may hold blanks, so the direction is what follows the last one.
+struct SortText {
+    QString field;
+    QString direction;
+};
+
+SortText splitSort(const QString& sort)
+{
+    const qsizetype blank = sort.lastIndexOf(QLatin1Char(' '));
+    if (blank < 0)
+        return {sort, {}};
+    return {sort.left(blank), sort.mid(blank + 1)};
+}
 } // namespace
 
 // Draws each cell as usual, then lets the grid's owner paint over it; keeps track of the open
@@ -51,7 +70,9 @@ private:
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // A range of cells can be selected (Shift+click, Shift+arrows, Ctrl+A) for copying; the
+    // current cell still gives the current row.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                     | QAbstractItemView::AnyKeyPressed);
@@ -152,8 +173,33 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     });
     connect(DBNavigator1, &RecordNavigator::clicked, this, &ResultGrid::navigate);
 
+    // Ctrl+C copies the whole selection instead of the one current cell the view would copy.
+    // The shortcuts belong to the grid alone: in a cell editor they work on its text.
+    Copy1 = new QAction(QStringLiteral("&Copy"), DBGrid1);
+    Copy1->setObjectName(QStringLiteral("Copy1"));
+    Copy1->setShortcut(QKeySequence::Copy);
+    SelectAll1 = new QAction(QStringLiteral("Select &All"), DBGrid1);
+    SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
+    SelectAll1->setShortcut(QKeySequence::SelectAll);
+    for (QAction* action : {Copy1, SelectAll1}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        DBGrid1->addAction(action);
+    }
+    DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(Copy1, &QAction::triggered, this, &ResultGrid::copySelection);
+    // "All" means every row of the result, also those still to be read.
+    connect(SelectAll1, &QAction::triggered, this, [this] {
+        guarded([this] {
+            m_dataSet.fetchAll();
+            DBGrid1->selectAll();
+        });
+    });
+
     for (auto signal : {&QueryObject::afterScroll, &QueryObject::resultChanged})
         connect(&m_dataSet, signal, this, &ResultGrid::updateNavigator);
+    // A new result has the statement's order; a reordered one has the arrow of its sort.
+    connect(&m_dataSet, &QueryObject::resultChanged, this, &ResultGrid::showSortIndicator);
     connect(&m_dataSet, &QueryObject::rowChanged, this, &ResultGrid::updateNavigator);
     connect(&m_dataSet, &QueryObject::fetchingChanged, this, &ResultGrid::updateNavigator);
     updateNavigator();
@@ -211,17 +257,15 @@ void ResultGrid::DBGrid1TitleBtnClick(int column)
     guarded([&] {
         const QString field = DataSource1->fieldName(column);
         const QString sort = m_dataSet.sort();
-        // The sort text is "<field> ASC" or "<field> DESC": compare whole field names, so a
-        // click on `car` after a sort by `car_count` starts `car` ascending.
-        const qsizetype blank = sort.lastIndexOf(QLatin1Char(' '));
-        const QString sortField = blank < 0 ? sort : sort.left(blank);
-        const QString direction = blank < 0 ? QString() : sort.mid(blank + 1);
+        // Whole field names are compared, so a click on `car` after a sort by `car_count` starts
+        // `car` ascending.
+        const SortText current = splitSort(sort);
         QString next = sort;
-        if (sort.isEmpty() || sortField != field)
+        if (sort.isEmpty() || current.field != field)
             next = field + QStringLiteral(" ASC");
-        else if (direction == QLatin1String("ASC"))
+        else if (current.direction == QLatin1String("ASC"))
             next = field + QStringLiteral(" DESC");
-        else if (direction == QLatin1String("DESC"))
+        else if (current.direction == QLatin1String("DESC"))
             next.clear();
 
         QHeaderView* titles = DBGrid1->horizontalHeader();
@@ -242,6 +286,53 @@ void ResultGrid::DBGrid1TitleBtnClick(int column)
         m_workbench.Label10->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
         m_workbench.Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
     });
+    // Whatever the header made of the click, its arrow shows the sort the result has, also when
+    // the sort was refused.
+    showSortIndicator();
+}
+
+void ResultGrid::showSortIndicator()
+{
+    QHeaderView* titles = DBGrid1->horizontalHeader();
+    const SortText sort = splitSort(m_dataSet.sort());
+    const int column = sort.field.isEmpty() ? -1 : int(m_dataSet.fieldNames().indexOf(sort.field));
+    titles->setSortIndicatorShown(column >= 0);
+    titles->setSortIndicator(column, sort.direction == QLatin1String("DESC") ? Qt::DescendingOrder
+                                                                              : Qt::AscendingOrder);
+}
+
+void ResultGrid::copySelection()
+{
+    const QItemSelection selection = DBGrid1->selectionModel()->selection();
+    if (selection.isEmpty())
+        return;
+    // Rows and columns each in the grid's order, whatever order the ranges were selected in.
+    QList<bool> rowTaken(DataSource1->rowCount(), false);
+    QList<bool> columnTaken(DataSource1->columnCount(), false);
+    for (const QItemSelectionRange& range : selection) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rowTaken[r] = true;
+        for (int c = range.left(); c <= range.right(); ++c)
+            columnTaken[c] = true;
+    }
+    QList<int> rows;
+    QList<int> columns;
+    for (int r = 0; r < rowTaken.size(); ++r)
+        if (rowTaken[r])
+            rows.append(r);
+    for (int c = 0; c < columnTaken.size(); ++c)
+        if (columnTaken[c])
+            columns.append(c);
+    QStringList titles;
+    for (int c = 0; c < DataSource1->columnCount(); ++c)
+        titles.append(DataSource1->fieldName(c));
+    // A whole million-row result takes a few seconds to gather.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    // The cells as the grid shows them, "(BLOB)" included.
+    QGuiApplication::clipboard()->setText(rangecopy::tabSeparated(titles, rows, columns, [this](int row, int column) {
+        return DataSource1->data(DataSource1->index(row, column), Qt::DisplayRole).toString();
+    }));
 }
 
 // The query object's row moved (navigator, export, a new result): the grid follows.

@@ -7,13 +7,15 @@
 #include <QStringList>
 #include <QTableView>
 
+class QAction;
 class QPainter;
 class QueryObject;
 class ResultModel;
 class SqlWorkbench;
 
-// The data grid: title buttons, a row indicator, in-place editing. Keys that mean something to
-// the result (Insert, Ctrl+Delete, Down on the last row, Enter) are handed to the grid's owner.
+// The data grid: title buttons with the sort arrow, a row indicator, in-place editing, a range
+// of selected cells. Keys that mean something to the result (Insert, Ctrl+Delete, Down on the
+// last row, Enter) are handed to the grid's owner.
 class DataGrid : public QTableView {
     Q_OBJECT
 
@@ -55,6 +57,12 @@ public:
     // After a data cell has been drawn: the avatar over an `image` cell, when there is one.
     void DBGrid1DrawColumnCell(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
 
+    // The selected cells, with their column titles, to the clipboard as tab-separated text.
+    void copySelection();
+
+    QAction* Copy1;
+    QAction* SelectAll1;
+
 private:
     friend class CellDelegate;
 
@@ -67,6 +75,7 @@ private:
     void appendFromLastRow();
     void commitEditor(bool keepValue);
     void updateNavigator();
+    void showSortIndicator();
 
     QueryObject& m_dataSet;
     SqlWorkbench& m_workbench;

@@ -1,5 +1,6 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
+#include "charts/chartwindow.h"
 #include "common/updown.h"
 #include "db/exportimportmenu.h"
 #include "db/schemabrowser.h"
@@ -402,6 +403,16 @@ TEST(MainWindow, LinksShowTheViewersOnce)
     EXPECT_FALSE(w.driverInfo.isVisible());
     QTest::mouseClick(w.main.Label6, Qt::LeftButton);
     EXPECT_TRUE(w.driverInfo.isVisible());
+
+    w.main.Chart1->trigger();
+    ChartWindow* chart = w.main.chartWindow();
+    ASSERT_NE(chart, nullptr);
+    EXPECT_TRUE(chart->isVisible());
+    EXPECT_TRUE(chart->isWindow());
+    chart->close();
+    w.main.Chart1->trigger();
+    EXPECT_EQ(w.main.chartWindow(), chart);
+    EXPECT_TRUE(chart->isVisible());
 }
 
 TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)

@@ -1,6 +1,9 @@
 #include "workbenchform.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
@@ -197,6 +200,61 @@ TEST_F(ResultGridTest, TitleClicksCycleTheSortInPlace)
     EXPECT_EQ(columnTexts("car"), (QStringList{"Audi R8", "BMW M3", "Ford GT", "Lotus Exige"}));
     EXPECT_EQ(titles->sectionSize(column("car")), 222);   // the columns stay as they were
     EXPECT_EQ(grid->currentIndex().row(), 0);
+}
+
+TEST_F(ResultGridTest, TheSortArrowSitsOnTheSortedColumn)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    EXPECT_FALSE(titles->isSortIndicatorShown());
+    clickTitle("besttime");
+    EXPECT_TRUE(titles->isSortIndicatorShown());
+    EXPECT_EQ(titles->sortIndicatorSection(), column("besttime"));
+    EXPECT_EQ(titles->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickTitle("besttime");
+    EXPECT_EQ(titles->sortIndicatorSection(), column("besttime"));
+    EXPECT_EQ(titles->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickTitle("car");
+    EXPECT_EQ(titles->sortIndicatorSection(), column("car"));
+    EXPECT_EQ(titles->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickTitle("car");
+    clickTitle("car");   // the statement's order: no arrow
+    EXPECT_FALSE(titles->isSortIndicatorShown());
+
+    clickTitle("driver");
+    w.run(SqlWorkbench::defaultStatement());   // a new result has no sort
+    EXPECT_FALSE(titles->isSortIndicatorShown());
+}
+
+TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextUnderItsTitles)
+{
+    w.db.exec("UPDATE RACR SET car = 'Ford' || char(9) || 'GT' WHERE id = 1");
+    w.db.exec("UPDATE RACR SET car = 'Audi \"R8\"' || char(10) || 'V10' WHERE id = 2");
+    w.run("select id, driver, car, besttime from RACR where id <= 3 order by id");
+    const auto cellCentre = [&](int row, const QString& field) {
+        return grid->visualRect(w.grid->DataSource1->index(row, column(field))).center();
+    };
+    grid->setFocus();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0, "driver"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellCentre(1, "car"));
+    EXPECT_EQ(w.dataSet.recNo(), 2);   // the current row still follows the clicks
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "driver\tcar\n"
+              "kestrel\t\"Ford\tGT\"\n"
+              "pilot000\t\"Audi \"\"R8\"\"\nV10\"\n");
+
+    // Everything, from the context menu's entries.
+    w.grid->SelectAll1->trigger();
+    w.grid->Copy1->trigger();
+    const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
+    EXPECT_EQ(lines.first(), "id\tdriver\tcar\tbesttime");
+    EXPECT_EQ(lines.value(lines.size() - 2), "3\tghost\tLotus Exige\t01:12.000");
+    EXPECT_TRUE(grid->actions().contains(w.grid->Copy1));
+
+    // Editing a cell still starts on the current cell alone.
+    type(startEditing(2, "car"), "Lotus Elise");
+    EXPECT_EQ(w.db.scalar("select car from RACR where id = 3").toString(), "Lotus Elise");
 }
 
 TEST_F(ResultGridTest, AClickOnALongerFieldNameStartsItAscending)

@@ -1,0 +1,129 @@
+#include "chartdrawing.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QLineSeries>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QSvgGenerator>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace chartdrawing {
+
+namespace {
+
+// Qt Charts makes an item of every point of a scatter series, which takes seconds from some ten
+// thousand points on; a line series draws a million in a fraction of a second.
+constexpr qsizetype mostSeparatePoints = 20000;
+
+// Labels as precise as the span needs: ticks fall at any time of day, so a span of a few days
+// shows the time too; months show the day, years the month.
+QString dateFormatFor(double spanMs)
+{
+    constexpr double day = 24.0 * 3600 * 1000;
+    if (spanMs <= 10 * day)
+        return QStringLiteral("MM-dd hh:mm");
+    if (spanMs <= 3 * 365 * day)
+        return QStringLiteral("yyyy-MM-dd");
+    return QStringLiteral("yyyy-MM");
+}
+
+// A range that shows every point clear of the frame, also when all values are one.
+std::pair<double, double> paddedRange(double low, double high, double padFloor)
+{
+    const double pad = high > low ? (high - low) * 0.05 : std::max(std::abs(low) * 0.05, padFloor);
+    return {low - pad, high + pad};
+}
+
+} // namespace
+
+bool draw(QChart& chart, const chartdata::Chart& data, Style style)
+{
+    chart.removeAllSeries();
+    for (QAbstractAxis* axis : chart.axes()) {
+        chart.removeAxis(axis);
+        delete axis;
+    }
+
+    double xLow = 0, xHigh = 0, yLow = 0, yHigh = 0;
+    qsizetype pointCount = 0;
+    for (const chartdata::Series& series : data.series)
+        for (const QPointF& p : series.points) {
+            const bool first = pointCount++ == 0;
+            xLow = first ? p.x() : std::min(xLow, p.x());
+            xHigh = first ? p.x() : std::max(xHigh, p.x());
+            yLow = first ? p.y() : std::min(yLow, p.y());
+            yHigh = first ? p.y() : std::max(yHigh, p.y());
+        }
+
+    QAbstractAxis* xAxis = nullptr;
+    if (data.xKind == chartdata::AxisKind::Time) {
+        auto* axis = new QDateTimeAxis;
+        // One hour either side when all points share one moment.
+        const auto [low, high] = paddedRange(xLow, xHigh, 3600.0 * 1000);
+        axis->setFormat(dateFormatFor(high - low));
+        axis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(low)), QDateTime::fromMSecsSinceEpoch(qint64(high)));
+        axis->setTickCount(6);
+        xAxis = axis;
+    } else {
+        auto* axis = new QValueAxis;
+        const auto [low, high] = paddedRange(xLow, xHigh, 1);
+        axis->setRange(low, high);
+        axis->applyNiceNumbers();
+        xAxis = axis;
+    }
+    xAxis->setTitleText(data.xTitle);
+    auto* yAxis = new QValueAxis;
+    const auto [low, high] = paddedRange(yLow, yHigh, 1);
+    yAxis->setRange(low, high);
+    yAxis->applyNiceNumbers();
+    yAxis->setTitleText(data.yTitle);
+    chart.addAxis(xAxis, Qt::AlignBottom);
+    chart.addAxis(yAxis, Qt::AlignLeft);
+
+    const bool tooMany = style == Style::Points && pointCount > mostSeparatePoints;
+    for (const chartdata::Series& points : data.series) {
+        QXYSeries* series = nullptr;
+        if (style == Style::Lines || tooMany) {
+            series = new QLineSeries;
+            series->setPointsVisible(true);
+        } else {
+            auto* scatter = new QScatterSeries;
+            scatter->setMarkerSize(8);
+            series = scatter;
+        }
+        series->setName(points.name);
+        series->replace(points.points);
+        chart.addSeries(series);
+        series->attachAxis(xAxis);
+        series->attachAxis(yAxis);
+    }
+    // One series needs no legend; many fit better in a column beside the plot than in a row.
+    chart.legend()->setVisible(data.series.size() > 1);
+    chart.legend()->setAlignment(data.series.size() > 6 ? Qt::AlignRight : Qt::AlignBottom);
+    return tooMany;
+}
+
+bool save(QChartView& view, const QString& path)
+{
+    if (!path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive))
+        return view.grab().save(path, "PNG");
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(view.size());
+    svg.setViewBox(QRect(QPoint(), view.size()));
+    svg.setTitle(view.chart()->title());
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return false;
+    view.render(&painter);
+    painter.end();
+    return QFileInfo(path).size() > 0;
+}
+
+} // namespace chartdrawing

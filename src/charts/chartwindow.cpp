@@ -1,0 +1,361 @@
+#include "chartwindow.h"
+
+#include "chartdrawing.h"
+#include "common/dialogs.h"
+#include "common/errordisplay.h"
+#include "common/shellvalues.h"
+#include "db/queryobject.h"
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSet>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+const QString caption = QStringLiteral("RACR tool");
+const QString allValues = QStringLiteral("(all)");
+
+// The columns a one-click chart needs, by the names the default statement and the tables give.
+const QStringList trackNames{QStringLiteral("trackname"), QStringLiteral("trackid")};
+const QStringList raceTypeNames{QStringLiteral("Racetype"), QStringLiteral("multiplayer")};
+const QStringList driverNames{QStringLiteral("driver"), QStringLiteral("drivername")};
+const QString dateName = QStringLiteral("date");
+const QString timeName = QStringLiteral("besttime");
+
+int firstOf(const QStringList& fields, const QStringList& names)
+{
+    for (const QString& name : names)
+        if (const qsizetype at = fields.indexOf(name); at >= 0)
+            return int(at);
+    return -1;
+}
+} // namespace
+
+ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_dataSet(dataSet), m_shell(shell)
+{
+    setObjectName(QStringLiteral("ChartWindow"));
+    setWindowTitle(QStringLiteral("Chart"));
+    resize(960, 600);
+
+    xBox = new QComboBox(this);
+    xBox->setObjectName(QStringLiteral("xBox"));
+    yList = new QListWidget(this);
+    yList->setObjectName(QStringLiteral("yList"));
+    yList->setMaximumHeight(110);
+    splitBox = new QComboBox(this);
+    splitBox->setObjectName(QStringLiteral("splitBox"));
+    styleBox = new QComboBox(this);
+    styleBox->setObjectName(QStringLiteral("styleBox"));
+    styleBox->addItems({QStringLiteral("Lines"), QStringLiteral("Points")});
+    trackBox = new QComboBox(this);
+    trackBox->setObjectName(QStringLiteral("trackBox"));
+    raceTypeBox = new QComboBox(this);
+    raceTypeBox->setObjectName(QStringLiteral("raceTypeBox"));
+    driverBox = new QComboBox(this);
+    driverBox->setObjectName(QStringLiteral("driverBox"));
+    listedOnly = new QCheckBox(QStringLiteral("Only the drivers of the list"), this);
+    listedOnly->setObjectName(QStringLiteral("listedOnly"));
+    driverOnTrack = new QPushButton(QStringLiteral("This driver on this track"), this);
+    driverOnTrack->setObjectName(QStringLiteral("driverOnTrack"));
+    driverOnTrack->setToolTip(QStringLiteral("The best times of the current row's driver on its track, over time"));
+    listOnTrack = new QPushButton(QStringLiteral("Drivers of the list on this track"), this);
+    listOnTrack->setObjectName(QStringLiteral("listOnTrack"));
+    listOnTrack->setToolTip(QStringLiteral("The best times of the drivers of the list on the current row's track"));
+    saveButton = new QPushButton(QStringLiteral("Save…"), this);
+    saveButton->setObjectName(QStringLiteral("saveButton"));
+    note = new QLabel(this);
+    note->setObjectName(QStringLiteral("note"));
+    note->setWordWrap(true);
+    view = new QChartView(this);
+    view->setObjectName(QStringLiteral("view"));
+    view->setRenderHint(QPainter::Antialiasing);
+
+    auto* columns = new QFormLayout;
+    columns->addRow(QStringLiteral("&X:"), xBox);
+    columns->addRow(QStringLiteral("&Y:"), yList);
+    columns->addRow(QStringLiteral("&Series by:"), splitBox);
+    columns->addRow(QStringLiteral("&Draw:"), styleBox);
+    auto* rows = new QFormLayout;
+    rows->addRow(QStringLiteral("&Track:"), trackBox);
+    rows->addRow(QStringLiteral("&Race type:"), raceTypeBox);
+    rows->addRow(QStringLiteral("Dri&ver:"), driverBox);
+    rows->addRow(QString(), listedOnly);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(driverOnTrack);
+    buttons->addWidget(listOnTrack);
+    buttons->addStretch();
+    buttons->addWidget(saveButton);
+    auto* controls = new QHBoxLayout;
+    controls->addLayout(columns, 2);
+    controls->addLayout(rows, 2);
+    controls->addLayout(buttons, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(note);
+    layout->addWidget(view, 1);
+
+    const auto changed = [this] {
+        if (!m_filling)
+            guarded([this] { redraw(); });
+    };
+    for (QComboBox* box : {xBox, splitBox, styleBox, trackBox, raceTypeBox, driverBox})
+        connect(box, &QComboBox::currentIndexChanged, this, changed);
+    connect(yList, &QListWidget::itemChanged, this, changed);
+    connect(listedOnly, &QCheckBox::toggled, this, changed);
+    connect(driverOnTrack, &QPushButton::clicked, this, [this] { guarded([this] { driverOnTrackClick(); }); });
+    connect(listOnTrack, &QPushButton::clicked, this, [this] { guarded([this] { listOnTrackClick(); }); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { guarded([this] { saveClick(); }); });
+    // A new or reordered result is read again when the window shows it.
+    connect(&m_dataSet, &QueryObject::resultChanged, this, [this] {
+        m_stale = true;
+        if (isVisible())
+            guarded([this] { reload(); });
+    });
+    applyTheme();
+}
+
+// Every read of the result goes through here: a chart needs all of its rows.
+chartdata::Source ChartWindow::wholeResult() const
+{
+    if (!m_dataSet.isOpen())
+        return {};
+    // A chart shows the whole result, also the rows still to be read.
+    m_dataSet.fetchAll();
+    return {m_dataSet.fieldNames(), m_dataSet.recordCount(),
+            [result = &m_dataSet](int row, int field) { return result->valueAt(row, field); }};
+}
+
+void ChartWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_stale)
+        guarded([this] { reload(); });
+}
+
+void ChartWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        applyTheme();
+}
+
+// The chart's colours follow the desktop: dark text on light, or light on dark.
+void ChartWindow::applyTheme()
+{
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
+    const QChart::ChartTheme theme = dark ? QChart::ChartThemeDark : QChart::ChartThemeLight;
+    if (view->chart()->theme() != theme)
+        view->chart()->setTheme(theme);
+}
+
+int ChartWindow::fieldOf(const QComboBox* box) const
+{
+    return box->currentData().isValid() ? box->currentData().toInt() : -1;
+}
+
+// Fills the controls from the result, keeping the user's choices where the columns stay.
+void ChartWindow::reload()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);   // a million rows take a second or two
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    m_stale = false;
+    const chartdata::Source source = wholeResult();
+    const QStringList& fields = source.fields;
+    const QString x = xBox->currentText();
+    const QString split = splitBox->currentText();
+    QStringList checked;
+    for (int i = 0; i < yList->count(); ++i)
+        if (yList->item(i)->checkState() == Qt::Checked)
+            checked.append(yList->item(i)->text());
+
+    m_filling = true;
+    xBox->clear();
+    yList->clear();
+    splitBox->clear();
+    splitBox->addItem(QStringLiteral("(none)"));
+    for (int f = 0; f < fields.size(); ++f) {
+        xBox->addItem(fields[f], f);
+        splitBox->addItem(fields[f], f);
+        auto* item = new QListWidgetItem(fields[f], yList);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(checked.contains(fields[f]) ? Qt::Checked : Qt::Unchecked);
+    }
+    // A first look: times over dates per driver when the result has them.
+    const bool fresh = x.isEmpty() || !fields.contains(x);
+    xBox->setCurrentIndex(std::max(0, int(fields.indexOf(fresh && fields.contains(dateName) ? dateName : x))));
+    splitBox->setCurrentIndex(fresh ? firstOf(fields, driverNames) + 1 : int(fields.indexOf(split)) + 1);
+    const bool anyChecked = std::any_of(checked.begin(), checked.end(),
+                                        [&](const QString& name) { return fields.contains(name); });
+    if (fresh && !anyChecked) {
+        const int y = fields.contains(timeName) ? int(fields.indexOf(timeName)) : (fields.size() > 1 ? 1 : 0);
+        if (QListWidgetItem* item = yList->item(y))
+            item->setCheckState(Qt::Checked);
+    }
+
+    for (auto [box, names] : {std::pair{trackBox, &trackNames}, std::pair{raceTypeBox, &raceTypeNames},
+                              std::pair{driverBox, &driverNames}}) {
+        const QString kept = box->currentText();
+        const int field = firstOf(fields, *names);
+        box->clear();
+        box->addItem(allValues);
+        box->setEnabled(field >= 0);
+        if (field < 0)
+            continue;
+        QSet<QString> seen;
+        for (int row = 0; row < source.rowCount; ++row)
+            seen.insert(source.value(row, field).toString());
+        QStringList values(seen.begin(), seen.end());
+        values.sort(Qt::CaseInsensitive);
+        for (const QString& value : values)
+            box->addItem(value, field);
+        box->setCurrentIndex(std::max(0, box->findText(kept)));
+    }
+    m_filling = false;
+    redraw();
+}
+
+void ChartWindow::redraw()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    const chartdata::Source source = wholeResult();
+    chartdata::Request request;
+    request.xField = fieldOf(xBox);
+    for (int i = 0; i < yList->count(); ++i)
+        if (yList->item(i)->checkState() == Qt::Checked)
+            request.yFields.append(i);
+    request.splitField = fieldOf(splitBox);
+    QStringList shown;
+    for (QComboBox* box : {trackBox, raceTypeBox, driverBox})
+        if (const int field = fieldOf(box); field >= 0) {
+            request.filters.append({field, box->currentText()});
+            shown.append(box->currentText());
+        }
+    // The list holds driver names: it only picks series split by a driver column.
+    const bool byDriver = driverNames.contains(source.fields.value(request.splitField));
+    listedOnly->setEnabled(byDriver);
+    if (listedOnly->isChecked() && byDriver)
+        request.onlySplitValues = m_shell.driverList().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    m_chart = chartdata::build(source, request);
+
+    view->chart()->setTitle(shown.isEmpty() ? m_chart.yTitle
+                                             : m_chart.yTitle + QStringLiteral(" — ") + shown.join(QStringLiteral(", ")));
+    const bool drawnAsLines = chartdrawing::draw(*view->chart(), m_chart,
+                                                 styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
+                                                                               : chartdrawing::Style::Points);
+
+    QStringList notes;
+    if (!m_dataSet.isOpen())
+        notes.append(QStringLiteral("Run a statement in the main window: its result is charted here."));
+    else if (request.yFields.isEmpty())
+        notes.append(QStringLiteral("Check one or more Y columns to draw."));
+    if (m_chart.leftOut > 0)
+        notes.append(QStringLiteral("%1 row(s) left out: their X or Y value is not a number or date.")
+                         .arg(m_chart.leftOut));
+    if (drawnAsLines)
+        notes.append(QStringLiteral("Too many points to draw one by one: drawn as lines. Choose a track or "
+                                    "driver to draw fewer."));
+    note->setText(notes.join(QLatin1Char(' ')));
+}
+
+// The one-click charts start from the grid's current row and need its driver and track.
+bool ChartWindow::oneClickReady(int row)
+{
+    const QStringList fields = m_dataSet.isOpen() ? m_dataSet.fieldNames() : QStringList();
+    const bool columns = fields.contains(dateName) && fields.contains(timeName) && firstOf(fields, trackNames) >= 0
+                         && firstOf(fields, driverNames) >= 0;
+    if (!columns) {
+        note->setText(QStringLiteral("This chart needs a result with the columns driver, trackname, date and "
+                                     "besttime, such as the default statement's. Run it, then try again."));
+        return false;
+    }
+    if (row < 0) {
+        note->setText(QStringLiteral("Select a row of the result in the main window first: its driver and "
+                                     "track are charted."));
+        return false;
+    }
+    return true;
+}
+
+// Best times over dates, split by the given column or not at all.
+void ChartWindow::chooseForTimes(int split)
+{
+    const QStringList fields = m_dataSet.fieldNames();
+    xBox->setCurrentIndex(int(fields.indexOf(dateName)));
+    const int y = int(fields.indexOf(timeName));
+    for (int i = 0; i < yList->count(); ++i)
+        yList->item(i)->setCheckState(i == y ? Qt::Checked : Qt::Unchecked);
+    splitBox->setCurrentIndex(split + 1);
+}
+
+// The filter shows the row's value of its column, or all rows when the result lacks the column.
+void ChartWindow::setFilter(QComboBox* box, int row)
+{
+    const int field = firstOf(m_dataSet.fieldNames(), box == trackBox      ? trackNames
+                                                      : box == raceTypeBox ? raceTypeNames
+                                                                           : driverNames);
+    const int at = row >= 0 && field >= 0 ? box->findText(m_dataSet.valueAt(row, field).toString()) : 0;
+    box->setCurrentIndex(std::max(0, at));
+}
+
+void ChartWindow::driverOnTrackClick()
+{
+    if (m_stale)
+        reload();
+    const int row = m_dataSet.currentRow();
+    if (!oneClickReady(row))
+        return;
+    m_filling = true;
+    chooseForTimes(-1);
+    setFilter(trackBox, row);
+    setFilter(raceTypeBox, row);
+    setFilter(driverBox, row);
+    listedOnly->setChecked(false);
+    m_filling = false;
+    redraw();
+}
+
+void ChartWindow::listOnTrackClick()
+{
+    if (m_stale)
+        reload();
+    const int row = m_dataSet.currentRow();
+    if (!oneClickReady(row))
+        return;
+    m_filling = true;
+    chooseForTimes(firstOf(m_dataSet.fieldNames(), driverNames));
+    setFilter(trackBox, row);
+    setFilter(raceTypeBox, row);
+    setFilter(driverBox, -1);
+    listedOnly->setChecked(true);
+    m_filling = false;
+    redraw();
+}
+
+void ChartWindow::saveClick()
+{
+    const QString path = Dialogs::instance().saveFileName(
+        {QStringLiteral("Save chart"), {QStringLiteral("PNG pictures (*.png)"), QStringLiteral("SVG drawings (*.svg)")},
+         QStringLiteral("png"), m_lastSaved});
+    if (path.isEmpty())
+        return;
+    m_lastSaved = path;
+    if (!chartdrawing::save(*view, path))
+        Dialogs::instance().message(caption,
+                                    QStringLiteral("The chart could not be written to %1. Choose a folder you "
+                                                   "may write to.")
+                                        .arg(QDir::toNativeSeparators(path)),
+                                    Dialogs::Icon::Error);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "chartdata.h"
+
+#include <QWidget>
+
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QueryObject;
+class ShellValues;
+
+// A chart of the main window's open result: x from one column (numbers or the service's dates),
+// y from the checked columns, one series per value of a column, as lines or points; filters on
+// the track, race type and driver when the result has them; saved as PNG or SVG.
+class ChartWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget* parent = nullptr);
+
+    QComboBox* xBox;
+    QListWidget* yList;           // checkable items, one per column
+    QComboBox* splitBox;          // "(none)" and the columns
+    QComboBox* styleBox;          // Lines, Points
+    QComboBox* trackBox;          // "(all)" and the result's values of the column named
+    QComboBox* raceTypeBox;
+    QComboBox* driverBox;
+    QCheckBox* listedOnly;        // only the drivers of the main window's list
+    QPushButton* driverOnTrack;   // one-click: the current row's driver on its track over time
+    QPushButton* listOnTrack;     // one-click: the drivers of the list on the current row's track
+    QPushButton* saveButton;
+    QChartView* view;
+    QLabel* note;                 // rows left out, or what a one-click chart needs
+
+    // The points drawn last.
+    const chartdata::Chart& chart() const { return m_chart; }
+
+public Q_SLOTS:
+    void driverOnTrackClick();
+    void listOnTrackClick();
+    void saveClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    chartdata::Source wholeResult() const;
+    void reload();
+    void redraw();
+    void applyTheme();
+    int fieldOf(const QComboBox* box) const;
+    bool oneClickReady(int row);
+    void chooseForTimes(int split);
+    void setFilter(QComboBox* box, int row);
+
+    QueryObject& m_dataSet;
+    const ShellValues& m_shell;
+    chartdata::Chart m_chart;
+    bool m_filling = false;       // controls being refilled: no redraw per change
+    bool m_stale = true;          // the result changed while the window was hidden
+    QString m_lastSaved;
+};

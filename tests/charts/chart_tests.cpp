@@ -1,0 +1,197 @@
+#include "charts/chartdata.h"
+#include "charts/chartwindow.h"
+#include "db/workbenchform.h"
+#include "viewers/fakeshell.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QFile>
+#include <QLineSeries>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+using chartdata::AxisKind;
+
+qreal at(int year, int month, int day, int hour, int minute, int second = 0)
+{
+    return qreal(QDateTime(QDate(year, month, day), QTime(hour, minute, second)).toMSecsSinceEpoch());
+}
+
+QList<QPointF> pointsOf(const chartdata::Chart& chart, const QString& series)
+{
+    for (const chartdata::Series& s : chart.series)
+        if (s.name == series)
+            return s.points;
+    ADD_FAILURE() << "no series " << series.toStdString();
+    return {};
+}
+
+TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
+{
+    // date, besttime, driver: the service's texts as the readers and the import keep them.
+    const QList<QVariantList> rows{
+        {"2011-06-03T12:34:56", "86.372", "kestrel"},
+        {"2011-06-01  08:00:00", "88.5", "kestrel"},      // as the leaderboard import stores it
+        {"2011-06-02 09:15:30", "91.25", "pilot000"},
+        {"2011-06-04", "90", "pilot000"},
+        {"2011-06-05T10:00:00Z", "89", "pilot000"},
+        {"2011-03-27 03:30:00", "87.25", "kestrel"},     // the day summer time starts in Europe
+        {"2011-03-27 01:30:00", "87.5", "kestrel"},
+        {"2011-06-06", "", "pilot000"},                   // no time: left out
+        {"soon", "85.0", "kestrel"},                      // no date: left out
+    };
+    const chartdata::Source source{{"date", "besttime", "driver"}, int(rows.size()),
+                                   [&](int row, int field) { return rows[row][field]; }};
+    chartdata::Request request;
+    request.xField = 0;
+    request.yFields = {1};
+    request.splitField = 2;
+    const chartdata::Chart chart = chartdata::build(source, request);
+
+    EXPECT_EQ(chart.xKind, AxisKind::Time);
+    ASSERT_EQ(chart.series.size(), 2);
+    EXPECT_EQ(chart.series[0].name, "kestrel");
+    EXPECT_EQ(chart.series[1].name, "pilot000");
+    // In time order, whatever the rows' order.
+    EXPECT_EQ(pointsOf(chart, "kestrel"),
+              (QList<QPointF>{{at(2011, 3, 27, 1, 30), 87.5},
+                              {at(2011, 3, 27, 3, 30), 87.25},
+                              {at(2011, 6, 1, 8, 0), 88.5},
+                              {at(2011, 6, 3, 12, 34, 56), 86.372}}));
+    EXPECT_EQ(pointsOf(chart, "pilot000"), (QList<QPointF>{{at(2011, 6, 2, 9, 15, 30), 91.25},
+                                                           {at(2011, 6, 4, 0, 0), 90.0},
+                                                           {at(2011, 6, 5, 10, 0), 89.0}}));
+    EXPECT_EQ(chart.leftOut, 2);
+    EXPECT_EQ(chart.xTitle, "date");
+    EXPECT_EQ(chart.yTitle, "besttime");
+
+    // Only the listed drivers, in the list's order and named as the data has them; a filter
+    // keeps the rows of one value.
+    request.onlySplitValues = {"PILOT000"};
+    request.filters = {{0, "2011-06-04"}};
+    const chartdata::Chart listed = chartdata::build(source, request);
+    ASSERT_EQ(listed.series.size(), 1);
+    EXPECT_EQ(listed.series[0].points, (QList<QPointF>{{at(2011, 6, 4, 0, 0), 90.0}}));
+
+    // Numbers on x make a number axis.
+    const chartdata::Chart numbers = chartdata::build(source, {1, {1}, -1, {}, {}});
+    EXPECT_EQ(numbers.xKind, AxisKind::Number);
+    ASSERT_EQ(numbers.series.size(), 1);
+    EXPECT_EQ(numbers.series[0].points.first(), QPointF(85.0, 85.0));
+}
+
+class ChartWindowTest : public ::testing::Test {
+protected:
+    ChartWindowTest()
+    {
+        trackA = w.db.scalar(QStringLiteral("select trackid from TRACKLIST where trackname = '%1'").arg(w.db.trackA())).toInt();
+        // Best times as the service writes them; more results on track A, multiplayer.
+        w.db.exec("UPDATE RACR SET besttime = CAST(id AS TEXT) || '0.5'");   // 10.5, 20.5, ...
+        insert("kestrel", "2021-03-06T09:30:00", 1, "8.125");
+        insert("pilot000", "2021-03-07  08:00:00", 1, "9.75");
+        insert("ghost", "2021-03-08  08:00:00", 1, "7.5");                  // not in the list
+        insert("kestrel", "2021-03-09  08:00:00", 2, "6.5");                // single-player
+        w.run(SqlWorkbench::defaultStatement());
+        chart.show();
+    }
+
+    void insert(const char* driver, const char* date, int multiplayer, const char* time)
+    {
+        w.db.exec(QStringLiteral("INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
+                                 " VALUES ('%1', 'Ford GT', '%2', %3, %4, '%5', 'APEX')")
+                      .arg(driver, date)
+                      .arg(trackA)
+                      .arg(multiplayer)
+                      .arg(time));
+    }
+
+    void moveToRow(const QString& driver, const QString& date)
+    {
+        const int driverField = int(w.dataSet.fieldNames().indexOf("driver"));
+        const int dateField = int(w.dataSet.fieldNames().indexOf("date"));
+        for (int row = 0; row < w.dataSet.recordCount(); ++row)
+            if (w.dataSet.textAt(row, driverField) == driver && w.dataSet.textAt(row, dateField) == date) {
+                w.dataSet.moveTo(row);
+                return;
+            }
+        ADD_FAILURE() << "no row of " << driver.toStdString() << " on " << date.toStdString();
+    }
+
+    QList<QPointF> drawn(const QString& name)
+    {
+        for (QAbstractSeries* series : chart.view->chart()->series())
+            if (series->name() == name)
+                return static_cast<QXYSeries*>(series)->points();
+        ADD_FAILURE() << "no series " << name.toStdString() << " drawn";
+        return {};
+    }
+
+    WorkbenchForm w;
+    int trackA = 0;
+    FakeShell shell;
+    ChartWindow chart{w.dataSet, shell};
+};
+
+TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
+{
+    moveToRow("kestrel", "2021-03-01  10:00:00");
+    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+
+    ASSERT_EQ(chart.view->chart()->series().size(), 1);
+    EXPECT_EQ(drawn("besttime"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
+    EXPECT_NE(qobject_cast<QDateTimeAxis*>(chart.view->chart()->axes(Qt::Horizontal).value(0)), nullptr);
+    EXPECT_EQ(chart.view->chart()->axes(Qt::Horizontal).value(0)->titleText(), "date");
+    EXPECT_TRUE(chart.view->chart()->title().contains(w.db.trackA()));
+    EXPECT_TRUE(chart.view->chart()->title().contains("kestrel"));
+
+    // The drivers of the list on the same track and race type, one series each.
+    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    ASSERT_EQ(chart.view->chart()->series().size(), 2);
+    EXPECT_EQ(drawn("kestrel"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
+    EXPECT_EQ(drawn("pilot000"), (QList<QPointF>{{at(2021, 3, 7, 8, 0), 9.75}}));
+    EXPECT_TRUE(chart.view->chart()->legend()->isVisible());
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+
+    // A dark desktop gets a dark chart.
+    QPalette dark = chart.palette();
+    dark.setColor(QPalette::Window, Qt::black);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    chart.setPalette(dark);
+    EXPECT_EQ(chart.view->chart()->theme(), QChart::ChartThemeDark);
+}
+
+TEST_F(ChartWindowTest, OneClickWithoutTheColumnsSaysWhatItNeeds)
+{
+    w.run("select driver, besttime from RACR");
+    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+    EXPECT_TRUE(chart.note->text().contains("trackname")) << chart.note->text().toStdString();
+    EXPECT_TRUE(chart.view->chart()->series().isEmpty());
+}
+
+TEST_F(ChartWindowTest, SavesAsPngOrSvg)
+{
+    moveToRow("kestrel", "2021-03-01  10:00:00");
+    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+    for (const char* name : {"chart.png", "chart.svg"}) {
+        w.dialogs.saveAnswer = w.db.home().file(name);
+        QTest::mouseClick(chart.saveButton, Qt::LeftButton);
+        QFile file(w.dialogs.saveAnswer);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        const QByteArray content = file.readAll();
+        if (QByteArray(name).endsWith(".png"))
+            EXPECT_TRUE(content.startsWith("\x89PNG"));
+        else
+            EXPECT_TRUE(content.contains("<svg") && content.contains("kestrel"));
+    }
+    w.dialogs.saveAnswer = w.db.home().file("no-such-folder/chart.png");
+    QTest::mouseClick(chart.saveButton, Qt::LeftButton);
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_TRUE(w.dialogs.messages[0].text.contains("no-such-folder"));
+}
+
+} // namespace
