@@ -1,5 +1,7 @@
 #include "statementwait.h"
 
+#include "common/inputblocker.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -12,6 +14,9 @@ StatementWait::StatementWait(QAbstractButton* stopButton, QObject* parent)
 bool StatementWait::operator()()
 {
     m_stopAsked = false;
+    // The blocker drops the input; this filter, installed after it and so asked first, only
+    // watches for the three ways to stop.
+    const InputBlocker blocker;
     QCoreApplication::instance()->installEventFilter(this);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(this);
@@ -24,26 +29,16 @@ bool StatementWait::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
             m_stopAsked = true;
-        return true;
+        break;
     case QEvent::MouseButtonPress:
         if (watched == m_stopButton)
             m_stopAsked = true;
-        return true;
+        break;
     case QEvent::Close:
         m_stopAsked = true;
-        return false;
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::ContextMenu:
-        return true;
+        break;
     default:
-        return false;
+        break;
     }
+    return false;
 }
