@@ -196,7 +196,7 @@ TEST(ImportDrivers, ADatabaseErrorAbandonsOnlyItsDriver)
             " BEGIN SELECT RAISE(ABORT, 'no room for O''Malley'); END");
     RecordingHost host;
     DriverImport(inputsFor(sim.base(), "O'Malley,pilot000"), db.query, host).run();
-    ASSERT_EQ(host.lines.size(), 5);
+    ASSERT_EQ(host.lines.size(), 5) << host.lines.join('\n').toStdString();
     EXPECT_TRUE(host.lines[0].startsWith("O'Malley: ")) << host.lines[0].toStdString();
     EXPECT_TRUE(host.lines[0].contains("no room for O'Malley")) << host.lines[0].toStdString();
     expectSummary(host.lines, 1, 0);
