@@ -33,11 +33,13 @@ const QStringList driverNames{QStringLiteral("driver"), QStringLiteral("driverna
 const QString dateName = QStringLiteral("date");
 const QString timeName = QStringLiteral("besttime");
 
+// Without regard to case: PostgreSQL gives the default statement's "Racetype" as "racetype".
 int firstOf(const QStringList& fields, const QStringList& names)
 {
     for (const QString& name : names)
-        if (const qsizetype at = fields.indexOf(name); at >= 0)
-            return int(at);
+        for (qsizetype at = 0; at < fields.size(); ++at)
+            if (fields.at(at).compare(name, Qt::CaseInsensitive) == 0)
+                return int(at);
     return -1;
 }
 } // namespace
@@ -244,7 +246,7 @@ void ChartWindow::redraw()
             shown.append(box->currentText());
         }
     // The list holds driver names: it only picks series split by a driver column.
-    const bool byDriver = driverNames.contains(source.fields.value(request.splitField));
+    const bool byDriver = driverNames.contains(source.fields.value(request.splitField), Qt::CaseInsensitive);
     listedOnly->setEnabled(byDriver);
     if (listedOnly->isChecked() && byDriver)
         request.onlySplitValues = m_shell.driverList().split(QLatin1Char(','), Qt::SkipEmptyParts);
