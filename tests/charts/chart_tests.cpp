@@ -149,6 +149,12 @@ TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
     EXPECT_TRUE(chart.view->chart()->title().contains(w.db.trackA()));
     EXPECT_TRUE(chart.view->chart()->title().contains("kestrel"));
 
+    // PostgreSQL gives the race type as "racetype": the single-player result stays out as well.
+    w.run(SqlWorkbench::defaultStatement().replace("as Racetype", "as racetype"));
+    moveToRow("kestrel", "2021-03-01  10:00:00");
+    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+    EXPECT_EQ(drawn("besttime"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
+
     // The drivers of the list on the same track and race type, one series each.
     QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
     ASSERT_EQ(chart.view->chart()->series().size(), 2);
