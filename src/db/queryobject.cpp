@@ -53,6 +53,7 @@ private:
 // of the event loop this long each, so the window stays usable while a large result comes in.
 constexpr std::chrono::milliseconds kFirstRowsBudget{40};
 constexpr std::chrono::milliseconds kBackgroundBudget{15};
+constexpr std::chrono::milliseconds kShowEvery{250};
 
 } // namespace
 
@@ -137,12 +138,14 @@ bool QueryObject::perform(Want want)
     result->order = result->natural;
     result->current = rows ? 0 : -1;
     result->eof = rows == 0;
+    result->shown = rows;
     Q_EMIT resultAboutToChange();
     m_result = std::move(result);
     Q_EMIT resultChanged();
     if (rows)
         Q_EMIT afterScroll();
     if (m_result->source) {
+        m_sinceShown.start();
         m_fetchTimer->start();
         Q_EMIT fetchingChanged(true);
     }
@@ -159,10 +162,9 @@ bool QueryObject::wasStopped() const
     return m_result && m_result->stopped;
 }
 
-void QueryObject::fetchMore(int maxRows, std::chrono::milliseconds budget)
+void QueryObject::fetchMore(int maxRows, std::chrono::milliseconds budget, bool show)
 {
     Result& r = *m_result;
-    const std::uint32_t before = r.store.rowCount();
     try {
         r.source->read(r.store, maxRows, budget);
     } catch (const racr::Cancelled&) {
@@ -170,21 +172,23 @@ void QueryObject::fetchMore(int maxRows, std::chrono::milliseconds budget)
     } catch (...) {
         // What was read stays; the rest of a failed statement cannot be read any more.
         r.stopped = true;
-        appendFetched(before);
         finishFetching();
         throw;
     }
-    appendFetched(before);
     if (r.stopped || r.source->atEnd())
         finishFetching();
+    else if (show)
+        showFetched();
 }
 
 // Rows read after the first block join the end: while they come there is no sort and no new
 // row (both wait for the whole result), so both orders are the statement's.
-void QueryObject::appendFetched(std::uint32_t from)
+void QueryObject::showFetched()
 {
     Result& r = *m_result;
+    const std::uint32_t from = r.shown;
     const std::uint32_t to = r.store.rowCount();
+    m_sinceShown.restart();
     if (to == from)
         return;
     const int first = int(r.order.size());
@@ -193,6 +197,7 @@ void QueryObject::appendFetched(std::uint32_t from)
         r.natural.push_back(row);
         r.order.push_back(row);
     }
+    r.shown = to;
     const bool wasEmpty = r.current < 0;
     if (wasEmpty) {
         r.current = 0;
@@ -206,6 +211,7 @@ void QueryObject::appendFetched(std::uint32_t from)
 void QueryObject::finishFetching()
 {
     m_fetchTimer->stop();
+    showFetched();
     // Some engines name the tables behind the columns only once every row is read.
     if (m_result->source->atEnd())
         m_result->fields = m_result->source->fields();
@@ -213,12 +219,14 @@ void QueryObject::finishFetching()
     Q_EMIT fetchingChanged(false);
 }
 
+// Reads in short turns so the window stays usable, but tells the views of new rows only a few
+// times a second: each time costs them work in proportion to the rows they already hold.
 void QueryObject::fetchInBackground()
 {
     if (!isFetching())
         return;
     try {
-        fetchMore(std::numeric_limits<int>::max(), kBackgroundBudget);
+        fetchMore(std::numeric_limits<int>::max(), kBackgroundBudget, m_sinceShown.elapsed() >= kShowEvery.count());
     } catch (const racr::Error& error) {
         Q_EMIT fetchFailed(error.message());
     }
@@ -229,7 +237,7 @@ void QueryObject::fetchAll()
     if (!isFetching())
         return;
     const Waiting waiting(*this);
-    fetchMore(std::numeric_limits<int>::max(), std::chrono::milliseconds(0));
+    fetchMore(std::numeric_limits<int>::max(), std::chrono::milliseconds(0), true);
 }
 
 void QueryObject::stopFetching()
@@ -403,7 +411,7 @@ void QueryObject::next()
     Result& r = *m_result;
     if (r.current + 1 >= int(r.order.size()) && isFetching()) {
         const Waiting waiting(*this);
-        fetchMore(kNextBlockRows, std::chrono::milliseconds(0));
+        fetchMore(kNextBlockRows, std::chrono::milliseconds(0), true);
     }
     if (r.current + 1 < int(r.order.size())) {
         ++r.current;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -129,8 +130,8 @@ private:
     struct Table;
     enum class Want { Rows, NoRows, Either };
     bool perform(Want want);
-    void fetchMore(int maxRows, std::chrono::milliseconds budget);
-    void appendFetched(std::uint32_t from);
+    void fetchMore(int maxRows, std::chrono::milliseconds budget, bool show);
+    void showFetched();
     void finishFetching();
     void fetchInBackground();
     QString message(const QString& text) const;   // "<objectName>: <text>"
@@ -151,6 +152,7 @@ private:
     int m_rowsAffected = 0;
     std::unique_ptr<Result> m_result;
     QTimer* m_fetchTimer;
+    QElapsedTimer m_sinceShown;   // since the views last heard of rows read in the background
     bool m_backgroundFetch = false;
     std::function<bool()> m_waitHandler;
     static constexpr int kNextBlockRows = 4096;

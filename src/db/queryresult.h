@@ -75,5 +75,6 @@ struct QueryObject::Result {
     bool modified = false;
     std::optional<std::vector<Table>> tables;
     std::unique_ptr<RowSource> source;   // while rows are still to come
+    std::uint32_t shown = 0;              // rows of the store the views know of
     bool stopped = false;                 // the rest was dropped
 };
