@@ -8,12 +8,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimer>
-#include <QSqlDriver>
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
-#include <optional>
 
 using queryresult::providerText;
 using queryresult::sameValue;
