@@ -314,22 +314,17 @@ void ChartWindow::setFilter(QComboBox* box, int row)
 
 void ChartWindow::driverOnTrackClick()
 {
-    if (m_stale)
-        reload();
-    const int row = m_dataSet.currentRow();
-    if (!oneClickReady(row))
-        return;
-    m_filling = true;
-    chooseForTimes(-1);
-    setFilter(trackBox, row);
-    setFilter(raceTypeBox, row);
-    setFilter(driverBox, row);
-    listedOnly->setChecked(false);
-    m_filling = false;
-    redraw();
+    oneClick(false);
 }
 
 void ChartWindow::listOnTrackClick()
+{
+    oneClick(true);
+}
+
+// The current row's track and race type: its driver alone, or the drivers of the list, one
+// series each.
+void ChartWindow::oneClick(bool listedDrivers)
 {
     if (m_stale)
         reload();
@@ -337,11 +332,11 @@ void ChartWindow::listOnTrackClick()
     if (!oneClickReady(row))
         return;
     m_filling = true;
-    chooseForTimes(firstOf(m_dataSet.fieldNames(), driverNames));
+    chooseForTimes(listedDrivers ? firstOf(m_dataSet.fieldNames(), driverNames) : -1);
     setFilter(trackBox, row);
     setFilter(raceTypeBox, row);
-    setFilter(driverBox, -1);
-    listedOnly->setChecked(true);
+    setFilter(driverBox, listedDrivers ? -1 : row);
+    listedOnly->setChecked(listedDrivers);
     m_filling = false;
     redraw();
 }

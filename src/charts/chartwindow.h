@@ -42,6 +42,7 @@ public:
 public Q_SLOTS:
     void driverOnTrackClick();
     void listOnTrackClick();
+    void oneClick(bool listedDrivers);
     void saveClick();
 
 protected:

@@ -1,9 +1,9 @@
 #include "postgresschema.h"
 
 #include "common/error.h"
+#include "db/schema.h"
 #include "db/sqlerrortext.h"
 #include "db/writetransaction.h"
-#include "webservice/tracktable.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -88,14 +88,7 @@ void create(const QSqlDatabase& db)
     QSqlQuery query(db);
     for (const char* sql : statements)
         run(query, QString::fromUtf8(sql));
-    if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
-    for (const auto& track : racr::trackTable()) {
-        query.bindValue(0, track.eventId);
-        query.bindValue(1, track.name);
-        if (!query.exec())
-            throw racr::ProviderError(sqlErrorText(query.lastError()));
-    }
+    schema::insertTracks(db);
 }
 
 } // namespace

@@ -131,6 +131,15 @@ void create(const QSqlDatabase& db)
         run(query, QString::fromLatin1(sql));
     for (const SavedQuery& view : savedQueries)
         run(query, QString::fromLatin1(view.current));
+    insertTracks(db);
+    // Tells the planner that the track list is small (its 90 rows, which never grow much), so it
+    // loops over the tracks and looks results up by track rather than the other way round.
+    run(query, QStringLiteral("ANALYZE TRACKLIST"));
+}
+
+void insertTracks(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
     if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
         throw racr::ProviderError(sqlErrorText(query.lastError()));
     for (const auto& track : racr::trackTable()) {
@@ -139,9 +148,6 @@ void create(const QSqlDatabase& db)
         if (!query.exec())
             throw racr::ProviderError(sqlErrorText(query.lastError()));
     }
-    // Tells the planner that the track list is small (its 90 rows, which never grow much), so it
-    // loops over the tracks and looks results up by track rather than the other way round.
-    run(query, QStringLiteral("ANALYZE TRACKLIST"));
 }
 
 bool hasOutdatedViews(const QSqlDatabase& db)

@@ -16,6 +16,9 @@ bool hasProgramTables(const QSqlDatabase& db);
 // queries weeklybest and driverstats, inside the caller's write transaction.
 void create(const QSqlDatabase& db);
 
+// Fills TRACKLIST with the 90 tracks, on any engine. Throws racr::ProviderError.
+void insertTracks(const QSqlDatabase& db);
+
 // True when a saved query still has the text an earlier build wrote, word for word.
 bool hasOutdatedViews(const QSqlDatabase& db);
 
