@@ -42,7 +42,6 @@ public:
 public Q_SLOTS:
     void driverOnTrackClick();
     void listOnTrackClick();
-    void oneClick(bool listedDrivers);
     void saveClick();
 
 protected:
@@ -56,6 +55,7 @@ private:
     void applyTheme();
     int fieldOf(const QComboBox* box) const;
     bool oneClickReady(int row);
+    void oneClick(bool listedDrivers);
     void chooseForTimes(int split);
     void setFilter(QComboBox* box, int row);
 
