@@ -111,15 +111,16 @@ bool QueryObject::perform(Want want)
     const rowsource::Want wanted = want == Want::Rows ? rowsource::Want::Rows
         : want == Want::NoRows                        ? rowsource::Want::NoRows
                                                       : rowsource::Want::Either;
-    rowsource::Opened opened = rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), m_waitHandler);
-    m_rowsAffected = opened.rowsAffected;
-    if (!opened.rows)
-        return false;
-
-    auto result = std::make_unique<Result>(opened.rows->fields());
-    result->source = std::move(opened.rows);
+    std::unique_ptr<Result> result;
     {
         const Waiting waiting(*this);
+        rowsource::Opened opened =
+            rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), m_waitHandler);
+        m_rowsAffected = opened.rowsAffected;
+        if (!opened.rows)
+            return false;
+        result = std::make_unique<Result>(opened.rows->fields());
+        result->source = std::move(opened.rows);
         // In the background the first rows are shown as soon as they come; the rest follows.
         const bool background = m_backgroundFetch && result->source->canPause();
         result->source->read(result->store, std::numeric_limits<int>::max(),

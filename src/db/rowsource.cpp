@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "connection.h"
+#include "pgcancel.h"
 #include "pgcolumns.h"
 
 #include <QElapsedTimer>
@@ -14,6 +15,9 @@
 #include <QSqlRecord>
 
 #include <sqlite3.h>
+
+#include <atomic>
+#include <future>
 
 using queryresult::Affinity;
 using queryresult::Field;
@@ -67,6 +71,36 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
 QString sqliteMessage(sqlite3* db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// Runs `work` on a worker thread while this thread keeps the windows alive through `wait`, every
+// 50 ms. When the user asks to stop, `stop` is called once and the work is left to end by itself
+// (the server gives up the statement); racr::Cancelled follows. The connection is the worker's
+// alone meanwhile: the wait drops every input that could reach it.
+template <typename Work>
+auto whileWaiting(Work&& work, const rowsource::WaitHandler& wait, const std::function<void()>& stop)
+{
+    auto done = std::async(std::launch::async, std::forward<Work>(work));
+    bool stopped = false;
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (!stopped && wait()) {
+            stopped = true;
+            stop();
+        }
+    }
+    if (stopped) {
+        try {
+            done.get();
+        } catch (...) {   // the cancelled statement's own error says only what the user did
+        }
+        throw racr::Cancelled();
+    }
+    return done.get();
+}
+
+bool isPostgres(const QSqlDatabase& db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
 }
 
 bool budgetSpent(const QElapsedTimer& clock, std::chrono::milliseconds budget)
@@ -179,21 +213,40 @@ private:
 class GenericRows : public RowSource {
 public:
     GenericRows(QSqlDatabase db, QSqlQuery query, std::vector<Field> fields, QString filter,
-                std::vector<pg::ColumnSource> sources)
-        : m_db(std::move(db)), m_query(std::move(query)), m_filter(std::move(filter)), m_sources(std::move(sources))
+                std::vector<pg::ColumnSource> sources, rowsource::WaitHandler wait)
+        : m_db(std::move(db))
+        , m_query(std::move(query))
+        , m_filter(std::move(filter))
+        , m_sources(std::move(sources))
+        , m_wait(std::move(wait))
     {
         m_fields = std::move(fields);
     }
 
     bool canPause() const override { return false; }
 
+    // A server's rows are read on a worker thread while the windows wait, so a long result can be
+    // stopped: between rows, and on the server by a cancel request.
     int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
+    {
+        if (!m_wait || !isPostgres(m_db))
+            return readRows(store, maxRows, budget);
+        return whileWaiting([&] { return readRows(store, maxRows, budget); }, m_wait, [this] {
+            m_stop = true;
+            pg::cancelRunning(m_db);
+        });
+    }
+
+private:
+    int readRows(ResultStore& store, int maxRows, std::chrono::milliseconds budget)
     {
         QElapsedTimer clock;
         clock.start();
         const int columns = int(m_fields.size());
         int added = 0;
         while (added < maxRows && !budgetSpent(clock, budget)) {
+            if (m_stop)
+                throw racr::Cancelled();
             if (!m_query.next()) {
                 if (m_query.lastError().isValid())
                     throw racr::ProviderError(providerText(m_query.lastError()));
@@ -216,7 +269,6 @@ public:
         return added;
     }
 
-private:
     // PostgreSQL's columns are named after the last row: the connection runs one statement at a
     // time. Rows are written back only once all are read, so the names come in time.
     void nameOrigins()
@@ -239,6 +291,8 @@ private:
     QSqlQuery m_query;
     QString m_filter;
     std::vector<pg::ColumnSource> m_sources;
+    rowsource::WaitHandler m_wait;
+    std::atomic<bool> m_stop = false;
 };
 
 rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString& sql, const QString& filter,
@@ -310,12 +364,17 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
 }
 
 rowsource::Opened openGeneric(Connection& connection, const QString& sql, const QString& filter, Want want,
-                              const QString& prefix)
+                              const QString& prefix, rowsource::WaitHandler wait)
 {
     QSqlDatabase db = connection.database();
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(sql))
+    // A server works on a large sort before its first row: meanwhile the windows stay alive and
+    // a stop cancels the statement on the server.
+    const bool ran = wait && isPostgres(db)
+        ? whileWaiting([&] { return query.exec(sql); }, wait, [&] { pg::cancelRunning(db); })
+        : query.exec(sql);
+    if (!ran)
         throw racr::ProviderError(providerText(query.lastError()));
     rowsource::Opened opened;
     if (!query.isSelect() || want == Want::NoRows) {
@@ -353,7 +412,8 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
                 f.origin = columns.fieldName(c);
         f.qualified = db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
     }
-    opened.rows = std::make_unique<GenericRows>(db, std::move(query), std::move(fields), filter, std::move(sources));
+    opened.rows = std::make_unique<GenericRows>(db, std::move(query), std::move(fields), filter, std::move(sources),
+                                                std::move(wait));
     return opened;
 }
 
@@ -388,7 +448,7 @@ Opened open(Connection& connection, const QString& sql, const QString& filter, W
 {
     if (sqlite3* handle = sqliteHandle(connection.database()))
         return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
-    return openGeneric(connection, sql, filter, want, messagePrefix);
+    return openGeneric(connection, sql, filter, want, messagePrefix, std::move(wait));
 }
 
 } // namespace rowsource

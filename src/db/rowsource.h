@@ -37,8 +37,9 @@ namespace rowsource {
 
 enum class Want { Rows, NoRows, Either };
 
-// Called now and then while the engine works on one row for long (a large sort, a scan that
-// finds little): the program keeps its windows alive there. Returning true stops the statement.
+// Called now and then while the engine works long (a large sort, a scan that finds little, a
+// server's slow answer): the program keeps its windows alive there. Returning true stops the
+// statement: SQLite is interrupted, PostgreSQL gets a cancel request.
 using WaitHandler = std::function<bool()>;
 
 // What runs for a text of the workbench: the text itself, or for "exec NAME [VALUE]" the saved

@@ -398,6 +398,24 @@ TEST(QueryObjectWait, AStatementStoppedBeforeItsFirstRowEndsAtOnce)
     EXPECT_EQ(dataSet.fieldText(0), "5");
 }
 
+TEST(QueryObjectWait, APostgresStatementStoppedWhileTheServerWorksIsCancelledThere)
+{
+    SampleDatabase db(Engine::Postgres);
+    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    int asked = 0;
+    dataSet.setWaitHandler([&] { return ++asked == 3; });
+    dataSet.setText("select pg_sleep(60)");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_THROW(dataSet.open(), racr::Cancelled);
+    EXPECT_EQ(asked, 3);
+    // The server gave the statement up: the next one is answered at once, not after a minute.
+    dataSet.setText("select count(*) from RACR");
+    dataSet.open();
+    EXPECT_EQ(dataSet.fieldText(0), "5");
+    EXPECT_LT(clock.elapsed(), 10'000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, QueryObjectTest, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
 
 } // namespace
