@@ -6,6 +6,7 @@
 #include "service.h"
 
 #include <httplib.h>
+#include <libxml/parser.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -272,6 +273,9 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    // libxml2 sets itself up on first use, which is not safe when several workers answer their
+    // first requests at the same moment (seen as a crash in one start of eight).
+    xmlInitParser();
     const sim::Population population(options.seed, options.drivers, options.recordsPerTrack);
     const sim::Service service(population, options.faults);
 
