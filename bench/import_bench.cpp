@@ -20,27 +20,6 @@
 
 namespace {
 
-struct Timing {
-    double seconds;
-    int stored;
-};
-
-Timing importOnce(const QString& base, QueryObject& query)
-{
-    ImportInputs inputs;
-    inputs.serviceBase = base;
-    inputs.shard = QStringLiteral("APEX");
-    inputs.drivers = QStringLiteral("kestrel,pilot000");
-    inputs.periodType = 2;
-    inputs.periodValue = QStringLiteral("0");
-    QuietHost host;
-    LeaderboardImport job(inputs, query, host);
-    QElapsedTimer clock;
-    clock.start();
-    job.run();
-    return {clock.nsecsElapsed() / 1e9, job.storedRecords()};
-}
-
 int rowCount(Connection& connection)
 {
     QSqlQuery count(connection.database());
@@ -76,8 +55,8 @@ int main(int argc, char** argv)
     Connection empty(emptyHome.file("connection.dsn"), emptyHome.file("RACR.db"));
     empty.open();
     QueryObject emptyQuery(empty, QStringLiteral("ADOQuery1"));
-    const Timing first = importOnce(sim.base(), emptyQuery);
-    const Timing again = importOnce(sim.base(), emptyQuery);
+    const ImportTiming first = timedImport(sim.base(), emptyQuery);
+    const ImportTiming again = timedImport(sim.base(), emptyQuery);
 
     TempHome fullHome;
     Connection full(fullHome.file("connection.dsn"), fullHome.file("RACR.db"));
@@ -88,7 +67,7 @@ int main(int argc, char** argv)
     fillMillionRows(full);
     const double fillSeconds = fillClock.nsecsElapsed() / 1e9;
     const int before = rowCount(full);
-    const Timing large = importOnce(sim.base(), fullQuery);
+    const ImportTiming large = timedImport(sim.base(), fullQuery);
 
     const double perRecordEmpty = first.seconds / first.stored * 1e6;
     const double perRecordLarge = large.seconds / large.stored * 1e6;

@@ -104,22 +104,6 @@ struct Folder {
     QueryObject query{connection, QStringLiteral("ADOQuery1")};
 };
 
-double importOnce(const QString& base, QueryObject& query)
-{
-    ImportInputs inputs;
-    inputs.serviceBase = base;
-    inputs.shard = QStringLiteral("APEX");
-    inputs.drivers = QStringLiteral("kestrel,pilot000");
-    inputs.periodType = 2;
-    inputs.periodValue = QStringLiteral("0");
-    QuietHost host;
-    LeaderboardImport job(inputs, query, host);
-    QElapsedTimer clock;
-    clock.start();
-    job.run();
-    return clock.nsecsElapsed() / 1e9;
-}
-
 // Four members' `racr import leaderboards` started at once; seconds until the last has finished.
 double fourAtOnce(const QString& base, const QStringList& databaseArguments)
 {
@@ -193,11 +177,11 @@ int main(int argc, char** argv)
     Simulator sim({"--records-per-track", "100"});
 
     Folder sqlite;
-    const double sqliteFirst = importOnce(sim.base(), sqlite.query);
-    const double sqliteAgain = importOnce(sim.base(), sqlite.query);
+    const double sqliteFirst = timedImport(sim.base(), sqlite.query).seconds;
+    const double sqliteAgain = timedImport(sim.base(), sqlite.query).seconds;
     Folder postgres(server.newDatabase());
-    const double pgFirst = importOnce(sim.base(), postgres.query);
-    const double pgAgain = importOnce(sim.base(), postgres.query);
+    const double pgFirst = timedImport(sim.base(), postgres.query).seconds;
+    const double pgAgain = timedImport(sim.base(), postgres.query).seconds;
     const int stored = count(postgres.connection);
 
     // SQLite: four members sharing one program folder's file; PostgreSQL: one server database.

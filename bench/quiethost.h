@@ -2,6 +2,9 @@
 
 #include "import/gauge.h"
 #include "import/jobhost.h"
+#include "import/leaderboardimport.h"
+
+#include <QElapsedTimer>
 
 // Runs an import job for a benchmark: no log, no window, never cancelled.
 class QuietHost : public JobHost {
@@ -17,3 +20,26 @@ public:
 private:
     GaugeModel m_gauge;
 };
+
+// One full leaderboard import with the benchmarks' inputs (shard APEX, two listed drivers,
+// overall): the seconds it took and the records it stored.
+struct ImportTiming {
+    double seconds;
+    int stored;
+};
+
+inline ImportTiming timedImport(const QString& base, QueryObject& query)
+{
+    ImportInputs inputs;
+    inputs.serviceBase = base;
+    inputs.shard = QStringLiteral("APEX");
+    inputs.drivers = QStringLiteral("kestrel,pilot000");
+    inputs.periodType = 2;
+    inputs.periodValue = QStringLiteral("0");
+    QuietHost host;
+    LeaderboardImport job(inputs, query, host);
+    QElapsedTimer clock;
+    clock.start();
+    job.run();
+    return {double(clock.nsecsElapsed()) / 1e9, job.storedRecords()};
+}
