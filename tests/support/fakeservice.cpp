@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
@@ -13,6 +14,7 @@
 struct FakeService::State {
     httplib::Server server;
     std::thread listener;
+    std::atomic<bool> listenerDone{false};
     int port = 0;
     mutable std::mutex mutex;
     QStringList requests;
@@ -52,7 +54,20 @@ FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_uniqu
     state.port = state.server.bind_to_any_port("127.0.0.1");
     if (state.port <= 0)
         throw std::runtime_error("the fake service found no free port on 127.0.0.1");
-    state.listener = std::thread([&state] { state.server.listen_after_bind(); });
+    state.listener = std::thread([&state] {
+        state.server.listen_after_bind();
+        state.listenerDone = true;
+    });
+    // A test must not ask before the service listens; nor may it stop the service before then, as
+    // a stop of a server that is not yet listening is lost and the listener would run for ever.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!state.server.is_running() && !state.listenerDone) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            stopListener();
+            throw std::runtime_error("the fake service did not start listening within 30 s");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 FakeService::FakeService(std::map<std::string, Reply> answers, int latencyMs)
@@ -67,7 +82,19 @@ FakeService::FakeService(std::map<std::string, Reply> answers, int latencyMs)
 
 FakeService::~FakeService()
 {
-    m_state->server.stop();
+    stopListener();
+}
+
+// The server ignores a stop until it listens, so the stop waits for that.
+void FakeService::stopListener()
+{
+    while (!m_state->listenerDone) {
+        if (m_state->server.is_running()) {
+            m_state->server.stop();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     m_state->listener.join();
 }
 

@@ -40,6 +40,8 @@ public:
     int mostAtOnce() const;        // the most requests it was answering at the same time
 
 private:
+    void stopListener();
+
     struct State;
     std::unique_ptr<State> m_state;
 };

@@ -1,5 +1,7 @@
 #include "simulator.h"
 
+#include "testwatchdog.h"
+
 #include <QRegularExpression>
 #include <httplib.h>
 
@@ -12,6 +14,7 @@ Simulator::Simulator(const QStringList& extraArguments)
     m_process.setProgram(QStringLiteral(RACR_SIM_PATH));
     m_process.setArguments(QStringList{"--port", "0"} + extraArguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.setChildProcessModifier(endWithParent);
     m_process.start();
     if (!m_process.waitForStarted(10000))
         throw std::runtime_error("the simulator did not start: " + m_process.errorString().toStdString());

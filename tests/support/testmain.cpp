@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "testwatchdog.h"
+
 // One QApplication for every test of an executable; widget tests run on the offscreen platform.
 int main(int argc, char** argv)
 {
@@ -8,5 +10,6 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    installTestWatchdog();
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,7 @@
 #include "xserver.h"
 
+#include "testwatchdog.h"
+
 #include <QThread>
 
 #include <xcb/xcb.h>
@@ -20,7 +22,10 @@ XServer::XServer()
     m_process.setArguments({QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
                             QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
                             QStringLiteral("tcp")});
-    m_process.setChildProcessModifier([fd = fds[0]] { ::close(fd); });
+    m_process.setChildProcessModifier([fd = fds[0]] {
+        ::close(fd);
+        endWithParent();
+    });
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     ::close(fds[1]);

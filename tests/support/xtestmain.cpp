@@ -1,3 +1,4 @@
+#include "testwatchdog.h"
 #include "xserver.h"
 
 #include <QApplication>
@@ -10,5 +11,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    installTestWatchdog();
     return RUN_ALL_TESTS();
 }

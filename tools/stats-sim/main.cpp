@@ -370,6 +370,9 @@ int main(int argc, char** argv)
         int received = 0;
         sigwait(&stopSignals, &received);
         stopping = true;
+        // A stop is lost on a server that is not listening yet, so a signal that comes early waits.
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         server.stop();
     });
     stopper.detach();
