@@ -11,11 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 BUILD=${RACR_BUILD_DIR:-build}
 
-# libqt6sql6-psql and libpq-dev: the shared PostgreSQL database; postgresql: the tests' own server.
-packages=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql libpq-dev postgresql unixodbc
-  unixodbc-dev libsqliteodbc libsimpleini-dev libxml2-dev libxslt1-dev libcurl4-openssl-dev
-  libcpp-httplib-dev libsqlite3-dev libcsv-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation2
-  xvfb libxcb1-dev librsvg2-bin libqt6svg6 libqscintilla2-qt6-dev xdotool qt6-charts-dev qt6-svg-dev)
+# The build and test dependencies are listed once, in packaging/build-depends.txt, which the
+# README's manual install line reads too.
+mapfile -t packages < <(sed 's/#.*//' packaging/build-depends.txt | tr -s ' \t' '\n' | sed '/^$/d')
 
 install_missing() {
   local missing=()
@@ -23,11 +21,27 @@ install_missing() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return
+  local root=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "$0: these Debian packages are missing and only root can install them:" >&2
+      echo "  ${missing[*]}" >&2
+      echo "Run this as root, then $0 again:" >&2
+      echo "  apt-get install ${missing[*]}" >&2
+      exit 1
+    fi
+    root=(sudo)
+  fi
   echo "Installing: ${missing[*]}"
-  local sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+  "${root[@]}" apt-get update -qq
+  # The tests start PostgreSQL servers of their own; the server package would otherwise create and
+  # start a system cluster that nothing here uses. postgresql-common reads this setting.
+  if printf '%s\n' "${missing[@]}" | grep -q '^postgresql'; then
+    "${root[@]}" mkdir -p /etc/postgresql-common/createcluster.d
+    echo 'create_main_cluster = false' |
+      "${root[@]}" tee /etc/postgresql-common/createcluster.d/racr-no-main-cluster.conf >/dev/null
+  fi
+  DEBIAN_FRONTEND=noninteractive "${root[@]}" apt-get install -y -qq "${missing[@]}"
 }
 
 build() {
