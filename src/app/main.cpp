@@ -60,8 +60,9 @@ QString programHelp(const QCommandLineParser& parser)
          QStringLiteral("racr [--home DIR] [--service-base URL] import leaderboards|drivers [options]"),
          QStringLiteral("racr help COMMAND                                      a command's options")},
         QStringLiteral("Without a command the program opens its windows. The program folder holds racr.ini,\n"
-                       "connection.dsn, RACR.db and avatars/: the executable's folder when it may be written,\n"
-                       "else $XDG_DATA_HOME/racr (~/.local/share/racr); --home or RACR_HOME name another.\n"
+                       "connection.dsn, RACR.db and avatars/: the executable's folder in a build tree or a\n"
+                       "writable copy holding racr.ini or RACR.db, else $XDG_DATA_HOME/racr\n"
+                       "(~/.local/share/racr); --home or RACR_HOME name another.\n"
                        "--database URI (or racr.ini's key \"database\") uses a PostgreSQL database instead."),
         QStringLiteral("\"racr COMMAND --help\" shows the same as \"racr help COMMAND\".\n"));
 }

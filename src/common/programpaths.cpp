@@ -22,12 +22,21 @@ QString withSlash(QString folder)
     return folder.endsWith('/') ? folder : folder + '/';
 }
 
-// The executable's folder when this user may write there (a build folder, an unpacked copy);
-// an installed program (/usr/bin, /opt) keeps its files in the user's data folder instead.
+// A build tree (build/bin beside build/CMakeCache.txt) or a copy that already holds its files
+// keeps them beside the executable. Any other program, even one installed into a writable prefix
+// such as ~/.local, must not spread a database among the executables on PATH.
+bool keepsFilesBesideItself(const QString& folder)
+{
+    const QDir dir(folder);
+    return QFileInfo(folder).isWritable()
+        && (dir.exists(QStringLiteral("racr.ini")) || dir.exists(QStringLiteral("RACR.db"))
+            || dir.exists(QStringLiteral("../CMakeCache.txt")));
+}
+
 QString defaultHome()
 {
     const QString beside = QCoreApplication::applicationDirPath();
-    if (QFileInfo(beside).isWritable())
+    if (keepsFilesBesideItself(beside))
         return withSlash(beside);
     return withSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/racr"));
 }

@@ -3,8 +3,9 @@
 #include <QString>
 
 // The program folder: where racr.ini, connection.dsn, RACR.db and avatars/ live. --home or
-// RACR_HOME name any folder; without them it is the folder of the executable when this user may
-// write there, else the user's data folder ($XDG_DATA_HOME/racr, normally ~/.local/share/racr).
+// RACR_HOME name any folder; without them it is the folder of the executable in a build tree or
+// in a writable copy that holds racr.ini or RACR.db, else the user's data folder
+// ($XDG_DATA_HOME/racr, normally ~/.local/share/racr).
 class ProgramPaths {
 public:
     static QString home();                       // always ends with '/'

@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -279,6 +280,73 @@ TEST(ProgramFolder, AnInstalledCopyKeepsItsFilesInTheUsersDataFolder)
     EXPECT_EQ(run.out, "count(*)\n90\n");
     EXPECT_GT(QFileInfo(data + "/share/racr/RACR.db").size(), 0);
     EXPECT_FALSE(QFileInfo::exists(installed + "/RACR.db"));
+}
+
+TEST(ProgramFolder, AWritablePrefixKeepsFilesInTheDataFolderUnlessTheCopyHoldsItsOwn)
+{
+    // cmake --install --prefix ~/.local: the executable's folder is writable and on PATH.
+    QTemporaryDir scratch;
+    const QString installed = scratch.filePath("prefix/bin");
+    const QString data = scratch.filePath("data");
+    ASSERT_TRUE(QDir().mkpath(installed));
+    ASSERT_TRUE(QFile::copy(RACR_PATH, installed + "/racr"));
+    QProcessEnvironment environment;
+    environment.insert("HOME", data);
+    environment.insert("XDG_DATA_HOME", data + "/share");
+    CommandRun run = runRacr({"query", "select count(*) from TRACKLIST"}, environment, installed + "/racr");
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_GT(QFileInfo(data + "/share/racr/RACR.db").size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(installed + "/RACR.db"));
+
+    // An unpacked copy that already holds its settings keeps working in its own folder.
+    ASSERT_TRUE(QFile::remove(data + "/share/racr/RACR.db"));
+    QFile ini(installed + "/racr.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[settings]\n");
+    ini.close();
+    run = runRacr({"query", "select count(*) from TRACKLIST"}, environment, installed + "/racr");
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_GT(QFileInfo(installed + "/RACR.db").size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(data + "/share/racr/RACR.db"));
+}
+
+TEST(CommandLine, TheReadmesCronLinesRunAsPrinted)
+{
+    QFile readme(QStringLiteral(RACR_README));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    // "    MIN HOUR DAY MONTH WEEKDAY  COMMAND", the command as cron hands it to /bin/sh.
+    static const QRegularExpression cronLine(QStringLiteral("^    [0-9*]+ [0-9*]+ [0-9*]+ [0-9*]+ [0-9*]+  (racr .*)$"),
+                                             QRegularExpression::MultilineOption);
+    QStringList commands;
+    for (auto match = cronLine.globalMatch(QString::fromUtf8(readme.readAll())); match.hasNext();)
+        commands.append(match.next().captured(1));
+    ASSERT_EQ(commands.size(), 2);
+
+    // cron's environment: HOME, and a PATH of /usr/bin and /bin, where the package puts racr.
+    Simulator simulator;
+    QTemporaryDir scratch;
+    const QString home = scratch.filePath("home");
+    const QString bin = scratch.filePath("usr-bin");
+    ASSERT_TRUE(QDir().mkpath(home + "/racr"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QFile::link(RACR_PATH, bin + "/racr"));
+    QFile ini(home + "/racr/racr.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(("[settings]\nservicebase=" + simulator.base() + "\ndrivers=kestrel\n").toUtf8());
+    ini.close();
+    QProcessEnvironment cron;
+    cron.insert("HOME", home);
+    cron.insert("PATH", bin + ":/usr/bin:/bin");
+    cron.insert("SHELL", "/bin/sh");
+    for (const QString& command : commands) {
+        const CommandRun run = runRacr({"-c", command}, cron, QStringLiteral("/bin/sh"));
+        EXPECT_EQ(run.status, 0) << command.toStdString() << '\n' << run.err.toStdString();
+    }
+    QFile log(home + "/racr-import.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logged = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(logged.contains("MultiPlayer: 54 new record(s).")) << logged.toStdString();
+    EXPECT_TRUE(logged.contains("1 new driver(s).")) << logged.toStdString();
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay)
