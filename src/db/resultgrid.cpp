@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -222,11 +223,19 @@ void ResultGrid::applyWidthRule(int column)
     const int width = titles->sectionSize(column);
     int wanted = width;
     if (DataSource1->fieldName(column) == imageField)
-        wanted = imageWidth;
+        wanted = imageColumnWidth();
     else if (width < narrowest || width > widest)
         wanted = fallbackWidth;
     if (wanted != width)
         titles->resizeSection(column, wanted);
+}
+
+// The avatars' width, or the title's when the desktop's font is wider than the design font.
+int ResultGrid::imageColumnWidth() const
+{
+    const QHeaderView* titles = DBGrid1->horizontalHeader();
+    const int margin = titles->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, titles);
+    return std::max(imageWidth, QFontMetrics(titles->font()).horizontalAdvance(imageField) + 2 * margin);
 }
 
 // A new result gets columns as wide as their titles and first values; a result that was only

@@ -67,6 +67,7 @@ private:
     friend class CellDelegate;
 
     void applyWidthRule(int column);
+    int imageColumnWidth() const;
     void sizeColumns();
     void showCurrentRow();
     void gridRowChanged(int row);

@@ -1,3 +1,4 @@
+#include "common/designfont.h"
 #include "workbenchform.h"
 
 #include <QAction>
@@ -7,6 +8,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QStyle>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -98,9 +100,29 @@ TEST_F(ResultGridTest, ControlsSitWhereTheMainWindowPutsThem)
                                     "nbPost", "nbCancel"}));
 }
 
+TEST_F(ResultGridTest, NavigatorSymbolsAreDrawnWithoutAnyFont)
+{
+    // A font without the arrow glyphs would show empty boxes: the buttons carry no text at all,
+    // and each draws a symbol of its own.
+    QList<QImage> symbols;
+    for (auto* b : w.grid->DBNavigator1->findChildren<QToolButton*>()) {
+        EXPECT_TRUE(b->text().isEmpty()) << b->objectName().toStdString();
+        const QImage symbol = b->icon().pixmap(QSize(16, 16)).toImage();
+        int ink = 0;
+        for (int y = 0; y < symbol.height(); ++y)
+            for (int x = 0; x < symbol.width(); ++x)
+                ink += symbol.pixelColor(x, y).alpha() > 128;
+        EXPECT_GT(ink, 8) << b->objectName().toStdString();
+        EXPECT_FALSE(symbols.contains(symbol)) << b->objectName().toStdString();
+        symbols.append(symbol);
+    }
+    EXPECT_EQ(symbols.size(), 9);
+}
+
 TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
 {
     writeAvatar(3, Qt::red);   // kestrel; pilot000's 7 is the program's own
+    w.form.setFont(designFont(11));   // the main window's
     w.run(SqlWorkbench::defaultStatement());
     const int image = column("image");
     ASSERT_EQ(image, 0);
@@ -119,6 +141,14 @@ TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
     // The user cannot widen it.
     titles->resizeSection(image, 80);
     EXPECT_EQ(titles->sectionSize(image), 34);
+
+    // A desktop font wider than the design font widens it to show the whole title.
+    QFont wide(QStringLiteral("DejaVu Sans"));
+    wide.setPixelSize(15);
+    w.form.setFont(wide);
+    w.run(SqlWorkbench::defaultStatement());
+    const int margin = titles->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, titles);
+    EXPECT_GE(titles->sectionSize(image), QFontMetrics(wide).horizontalAdvance("image") + 2 * margin);
 }
 
 TEST_F(ResultGridTest, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
