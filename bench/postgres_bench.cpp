@@ -8,7 +8,7 @@
 #include "quiethost.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
-#include "db/sqlworkbench.h"
+#include "workbench/sqlworkbench.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
 #include "support/temphome.h"

@@ -19,9 +19,9 @@
 #include "common/programpaths.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
-#include "db/resultgrid.h"
-#include "db/sqleditor.h"
-#include "db/sqlworkbench.h"
+#include "workbench/resultgrid.h"
+#include "workbench/sqleditor.h"
+#include "workbench/sqlworkbench.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/tform1.h"
-#include "import/tform2.h"
-#include "viewers/tform3.h"
-#include "viewers/tform4.h"
-#include "viewers/tform5.h"
+#include "app/mainwindow.h"
+#include "import/importwindow.h"
+#include "viewers/leaderboardwindow.h"
+#include "viewers/driverinfowindow.h"
+#include "viewers/eventswindow.h"
 
 // The program's five windows, created once in this order and living until the end: the main
 // window restores the settings before the viewers read the shard for their captions.

@@ -6,8 +6,8 @@
 #include "common/settings.h"
 #include "common/shellvalues.h"
 #include "db/queryobject.h"
-#include "db/sqlworkbench.h"
-#include "import/tform2.h"
+#include "workbench/sqlworkbench.h"
+#include "import/importwindow.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
-#include "import/progresscyl.h"
+#include "import/cylindergauge.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"

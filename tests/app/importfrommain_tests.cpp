@@ -2,9 +2,9 @@
 // main() wires them.
 
 #include "app/programwindows.h"
-#include "db/sqlworkbench.h"
+#include "workbench/sqlworkbench.h"
 #include "import/importwindows.h"
-#include "import/progresscyl.h"
+#include "import/cylindergauge.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
 

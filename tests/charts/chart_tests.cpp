@@ -1,6 +1,6 @@
 #include "charts/chartdata.h"
 #include "charts/chartwindow.h"
-#include "db/workbenchform.h"
+#include "workbench/workbenchform.h"
 #include "viewers/fakeshell.h"
 
 #include <QChart>

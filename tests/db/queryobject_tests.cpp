@@ -1,7 +1,7 @@
 #include "common/error.h"
 #include "db/queryobject.h"
 #include "db/resultmodel.h"
-#include "db/sqlworkbench.h"
+#include "workbench/sqlworkbench.h"
 #include "sampledb.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "importwindows.h"
-#include "import/progresscyl.h"
+#include "import/cylindergauge.h"
 #include "support/fakedialogs.h"
 #include "support/fakeservice.h"
 #include "support/simulator.h"

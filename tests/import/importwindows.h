@@ -2,9 +2,9 @@
 
 #include "common/shellvalues.h"
 #include "db/queryobject.h"
-#include "db/sqlworkbench.h"
+#include "workbench/sqlworkbench.h"
 #include "import/importcontrols.h"
-#include "import/tform2.h"
+#include "import/importwindow.h"
 #include "importtesting.h"
 
 #include <QPlainTextEdit>

@@ -6,7 +6,7 @@
 
 #include "common/error.h"
 #include "viewers/driverreport.h"
-#include "viewers/tform4.h"
+#include "viewers/driverinfowindow.h"
 #include "webservice/xmldocument.h"
 
 #include <QCoreApplication>

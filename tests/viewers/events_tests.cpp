@@ -6,7 +6,7 @@
 #include "common/error.h"
 #include "viewers/eventspage.h"
 #include "viewers/htmlview.h"
-#include "viewers/tform5.h"
+#include "viewers/eventswindow.h"
 #include "webservice/xmldocument.h"
 
 #include <QTest>

@@ -8,7 +8,7 @@
 #include "viewers/htmlview.h"
 #include "viewers/leaderboardpage.h"
 #include "viewers/pagetexts.h"
-#include "viewers/tform3.h"
+#include "viewers/leaderboardwindow.h"
 #include "webservice/xmldocument.h"
 
 #include <QComboBox>

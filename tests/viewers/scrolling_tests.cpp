@@ -5,8 +5,8 @@
 #include "support/temphome.h"
 
 #include "viewers/htmlview.h"
-#include "viewers/tform3.h"
-#include "viewers/tform4.h"
+#include "viewers/leaderboardwindow.h"
+#include "viewers/driverinfowindow.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -8,9 +8,9 @@
 
 #include "common/radiogroup.h"
 #include "viewers/htmlview.h"
-#include "viewers/tform3.h"
-#include "viewers/tform4.h"
-#include "viewers/tform5.h"
+#include "viewers/leaderboardwindow.h"
+#include "viewers/driverinfowindow.h"
+#include "viewers/eventswindow.h"
 
 #include <QApplication>
 #include <QComboBox>

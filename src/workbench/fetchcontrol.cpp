@@ -2,7 +2,7 @@
 
 #include "common/errordisplay.h"
 #include "db/queryobject.h"
-#include "db/statementwait.h"
+#include "workbench/statementwait.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "sqlmenu.h"
 
-#include "db/sqleditor.h"
-#include "db/sqlworkbench.h"
+#include "workbench/sqleditor.h"
+#include "workbench/sqlworkbench.h"
 
 #include <QMenu>
 #include <QMenuBar>

@@ -1,4 +1,4 @@
-#include "tform2.h"
+#include "importwindow.h"
 
 #include "common/error.h"
 #include "common/errordisplay.h"
@@ -8,7 +8,7 @@
 #include "db/queryobject.h"
 #include "import/driverimport.h"
 #include "import/leaderboardimport.h"
-#include "import/progresscyl.h"
+#include "import/cylindergauge.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

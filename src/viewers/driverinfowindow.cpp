@@ -1,4 +1,4 @@
-#include "tform4.h"
+#include "driverinfowindow.h"
 
 #include "viewers/accessiblewindow.h"
 #include "common/shellvalues.h"

@@ -1,4 +1,4 @@
-#include "progresscyl.h"
+#include "cylindergauge.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

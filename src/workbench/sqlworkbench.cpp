@@ -4,9 +4,9 @@
 #include "common/error.h"
 #include "common/errordisplay.h"
 #include "db/connection.h"
-#include "db/fetchcontrol.h"
+#include "workbench/fetchcontrol.h"
 #include "db/queryobject.h"
-#include "db/sqleditor.h"
+#include "workbench/sqleditor.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 
 #include "common/dialogs.h"
 #include "common/errordisplay.h"
-#include "avatar.h"
-#include "queryobject.h"
-#include "rangecopy.h"
-#include "resultmodel.h"
+#include "db/avatar.h"
+#include "db/queryobject.h"
+#include "db/rangecopy.h"
+#include "db/resultmodel.h"
 #include "sqlworkbench.h"
 
 #include <QAction>

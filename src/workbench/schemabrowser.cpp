@@ -2,8 +2,8 @@
 
 #include "common/errordisplay.h"
 #include "db/connection.h"
-#include "db/sqleditor.h"
-#include "db/sqlworkbench.h"
+#include "workbench/sqleditor.h"
+#include "workbench/sqlworkbench.h"
 
 #include <QClipboard>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "db/queryobject.h"
-#include "db/resultgrid.h"
+#include "workbench/resultgrid.h"
 #include "db/resultmodel.h"
-#include "db/sqleditor.h"
-#include "db/sqlworkbench.h"
-#include "sampledb.h"
+#include "workbench/sqleditor.h"
+#include "workbench/sqlworkbench.h"
+#include "db/sampledb.h"
 #include "support/fakedialogs.h"
 
 #include <QLabel>

@@ -1,5 +1,5 @@
 #include "common/error.h"
-#include "db/exportimportmenu.h"
+#include "workbench/exportimportmenu.h"
 #include "workbenchform.h"
 
 #include <QDir>

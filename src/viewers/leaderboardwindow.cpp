@@ -1,4 +1,4 @@
-#include "tform3.h"
+#include "leaderboardwindow.h"
 
 #include "viewers/accessiblewindow.h"
 #include "common/apptext.h"

@@ -1,4 +1,4 @@
-#include "tform5.h"
+#include "eventswindow.h"
 
 #include "viewers/accessiblewindow.h"
 #include "common/shellvalues.h"
