@@ -126,25 +126,25 @@ int windowChild(const QString& folder, const QString& sql, bool sortAfter)
     auto* grid = new ResultGrid(&form, dataSet, *workbench, &form);
     form.show();
     QApplication::processEvents();
-    workbench->Memo1->setText(sql);
+    workbench->sqlEditor->setText(sql);
 
     QTextStream out(stdout);
     QElapsedTimer clock;
     clock.start();
-    workbench->SpeedButton1Click();
-    grid->DBGrid1->viewport()->repaint();
+    workbench->runStatement();
+    grid->grid->viewport()->repaint();
     out << "first_ms=" << msSince(clock) << '\n';
     while (dataSet.isFetching())
         QApplication::processEvents();
-    grid->DBGrid1->viewport()->repaint();
+    grid->grid->viewport()->repaint();
     out << "whole_ms=" << msSince(clock) << '\n';
-    out << "label=" << workbench->Label5->text() << '\n';
+    out << "label=" << workbench->recordsLabel->text() << '\n';
     out << "loaded_peak_mb=" << peakMegabytes() << '\n';
     if (sortAfter) {
         const int besttime = int(dataSet.fieldNames().indexOf(QStringLiteral("besttime")));
         clock.restart();
-        grid->DBGrid1TitleBtnClick(besttime);
-        grid->DBGrid1->viewport()->repaint();
+        grid->sortByColumn(besttime);
+        grid->grid->viewport()->repaint();
         out << "sort_ms=" << msSince(clock) << '\n';
     }
     return 0;

@@ -91,7 +91,7 @@ int runWindows(int argc, char** argv, const QCommandLineParser& parser)
         return 1;
     }
     ProgramWindows windows;
-    QObject::connect(&windows.main, &TForm1::closed, &app, &QCoreApplication::quit);
+    QObject::connect(&windows.main, &MainWindow::closed, &app, &QCoreApplication::quit);
     windows.main.show();
     return QApplication::exec();
 }

@@ -65,11 +65,11 @@ void openInBrowser(const QString& address)
 }
 } // namespace
 
-TForm1::TForm1(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , m_serviceBase(settings::serviceBase(ProgramPaths::file(QStringLiteral("racr.ini"))))
 {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(designedTitle);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
@@ -83,88 +83,88 @@ TForm1::TForm1(QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);   // the client area fixes the window's size
 
     installCornerAwareMenuBarAccessibility();   // "Info" sits in a corner of the menu bar
-    MainMenu1 = named(menuBar(), "MainMenu1");
-    Info1 = new QAction(QStringLiteral("Info"), this);
-    Info1->setObjectName(QStringLiteral("Info1"));
-    connect(Info1, &QAction::triggered, this, [this] { guarded([this] { Info1Click(); }); });
+    mainMenu = named(menuBar(), "mainMenu");
+    infoAction = new QAction(QStringLiteral("Info"), this);
+    infoAction->setObjectName(QStringLiteral("infoAction"));
+    connect(infoAction, &QAction::triggered, this, [this] { guarded([this] { showInfo(); }); });
 
-    Label3 = named(new QLabel(QStringLiteral("Shard:"), central), "Label3");
-    Label3->setGeometry(824, 382, 31, 13);
-    Label3->resize(qMax(31, Label3->sizeHint().width()), 13);   // designed for a narrower font
-    CbShard = named(new QComboBox(central), "CbShard");
-    CbShard->setGeometry(824, 396, 89, 21);
-    CbShard->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
-    CbShard->setCurrentIndex(0);
+    shardLabel = named(new QLabel(QStringLiteral("Shard:"), central), "shardLabel");
+    shardLabel->setGeometry(824, 382, 31, 13);
+    shardLabel->resize(qMax(31, shardLabel->sizeHint().width()), 13);   // designed for a narrower font
+    shardList = named(new QComboBox(central), "shardList");
+    shardList->setGeometry(824, 396, 89, 21);
+    shardList->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
+    shardList->setCurrentIndex(0);
     // On Linux a combo box tells its current value as its name, so the label names it by
     // relation there; other platforms read the name.
-    Label3->setBuddy(CbShard);
-    CbShard->setAccessibleName(QStringLiteral("Shard"));
-    CbShard->view()->setAccessibleName(QStringLiteral("Shard"));
+    shardLabel->setBuddy(shardList);
+    shardList->setAccessibleName(QStringLiteral("Shard"));
+    shardList->view()->setAccessibleName(QStringLiteral("Shard"));
     // Only a pick by the user counts as a shard change; selecting the saved shard does not.
-    connect(CbShard, &QComboBox::activated, this, [this] { guarded([this] { CbShardChange(); }); });
+    connect(shardList, &QComboBox::activated, this, [this] { guarded([this] { shardChanged(); }); });
 
-    const auto link = [&](const char* name, const QString& text, const QRect& geometry, void (TForm1::*handler)()) {
+    const auto link = [&](const char* name, const QString& text, const QRect& geometry, void (MainWindow::*handler)()) {
         auto* label = named(new LinkLabel(text, central), name);
         label->setGeometry(geometry);
         connect(label, &LinkLabel::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
         return label;
     };
-    Label7 = link("Label7", QStringLiteral("Direct Servers Status"), QRect(824, 424, 100, 13), &TForm1::Label7Click);
-    Label6 = link("Label6", QStringLiteral("Direct Driver Info"), QRect(824, 448, 80, 13), &TForm1::Label6Click);
-    Label2 = link("Label2", QStringLiteral("Direct Leaderboard Info"), QRect(824, 472, 112, 13), &TForm1::Label2Click);
-    Label12 = link("Label12", QStringLiteral("Direct Daily Events Info"), QRect(824, 496, 111, 13), &TForm1::Label12Click);
+    serversStatusLink = link("serversStatusLink", QStringLiteral("Direct Servers Status"), QRect(824, 424, 100, 13), &MainWindow::openServersStatus);
+    driverInfoLink = link("driverInfoLink", QStringLiteral("Direct Driver Info"), QRect(824, 448, 80, 13), &MainWindow::openDriverInfo);
+    leaderboardLink = link("leaderboardLink", QStringLiteral("Direct Leaderboard Info"), QRect(824, 472, 112, 13), &MainWindow::openLeaderboard);
+    dailyEventsLink = link("dailyEventsLink", QStringLiteral("Direct Daily Events Info"), QRect(824, 496, 111, 13), &MainWindow::openDailyEvents);
     // Link texts are wider than the designed boxes in most fonts; let them show whole.
-    for (LinkLabel* label : {Label7, Label6, Label2, Label12})
+    for (LinkLabel* label : {serversStatusLink, driverInfoLink, leaderboardLink, dailyEventsLink})
         label->setMinimumWidth(label->sizeHint().width());
 
-    Button4 = named(new QPushButton(QStringLiteral("Set Driver Names"), central), "Button4");
-    Button4->setGeometry(824, 520, 105, 25);
-    connect(Button4, &QPushButton::clicked, this, [this] { guarded([this] { Button4Click(); }); });
+    setDriverNamesButton = named(new QPushButton(QStringLiteral("Set Driver Names"), central), "setDriverNamesButton");
+    setDriverNamesButton->setGeometry(824, 520, 105, 25);
+    connect(setDriverNamesButton, &QPushButton::clicked, this, [this] { guarded([this] { editDriverNames(); }); });
 
-    ADOConnection1 = new Connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
+    databaseConnection = new Connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
                                     ProgramPaths::file(QStringLiteral("RACR.db")), this);
-    ADODataSet1 = new QueryObject(*ADOConnection1, QStringLiteral("ADODataSet1"), this);
-    workbench = new SqlWorkbench(central, *ADODataSet1, this);
-    resultGrid = new ResultGrid(central, *ADODataSet1, *workbench, this);
-    schemaBrowser = new SchemaBrowser(central, *ADOConnection1, *workbench, this);
+    resultsQuery = new QueryObject(*databaseConnection, QStringLiteral("ADODataSet1"), this);
+    workbench = new SqlWorkbench(central, *resultsQuery, this);
+    resultGrid = new ResultGrid(central, *resultsQuery, *workbench, this);
+    schemaBrowser = new SchemaBrowser(central, *databaseConnection, *workbench, this);
     importControls = new ImportControls(central, this);
-    exportImportMenu = new ExportImportMenu(MainMenu1, *ADODataSet1, this);
-    sqlMenu = new SqlMenu(MainMenu1, *workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
+    exportImportMenu = new ExportImportMenu(mainMenu, *resultsQuery, this);
+    sqlMenu = new SqlMenu(mainMenu, *workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
     // Members of a club share a server database: the title says which one this window shows.
-    connect(ADOConnection1, &Connection::afterConnect, this, [this] {
+    connect(databaseConnection, &Connection::afterConnect, this, [this] {
         const QString title = designedTitle + ' ' + QStringLiteral(RACR_VERSION);
-        const QString server = ADOConnection1->serverName();
+        const QString server = databaseConnection->serverName();
         setWindowTitle(server.isEmpty() ? title : title + QStringLiteral(" \u2013 ") + server);
     });
-    Chart1 = MainMenu1->addAction(QStringLiteral("&Chart…"));
-    Chart1->setObjectName(QStringLiteral("Chart1"));
-    connect(Chart1, &QAction::triggered, this, [this] { guarded([this] { Chart1Click(); }); });
+    chartAction = mainMenu->addAction(QStringLiteral("&Chart…"));
+    chartAction->setObjectName(QStringLiteral("chartAction"));
+    connect(chartAction, &QAction::triggered, this, [this] { guarded([this] { openChart(); }); });
 
-    guarded([this] { FormCreate(); });
+    guarded([this] { restoreSettings(); });
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::attachWindows(TForm2* progress, TForm3* leaderboard, TForm4* driverInfo, TForm5* events)
+void MainWindow::attachWindows(ImportWindow* progress, LeaderboardWindow* leaderboard, DriverInfoWindow* driverInfo, EventsWindow* events)
 {
     m_progress = progress;
     m_leaderboard = leaderboard;
     m_driverInfo = driverInfo;
     m_events = events;
-    importControls->attach(progress, *ADODataSet1, *workbench, *this);
+    importControls->attach(progress, *resultsQuery, *workbench, *this);
 }
 
-void TForm1::FormCreate()
+void MainWindow::restoreSettings()
 {
     // "&Info" sits alone at the right edge of the menu bar.
-    Info1->setText(QStringLiteral("&Info"));
-    auto* rightMenu = new QMenuBar(MainMenu1);
+    infoAction->setText(QStringLiteral("&Info"));
+    auto* rightMenu = new QMenuBar(mainMenu);
     rightMenu->setObjectName(QStringLiteral("InfoBar"));
-    rightMenu->addAction(Info1);
-    MainMenu1->setCornerWidget(rightMenu, Qt::TopRightCorner);
+    rightMenu->addAction(infoAction);
+    mainMenu->setCornerWidget(rightMenu, Qt::TopRightCorner);
 
     setWindowTitle(designedTitle + ' ' + QStringLiteral(RACR_VERSION));
-    importControls->period->uweek->setPosition(apptext::isoWeek(QDate::currentDate()));
+    importControls->period->weekNumber->setPosition(apptext::isoWeek(QDate::currentDate()));
 
     const QString dsnPath = ProgramPaths::file(QStringLiteral("connection.dsn"));
     if (!settings::writeDataSourcePath(dsnPath, ProgramPaths::file(QStringLiteral("RACR.db")))) {
@@ -176,55 +176,55 @@ void TForm1::FormCreate()
 
     ShellSettings defaults;
     defaults.drivers = m_driverList;
-    defaults.driverName = schemaBrowser->Edit1->text();
+    defaults.driverName = schemaBrowser->driverNameEdit->text();
     const ShellSettings stored = settings::read(ProgramPaths::file(QStringLiteral("racr.ini")), defaults);
     m_driverList = stored.drivers;
-    schemaBrowser->Edit1->setText(stored.driverName);
-    CbShard->setCurrentIndex(settings::shardIndex(stored.shard));
+    schemaBrowser->driverNameEdit->setText(stored.driverName);
+    shardList->setCurrentIndex(settings::shardIndex(stored.shard));
     m_settingsRead = true;
 }
 
-void TForm1::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (m_shown)
         return;
     m_shown = true;
     windowstyle::centreOn(this, nullptr);
-    guarded([this] { FormShow(); });
+    guarded([this] { connectDatabase(); });
 }
 
-void TForm1::FormShow()
+void MainWindow::connectDatabase()
 {
-    ADOConnection1->open();
+    databaseConnection->open();
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    saveSettings();
     QMainWindow::closeEvent(event);
     Q_EMIT closed();
 }
 
-void TForm1::FormClose()
+void MainWindow::saveSettings()
 {
     // Settings that were never read would be overwritten with the designed values.
     if (!m_settingsRead)
         return;
     ShellSettings values;
     values.drivers = m_driverList;
-    values.driverName = schemaBrowser->Edit1->text();
+    values.driverName = schemaBrowser->driverNameEdit->text();
     values.shard = currentShard();
     // Saving is best effort: a read-only folder must not keep the program from closing.
     settings::write(ProgramPaths::file(QStringLiteral("racr.ini")), values);
 }
 
-QString TForm1::currentShard() const
+QString MainWindow::currentShard() const
 {
-    return CbShard->currentIndex() < 0 ? QString() : CbShard->currentText();
+    return shardList->currentIndex() < 0 ? QString() : shardList->currentText();
 }
 
-void TForm1::Button4Click()
+void MainWindow::editDriverNames()
 {
     const auto typed = Dialogs::instance().inputText(QStringLiteral("Driver names"),
                                                      QStringLiteral("Type in Driver Names separated by commas"),
@@ -233,52 +233,52 @@ void TForm1::Button4Click()
         m_driverList = *typed;
 }
 
-void TForm1::CbShardChange()
+void MainWindow::shardChanged()
 {
     const QString shard = currentShard();
     if (m_leaderboard) {
         m_leaderboard->setShardCaption(shard);
-        m_leaderboard->wb1->ShowHtmlText(QString());
+        m_leaderboard->page->ShowHtmlText(QString());
     }
     if (m_driverInfo) {
         m_driverInfo->setShardCaption(shard);
-        m_driverInfo->Memo1->clear();
+        m_driverInfo->driverReport->clear();
     }
 }
 
-void TForm1::Info1Click()
+void MainWindow::showInfo()
 {
     openInBrowser(serviceBase() + '/');
 }
 
-void TForm1::Chart1Click()
+void MainWindow::openChart()
 {
     if (!m_chart)
-        m_chart = new ChartWindow(*ADODataSet1, *this, this);
+        m_chart = new ChartWindow(*resultsQuery, *this, this);
     showViewer(m_chart);
 }
 
-void TForm1::Label7Click()
+void MainWindow::openServersStatus()
 {
     openInBrowser(racr::serversStatusUrl(serviceBase()));
 }
 
-void TForm1::Label2Click()
+void MainWindow::openLeaderboard()
 {
     showViewer(m_leaderboard);
 }
 
-void TForm1::Label6Click()
+void MainWindow::openDriverInfo()
 {
     showViewer(m_driverInfo);
 }
 
-void TForm1::Label12Click()
+void MainWindow::openDailyEvents()
 {
     showViewer(m_events);
 }
 
-void TForm1::showViewer(QWidget* viewer)
+void MainWindow::showViewer(QWidget* viewer)
 {
     if (!viewer)
         return;

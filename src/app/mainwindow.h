@@ -19,45 +19,45 @@ class ResultGrid;
 class SchemaBrowser;
 class SqlMenu;
 class SqlWorkbench;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
+class ImportWindow;
+class LeaderboardWindow;
+class DriverInfoWindow;
+class EventsWindow;
 
 // The main window: the frame of the program (title, menu, shard, driver names, links to the
 // viewers), the schema browser, the SQL workbench with its grid, and the import controls.
-class TForm1 : public QMainWindow, public ShellValues {
+class MainWindow : public QMainWindow, public ShellValues {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The other windows, created after this one (they read the restored shard).
-    void attachWindows(TForm2* progress, TForm3* leaderboard, TForm4* driverInfo, TForm5* events);
+    void attachWindows(ImportWindow* progress, LeaderboardWindow* leaderboard, DriverInfoWindow* driverInfo, EventsWindow* events);
 
     QString currentShard() const override;
     QString driverList() const override { return m_driverList; }
     QString serviceBase() const override { return m_serviceBase; }
     void setDriverList(const QString& list) { m_driverList = list; }
 
-    Connection& connection() { return *ADOConnection1; }
-    QueryObject& dataSet() { return *ADODataSet1; }
+    Connection& connection() { return *databaseConnection; }
+    QueryObject& dataSet() { return *resultsQuery; }
     ChartWindow* chartWindow() const { return m_chart; }
 
-    QMenuBar* MainMenu1;
-    QAction* Chart1;
-    QAction* Info1;
-    QLabel* Label3;
-    QComboBox* CbShard;
-    LinkLabel* Label7;
-    LinkLabel* Label6;
-    LinkLabel* Label2;
-    LinkLabel* Label12;
-    QPushButton* Button4;
+    QMenuBar* mainMenu;
+    QAction* chartAction;
+    QAction* infoAction;
+    QLabel* shardLabel;
+    QComboBox* shardList;
+    LinkLabel* serversStatusLink;
+    LinkLabel* driverInfoLink;
+    LinkLabel* leaderboardLink;
+    LinkLabel* dailyEventsLink;
+    QPushButton* setDriverNamesButton;
 
-    Connection* ADOConnection1;
-    QueryObject* ADODataSet1;
+    Connection* databaseConnection;
+    QueryObject* resultsQuery;
     SqlWorkbench* workbench;
     ResultGrid* resultGrid;
     SchemaBrowser* schemaBrowser;
@@ -69,32 +69,32 @@ Q_SIGNALS:
     void closed();
 
 public Q_SLOTS:
-    void Button4Click();
-    void CbShardChange();
-    void Info1Click();
-    void Chart1Click();
-    void Label7Click();
-    void Label2Click();
-    void Label6Click();
-    void Label12Click();
+    void editDriverNames();
+    void shardChanged();
+    void showInfo();
+    void openChart();
+    void openServersStatus();
+    void openLeaderboard();
+    void openDriverInfo();
+    void openDailyEvents();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void FormClose();
+    void restoreSettings();
+    void connectDatabase();
+    void saveSettings();
     void showViewer(QWidget* viewer);
 
     QString m_driverList = QStringLiteral("kestrel,pilot000");
     bool m_shown = false;
     bool m_settingsRead = false;
     QString m_serviceBase;
-    TForm2* m_progress = nullptr;
-    TForm3* m_leaderboard = nullptr;
-    TForm4* m_driverInfo = nullptr;
-    TForm5* m_events = nullptr;
+    ImportWindow* m_progress = nullptr;
+    LeaderboardWindow* m_leaderboard = nullptr;
+    DriverInfoWindow* m_driverInfo = nullptr;
+    EventsWindow* m_events = nullptr;
     ChartWindow* m_chart = nullptr;   // made at its first opening
 };

@@ -11,9 +11,9 @@
 struct ProgramWindows {
     ProgramWindows() { main.attachWindows(&progress, &leaderboard, &driverInfo, &events); }
 
-    TForm1 main;
-    TForm2 progress{&main};
-    TForm3 leaderboard{main};
-    TForm4 driverInfo{main};
-    TForm5 events{main};
+    MainWindow main;
+    ImportWindow progress{&main};
+    LeaderboardWindow leaderboard{main};
+    DriverInfoWindow driverInfo{main};
+    EventsWindow events{main};
 };

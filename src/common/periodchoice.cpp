@@ -29,66 +29,66 @@ void fitBefore(QRadioButton* item, const QWidget* edit)
 } // namespace
 
 PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& group,
-                           const QPoint& dayEdit, const QPoint& weekEdit)
+                           const QPoint& daysAt, const QPoint& weekAt)
     : QObject(form)
 {
-    RadioGroup1 = new RadioGroup(caption,
+    periodGroup = new RadioGroup(caption,
                                  {QStringLiteral("Overall"),
                                   QStringLiteral("Daily             minus  "),
                                   QStringLiteral("Weekly  weeknum.")},
                                  form);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setGeometry(group);
-    RadioGroup1->setItemIndex(1);
+    periodGroup->setObjectName(QStringLiteral("periodGroup"));
+    periodGroup->setGeometry(group);
+    periodGroup->setItemIndex(1);
     // The captions are spaced to run into the edits over the group; a screen reader reads the
     // words alone, and the edits' names say what their numbers are.
-    RadioGroup1->item(1)->setAccessibleName(QStringLiteral("Daily"));
-    RadioGroup1->item(2)->setAccessibleName(QStringLiteral("Weekly"));
+    periodGroup->item(1)->setAccessibleName(QStringLiteral("Daily"));
+    periodGroup->item(2)->setAccessibleName(QStringLiteral("Weekly"));
 
-    Edit2 = new QLineEdit(QStringLiteral("0"), form);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setGeometry(QRect(dayEdit, QSize(25, 21)));
-    Edit2->setAccessibleName(QStringLiteral("Days before today"));
-    uday = new UpDown(Edit2, 0, 6, form);
-    uday->setObjectName(QStringLiteral("uday"));
-    uday->setGeometry(QRect(dayEdit + QPoint(25, 0), QSize(16, 21)));
+    daysEdit = new QLineEdit(QStringLiteral("0"), form);
+    daysEdit->setObjectName(QStringLiteral("daysEdit"));
+    daysEdit->setGeometry(QRect(daysAt, QSize(25, 21)));
+    daysEdit->setAccessibleName(QStringLiteral("Days before today"));
+    daysBeforeToday = new UpDown(daysEdit, 0, 6, form);
+    daysBeforeToday->setObjectName(QStringLiteral("daysBeforeToday"));
+    daysBeforeToday->setGeometry(QRect(daysAt + QPoint(25, 0), QSize(16, 21)));
 
-    Edit3 = new QLineEdit(QStringLiteral("1"), form);
-    Edit3->setObjectName(QStringLiteral("Edit3"));
-    Edit3->setGeometry(QRect(weekEdit, QSize(25, 21)));
-    Edit3->setAccessibleName(QStringLiteral("Week number"));
-    uweek = new UpDown(Edit3, 1, 53, form);
-    uweek->setObjectName(QStringLiteral("uweek"));
-    uweek->setGeometry(QRect(weekEdit + QPoint(25, 0), QSize(16, 21)));
+    weekEdit = new QLineEdit(QStringLiteral("1"), form);
+    weekEdit->setObjectName(QStringLiteral("weekEdit"));
+    weekEdit->setGeometry(QRect(weekAt, QSize(25, 21)));
+    weekEdit->setAccessibleName(QStringLiteral("Week number"));
+    weekNumber = new UpDown(weekEdit, 1, 53, form);
+    weekNumber->setObjectName(QStringLiteral("weekNumber"));
+    weekNumber->setGeometry(QRect(weekAt + QPoint(25, 0), QSize(16, 21)));
 
     // The group places its items when it is laid out; each fits its words to its edit then.
-    RadioGroup1->item(1)->installEventFilter(this);
-    RadioGroup1->item(2)->installEventFilter(this);
+    periodGroup->item(1)->installEventFilter(this);
+    periodGroup->item(2)->installEventFilter(this);
 }
 
 bool PeriodChoice::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize) {
-        if (watched == RadioGroup1->item(1))
-            fitBefore(RadioGroup1->item(1), Edit2);
-        else if (watched == RadioGroup1->item(2))
-            fitBefore(RadioGroup1->item(2), Edit3);
+        if (watched == periodGroup->item(1))
+            fitBefore(periodGroup->item(1), daysEdit);
+        else if (watched == periodGroup->item(2))
+            fitBefore(periodGroup->item(2), weekEdit);
     }
     return QObject::eventFilter(watched, event);
 }
 
 int PeriodChoice::periodType() const
 {
-    return RadioGroup1->itemIndex() + 1;
+    return periodGroup->itemIndex() + 1;
 }
 
 QString PeriodChoice::periodValue() const
 {
-    switch (RadioGroup1->itemIndex()) {
+    switch (periodGroup->itemIndex()) {
     case 1:
-        return Edit2->text();
+        return daysEdit->text();
     case 2:
-        return Edit3->text();
+        return weekEdit->text();
     default:
         return QStringLiteral("0");
     }

@@ -18,14 +18,14 @@ class PeriodChoice : public QObject {
 public:
     // Positions on the form: the group, and the top-left corners of the day and week edits
     // (each 25 x 21, its up-down 16 x 21 right beside it).
-    PeriodChoice(QWidget* form, const QString& caption, const QRect& group, const QPoint& dayEdit,
-                 const QPoint& weekEdit);
+    PeriodChoice(QWidget* form, const QString& caption, const QRect& group, const QPoint& daysAt,
+                 const QPoint& weekAt);
 
-    RadioGroup* RadioGroup1;
-    QLineEdit* Edit2;   // days before today, 0 to 6
-    UpDown* uday;
-    QLineEdit* Edit3;   // week number, 1 to 53
-    UpDown* uweek;
+    RadioGroup* periodGroup;
+    QLineEdit* daysEdit;   // days before today, 0 to 6
+    UpDown* daysBeforeToday;
+    QLineEdit* weekEdit;   // week number, 1 to 53
+    UpDown* weekNumber;
 
     int periodType() const;      // request key lt: 1 overall, 2 daily, 3 weekly
     QString periodValue() const; // request key rf: "0" overall, else the edit's text as typed

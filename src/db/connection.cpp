@@ -106,7 +106,7 @@ Connection::Connection(const QString& dsnPath, const QString& databasePath, QObj
     , m_databasePath(databasePath)
     , m_connectionName(QStringLiteral("racr-%1").arg(reinterpret_cast<quintptr>(this)))
 {
-    setObjectName(QStringLiteral("ADOConnection1"));
+    setObjectName(QStringLiteral("databaseConnection"));
 }
 
 Connection::~Connection()

@@ -9,7 +9,7 @@
 // a server database, whatever connection.dsn says.
 enum class Engine { Sqlite, Odbc, Postgres };
 
-// The program's one database connection ("ADOConnection1"). Catalogue operations on a closed
+// The program's one database connection ("databaseConnection"). Catalogue operations on a closed
 // connection connect first, and every successful connect raises afterConnect().
 class Connection : public QObject {
     Q_OBJECT

@@ -54,10 +54,9 @@ constexpr std::chrono::milliseconds kShowEvery{250};
 
 } // namespace
 
-QueryObject::QueryObject(Connection& connection, const QString& objectName, QObject* parent)
-    : QObject(parent), m_connection(connection), m_fetchTimer(new QTimer(this))
+QueryObject::QueryObject(Connection& connection, const QString& messageName, QObject* parent)
+    : QObject(parent), m_connection(connection), m_messageName(messageName), m_fetchTimer(new QTimer(this))
 {
-    setObjectName(objectName);
     m_fetchTimer->setInterval(0);
     connect(m_fetchTimer, &QTimer::timeout, this, &QueryObject::fetchInBackground);
 }
@@ -79,7 +78,7 @@ QueryObject::~QueryObject() = default;
 
 QString QueryObject::message(const QString& text) const
 {
-    return objectName() + QStringLiteral(": ") + text;
+    return m_messageName + QStringLiteral(": ") + text;
 }
 
 void QueryObject::setText(const QString& sql)

@@ -13,15 +13,16 @@
 class Connection;
 class QTimer;
 
-// A query object on the one connection ("ADODataSet1" in the main window, "ADOQuery1" in the
-// import window). Its statement text goes to the database unchanged: a colon is never a
+// A query object on the one connection (the main window's results, the import window's writes).
+// `messageName` heads its error messages ("ADODataSet1: CommandText does not return a result
+// set"), a text users and their scripts know. Its statement text goes to the database unchanged: a colon is never a
 // parameter marker. An open result is a static cursor: exact row count, current row, sort in
 // place, rows written back to their tables.
 class QueryObject : public QObject {
     Q_OBJECT
 
 public:
-    QueryObject(Connection& connection, const QString& objectName, QObject* parent = nullptr);
+    QueryObject(Connection& connection, const QString& messageName, QObject* parent = nullptr);
     ~QueryObject() override;
 
     Connection& connection() const { return m_connection; }
@@ -30,7 +31,7 @@ public:
     QString text() const { return m_text; }
 
     // Runs the text and makes its rows the open result, positioned on the first row. A statement
-    // without columns throws racr::DatabaseError "<objectName>: CommandText does not return a
+    // without columns throws racr::DatabaseError "<messageName>: CommandText does not return a
     // result set" (after the database has run it); the engine's own errors throw
     // racr::ProviderError.
     void open();
@@ -134,7 +135,7 @@ private:
     void showFetched();
     void finishFetching();
     void fetchInBackground();
-    QString message(const QString& text) const;   // "<objectName>: <text>"
+    QString message(const QString& text) const;   // "<messageName>: <text>"
     void requireOpen() const;
     void requireCurrentRow() const;
     void insertAt(int position);
@@ -148,6 +149,7 @@ private:
     void checkOneRow(const Table& table, int affected) const;
 
     Connection& m_connection;
+    const QString m_messageName;
     QString m_text;
     int m_rowsAffected = 0;
     std::unique_ptr<Result> m_result;

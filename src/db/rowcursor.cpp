@@ -47,12 +47,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<RowCursor> streamRows(Connection& connection, const QString& sql, const QString& objectName,
+std::unique_ptr<RowCursor> streamRows(Connection& connection, const QString& sql, const QString& messageName,
                                       int& rowsAffected)
 {
-    const rowsource::Statement statement = rowsource::statementOf(connection, sql, objectName + QStringLiteral(": "));
+    const rowsource::Statement statement = rowsource::statementOf(connection, sql, messageName + QStringLiteral(": "));
     rowsource::Opened opened = rowsource::open(connection, statement.sql, statement.filter, rowsource::Want::Either,
-                                               objectName + QStringLiteral(": "));
+                                               messageName + QStringLiteral(": "));
     rowsAffected = opened.rowsAffected;
     if (!opened.rows)
         return nullptr;

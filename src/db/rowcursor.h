@@ -22,5 +22,5 @@ public:
 // The statement's rows straight from the engine, a block at a time: however large the result,
 // only one block is held. `sql` is what the workbench takes, "exec NAME [VALUE]" included.
 // A statement without a result gives no cursor and leaves its count in `rowsAffected`.
-std::unique_ptr<RowCursor> streamRows(Connection& connection, const QString& sql, const QString& objectName,
+std::unique_ptr<RowCursor> streamRows(Connection& connection, const QString& sql, const QString& messageName,
                                       int& rowsAffected);

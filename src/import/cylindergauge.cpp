@@ -37,7 +37,7 @@ QPainterPath tube(qreal left, qreal right, qreal top, qreal height, qreal cap)
 // and whose value text is what the gauge shows ("42%", "Done"). It cannot be set from outside.
 class AccessibleProgressCyl : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    explicit AccessibleProgressCyl(ProgressCyl* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
+    explicit AccessibleProgressCyl(CylinderGauge* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -58,20 +58,20 @@ public:
     QVariant minimumStepSize() const override { return 0; }
 
 private:
-    ProgressCyl* gauge() const { return static_cast<ProgressCyl*>(widget()); }
+    CylinderGauge* gauge() const { return static_cast<CylinderGauge*>(widget()); }
 };
 
 QAccessibleInterface* progressCylFactory(const QString& className, QObject* object)
 {
-    if (className == QLatin1String("ProgressCyl"))
-        if (auto* gauge = qobject_cast<ProgressCyl*>(object))
+    if (className == QLatin1String("CylinderGauge"))
+        if (auto* gauge = qobject_cast<CylinderGauge*>(object))
             return new AccessibleProgressCyl(gauge);
     return nullptr;
 }
 
 } // namespace
 
-ProgressCyl::ProgressCyl(QWidget* parent) : QWidget(parent)
+CylinderGauge::CylinderGauge(QWidget* parent) : QWidget(parent)
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(progressCylFactory);
@@ -85,22 +85,22 @@ ProgressCyl::ProgressCyl(QWidget* parent) : QWidget(parent)
     setFont(bold);
 }
 
-void ProgressCyl::setMaximum(int maximum)
+void CylinderGauge::setMaximum(int maximum)
 {
     changed(m_gauge.setMaximum(maximum));
 }
 
-void ProgressCyl::setPosition(int position)
+void CylinderGauge::setPosition(int position)
 {
     changed(m_gauge.setPosition(position));
 }
 
-void ProgressCyl::stepIt()
+void CylinderGauge::stepIt()
 {
     changed(m_gauge.stepIt());
 }
 
-void ProgressCyl::changed(bool done)
+void CylinderGauge::changed(bool done)
 {
     update();
     if (QAccessible::isActive()) {
@@ -111,7 +111,7 @@ void ProgressCyl::changed(bool done)
         Q_EMIT progressDone();
 }
 
-void ProgressCyl::paintEvent(QPaintEvent*)
+void CylinderGauge::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -153,7 +153,7 @@ void ProgressCyl::paintEvent(QPaintEvent*)
     painter.drawText(rect(), Qt::AlignCenter, label);
 }
 
-void ProgressCyl::mouseReleaseEvent(QMouseEvent* event)
+void CylinderGauge::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         Q_EMIT clicked();

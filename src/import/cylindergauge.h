@@ -6,11 +6,11 @@
 
 // The import window's progress gauge: a horizontal cylinder that fills white over silver from
 // left to right, with black outlines and the percentage (or "Done") in bold with a shadow.
-class ProgressCyl : public QWidget {
+class CylinderGauge : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ProgressCyl(QWidget* parent = nullptr);
+    explicit CylinderGauge(QWidget* parent = nullptr);
 
     int minimum() const { return m_gauge.minimum(); }
     int maximum() const { return m_gauge.maximum(); }

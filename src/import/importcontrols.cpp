@@ -16,22 +16,22 @@ ImportControls::ImportControls(QWidget* form, QObject* parent) : QObject(parent)
 {
     period = new PeriodChoice(form, QStringLiteral("Import type:"), QRect(824, 548, 169, 97),
                               QPoint(944, 586), QPoint(944, 614));
-    Button5 = new QPushButton(QStringLiteral("Import Driver Data"), form);
-    Button5->setObjectName(QStringLiteral("Button5"));
-    Button5->setGeometry(640, 656, 178, 32);
-    Button3 = new QPushButton(QStringLiteral("Import Leaderboard Data"), form);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setGeometry(824, 656, 170, 32);
+    importDriversButton = new QPushButton(QStringLiteral("Import Driver Data"), form);
+    importDriversButton->setObjectName(QStringLiteral("importDriversButton"));
+    importDriversButton->setGeometry(640, 656, 178, 32);
+    importLeaderboardsButton = new QPushButton(QStringLiteral("Import Leaderboard Data"), form);
+    importLeaderboardsButton->setObjectName(QStringLiteral("importLeaderboardsButton"));
+    importLeaderboardsButton->setGeometry(824, 656, 170, 32);
 }
 
-void ImportControls::attach(TForm2* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell)
+void ImportControls::attach(ImportWindow* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell)
 {
     m_progress = progress;
     m_workbench = &workbench;
     m_shell = &shell;
     progress->attach(dataSet.connection(), [this] { return inputs(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { guarded([this] { Button3Click(); }); });
-    connect(Button5, &QPushButton::clicked, this, [this] { guarded([this] { Button5Click(); }); });
+    connect(importLeaderboardsButton, &QPushButton::clicked, this, [this] { guarded([this] { importLeaderboards(); }); });
+    connect(importDriversButton, &QPushButton::clicked, this, [this] { guarded([this] { importDrivers(); }); });
 }
 
 ImportInputs ImportControls::inputs() const
@@ -48,12 +48,12 @@ ImportInputs ImportControls::inputs() const
     return values;
 }
 
-void ImportControls::Button3Click()
+void ImportControls::importLeaderboards()
 {
     start(1, QStringLiteral("Race Data import progress - "));
 }
 
-void ImportControls::Button5Click()
+void ImportControls::importDrivers()
 {
     start(2, QStringLiteral("Driver Data import progress - "));
 }

@@ -10,7 +10,7 @@ class QueryObject;
 class QWidget;
 class ShellValues;
 class SqlWorkbench;
-class TForm2;
+class ImportWindow;
 
 // The main window's import controls: the import type with its day and week numbers, and the
 // two buttons that start an import.
@@ -24,23 +24,23 @@ public:
     // query object works on the connection of `dataSet`. The starters close `dataSet` and reset
     // the workbench's status line; the jobs read the shard, the driver names and the service
     // base from `shell`.
-    void attach(TForm2* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell);
+    void attach(ImportWindow* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell);
 
     // What a job started now works with.
     ImportInputs inputs() const;
 
-    PeriodChoice* period;   // RadioGroup1 "Import type:", Edit2/uday, Edit3/uweek
-    QPushButton* Button5;   // "Import Driver Data"
-    QPushButton* Button3;   // "Import Leaderboard Data"
+    PeriodChoice* period;   // periodGroup "Import type:", daysEdit/daysBeforeToday, weekEdit/weekNumber
+    QPushButton* importDriversButton;   // "Import Driver Data"
+    QPushButton* importLeaderboardsButton;   // "Import Leaderboard Data"
 
 public Q_SLOTS:
-    void Button3Click();
-    void Button5Click();
+    void importLeaderboards();
+    void importDrivers();
 
 private:
     void start(int importMode, const QString& caption);
 
-    TForm2* m_progress = nullptr;
+    ImportWindow* m_progress = nullptr;
     SqlWorkbench* m_workbench = nullptr;
     const ShellValues* m_shell = nullptr;
 };

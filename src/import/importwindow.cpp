@@ -18,64 +18,64 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
-TForm2::TForm2(QWidget* mainWindow) : QDialog(mainWindow)
+ImportWindow::ImportWindow(QWidget* mainWindow) : QDialog(mainWindow)
 {
-    setObjectName(QStringLiteral("TForm2"));
+    setObjectName(QStringLiteral("ImportWindow"));
     setWindowTitle(QStringLiteral("Data import progress"));
     windowstyle::makeFixed(this, QSize(354, 194));
     setFont(designFont(11));
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(16, 16, 321, 113);
-    Memo1->setReadOnly(true);
-    Memo1->setAccessibleName(QStringLiteral("Import log"));
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    importLog = new QPlainTextEdit(this);
+    importLog->setObjectName(QStringLiteral("importLog"));
+    importLog->setGeometry(16, 16, 321, 113);
+    importLog->setReadOnly(true);
+    importLog->setAccessibleName(QStringLiteral("Import log"));
+    importLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    ProgressCyl1 = new ProgressCyl(this);
-    ProgressCyl1->setObjectName(QStringLiteral("ProgressCyl1"));
-    ProgressCyl1->setGeometry(16, 144, 321, 41);
-    ProgressCyl1->setAccessibleName(QStringLiteral("Import progress"));
-    connect(ProgressCyl1, &ProgressCyl::progressDone, this, &TForm2::ProgressCyl1ProgressDone);
+    gauge = new CylinderGauge(this);
+    gauge->setObjectName(QStringLiteral("gauge"));
+    gauge->setGeometry(16, 144, 321, 41);
+    gauge->setAccessibleName(QStringLiteral("Import progress"));
+    connect(gauge, &CylinderGauge::progressDone, this, &ImportWindow::gaugeDone);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(110);
-    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    jobTimer = new QTimer(this);
+    jobTimer->setObjectName(QStringLiteral("jobTimer"));
+    jobTimer->setInterval(110);
+    connect(jobTimer, &QTimer::timeout, this, &ImportWindow::startJob);
 }
 
-TForm2::~TForm2() = default;
+ImportWindow::~ImportWindow() = default;
 
-void TForm2::attach(Connection& connection, std::function<ImportInputs()> inputs)
+void ImportWindow::attach(Connection& connection, std::function<ImportInputs()> inputs)
 {
-    if (ADOQuery1 == nullptr)
-        ADOQuery1 = new QueryObject(connection, QStringLiteral("ADOQuery1"), this);
+    if (importQuery == nullptr)
+        importQuery = new QueryObject(connection, QStringLiteral("ADOQuery1"), this);
     m_inputs = std::move(inputs);
 }
 
-void TForm2::showEvent(QShowEvent* event)
+void ImportWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // A restore from the task bar shows the window again without being a new show.
     if (event->spontaneous())
         return;
     windowstyle::centreOn(this, parentWidget());
-    FormShow();
+    prepareJob();
 }
 
-void TForm2::FormShow()
+void ImportWindow::prepareJob()
 {
     cancelFlag = 0;
     m_abort = false;
     m_closeWhenDone = false;
-    ProgressCyl1->setPosition(0);
-    Memo1->clear();
-    Timer1->start();
+    gauge->setPosition(0);
+    importLog->clear();
+    jobTimer->start();
 }
 
-void TForm2::Timer1Timer()
+void ImportWindow::startJob()
 {
-    Timer1->stop();   // one job per show
+    jobTimer->stop();   // one job per show
     m_running = true;
     guarded([this] { runJob(); });
     m_running = false;
@@ -85,18 +85,18 @@ void TForm2::Timer1Timer()
     }
 }
 
-void TForm2::runJob()
+void ImportWindow::runJob()
 {
-    if (ADOQuery1 == nullptr || !m_inputs)
+    if (importQuery == nullptr || !m_inputs)
         throw racr::Error(QStringLiteral("The import window was shown before it was given a database connection."));
     const ImportInputs inputs = m_inputs();
     if (importMode == 1)
-        LeaderboardImport(inputs, *ADOQuery1, *this).run();
+        LeaderboardImport(inputs, *importQuery, *this).run();
     else
-        DriverImport(inputs, *ADOQuery1, *this).run();
+        DriverImport(inputs, *importQuery, *this).run();
 }
 
-void TForm2::closeEvent(QCloseEvent* event)
+void ImportWindow::closeEvent(QCloseEvent* event)
 {
     cancelFlag = -1;
     if (m_running && !m_abort.exchange(true))
@@ -104,7 +104,7 @@ void TForm2::closeEvent(QCloseEvent* event)
     QDialog::closeEvent(event);
 }
 
-void TForm2::done(int result)
+void ImportWindow::done(int result)
 {
     if (m_running) {
         // The request under way is dropped; the window closes as soon as the job has returned.
@@ -112,11 +112,11 @@ void TForm2::done(int result)
         return;
     }
     // Closed before the timer fired: the job never starts.
-    Timer1->stop();
+    jobTimer->stop();
     QDialog::done(result);
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event)
+void ImportWindow::keyPressEvent(QKeyEvent* event)
 {
     // Escape is a close request like the close button, so it stops a running job too.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
@@ -126,7 +126,7 @@ void TForm2::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void TForm2::changeEvent(QEvent* event)
+void ImportWindow::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || parentWidget() == nullptr)
@@ -140,47 +140,47 @@ void TForm2::changeEvent(QEvent* event)
         mainWindow->setWindowState(mainWindow->windowState() & ~Qt::WindowMinimized);
 }
 
-void TForm2::ProgressCyl1ProgressDone()
+void ImportWindow::gaugeDone()
 {
-    connect(ProgressCyl1, &ProgressCyl::clicked, this, &TForm2::pclick, Qt::UniqueConnection);
+    connect(gauge, &CylinderGauge::clicked, this, &ImportWindow::gaugeClicked, Qt::UniqueConnection);
 }
 
-void TForm2::pclick()
+void ImportWindow::gaugeClicked()
 {
     done(QDialog::Rejected);
 }
 
-void TForm2::logLine(const QString& line)
+void ImportWindow::logLine(const QString& line)
 {
-    Memo1->appendPlainText(line);
+    importLog->appendPlainText(line);
 }
 
-void TForm2::setGaugeMaximum(int maximum)
+void ImportWindow::setGaugeMaximum(int maximum)
 {
-    ProgressCyl1->setMaximum(maximum);
+    gauge->setMaximum(maximum);
 }
 
-int TForm2::gaugeMaximum() const
+int ImportWindow::gaugeMaximum() const
 {
-    return ProgressCyl1->maximum();
+    return gauge->maximum();
 }
 
-void TForm2::setGaugePosition(int position)
+void ImportWindow::setGaugePosition(int position)
 {
-    ProgressCyl1->setPosition(position);
+    gauge->setPosition(position);
 }
 
-void TForm2::stepGauge()
+void ImportWindow::stepGauge()
 {
-    ProgressCyl1->stepIt();
+    gauge->stepIt();
 }
 
-void TForm2::processPendingEvents()
+void ImportWindow::processPendingEvents()
 {
     QCoreApplication::processEvents();
 }
 
-void TForm2::runRequest(const std::function<void()>& request)
+void ImportWindow::runRequest(const std::function<void()>& request)
 {
     runResponsive(request, &m_abort, this);
 }

@@ -7,7 +7,7 @@
 #include <functional>
 
 class Connection;
-class ProgressCyl;
+class CylinderGauge;
 class QPlainTextEdit;
 class QTimer;
 class QueryObject;
@@ -15,24 +15,24 @@ class QueryObject;
 // The modal import progress window: the log and the gauge of one import job. The job runs from
 // the window's one-shot timer; a close request sets the cancel flag, which the job reads after
 // each unit of work.
-class TForm2 : public QDialog, public JobHost {
+class ImportWindow : public QDialog, public JobHost {
     Q_OBJECT
 
 public:
-    explicit TForm2(QWidget* mainWindow);
-    ~TForm2() override;
+    explicit ImportWindow(QWidget* mainWindow);
+    ~ImportWindow() override;
 
-    // Once, before the first show: ADOQuery1 is made on `connection`, and a job reads its values
+    // Once, before the first show: importQuery is made on `connection`, and a job reads its values
     // from `inputs` when it starts (the main window takes no input meanwhile).
     void attach(Connection& connection, std::function<ImportInputs()> inputs);
 
     int importMode = 1;   // 1 leaderboard import, 2 driver data import; written by the starters
     int cancelFlag = 0;   // 0 go on, -1 the window was asked to close
 
-    QPlainTextEdit* Memo1;
-    ProgressCyl* ProgressCyl1;
-    QTimer* Timer1;
-    QueryObject* ADOQuery1 = nullptr;
+    QPlainTextEdit* importLog;
+    CylinderGauge* gauge;
+    QTimer* jobTimer;
+    QueryObject* importQuery = nullptr;
 
     bool jobRunning() const { return m_running; }
 
@@ -50,9 +50,9 @@ public:
     const std::atomic<bool>* abortFlag() const override { return &m_abort; }
 
 public Q_SLOTS:
-    void Timer1Timer();
-    void ProgressCyl1ProgressDone();
-    void pclick();
+    void startJob();
+    void gaugeDone();
+    void gaugeClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,7 +61,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void FormShow();
+    void prepareJob();
     void runJob();
 
     std::function<ImportInputs()> m_inputs;

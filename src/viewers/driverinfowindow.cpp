@@ -16,94 +16,94 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-TForm4::TForm4(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
+DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
-    setObjectName(QStringLiteral("TForm4"));
+    setObjectName(QStringLiteral("DriverInfoWindow"));
     installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(714, 704));
     setFont(designFont(11));
 
-    Label1 = new QLabel(QStringLiteral("Driver Name:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(16, 16);
+    driverNameLabel = new QLabel(QStringLiteral("Driver Name:"), this);
+    driverNameLabel->setObjectName(QStringLiteral("driverNameLabel"));
+    driverNameLabel->move(16, 16);
 
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(80, 16, 137, 21);
-    Label1->setFont(narrowedToFit(font(), Label1->text(), Edit1->x() - labelGap - Label1->x()));
-    Label1->adjustSize();
-    Label1->setBuddy(Edit1);
-    Edit1->setAccessibleName(QStringLiteral("Driver name"));
+    driverNameEdit = new QLineEdit(this);
+    driverNameEdit->setObjectName(QStringLiteral("driverNameEdit"));
+    driverNameEdit->setGeometry(80, 16, 137, 21);
+    driverNameLabel->setFont(narrowedToFit(font(), driverNameLabel->text(), driverNameEdit->x() - labelGap - driverNameLabel->x()));
+    driverNameLabel->adjustSize();
+    driverNameLabel->setBuddy(driverNameEdit);
+    driverNameEdit->setAccessibleName(QStringLiteral("Driver name"));
 
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(224, 16, 57, 25);
-    Button1->setDefault(true);
-    Button1->setAutoDefault(true);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setGeometry(224, 16, 57, 25);
+    okButton->setDefault(true);
+    okButton->setAutoDefault(true);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(333, 4, 48, 48);
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setAccessibleName(QStringLiteral("Avatar"));
+    avatarImage = new QLabel(this);
+    avatarImage->setObjectName(QStringLiteral("avatarImage"));
+    avatarImage->setGeometry(333, 4, 48, 48);
+    avatarImage->setAlignment(Qt::AlignCenter);
+    avatarImage->setAccessibleName(QStringLiteral("Avatar"));
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 56, 697, 641);
-    Memo1->setReadOnly(true);
-    Memo1->setAccessibleName(QStringLiteral("Driver info"));
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    markScrollThumbs(Memo1);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setFont(designFont(13, true));
+    driverReport = new QPlainTextEdit(this);
+    driverReport->setObjectName(QStringLiteral("driverReport"));
+    driverReport->setGeometry(8, 56, 697, 641);
+    driverReport->setReadOnly(true);
+    driverReport->setAccessibleName(QStringLiteral("Driver info"));
+    driverReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    markScrollThumbs(driverReport);
+    driverReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    driverReport->setFont(designFont(13, true));
 
     // The main window empties the memo on a shard change; the reason of an old failure goes too.
-    connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
-        if (Memo1->document()->isEmpty())
-            Memo1->setToolTip(QString());
+    connect(driverReport, &QPlainTextEdit::textChanged, this, [this] {
+        if (driverReport->document()->isEmpty())
+            driverReport->setToolTip(QString());
     });
-    connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    connect(okButton, &QPushButton::clicked, this, &DriverInfoWindow::showDriver);
     // OK is the default button: Enter in the name field presses it (a disabled button ignores it).
-    connect(Edit1, &QLineEdit::returnPressed, Button1, &QPushButton::click);
+    connect(driverNameEdit, &QLineEdit::returnPressed, okButton, &QPushButton::click);
 
-    setFocusProxy(Edit1);
-    FormCreate();
+    setFocusProxy(driverNameEdit);
+    showShardCaption();
 }
 
-void TForm4::FormCreate()
+void DriverInfoWindow::showShardCaption()
 {
     setShardCaption(m_shell.currentShard());
 }
 
-void TForm4::setShardCaption(const QString& shard)
+void DriverInfoWindow::setShardCaption(const QString& shard)
 {
     setWindowTitle(QStringLiteral("Driver Info - ") + shard);
 }
 
-void TForm4::Button1Click()
+void DriverInfoWindow::showDriver()
 {
-    Image1->clear();
-    Memo1->clear();
-    Edit1->setText(racr::upperCaseAsciiLetters(Edit1->text()));
-    const QString name = Edit1->text();
+    avatarImage->clear();
+    driverReport->clear();
+    driverNameEdit->setText(racr::upperCaseAsciiLetters(driverNameEdit->text()));
+    const QString name = driverNameEdit->text();
 
-    WaitingControl waiting(Button1);
+    WaitingControl waiting(okButton);
     racr::HttpRequest http;
     const racr::DocumentLoader load = [&http](const QString& url, racr::XmlDocument& document) {
         racr::fetchResponsive(http, document, QStringLiteral("GET"), url);
     };
     racr::DriverReportOutput output;
-    output.appendLine = [this](const QString& line) { Memo1->appendPlainText(line); };
+    output.appendLine = [this](const QString& line) { driverReport->appendPlainText(line); };
     output.showAvatar = [this](const QImage& avatar) {
         if (avatar.isNull())
-            Image1->clear();
+            avatarImage->clear();
         else
-            Image1->setPixmap(QPixmap::fromImage(avatar));
+            avatarImage->setPixmap(QPixmap::fromImage(avatar));
     };
     const QString failure = racr::runDriverReport(m_shell.serviceBase(), name, m_shell.currentShard(), load, output);
     if (failure.isEmpty())
-        Memo1->moveCursor(QTextCursor::Start); // a complete display is read from the top
+        driverReport->moveCursor(QTextCursor::Start); // a complete display is read from the top
     // After a failure the memo shows what the service sent; why it could not be read is one
     // hover away.
-    Memo1->setToolTip(failure);
+    driverReport->setToolTip(failure);
 }

@@ -9,26 +9,26 @@ class QPushButton;
 class ShellValues;
 
 // The driver info window: one driver's last login, personas, statistics and cars as text.
-class TForm4 : public QWidget {
+class DriverInfoWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm4(const ShellValues& shell, QWidget* parent = nullptr);
+    explicit DriverInfoWindow(const ShellValues& shell, QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QLineEdit* Edit1;
-    QPushButton* Button1;
-    QLabel* Image1;
-    QPlainTextEdit* Memo1;
+    QLabel* driverNameLabel;
+    QLineEdit* driverNameEdit;
+    QPushButton* okButton;
+    QLabel* avatarImage;
+    QPlainTextEdit* driverReport;
 
     void setShardCaption(const QString& shard);
 
 public Q_SLOTS:
-    // Shows the last login, personas, statistics and cars of the driver named in Edit1.
-    void Button1Click();
+    // Shows the last login, personas, statistics and cars of the driver named in driverNameEdit.
+    void showDriver();
 
 private:
-    void FormCreate();
+    void showShardCaption();
 
     const ShellValues& m_shell;
 };

@@ -14,19 +14,19 @@
 #include <QShowEvent>
 #include <exception>
 
-TForm5::TForm5(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
+EventsWindow::EventsWindow(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
-    setObjectName(QStringLiteral("TForm5"));
+    setObjectName(QStringLiteral("EventsWindow"));
     installWindowAccessibility(staticMetaObject);
     setWindowTitle(QStringLiteral("Daily Leaderboard Events"));
     windowstyle::makeFixed(this, QSize(540, 621));
-    wb1 = new HtmlView(this);
-    wb1->setObjectName(QStringLiteral("wb1"));
-    wb1->setGeometry(0, 0, 540, 621);
-    wb1->setAccessibleName(QStringLiteral("Events"));
+    page = new HtmlView(this);
+    page->setObjectName(QStringLiteral("page"));
+    page->setGeometry(0, 0, 540, 621);
+    page->setAccessibleName(QStringLiteral("Events"));
 }
 
-void TForm5::showEvent(QShowEvent* event)
+void EventsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Only going from hidden to visible fetches: the window system's own show events (a restore
@@ -36,12 +36,12 @@ void TForm5::showEvent(QShowEvent* event)
     // The page of the last opening may be of another shard or day: until the new answer is in,
     // the window shows an empty page. An answer still on its way serves the new opening.
     if (!m_waiting)
-        wb1->ShowHtmlText(QString());
+        page->ShowHtmlText(QString());
     // Fetched once the window is on the screen, so that it paints while it waits.
-    QMetaObject::invokeMethod(this, &TForm5::FormShow, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &EventsWindow::fetchEvents, Qt::QueuedConnection);
 }
 
-void TForm5::FormShow()
+void EventsWindow::fetchEvents()
 {
     // Hidden and shown again while the answer is on its way: the answer in flight serves.
     if (m_waiting)
@@ -52,8 +52,8 @@ void TForm5::FormShow()
     racr::XmlDocument answer;
     try {
         racr::fetchResponsive(http, answer, QStringLiteral("GET"), url);
-        wb1->ShowHtmlText(racr::eventsPage(answer));
+        page->ShowHtmlText(racr::eventsPage(answer));
     } catch (const std::exception& error) {
-        wb1->showErrorPage(racr::failureMessage(error));
+        page->showErrorPage(racr::failureMessage(error));
     }
 }

@@ -6,17 +6,17 @@ class HtmlView;
 class ShellValues;
 
 // The daily events viewer: the day's leaderboard events of the shard, fetched at every opening.
-class TForm5 : public QWidget {
+class EventsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm5(const ShellValues& shell, QWidget* parent = nullptr);
+    explicit EventsWindow(const ShellValues& shell, QWidget* parent = nullptr);
 
-    HtmlView* wb1;
+    HtmlView* page;
 
 public Q_SLOTS:
     // Fetches the events of the current shard and shows them.
-    void FormShow();
+    void fetchEvents();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -20,21 +20,21 @@ ExportImportMenu::ExportImportMenu(QMenuBar* menuBar, QueryObject& dataSet, QObj
 {
     // "&&" shows a single ampersand.
     menu = new QMenu(QStringLiteral("Export && Import"), menuBar);
-    menu->setObjectName(QStringLiteral("ExportImport1"));
-    ExportData1 = menu->addAction(QStringLiteral("Export data to csv file"));
-    ExportData1->setObjectName(QStringLiteral("ExportData1"));
-    N1 = menu->addSeparator();
-    N1->setObjectName(QStringLiteral("N1"));
-    Importfromolddatabase1 = menu->addAction(QStringLiteral("Import from old database"));
-    Importfromolddatabase1->setObjectName(QStringLiteral("Importfromolddatabase1"));
+    menu->setObjectName(QStringLiteral("exportImportMenu"));
+    exportCsvAction = menu->addAction(QStringLiteral("Export data to csv file"));
+    exportCsvAction->setObjectName(QStringLiteral("exportCsvAction"));
+    exportSeparator = menu->addSeparator();
+    exportSeparator->setObjectName(QStringLiteral("exportSeparator"));
+    mergeOldDatabaseAction = menu->addAction(QStringLiteral("Import from old database"));
+    mergeOldDatabaseAction->setObjectName(QStringLiteral("mergeOldDatabaseAction"));
     menuBar->insertMenu(menuBar->actions().value(0), menu);
 
-    connect(ExportData1, &QAction::triggered, this, [this] { guarded([this] { F1Click(); }); });
-    connect(Importfromolddatabase1, &QAction::triggered, this,
-            [this] { guarded([this] { Importfromolddatabase1Click(); }); });
+    connect(exportCsvAction, &QAction::triggered, this, [this] { guarded([this] { exportToCsvFile(); }); });
+    connect(mergeOldDatabaseAction, &QAction::triggered, this,
+            [this] { guarded([this] { importOldDatabase(); }); });
 }
 
-void ExportImportMenu::F1Click()
+void ExportImportMenu::exportToCsvFile()
 {
     if (!m_dataSet.isOpen())
         return;
@@ -47,7 +47,7 @@ void ExportImportMenu::F1Click()
     exportCsv(m_dataSet, path);
 }
 
-void ExportImportMenu::Importfromolddatabase1Click()
+void ExportImportMenu::importOldDatabase()
 {
     Connection& connection = m_dataSet.connection();
     if (!connection.isOpen())

@@ -18,14 +18,14 @@ public:
     ExportImportMenu(QMenuBar* menuBar, QueryObject& dataSet, QObject* parent = nullptr);
 
     QMenu* menu;
-    QAction* ExportData1;
-    QAction* N1;
-    QAction* Importfromolddatabase1;
+    QAction* exportCsvAction;
+    QAction* exportSeparator;
+    QAction* mergeOldDatabaseAction;
 
 public Q_SLOTS:
     // Both throw racr::Error for the default error display; the menu's actions guard them.
-    void F1Click();                       // "Export data to csv file"
-    void Importfromolddatabase1Click();   // "Import from old database"
+    void exportToCsvFile();                       // "Export data to csv file"
+    void importOldDatabase();   // "Import from old database"
 
 private:
     QueryObject& m_dataSet;

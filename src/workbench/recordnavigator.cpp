@@ -14,9 +14,9 @@ struct ButtonText {
 };
 
 const ButtonText buttonTexts[RecordNavigator::ButtonCount] = {
-    {"nbFirst", "First record"},  {"nbPrior", "Prior record"}, {"nbNext", "Next record"},
-    {"nbLast", "Last record"},    {"nbInsert", "Insert record"}, {"nbDelete", "Delete record"},
-    {"nbEdit", "Edit record"},    {"nbPost", "Post edit"},      {"nbCancel", "Cancel edit"},
+    {"firstRecord", "First record"},  {"priorRecord", "Prior record"}, {"nextRecord", "Next record"},
+    {"lastRecord", "Last record"},    {"insertRecord", "Insert record"}, {"deleteRecord", "Delete record"},
+    {"editRecord", "Edit record"},    {"postEdit", "Post edit"},      {"cancelEdit", "Cancel edit"},
 };
 
 // The symbols are drawn, not taken from a font: a desktop whose fonts lack the arrow or check

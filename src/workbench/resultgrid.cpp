@@ -55,7 +55,7 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::paint(painter, option, index);
-        m_owner.DBGrid1DrawColumnCell(painter, option.rect, index);
+        m_owner.drawAvatar(painter, option.rect, index);
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -133,67 +133,67 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     connect(&m_dataSet, &QueryObject::rowAboutToBeInserted, this, quiet);
     connect(&m_dataSet, &QueryObject::rowAboutToBeRemoved, this, quiet);
     connect(&m_dataSet, &QueryObject::rowsAboutToBeFetched, this, quiet);
-    DataSource1 = new ResultModel(dataSet, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    resultModel = new ResultModel(dataSet, this);
+    resultModel->setObjectName(QStringLiteral("resultModel"));
     connect(&m_dataSet, &QueryObject::resultChanged, this, listen);
     connect(&m_dataSet, &QueryObject::rowInserted, this, listen);
     connect(&m_dataSet, &QueryObject::rowRemoved, this, listen);
     connect(&m_dataSet, &QueryObject::rowsFetched, this, listen);
 
-    DBGrid1 = new DataGrid(form);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(5, 8, 996, 369);
-    DBGrid1->setItemDelegate(new CellDelegate(*this, DBGrid1));
-    DBGrid1->setModel(DataSource1);
-    DBGrid1->setAccessibleName(QStringLiteral("Results"));
+    grid = new DataGrid(form);
+    grid->setObjectName(QStringLiteral("grid"));
+    grid->setGeometry(5, 8, 996, 369);
+    grid->setItemDelegate(new CellDelegate(*this, grid));
+    grid->setModel(resultModel);
+    grid->setAccessibleName(QStringLiteral("Results"));
 
-    DBNavigator1 = new RecordNavigator(form);
-    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setGeometry(399, 384, 207, 25);
+    navigator = new RecordNavigator(form);
+    navigator->setObjectName(QStringLiteral("navigator"));
+    navigator->setGeometry(399, 384, 207, 25);
 
-    QHeaderView* titles = DBGrid1->horizontalHeader();
-    connect(titles, &QHeaderView::sectionClicked, this, &ResultGrid::DBGrid1TitleBtnClick);
+    QHeaderView* titles = grid->horizontalHeader();
+    connect(titles, &QHeaderView::sectionClicked, this, &ResultGrid::sortByColumn);
     connect(titles, &QHeaderView::sectionResized, this, [this](int column) { applyWidthRule(column); });
-    connect(DataSource1, &QAbstractItemModel::modelReset, this, &ResultGrid::sizeColumns);
-    connect(DataSource1, &ResultModel::writeFailed, this, [](const QString& message) { showDefaultError(message); });
+    connect(resultModel, &QAbstractItemModel::modelReset, this, &ResultGrid::sizeColumns);
+    connect(resultModel, &ResultModel::writeFailed, this, [](const QString& message) { showDefaultError(message); });
 
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { gridRowChanged(current.row()); });
     connect(&m_dataSet, &QueryObject::afterScroll, this, &ResultGrid::showCurrentRow);
 
-    connect(DBGrid1, &DataGrid::insertPressed, this, [this] { navigate(RecordNavigator::Insert); });
-    connect(DBGrid1, &DataGrid::deletePressed, this, [this] { navigate(RecordNavigator::Delete); });
-    connect(DBGrid1, &DataGrid::downFromLastRow, this, [this] { guarded([this] { appendFromLastRow(); }); });
-    connect(DBGrid1, &DataGrid::enterPressed, this, [this] {
+    connect(grid, &DataGrid::insertPressed, this, [this] { navigate(RecordNavigator::Insert); });
+    connect(grid, &DataGrid::deletePressed, this, [this] { navigate(RecordNavigator::Delete); });
+    connect(grid, &DataGrid::downFromLastRow, this, [this] { guarded([this] { appendFromLastRow(); }); });
+    connect(grid, &DataGrid::enterPressed, this, [this] {
         if (m_dataSet.state() == QueryObject::State::Insert || m_dataSet.state() == QueryObject::State::Edit)
             guarded([this] { m_dataSet.post(); });
     });
-    connect(DBGrid1, &DataGrid::focusLeftGrid, this, [this] {
+    connect(grid, &DataGrid::focusLeftGrid, this, [this] {
         if (m_dataSet.state() == QueryObject::State::Insert && !m_dataSet.isModified())
             m_dataSet.cancel();
     });
-    connect(DBNavigator1, &RecordNavigator::clicked, this, &ResultGrid::navigate);
+    connect(navigator, &RecordNavigator::clicked, this, &ResultGrid::navigate);
 
     // Ctrl+C copies the whole selection instead of the one current cell the view would copy.
     // The shortcuts belong to the grid alone: in a cell editor they work on its text.
-    Copy1 = new QAction(QStringLiteral("&Copy"), DBGrid1);
-    Copy1->setObjectName(QStringLiteral("Copy1"));
-    Copy1->setShortcut(QKeySequence::Copy);
-    SelectAll1 = new QAction(QStringLiteral("Select &All"), DBGrid1);
-    SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
-    SelectAll1->setShortcut(QKeySequence::SelectAll);
-    for (QAction* action : {Copy1, SelectAll1}) {
+    copyAction = new QAction(QStringLiteral("&Copy"), grid);
+    copyAction->setObjectName(QStringLiteral("copyAction"));
+    copyAction->setShortcut(QKeySequence::Copy);
+    selectAllAction = new QAction(QStringLiteral("Select &All"), grid);
+    selectAllAction->setObjectName(QStringLiteral("selectAllAction"));
+    selectAllAction->setShortcut(QKeySequence::SelectAll);
+    for (QAction* action : {copyAction, selectAllAction}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
-        DBGrid1->addAction(action);
+        grid->addAction(action);
     }
-    DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(Copy1, &QAction::triggered, this, &ResultGrid::copySelection);
+    grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(copyAction, &QAction::triggered, this, &ResultGrid::copySelection);
     // "All" means every row of the result, also those still to be read.
-    connect(SelectAll1, &QAction::triggered, this, [this] {
+    connect(selectAllAction, &QAction::triggered, this, [this] {
         guarded([this] {
             m_dataSet.fetchAll();
-            DBGrid1->selectAll();
+            grid->selectAll();
         });
     });
 
@@ -206,9 +206,9 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     updateNavigator();
 }
 
-void ResultGrid::DBGrid1DrawColumnCell(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+void ResultGrid::drawAvatar(QPainter* painter, const QRect& cell, const QModelIndex& index) const
 {
-    if (DataSource1->fieldName(index.column()) != imageField)
+    if (resultModel->fieldName(index.column()) != imageField)
         return;
     // Read from disk at every paint: a bitmap replaced while the program runs shows at once.
     const QImage picture = avatar::load(m_dataSet.valueAt(index.row(), index.column()));
@@ -219,10 +219,10 @@ void ResultGrid::DBGrid1DrawColumnCell(QPainter* painter, const QRect& cell, con
 
 void ResultGrid::applyWidthRule(int column)
 {
-    QHeaderView* titles = DBGrid1->horizontalHeader();
+    QHeaderView* titles = grid->horizontalHeader();
     const int width = titles->sectionSize(column);
     int wanted = width;
-    if (DataSource1->fieldName(column) == imageField)
+    if (resultModel->fieldName(column) == imageField)
         wanted = imageColumnWidth();
     else if (width < narrowest || width > widest)
         wanted = fallbackWidth;
@@ -233,7 +233,7 @@ void ResultGrid::applyWidthRule(int column)
 // The avatars' width, or the title's when the desktop's font is wider than the design font.
 int ResultGrid::imageColumnWidth() const
 {
-    const QHeaderView* titles = DBGrid1->horizontalHeader();
+    const QHeaderView* titles = grid->horizontalHeader();
     const int margin = titles->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, titles);
     return std::max(imageWidth, QFontMetrics(titles->font()).horizontalAdvance(imageField) + 2 * margin);
 }
@@ -242,14 +242,14 @@ int ResultGrid::imageColumnWidth() const
 // reordered keeps the widths the user gave it.
 void ResultGrid::sizeColumns()
 {
-    QHeaderView* titles = DBGrid1->horizontalHeader();
+    QHeaderView* titles = grid->horizontalHeader();
     const QStringList fields = m_dataSet.fieldNames();
     if (m_sorting && fields == m_widthFields) {
         for (int c = 0; c < m_widths.size(); ++c)
             titles->resizeSection(c, m_widths[c]);
         return;
     }
-    const QFontMetrics text(DBGrid1->font());
+    const QFontMetrics text(grid->font());
     const QFontMetrics title(titles->font());
     const int rows = std::min(m_dataSet.recordCount(), sampledRows);
     for (int c = 0; c < fields.size(); ++c) {
@@ -261,10 +261,10 @@ void ResultGrid::sizeColumns()
     }
 }
 
-void ResultGrid::DBGrid1TitleBtnClick(int column)
+void ResultGrid::sortByColumn(int column)
 {
     guarded([&] {
-        const QString field = DataSource1->fieldName(column);
+        const QString field = resultModel->fieldName(column);
         const QString sort = m_dataSet.sort();
         // Whole field names are compared, so a click on `car` after a sort by `car_count` starts
         // `car` ascending.
@@ -277,7 +277,7 @@ void ResultGrid::DBGrid1TitleBtnClick(int column)
         else if (current.direction == QLatin1String("DESC"))
             next.clear();
 
-        QHeaderView* titles = DBGrid1->horizontalHeader();
+        QHeaderView* titles = grid->horizontalHeader();
         m_widthFields = m_dataSet.fieldNames();
         m_widths.clear();
         for (int c = 0; c < titles->count(); ++c)
@@ -292,8 +292,8 @@ void ResultGrid::DBGrid1TitleBtnClick(int column)
         m_sorting = false;
 
         const QString now = m_dataSet.sort();
-        m_workbench.Label10->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
-        m_workbench.Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+        m_workbench.sortLabel->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
+        m_workbench.recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
     });
     // Whatever the header made of the click, its arrow shows the sort the result has, also when
     // the sort was refused.
@@ -302,7 +302,7 @@ void ResultGrid::DBGrid1TitleBtnClick(int column)
 
 void ResultGrid::showSortIndicator()
 {
-    QHeaderView* titles = DBGrid1->horizontalHeader();
+    QHeaderView* titles = grid->horizontalHeader();
     const SortText sort = splitSort(m_dataSet.sort());
     const int column = sort.field.isEmpty() ? -1 : int(m_dataSet.fieldNames().indexOf(sort.field));
     titles->setSortIndicatorShown(column >= 0);
@@ -312,12 +312,12 @@ void ResultGrid::showSortIndicator()
 
 void ResultGrid::copySelection()
 {
-    const QItemSelection selection = DBGrid1->selectionModel()->selection();
+    const QItemSelection selection = grid->selectionModel()->selection();
     if (selection.isEmpty())
         return;
     // Rows and columns each in the grid's order, whatever order the ranges were selected in.
-    QList<bool> rowTaken(DataSource1->rowCount(), false);
-    QList<bool> columnTaken(DataSource1->columnCount(), false);
+    QList<bool> rowTaken(resultModel->rowCount(), false);
+    QList<bool> columnTaken(resultModel->columnCount(), false);
     for (const QItemSelectionRange& range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r)
             rowTaken[r] = true;
@@ -333,14 +333,14 @@ void ResultGrid::copySelection()
         if (columnTaken[c])
             columns.append(c);
     QStringList titles;
-    for (int c = 0; c < DataSource1->columnCount(); ++c)
-        titles.append(DataSource1->fieldName(c));
+    for (int c = 0; c < resultModel->columnCount(); ++c)
+        titles.append(resultModel->fieldName(c));
     // A whole million-row result takes a few seconds to gather.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     // The cells as the grid shows them, "(BLOB)" included.
     QGuiApplication::clipboard()->setText(rangecopy::tabSeparated(titles, rows, columns, [this](int row, int column) {
-        return DataSource1->data(DataSource1->index(row, column), Qt::DisplayRole).toString();
+        return resultModel->data(resultModel->index(row, column), Qt::DisplayRole).toString();
     }));
 }
 
@@ -348,14 +348,14 @@ void ResultGrid::copySelection()
 void ResultGrid::showCurrentRow()
 {
     const int row = m_dataSet.currentRow();
-    const int column = std::max(DBGrid1->currentIndex().column(), 0);
+    const int column = std::max(grid->currentIndex().column(), 0);
     m_following = true;
-    if (row >= 0 && column < DataSource1->columnCount()) {
-        const QModelIndex index = DataSource1->index(row, column);
-        DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        DBGrid1->scrollTo(index);
+    if (row >= 0 && column < resultModel->columnCount()) {
+        const QModelIndex index = resultModel->index(row, column);
+        grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        grid->scrollTo(index);
     } else {
-        DBGrid1->selectionModel()->clearCurrentIndex();
+        grid->selectionModel()->clearCurrentIndex();
     }
     m_following = false;
 }
@@ -398,9 +398,9 @@ void ResultGrid::deleteCurrentRow()
 void ResultGrid::commitEditor(bool keepValue)
 {
     QWidget* editor = m_editor;
-    if (!editor || !DBGrid1->isEditingCell())
+    if (!editor || !grid->isEditingCell())
         return;
-    auto* delegate = DBGrid1->itemDelegate();
+    auto* delegate = grid->itemDelegate();
     if (keepValue)
         Q_EMIT delegate->commitData(editor);
     Q_EMIT delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
@@ -430,9 +430,9 @@ void ResultGrid::navigate(RecordNavigator::Button button)
         case RecordNavigator::Delete: commitEditor(false); deleteCurrentRow(); break;
         case RecordNavigator::Edit: {
             m_dataSet.edit();
-            const QModelIndex cell = DBGrid1->currentIndex();
-            if (cell.isValid() && (DataSource1->flags(cell) & Qt::ItemIsEditable))
-                DBGrid1->edit(cell);
+            const QModelIndex cell = grid->currentIndex();
+            if (cell.isValid() && (resultModel->flags(cell) & Qt::ItemIsEditable))
+                grid->edit(cell);
             break;
         }
         case RecordNavigator::Post: commitEditor(true); m_dataSet.post(); break;
@@ -449,13 +449,13 @@ void ResultGrid::updateNavigator()
     // Rows still to come lie beyond the last one read.
     const int last = m_dataSet.isFetching() ? std::numeric_limits<int>::max() : m_dataSet.recordCount() - 1;
     const bool browsing = m_dataSet.state() == QueryObject::State::Browse;
-    DBNavigator1->setButtonEnabled(RecordNavigator::First, open && row > 0);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Prior, open && row > 0);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < last);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < last);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Insert, open);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Delete, open && row >= 0);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Edit, open && row >= 0 && browsing);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Post, open && !browsing);
-    DBNavigator1->setButtonEnabled(RecordNavigator::Cancel, open && !browsing);
+    navigator->setButtonEnabled(RecordNavigator::First, open && row > 0);
+    navigator->setButtonEnabled(RecordNavigator::Prior, open && row > 0);
+    navigator->setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < last);
+    navigator->setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < last);
+    navigator->setButtonEnabled(RecordNavigator::Insert, open);
+    navigator->setButtonEnabled(RecordNavigator::Delete, open && row >= 0);
+    navigator->setButtonEnabled(RecordNavigator::Edit, open && row >= 0 && browsing);
+    navigator->setButtonEnabled(RecordNavigator::Post, open && !browsing);
+    navigator->setButtonEnabled(RecordNavigator::Cancel, open && !browsing);
 }

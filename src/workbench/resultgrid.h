@@ -36,32 +36,32 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 };
 
-// The upper part of the main window: DBGrid1 bound to the open result of ADODataSet1, the record
+// The upper part of the main window: grid bound to the open result of resultsQuery, the record
 // navigator under it, avatars in the `image` column, the column width rules and the title-click
-// sort cycle, which writes Label10 and Label11 of the workbench.
+// sort cycle, which writes sortLabel and recNoLabel of the workbench.
 class ResultGrid : public QObject {
     Q_OBJECT
 
 public:
     ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent = nullptr);
 
-    DataGrid* DBGrid1;
-    RecordNavigator* DBNavigator1;
-    ResultModel* DataSource1;
+    DataGrid* grid;
+    RecordNavigator* navigator;
+    ResultModel* resultModel;
 
 public Q_SLOTS:
     // A completed click on the title of a column: ascending, descending, statement order.
-    void DBGrid1TitleBtnClick(int column);
+    void sortByColumn(int column);
 
 public:
     // After a data cell has been drawn: the avatar over an `image` cell, when there is one.
-    void DBGrid1DrawColumnCell(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
+    void drawAvatar(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
 
     // The selected cells, with their column titles, to the clipboard as tab-separated text.
     void copySelection();
 
-    QAction* Copy1;
-    QAction* SelectAll1;
+    QAction* copyAction;
+    QAction* selectAllAction;
 
 private:
     friend class CellDelegate;

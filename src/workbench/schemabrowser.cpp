@@ -68,46 +68,46 @@ private:
 SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench& workbench, QObject* parent)
     : QObject(parent), m_connection(connection), m_workbench(workbench)
 {
-    RadioButton1 = new QRadioButton(QStringLiteral("Procedures"), form);
-    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-    RadioButton1->setGeometry(448, 416, 89, 15);
-    RadioButton2 = new QRadioButton(QStringLiteral("Tables"), form);
-    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-    RadioButton2->setGeometry(568, 416, 57, 15);
-    RadioButton2->setChecked(true);
+    proceduresButton = new QRadioButton(QStringLiteral("Procedures"), form);
+    proceduresButton->setObjectName(QStringLiteral("proceduresButton"));
+    proceduresButton->setGeometry(448, 416, 89, 15);
+    tablesButton = new QRadioButton(QStringLiteral("Tables"), form);
+    tablesButton->setObjectName(QStringLiteral("tablesButton"));
+    tablesButton->setGeometry(568, 416, 57, 15);
+    tablesButton->setChecked(true);
 
-    ListBox1 = nameList(form, "ListBox1", QRect(448, 436, 177, 209));
-    Label4 = new QLabel(QStringLiteral("Fields"), form);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(640, 416, 27, 13);
-    ListBox3 = nameList(form, "ListBox3", QRect(640, 436, 177, 209));
-    ListBox1->setAccessibleName(QStringLiteral("Tables"));
-    ListBox3->setAccessibleName(QStringLiteral("Fields"));
-    Label4->setBuddy(ListBox3);
+    catalogueList = nameList(form, "catalogueList", QRect(448, 436, 177, 209));
+    fieldsLabel = new QLabel(QStringLiteral("Fields"), form);
+    fieldsLabel->setObjectName(QStringLiteral("fieldsLabel"));
+    fieldsLabel->setGeometry(640, 416, 27, 13);
+    fieldList = nameList(form, "fieldList", QRect(640, 436, 177, 209));
+    catalogueList->setAccessibleName(QStringLiteral("Tables"));
+    fieldList->setAccessibleName(QStringLiteral("Fields"));
+    fieldsLabel->setBuddy(fieldList);
 
-    Label9 = new QLabel(QStringLiteral("Drivername:"), form);
-    Label9->setObjectName(QStringLiteral("Label9"));
-    Label9->setGeometry(448, 648, 57, 13);
-    for (QLabel* label : {Label4, Label9}) // designed for a narrower font: show the whole text
+    driverNameLabel = new QLabel(QStringLiteral("Drivername:"), form);
+    driverNameLabel->setObjectName(QStringLiteral("driverNameLabel"));
+    driverNameLabel->setGeometry(448, 648, 57, 13);
+    for (QLabel* label : {fieldsLabel, driverNameLabel}) // designed for a narrower font: show the whole text
         label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
-    Label9->hide();
-    Edit1 = new QLineEdit(QStringLiteral("PILOT000"), form);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(512, 648, 113, 21);
-    Edit1->hide();
-    Edit1->setAccessibleName(QStringLiteral("Driver name"));
-    Label9->setBuddy(Edit1);
+    driverNameLabel->hide();
+    driverNameEdit = new QLineEdit(QStringLiteral("PILOT000"), form);
+    driverNameEdit->setObjectName(QStringLiteral("driverNameEdit"));
+    driverNameEdit->setGeometry(512, 648, 113, 21);
+    driverNameEdit->hide();
+    driverNameEdit->setAccessibleName(QStringLiteral("Driver name"));
+    driverNameLabel->setBuddy(driverNameEdit);
 
-    connect(&m_connection, &Connection::afterConnect, this, &SchemaBrowser::ADOConnection1AfterConnect);
-    new EveryClick(ListBox1, [this] { guarded([this] { ListBox1Click(); }); });
-    new EveryClick(ListBox3, [this] { guarded([this] { ListBox3Click(); }); });
-    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(&m_connection, &Connection::afterConnect, this, &SchemaBrowser::listNames);
+    new EveryClick(catalogueList, [this] { guarded([this] { catalogueEntryClicked(); }); });
+    new EveryClick(fieldList, [this] { guarded([this] { fieldClicked(); }); });
+    connect(proceduresButton, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            guarded([this] { RadioButton1Click(); });
+            guarded([this] { showProcedures(); });
     });
-    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(tablesButton, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            guarded([this] { RadioButton2Click(); });
+            guarded([this] { showTables(); });
     });
 }
 
@@ -125,77 +125,77 @@ QString SchemaBrowser::execStatement(const QString& entry, const QString& driver
     return sql;
 }
 
-void SchemaBrowser::ADOConnection1AfterConnect()
+void SchemaBrowser::listNames()
 {
-    ListBox1->clear();
-    ListBox3->clear();
+    catalogueList->clear();
+    fieldList->clear();
     listTables();
 }
 
 void SchemaBrowser::listTables()
 {
     const QStringList tables = m_connection.tableNames();
-    ListBox1->clear();
-    ListBox1->addItems(tables);
+    catalogueList->clear();
+    catalogueList->addItems(tables);
 }
 
-void SchemaBrowser::ListBox1Click()
+void SchemaBrowser::catalogueEntryClicked()
 {
-    const QListWidgetItem* item = ListBox1->currentItem();
+    const QListWidgetItem* item = catalogueList->currentItem();
     if (!item || !item->isSelected())
         return;
     const QString entry = item->text();
     // Listing the fields first: when it fails, clipboard and editor stay as they were.
     const QStringList fields = m_connection.fieldNames(tableNameOf(entry));
-    ListBox3->clear();
-    ListBox3->addItems(fields);
+    fieldList->clear();
+    fieldList->addItems(fields);
     copyToClipboard(entry);
-    if (RadioButton1->isChecked()) {
-        m_workbench.Memo1->clear();
-        m_workbench.Memo1->setText(execStatement(entry, Edit1->text()));
+    if (proceduresButton->isChecked()) {
+        m_workbench.sqlEditor->clear();
+        m_workbench.sqlEditor->setText(execStatement(entry, driverNameEdit->text()));
     }
 }
 
-void SchemaBrowser::ListBox3Click()
+void SchemaBrowser::fieldClicked()
 {
-    const QListWidgetItem* item = ListBox3->currentItem();
+    const QListWidgetItem* item = fieldList->currentItem();
     if (item && item->isSelected())
         copyToClipboard(item->text());
 }
 
-void SchemaBrowser::RadioButton1Click()
+void SchemaBrowser::showProcedures()
 {
-    m_workbench.Button1->setEnabled(false);
-    m_workbench.Button2->setEnabled(false);
-    m_workbench.Label8->hide();
-    m_savedSql = m_workbench.Memo1->text();
-    m_workbench.Memo1->clear();
-    ListBox1->setAccessibleName(QStringLiteral("Procedures"));
-    Label9->show();
-    Edit1->show();
-    ListBox3->clear();
-    ListBox1->clear();
+    m_workbench.openSqlButton->setEnabled(false);
+    m_workbench.saveSqlButton->setEnabled(false);
+    m_workbench.fileNameLabel->hide();
+    m_savedSql = m_workbench.sqlEditor->text();
+    m_workbench.sqlEditor->clear();
+    catalogueList->setAccessibleName(QStringLiteral("Procedures"));
+    driverNameLabel->show();
+    driverNameEdit->show();
+    fieldList->clear();
+    catalogueList->clear();
     // On a closed connection this connects first, and the after-connect step lists the tables;
     // the views then follow them.
     const QStringList views = m_connection.viewNames();
     for (const QString& view : views)
-        if (ListBox1->findItems(view, Qt::MatchExactly).isEmpty())
-            ListBox1->addItem(view);
+        if (catalogueList->findItems(view, Qt::MatchExactly).isEmpty())
+            catalogueList->addItem(view);
 }
 
-void SchemaBrowser::RadioButton2Click()
+void SchemaBrowser::showTables()
 {
-    m_workbench.Button1->setEnabled(true);
-    m_workbench.Button2->setEnabled(true);
+    m_workbench.openSqlButton->setEnabled(true);
+    m_workbench.saveSqlButton->setEnabled(true);
     if (!m_savedSql.isEmpty())
-        m_workbench.Memo1->setText(m_savedSql);
-    m_workbench.Label8->show();
-    for (QLabel* label : {Label4, Label9}) // designed for a narrower font: show the whole text
+        m_workbench.sqlEditor->setText(m_savedSql);
+    m_workbench.fileNameLabel->show();
+    for (QLabel* label : {fieldsLabel, driverNameLabel}) // designed for a narrower font: show the whole text
         label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
-    Label9->hide();
-    Edit1->hide();
-    ListBox1->setAccessibleName(QStringLiteral("Tables"));
-    ListBox3->clear();
-    ListBox1->clear();
+    driverNameLabel->hide();
+    driverNameEdit->hide();
+    catalogueList->setAccessibleName(QStringLiteral("Tables"));
+    fieldList->clear();
+    catalogueList->clear();
     listTables();
 }

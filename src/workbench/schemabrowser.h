@@ -19,13 +19,13 @@ class SchemaBrowser : public QObject {
 public:
     SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench& workbench, QObject* parent = nullptr);
 
-    QRadioButton* RadioButton1;   // "Procedures"
-    QRadioButton* RadioButton2;   // "Tables"
-    QListWidget* ListBox1;
-    QLabel* Label4;
-    QListWidget* ListBox3;
-    QLabel* Label9;
-    QLineEdit* Edit1;             // the driver name appended to exec statements
+    QRadioButton* proceduresButton;   // "Procedures"
+    QRadioButton* tablesButton;   // "Tables"
+    QListWidget* catalogueList;
+    QLabel* fieldsLabel;
+    QListWidget* fieldList;
+    QLabel* driverNameLabel;
+    QLineEdit* driverNameEdit;             // the driver name appended to exec statements
 
     // The table name of a list entry: the part after the first ".", at most 100 characters.
     static QString tableNameOf(const QString& entry);
@@ -33,11 +33,11 @@ public:
     static QString execStatement(const QString& entry, const QString& driverName);
 
 public Q_SLOTS:
-    void ADOConnection1AfterConnect();
-    void ListBox1Click();
-    void ListBox3Click();
-    void RadioButton1Click();
-    void RadioButton2Click();
+    void listNames();
+    void catalogueEntryClicked();
+    void fieldClicked();
+    void showProcedures();
+    void showTables();
 
 private:
     void listTables();

@@ -22,7 +22,7 @@ SqlMenu::SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& hist
     : QObject(parent), m_workbench(workbench), m_history(historyPath)
 {
     menu = new QMenu(QStringLiteral("&SQL"), menuBar);
-    menu->setObjectName(QStringLiteral("Sql1"));
+    menu->setObjectName(QStringLiteral("sqlMenu"));
     const auto add = [this](const char* name, const QString& text, const QList<QKeySequence>& keys) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
@@ -32,64 +32,64 @@ SqlMenu::SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& hist
 
     // The buttons do the work, so a disabled button (procedure mode) also refuses its key, and
     // the menu follows the buttons' state when it opens.
-    ExecuteSql1 = add("ExecuteSql1", QStringLiteral("&Execute SQL"),
+    executeAction = add("executeAction", QStringLiteral("&Execute SQL"),
                       {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return),
                        QKeySequence(Qt::Key_F5)});
-    OpenSql1 = add("OpenSql1", QStringLiteral("&Open SQL…"), {QKeySequence(Qt::CTRL | Qt::Key_O)});
-    SaveSql1 = add("SaveSql1", QStringLiteral("&Save SQL…"), {QKeySequence(Qt::CTRL | Qt::Key_S)});
-    connect(ExecuteSql1, &QAction::triggered, workbench.Speedbutton1, &QPushButton::click);
-    connect(OpenSql1, &QAction::triggered, workbench.Button1, &QPushButton::click);
-    connect(SaveSql1, &QAction::triggered, workbench.Button2, &QPushButton::click);
+    openAction = add("openAction", QStringLiteral("&Open SQL…"), {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    saveAction = add("saveAction", QStringLiteral("&Save SQL…"), {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    connect(executeAction, &QAction::triggered, workbench.executeButton, &QPushButton::click);
+    connect(openAction, &QAction::triggered, workbench.openSqlButton, &QPushButton::click);
+    connect(saveAction, &QAction::triggered, workbench.saveSqlButton, &QPushButton::click);
     connect(menu, &QMenu::aboutToShow, this, [this] {
-        ExecuteSql1->setEnabled(m_workbench.Speedbutton1->isEnabled());
-        OpenSql1->setEnabled(m_workbench.Button1->isEnabled());
-        SaveSql1->setEnabled(m_workbench.Button2->isEnabled());
+        executeAction->setEnabled(m_workbench.executeButton->isEnabled());
+        openAction->setEnabled(m_workbench.openSqlButton->isEnabled());
+        saveAction->setEnabled(m_workbench.saveSqlButton->isEnabled());
     });
 
     menu->addSeparator();
     // In the grid or a list, Ctrl+Up and Ctrl+Down keep their own meaning.
-    PreviousSql1 = add("PreviousSql1", QStringLiteral("&Previous statement"), {QKeySequence(Qt::CTRL | Qt::Key_Up)});
-    NextSql1 = add("NextSql1", QStringLiteral("&Next statement"), {QKeySequence(Qt::CTRL | Qt::Key_Down)});
-    SqlEditor* editor = workbench.Memo1;
-    for (QAction* action : {PreviousSql1, NextSql1}) {
+    previousAction = add("previousAction", QStringLiteral("&Previous statement"), {QKeySequence(Qt::CTRL | Qt::Key_Up)});
+    nextAction = add("nextAction", QStringLiteral("&Next statement"), {QKeySequence(Qt::CTRL | Qt::Key_Down)});
+    SqlEditor* editor = workbench.sqlEditor;
+    for (QAction* action : {previousAction, nextAction}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         editor->addAction(action);
     }
-    connect(PreviousSql1, &QAction::triggered, this, [this, editor] {
+    connect(previousAction, &QAction::triggered, this, [this, editor] {
         if (const auto text = m_history.older(editor->text()))
             editor->setTextAtEnd(*text);
     });
-    connect(NextSql1, &QAction::triggered, this, [this, editor] {
+    connect(nextAction, &QAction::triggered, this, [this, editor] {
         if (const auto text = m_history.newer())
             editor->setTextAtEnd(*text);
     });
-    History1 = menu->addMenu(QStringLiteral("&History"));
-    History1->setObjectName(QStringLiteral("History1"));
-    connect(History1, &QMenu::aboutToShow, this, &SqlMenu::fillHistory);
+    historyMenu = menu->addMenu(QStringLiteral("&History"));
+    historyMenu->setObjectName(QStringLiteral("historyMenu"));
+    connect(historyMenu, &QMenu::aboutToShow, this, &SqlMenu::fillHistory);
     // A statement is kept whether it succeeds or not: a failed one is the one most often fixed
     // and run again. The history is a comfort, so a file that cannot be written stops nothing.
     connect(&workbench, &SqlWorkbench::statementRun, this, [this](const QString& text) { m_history.add(text); });
 
     menu->addSeparator();
-    LineNumbers1 = menu->addAction(QStringLiteral("&Line numbers"));
-    LineNumbers1->setObjectName(QStringLiteral("LineNumbers1"));
-    LineNumbers1->setCheckable(true);
-    LineNumbers1->setChecked(editor->lineNumbersShown());
-    connect(LineNumbers1, &QAction::toggled, editor, &SqlEditor::setLineNumbersShown);
+    lineNumbersAction = menu->addAction(QStringLiteral("&Line numbers"));
+    lineNumbersAction->setObjectName(QStringLiteral("lineNumbersAction"));
+    lineNumbersAction->setCheckable(true);
+    lineNumbersAction->setChecked(editor->lineNumbersShown());
+    connect(lineNumbersAction, &QAction::toggled, editor, &SqlEditor::setLineNumbersShown);
 
     menuBar->addMenu(menu);
 }
 
 void SqlMenu::fillHistory()
 {
-    History1->clear();
+    historyMenu->clear();
     const QStringList entries = m_history.entries();
     for (qsizetype i = entries.size() - 1; i >= 0 && i >= entries.size() - listed; --i) {
         const QString statement = entries.at(i);
-        QAction* action = History1->addAction(menuText(statement));
+        QAction* action = historyMenu->addAction(menuText(statement));
         action->setToolTip(statement);
-        connect(action, &QAction::triggered, this, [this, statement] { m_workbench.Memo1->setTextAtEnd(statement); });
+        connect(action, &QAction::triggered, this, [this, statement] { m_workbench.sqlEditor->setTextAtEnd(statement); });
     }
     if (entries.isEmpty())
-        History1->addAction(QStringLiteral("(no statements yet)"))->setEnabled(false);
+        historyMenu->addAction(QStringLiteral("(no statements yet)"))->setEnabled(false);
 }

@@ -20,13 +20,13 @@ public:
     SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& historyPath, QObject* parent = nullptr);
 
     QMenu* menu;
-    QAction* ExecuteSql1;    // Ctrl+Enter, F5
-    QAction* OpenSql1;       // Ctrl+O
-    QAction* SaveSql1;       // Ctrl+S
-    QAction* PreviousSql1;   // Ctrl+Up
-    QAction* NextSql1;       // Ctrl+Down
-    QMenu* History1;         // the latest statements, newest first
-    QAction* LineNumbers1;
+    QAction* executeAction;    // Ctrl+Enter, F5
+    QAction* openAction;       // Ctrl+O
+    QAction* saveAction;       // Ctrl+S
+    QAction* previousAction;   // Ctrl+Up
+    QAction* nextAction;       // Ctrl+Down
+    QMenu* historyMenu;         // the latest statements, newest first
+    QAction* lineNumbersAction;
 
     static constexpr int listed = 25;   // statements in the History submenu
 

@@ -55,48 +55,48 @@ QPushButton* button(QWidget* form, const char* name, const QString& text, const 
 SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     : QObject(parent), m_form(form), m_dataSet(dataSet)
 {
-    Label5 = statusLabel(form, "Label5", QStringLiteral("Records:"), QRect(8, 384, 116, 26));
-    Label11 = statusLabel(form, "Label11", QStringLiteral("RecNo:"), QRect(128, 384, 108, 26));
-    Label10 = statusLabel(form, "Label10", QStringLiteral("Sort: default"), QRect(244, 384, 149, 26));
+    recordsLabel = statusLabel(form, "recordsLabel", QStringLiteral("Records:"), QRect(8, 384, 116, 26));
+    recNoLabel = statusLabel(form, "recNoLabel", QStringLiteral("RecNo:"), QRect(128, 384, 108, 26));
+    sortLabel = statusLabel(form, "sortLabel", QStringLiteral("Sort: default"), QRect(244, 384, 149, 26));
 
-    Label1 = new QLabel(QStringLiteral("SQL:"), form);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(8, 416, 24, 13);
+    sqlLabel = new QLabel(QStringLiteral("SQL:"), form);
+    sqlLabel->setObjectName(QStringLiteral("sqlLabel"));
+    sqlLabel->setGeometry(8, 416, 24, 13);
 
     // Right-aligned at x = 415 and sized to its text, so it grows to the left.
-    Label8 = new QLabel(form);
-    Label8->setObjectName(QStringLiteral("Label8"));
-    QFont bold = Label8->font();
+    fileNameLabel = new QLabel(form);
+    fileNameLabel->setObjectName(QStringLiteral("fileNameLabel"));
+    QFont bold = fileNameLabel->font();
     bold.setBold(true);
-    Label8->setFont(bold);
-    Label8->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Label8->setGeometry(415 - 200, 416, 200, 13);
+    fileNameLabel->setFont(bold);
+    fileNameLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    fileNameLabel->setGeometry(415 - 200, 416, 200, 13);
 
-    Memo1 = new SqlEditor(form);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 436, 411, 209);
-    Memo1->setText(defaultStatement());
-    Memo1->setAccessibleName(QStringLiteral("SQL statement"));
-    Label1->setBuddy(Memo1);
+    sqlEditor = new SqlEditor(form);
+    sqlEditor->setObjectName(QStringLiteral("sqlEditor"));
+    sqlEditor->setGeometry(8, 436, 411, 209);
+    sqlEditor->setText(defaultStatement());
+    sqlEditor->setAccessibleName(QStringLiteral("SQL statement"));
+    sqlLabel->setBuddy(sqlEditor);
 
-    Speedbutton1 = button(form, "Speedbutton1", QStringLiteral("Execute SQL"), QRect(8, 656, 82, 32));
-    Speedbutton1->setDefault(true);
-    Button1 = button(form, "Button1", QStringLiteral("Open SQL"), QRect(232, 656, 82, 32));
-    Button2 = button(form, "Button2", QStringLiteral("Save SQL"), QRect(336, 656, 82, 32));
+    executeButton = button(form, "executeButton", QStringLiteral("Execute SQL"), QRect(8, 656, 82, 32));
+    executeButton->setDefault(true);
+    openSqlButton = button(form, "openSqlButton", QStringLiteral("Open SQL"), QRect(232, 656, 82, 32));
+    saveSqlButton = button(form, "saveSqlButton", QStringLiteral("Save SQL"), QRect(336, 656, 82, 32));
     // Enter on a focused button presses that button, as on any desktop; elsewhere it reaches
     // the form, which runs the statement (see eventFilter).
-    for (QPushButton* b : {Speedbutton1, Button1, Button2})
+    for (QPushButton* b : {executeButton, openSqlButton, saveSqlButton})
         b->setAutoDefault(true);
 
-    connect(Speedbutton1, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
-    connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::ADODataSet1AfterScroll);
+    connect(executeButton, &QPushButton::clicked, this, [this] { guarded([this] { runStatement(); }); });
+    connect(openSqlButton, &QPushButton::clicked, this, [this] { guarded([this] { openSql(); }); });
+    connect(saveSqlButton, &QPushButton::clicked, this, [this] { guarded([this] { saveSql(); }); });
+    connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::showRecordNumber);
     connect(&m_dataSet.connection(), &Connection::afterConnect, this, &SqlWorkbench::readCatalogue);
     if (m_dataSet.connection().isOpen())
         readCatalogue();
     form->installEventFilter(this);
-    m_fetch = new FetchControl(form, m_dataSet, Label5, this);
+    m_fetch = new FetchControl(form, m_dataSet, recordsLabel, this);
 }
 
 QString SqlWorkbench::defaultStatement()
@@ -113,7 +113,7 @@ QStringList SqlWorkbench::lines() const
 {
     // Line breaks pasted from elsewhere may still be CR LF or CR.
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    const QString text = Memo1->text();
+    const QString text = sqlEditor->text();
     return text.isEmpty() ? QStringList() : text.split(lineBreak);
 }
 
@@ -127,12 +127,12 @@ QString SqlWorkbench::statementText() const
 
 // Whether a run shows rows is the database's answer, not a search of the text: a statement that
 // returns columns opens in the grid, any other reports how many rows it changed.
-void SqlWorkbench::SpeedButton1Click()
+void SqlWorkbench::runStatement()
 {
     // A completion list left open by Ctrl+Enter would sit over the editor after the run.
-    if (Memo1->isListActive())
-        Memo1->cancelList();
-    Q_EMIT statementRun(Memo1->text());
+    if (sqlEditor->isListActive())
+        sqlEditor->cancelList();
+    Q_EMIT statementRun(sqlEditor->text());
     if (m_dataSet.isOpen())
         m_dataSet.close();
     m_dataSet.setText(statementText());
@@ -146,24 +146,24 @@ void SqlWorkbench::SpeedButton1Click()
         }
     } catch (const racr::DatabaseError& error) {
         Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
-        Label5->setText(QStringLiteral("Records: "));
+        recordsLabel->setText(QStringLiteral("Records: "));
     } catch (const racr::ProviderError& error) {
         Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
-        Label5->setText(QStringLiteral("Records: "));
+        recordsLabel->setText(QStringLiteral("Records: "));
     } catch (const racr::Cancelled&) {
         // Stopped by the user before its first rows: there is nothing to show or to report.
     }
     if (m_dataSet.isOpen()) {
-        Label5->setText(FetchControl::recordsText(m_dataSet));
-        Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+        recordsLabel->setText(FetchControl::recordsText(m_dataSet));
+        recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
     } else {
-        Label5->setText(QStringLiteral("Records: "));
-        Label11->setText(QStringLiteral("RecNo: "));
+        recordsLabel->setText(QStringLiteral("Records: "));
+        recNoLabel->setText(QStringLiteral("RecNo: "));
     }
-    Label10->setText(QStringLiteral("Sort: default"));
+    sortLabel->setText(QStringLiteral("Sort: default"));
 }
 
-void SqlWorkbench::Button1Click()
+void SqlWorkbench::openSql()
 {
     const QString path = Dialogs::instance().openFileName(sqlFileRequest(QStringLiteral("Open SQL"), m_lastOpened));
     if (path.isEmpty())
@@ -183,11 +183,11 @@ void SqlWorkbench::Button1Click()
     QStringList fileLines = text.split(lineBreak);
     if (!text.isEmpty() && fileLines.last().isEmpty())
         fileLines.removeLast();   // a break at the end closes the last line, it does not add one
-    Memo1->setText(fileLines.join(QLatin1Char('\n')));
+    sqlEditor->setText(fileLines.join(QLatin1Char('\n')));
     showFileName(path);
 }
 
-void SqlWorkbench::Button2Click()
+void SqlWorkbench::saveSql()
 {
     const QString path = Dialogs::instance().saveFileName(sqlFileRequest(QStringLiteral("Save SQL"), m_lastSaved));
     if (path.isEmpty())
@@ -206,27 +206,27 @@ void SqlWorkbench::Button2Click()
 void SqlWorkbench::showFileName(const QString& path)
 {
     // Right edge fixed at 415: the label grows to the left.
-    Label8->setText(QFileInfo(path).fileName());
-    Label8->adjustSize();
-    Label8->move(415 - Label8->width(), Label8->y());
+    fileNameLabel->setText(QFileInfo(path).fileName());
+    fileNameLabel->adjustSize();
+    fileNameLabel->move(415 - fileNameLabel->width(), fileNameLabel->y());
 }
 
 void SqlWorkbench::readCatalogue()
 {
-    Memo1->setCatalogue(SqlCatalogue::read(m_dataSet.connection()));
+    sqlEditor->setCatalogue(SqlCatalogue::read(m_dataSet.connection()));
 }
 
-void SqlWorkbench::ADODataSet1AfterScroll()
+void SqlWorkbench::showRecordNumber()
 {
-    Label11->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+    recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
 }
 
 void SqlWorkbench::closeResult()
 {
     m_dataSet.close();
-    Label5->setText(QStringLiteral("Records: "));
-    Label10->setText(QStringLiteral("Sort: default"));
-    Label11->setText(QStringLiteral("RecNo:"));
+    recordsLabel->setText(QStringLiteral("Records: "));
+    sortLabel->setText(QStringLiteral("Sort: default"));
+    recNoLabel->setText(QStringLiteral("RecNo:"));
 }
 
 // Enter that no control took for itself (the editor and the grid do) runs the statement, as the
@@ -237,7 +237,7 @@ bool SqlWorkbench::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-            guarded([this] { SpeedButton1Click(); });
+            guarded([this] { runStatement(); });
             return true;
         }
     }

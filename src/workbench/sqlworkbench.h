@@ -18,15 +18,15 @@ class SqlWorkbench : public QObject {
 public:
     SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent = nullptr);
 
-    SqlEditor* Memo1;
-    QLabel* Label5;
-    QLabel* Label11;
-    QLabel* Label10;
-    QLabel* Label1;
-    QLabel* Label8;
-    QPushButton* Speedbutton1;
-    QPushButton* Button1;
-    QPushButton* Button2;
+    SqlEditor* sqlEditor;
+    QLabel* recordsLabel;
+    QLabel* recNoLabel;
+    QLabel* sortLabel;
+    QLabel* sqlLabel;
+    QLabel* fileNameLabel;
+    QPushButton* executeButton;
+    QPushButton* openSqlButton;
+    QPushButton* saveSqlButton;
 
     static QString defaultStatement();
 
@@ -43,10 +43,10 @@ Q_SIGNALS:
     void statementRun(const QString& text);
 
 public Q_SLOTS:
-    void SpeedButton1Click();   // "Execute SQL", and Enter outside the editor and the grid
-    void Button1Click();        // "Open SQL"; a file that cannot be read throws racr::Error
-    void Button2Click();        // "Save SQL"; a file that cannot be written throws racr::Error
-    void ADODataSet1AfterScroll();
+    void runStatement();   // "Execute SQL", and Enter outside the editor and the grid
+    void openSql();        // "Open SQL"; a file that cannot be read throws racr::Error
+    void saveSql();        // "Save SQL"; a file that cannot be written throws racr::Error
+    void showRecordNumber();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

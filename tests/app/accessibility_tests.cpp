@@ -128,8 +128,8 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
             << name;
 
     // A combo box tells its value as its name on Linux; its label names it by relation.
-    for (const auto& [combo, label] : {std::pair<QWidget*, QWidget*>{w.main.CbShard, w.main.Label3},
-                                       {w.leaderboard.ComboBox1, w.leaderboard.Label1}}) {
+    for (const auto& [combo, label] : {std::pair<QWidget*, QWidget*>{w.main.shardList, w.main.shardLabel},
+                                       {w.leaderboard.trackList, w.leaderboard.trackLabel}}) {
         const auto labels = QAccessible::queryAccessibleInterface(combo)->relations(QAccessible::Label);
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const auto& r) { return r.first->object() == label; }))
             << qPrintable(combo->objectName());
@@ -138,7 +138,7 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     // The "Info" entry at the right of the menu bar.
     QAccessibleInterface* info = find(all, QAccessible::MenuItem, "Info");
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->object(), w.main.Info1);
+    EXPECT_EQ(info->object(), w.main.infoAction);
     ASSERT_NE(info->actionInterface(), nullptr);
     QStringList opened;
     {
@@ -149,7 +149,7 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     EXPECT_EQ(opened, QStringList{"http://127.0.0.1:8680/"});
 
     // The menus keep what Qt gives them: a popup menu with its entries.
-    QMenu* exportImport = w.main.MainMenu1->actions().value(0)->menu();
+    QMenu* exportImport = w.main.mainMenu->actions().value(0)->menu();
     ASSERT_NE(exportImport, nullptr);
     QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(exportImport);
     EXPECT_EQ(menu->role(), QAccessible::PopupMenu);
@@ -159,11 +159,11 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     QAccessibleInterface* gauge = find(all, QAccessible::ProgressBar, "Import progress");
     ASSERT_NE(gauge, nullptr);
     ASSERT_NE(gauge->valueInterface(), nullptr);
-    w.progress.ProgressCyl1->setMaximum(4);
-    w.progress.ProgressCyl1->setPosition(1);
+    w.progress.gauge->setMaximum(4);
+    w.progress.gauge->setPosition(1);
     EXPECT_EQ(gauge->valueInterface()->currentValue().toInt(), 25);
     EXPECT_EQ(gauge->text(QAccessible::Value), "25%");
-    w.progress.ProgressCyl1->setPosition(4);
+    w.progress.gauge->setPosition(4);
     EXPECT_EQ(gauge->text(QAccessible::Value), "Done");
 }
 
@@ -177,20 +177,20 @@ TEST(Accessibility, EveryViewerOpensByKeyboardAndByTheAccessiblePressAction)
         return QApplication::focusWidget() == target;
     };
 
-    const QImage unfocused = w.main.Label6->grab().toImage();
-    ASSERT_TRUE(tabTo(w.main.Label6));
+    const QImage unfocused = w.main.driverInfoLink->grab().toImage();
+    ASSERT_TRUE(tabTo(w.main.driverInfoLink));
     // Reached by Tab, the link shows where the keyboard is.
-    EXPECT_NE(w.main.Label6->grab().toImage(), unfocused);
-    QTest::keyClick(w.main.Label6, Qt::Key_Return);
+    EXPECT_NE(w.main.driverInfoLink->grab().toImage(), unfocused);
+    QTest::keyClick(w.main.driverInfoLink, Qt::Key_Return);
     EXPECT_TRUE(w.driverInfo.isVisible());
 
     w.main.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w.main));
-    ASSERT_TRUE(tabTo(w.main.Label2));
-    QTest::keyClick(w.main.Label2, Qt::Key_Space);
+    ASSERT_TRUE(tabTo(w.main.leaderboardLink));
+    QTest::keyClick(w.main.leaderboardLink, Qt::Key_Space);
     EXPECT_TRUE(w.leaderboard.isVisible());
 
-    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(w.main.Label12);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(w.main.dailyEventsLink);
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(link->role(), QAccessible::Link);
     EXPECT_EQ(link->text(QAccessible::Name), "Direct Daily Events Info");

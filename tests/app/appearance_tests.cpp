@@ -104,23 +104,23 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     w.main.show();
 
     // The underline is drawn in the theme's own link colour, which reads on its dark window.
-    EXPECT_TRUE(holdsColour(w.main.Label6->grab().toImage(), link));
-    EXPECT_FALSE(holdsColour(w.main.Label6->grab().toImage(), QColor(Qt::blue)));
+    EXPECT_TRUE(holdsColour(w.main.driverInfoLink->grab().toImage(), link));
+    EXPECT_FALSE(holdsColour(w.main.driverInfoLink->grab().toImage(), QColor(Qt::blue)));
 
     // Pages are drawn on white with black text, as a browser does: the grey header cells of the
     // events table stay readable.
     racr::XmlDocument answer;
     answer.load(R"(<list><worldLeaderboardEvent eventName="BAY BRIDGE" eventModeName="Circuit" minTier="0" maxTier="999"/></list>)");
-    w.events.wb1->ShowHtmlText(racr::eventsPage(answer));
-    const QImage page = w.events.wb1->viewport()->grab().toImage();
+    w.events.page->ShowHtmlText(racr::eventsPage(answer));
+    const QImage page = w.events.page->viewport()->grab().toImage();
     EXPECT_EQ(page.pixelColor(page.width() - 4, page.height() - 4).name().toStdString(), "#ffffff");
-    QTextCursor header = w.events.wb1->document()->find(QStringLiteral("Trackname"));
+    QTextCursor header = w.events.page->document()->find(QStringLiteral("Trackname"));
     ASSERT_FALSE(header.isNull());
     header.setPosition(header.selectionStart());
-    const QRect headerText = w.events.wb1->cursorRect(header).adjusted(0, 0, 50, 0) & page.rect();
+    const QRect headerText = w.events.page->cursorRect(header).adjusted(0, 0, 50, 0) & page.rect();
     EXPECT_LT(darkestGrey(page, headerText), 60);
 
-    const QImage blank = w.leaderboard.wb1->viewport()->grab().toImage();
+    const QImage blank = w.leaderboard.page->viewport()->grab().toImage();
     EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2).name().toStdString(), "#ffffff");
 }
 
@@ -130,8 +130,8 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
     FakeDialogs dialogs;
     ProgramWindows w;
     w.main.show();
-    QTest::mouseClick(w.main.Label2, Qt::LeftButton);
-    QTest::mouseClick(w.main.Label6, Qt::LeftButton);
+    QTest::mouseClick(w.main.leaderboardLink, Qt::LeftButton);
+    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
     ASSERT_TRUE(w.leaderboard.isVisible() && w.driverInfo.isVisible());
 
     const PeriodChoice& import = *w.main.importControls->period;
@@ -140,20 +140,20 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
         int end;
         int control;
     } beside[] = {
-        {"main window: minus", textEnd(&w.main, import.RadioGroup1->item(1)), leftIn(&w.main, import.Edit2)},
-        {"main window: weeknum.", textEnd(&w.main, import.RadioGroup1->item(2)), leftIn(&w.main, import.Edit3)},
-        {"leaderboard: minus", textEnd(&w.leaderboard, w.leaderboard.RadioGroup1->item(1)),
-         leftIn(&w.leaderboard, w.leaderboard.Edit2)},
-        {"leaderboard: weeknum.", textEnd(&w.leaderboard, w.leaderboard.RadioGroup1->item(2)),
-         leftIn(&w.leaderboard, w.leaderboard.Edit3)},
-        {"driver info: Driver Name:", textEnd(&w.driverInfo, w.driverInfo.Label1), leftIn(&w.driverInfo, w.driverInfo.Edit1)},
+        {"main window: minus", textEnd(&w.main, import.periodGroup->item(1)), leftIn(&w.main, import.daysEdit)},
+        {"main window: weeknum.", textEnd(&w.main, import.periodGroup->item(2)), leftIn(&w.main, import.weekEdit)},
+        {"leaderboard: minus", textEnd(&w.leaderboard, w.leaderboard.periodGroup->item(1)),
+         leftIn(&w.leaderboard, w.leaderboard.daysEdit)},
+        {"leaderboard: weeknum.", textEnd(&w.leaderboard, w.leaderboard.periodGroup->item(2)),
+         leftIn(&w.leaderboard, w.leaderboard.weekEdit)},
+        {"driver info: Driver Name:", textEnd(&w.driverInfo, w.driverInfo.driverNameLabel), leftIn(&w.driverInfo, w.driverInfo.driverNameEdit)},
     };
     for (const auto& pair : beside)
         EXPECT_GE(pair.control - pair.end, 3) << pair.label << ": text ends at " << pair.end << ", control at " << pair.control;
 
     // The controls keep their places.
-    EXPECT_EQ(leftIn(&w.main, import.Edit2), 944);
-    EXPECT_EQ(w.leaderboard.Edit3->pos(), QPoint(146, 76));
-    EXPECT_EQ(w.driverInfo.Label1->pos(), QPoint(16, 16));
-    EXPECT_EQ(w.driverInfo.Edit1->pos(), QPoint(80, 16));
+    EXPECT_EQ(leftIn(&w.main, import.daysEdit), 944);
+    EXPECT_EQ(w.leaderboard.weekEdit->pos(), QPoint(146, 76));
+    EXPECT_EQ(w.driverInfo.driverNameLabel->pos(), QPoint(16, 16));
+    EXPECT_EQ(w.driverInfo.driverNameEdit->pos(), QPoint(80, 16));
 }

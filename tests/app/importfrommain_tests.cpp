@@ -16,9 +16,9 @@
 
 namespace {
 
-void clickGauge(TForm2& progress)
+void clickGauge(ImportWindow& progress)
 {
-    QTest::mouseClick(progress.ProgressCyl1, Qt::LeftButton);
+    QTest::mouseClick(progress.gauge, Qt::LeftButton);
 }
 
 TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
@@ -30,14 +30,14 @@ TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
     windows.main.show();   // connects to the database
     const auto runFrom = [&](const char* button) {
         whileShown(windows.progress, windows.main.findChild<QPushButton*>(button), [&] {
-            if (!windows.progress.Memo1->toPlainText().contains("Finished!"))
+            if (!windows.progress.importLog->toPlainText().contains("Finished!"))
                 return false;
             clickGauge(windows.progress);
             return true;
         });
     };
-    runFrom("Button3");
-    runFrom("Button5");
+    runFrom("importLeaderboardsButton");
+    runFrom("importDriversButton");
 
     QSqlQuery shown(windows.main.connection().database());
     ASSERT_TRUE(shown.exec(SqlWorkbench::defaultStatement()));

@@ -57,7 +57,7 @@ struct Program {
     }
     void close() { windows->main.close(); }
 
-    TForm1& main() { return windows->main; }
+    MainWindow& main() { return windows->main; }
     QListWidget* list(const char* name) { return main().findChild<QListWidget*>(name); }
     QStringList items(const char* name)
     {
@@ -79,7 +79,7 @@ struct Program {
         auto* button = main().findChild<QRadioButton*>(radio);
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
     }
-    QString memo() { return main().findChild<SqlEditor*>("Memo1")->text(); }
+    QString memo() { return main().findChild<SqlEditor*>("sqlEditor")->text(); }
 
     TempHome& home;
     std::unique_ptr<ProgramWindows> windows;
@@ -96,15 +96,15 @@ TEST(MainWindow, FirstStartInAnEmptyFolder)
 
     EXPECT_EQ(w.main.windowTitle(), "RACR tool 1.7.1.1");
     EXPECT_EQ(w.main.centralWidget()->size(), QSize(1006, 698));
-    EXPECT_EQ(w.main.CbShard->currentText(), "APEX");
+    EXPECT_EQ(w.main.shardList->currentText(), "APEX");
     EXPECT_EQ(w.main.driverList(), "kestrel,pilot000");
-    EXPECT_EQ(w.main.findChild<QLineEdit*>("Edit1")->text(), "PILOT000");
-    EXPECT_EQ(w.main.findChild<QLineEdit*>("Edit3")->text(),
+    EXPECT_EQ(w.main.findChild<QLineEdit*>("driverNameEdit")->text(), "PILOT000");
+    EXPECT_EQ(w.main.findChild<QLineEdit*>("weekEdit")->text(),
               QString::number(QDate::currentDate().weekNumber()));
-    auto* rightOfMenu = qobject_cast<QMenuBar*>(w.main.MainMenu1->cornerWidget(Qt::TopRightCorner));
+    auto* rightOfMenu = qobject_cast<QMenuBar*>(w.main.mainMenu->cornerWidget(Qt::TopRightCorner));
     ASSERT_NE(rightOfMenu, nullptr);
-    EXPECT_TRUE(rightOfMenu->actions().contains(w.main.Info1));
-    EXPECT_EQ(w.main.Info1->text(), "&Info");
+    EXPECT_TRUE(rightOfMenu->actions().contains(w.main.infoAction));
+    EXPECT_EQ(w.main.infoAction->text(), "&Info");
 
     EXPECT_EQ(w.progress.windowTitle(), "Data import progress");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - APEX");
@@ -117,11 +117,11 @@ TEST(MainWindow, FirstStartInAnEmptyFolder)
 
     // The first show connects: a new database with the three tables.
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_EQ(program.items("ListBox1"), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
-    EXPECT_TRUE(program.items("ListBox3").isEmpty());
-    EXPECT_TRUE(w.main.findChild<QRadioButton*>("RadioButton2")->isChecked());
-    EXPECT_FALSE(w.main.findChild<QLineEdit*>("Edit1")->isVisible());
-    EXPECT_FALSE(w.main.findChild<QLabel*>("Label9")->isVisible());
+    EXPECT_EQ(program.items("catalogueList"), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
+    EXPECT_TRUE(program.items("fieldList").isEmpty());
+    EXPECT_TRUE(w.main.findChild<QRadioButton*>("tablesButton")->isChecked());
+    EXPECT_FALSE(w.main.findChild<QLineEdit*>("driverNameEdit")->isVisible());
+    EXPECT_FALSE(w.main.findChild<QLabel*>("driverNameLabel")->isVisible());
     EXPECT_TRUE(QDir(home.path()).exists("RACR.db"));
     EXPECT_TRUE(QString::fromUtf8(home.read("connection.dsn")).contains("DBQ=" + home.file("RACR.db")));
 
@@ -140,7 +140,7 @@ TEST(MainWindow, RestoresSettingsAndRewritesThemAtClosing)
     EXPECT_EQ(w.main.currentShard(), "CHICANE");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - CHICANE");
     EXPECT_EQ(w.main.driverList(), "");
-    EXPECT_EQ(w.main.findChild<QLineEdit*>("Edit1")->text(), "ACE");
+    EXPECT_EQ(w.main.findChild<QLineEdit*>("driverNameEdit")->text(), "ACE");
     // The data source is pointed at the database beside the program at every start.
     EXPECT_EQ(home.read("connection.dsn"), ("[ODBC]\nDBQ=" + home.file("RACR.db") + "\n").toUtf8());
     program.close();
@@ -154,7 +154,7 @@ TEST(MainWindow, UnknownShardLeavesNoSelectionAndEmptyRequests)
     home.write("racr.ini", "[settings]\nshard=NOWHERE\n");
     Program program(home);
     ProgramWindows& w = program.start();
-    EXPECT_EQ(w.main.CbShard->currentIndex(), -1);
+    EXPECT_EQ(w.main.shardList->currentIndex(), -1);
     EXPECT_EQ(w.main.currentShard(), "");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - ");
     EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - ");
@@ -423,7 +423,7 @@ TEST(MainWindow, SetDriverNamesKeepsTheListOnCancelAndTakesAnEmptyLine)
     FakeDialogs dialogs;
     Program program(home);
     ProgramWindows& w = program.start();
-    auto* button = w.main.findChild<QPushButton*>("Button4");
+    auto* button = w.main.findChild<QPushButton*>("setDriverNamesButton");
 
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_EQ(dialogs.inputs.size(), 1);
@@ -445,18 +445,18 @@ TEST(MainWindow, PickingAShardRetitlesAndEmptiesTwoViewers)
     FakeDialogs dialogs;
     Program program(home);
     ProgramWindows& w = program.start();
-    w.leaderboard.wb1->ShowHtmlText("<html><body>old page</body></html>");
-    w.driverInfo.Memo1->setPlainText("old text");
-    w.events.wb1->ShowHtmlText("<html><body>events</body></html>");
+    w.leaderboard.page->ShowHtmlText("<html><body>old page</body></html>");
+    w.driverInfo.driverReport->setPlainText("old text");
+    w.events.page->ShowHtmlText("<html><body>events</body></html>");
 
-    w.main.CbShard->setCurrentIndex(1);
-    Q_EMIT w.main.CbShard->activated(1);   // what a pick by the user raises
+    w.main.shardList->setCurrentIndex(1);
+    Q_EMIT w.main.shardList->activated(1);   // what a pick by the user raises
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - CHICANE");
     EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - CHICANE");
-    EXPECT_TRUE(w.leaderboard.wb1->toPlainText().isEmpty());
-    EXPECT_TRUE(w.driverInfo.Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(w.leaderboard.page->toPlainText().isEmpty());
+    EXPECT_TRUE(w.driverInfo.driverReport->toPlainText().isEmpty());
     EXPECT_EQ(w.events.windowTitle(), "Daily Leaderboard Events");
-    EXPECT_EQ(w.events.wb1->toPlainText(), "events");
+    EXPECT_EQ(w.events.page->toPlainText(), "events");
 }
 
 TEST(MainWindow, LinksShowTheViewersOnce)
@@ -465,20 +465,20 @@ TEST(MainWindow, LinksShowTheViewersOnce)
     FakeDialogs dialogs;
     Program program(home);
     ProgramWindows& w = program.start();
-    QTest::mouseClick(w.main.Label6, Qt::LeftButton);
+    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
     EXPECT_TRUE(w.driverInfo.isVisible());
     w.driverInfo.close();
     EXPECT_FALSE(w.driverInfo.isVisible());
-    QTest::mouseClick(w.main.Label6, Qt::LeftButton);
+    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
     EXPECT_TRUE(w.driverInfo.isVisible());
 
-    w.main.Chart1->trigger();
+    w.main.chartAction->trigger();
     ChartWindow* chart = w.main.chartWindow();
     ASSERT_NE(chart, nullptr);
     EXPECT_TRUE(chart->isVisible());
     EXPECT_TRUE(chart->isWindow());
     chart->close();
-    w.main.Chart1->trigger();
+    w.main.chartAction->trigger();
     EXPECT_EQ(w.main.chartWindow(), chart);
     EXPECT_TRUE(chart->isVisible());
 }
@@ -494,12 +494,12 @@ TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
     ProgramWindows& w = program.start();
     const QString status = "http://127.0.0.1:8680/StatsAPI/ws/game/racr/servers/status";
 
-    QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+    QTest::mouseClick(w.main.serversStatusLink, Qt::LeftButton);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.contains("\n" + status + "\n")) << qPrintable(dialogs.messages[0].text);
-    auto* infoBar = qobject_cast<QMenuBar*>(w.main.MainMenu1->cornerWidget(Qt::TopRightCorner));
+    auto* infoBar = qobject_cast<QMenuBar*>(w.main.mainMenu->cornerWidget(Qt::TopRightCorner));
     ASSERT_NE(infoBar, nullptr);
-    QTest::mouseClick(infoBar, Qt::LeftButton, {}, infoBar->actionGeometry(w.main.Info1).center());
+    QTest::mouseClick(infoBar, Qt::LeftButton, {}, infoBar->actionGeometry(w.main.infoAction).center());
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[1].text.contains("\nhttp://127.0.0.1:8680/\n")) << qPrintable(dialogs.messages[1].text);
 
@@ -507,7 +507,7 @@ TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
     QStringList opened;
     {
         const FakeBrowser browser;
-        QTest::mouseClick(w.main.Label7, Qt::LeftButton);
+        QTest::mouseClick(w.main.serversStatusLink, Qt::LeftButton);
         opened = browser.opened;
     }
     EXPECT_EQ(opened, QStringList{status});
@@ -518,8 +518,8 @@ TEST(MainWindowMenu, ExportAndImportComesFirst)
 {
     TempHome home;
     FakeDialogs dialogs;
-    TForm1 main;
-    QMenu* menu = main.MainMenu1->actions().value(0)->menu();
+    MainWindow main;
+    QMenu* menu = main.mainMenu->actions().value(0)->menu();
     ASSERT_EQ(menu, main.exportImportMenu->menu);
     EXPECT_EQ(menu->title(), "Export && Import");
     const QList<QAction*> entries = menu->actions();
@@ -553,8 +553,8 @@ TEST(MainWindow, AClubMemberSeesTheSharedDatabaseNamedInTheTitleWithTheOthersRes
     const QString title = w.main.windowTitle();
     EXPECT_TRUE(title.startsWith(QStringLiteral("RACR tool 1.7.1.1 \u2013 PostgreSQL racr@"))) << title.toStdString();
     EXPECT_TRUE(title.endsWith(database.section('/', -1))) << title.toStdString();
-    QTest::mouseClick(w.main.findChild<QPushButton*>("Speedbutton1"), Qt::LeftButton);
-    EXPECT_EQ(w.main.findChild<QLabel*>("Label5")->text(), QStringLiteral("Records: %1").arg(imported));
+    QTest::mouseClick(w.main.findChild<QPushButton*>("executeButton"), Qt::LeftButton);
+    EXPECT_EQ(w.main.findChild<QLabel*>("recordsLabel")->text(), QStringLiteral("Records: %1").arg(imported));
     EXPECT_FALSE(QFile::exists(home.file("RACR.db")));
 
     // Closing saves the window's settings beside the key, which stays as the member wrote it.
@@ -569,11 +569,11 @@ TEST(SchemaBrowser, TablesFieldsAndClipboard)
     Program program(home);
     program.start();
     const QString statement = program.memo();
-    program.clickItem("ListBox1", "TRACKLIST");
-    EXPECT_EQ(program.items("ListBox3"), (QStringList{"trackid", "trackname"}));
+    program.clickItem("catalogueList", "TRACKLIST");
+    EXPECT_EQ(program.items("fieldList"), (QStringList{"trackid", "trackname"}));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "TRACKLIST");
     EXPECT_EQ(program.memo(), statement);
-    program.clickItem("ListBox3", "trackname");
+    program.clickItem("fieldList", "trackname");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "trackname");
 }
 
@@ -582,40 +582,40 @@ TEST(SchemaBrowser, ProcedureModeWritesExecStatementsAndTableModeRestoresTheSql)
     TempHome home;
     FakeDialogs dialogs;
     Program program(home);
-    TForm1& main = program.start().main;
-    auto* memo = main.findChild<SqlEditor*>("Memo1");
+    MainWindow& main = program.start().main;
+    auto* memo = main.findChild<SqlEditor*>("sqlEditor");
     memo->setText("select * from RACR");
-    program.clickItem("ListBox1", "RACR");
-    ASSERT_FALSE(program.items("ListBox3").isEmpty());
+    program.clickItem("catalogueList", "RACR");
+    ASSERT_FALSE(program.items("fieldList").isEmpty());
 
-    program.choose("RadioButton1");
+    program.choose("proceduresButton");
     EXPECT_EQ(program.memo(), "");
-    EXPECT_TRUE(program.items("ListBox3").isEmpty());
-    EXPECT_EQ(program.items("ListBox1"), (QStringList{"weeklybest", "driverstats"}));
-    EXPECT_FALSE(main.findChild<QPushButton*>("Button1")->isEnabled());
-    EXPECT_FALSE(main.findChild<QPushButton*>("Button2")->isEnabled());
-    EXPECT_FALSE(main.findChild<QLabel*>("Label8")->isVisible());
-    EXPECT_TRUE(main.findChild<QLineEdit*>("Edit1")->isVisible());
+    EXPECT_TRUE(program.items("fieldList").isEmpty());
+    EXPECT_EQ(program.items("catalogueList"), (QStringList{"weeklybest", "driverstats"}));
+    EXPECT_FALSE(main.findChild<QPushButton*>("openSqlButton")->isEnabled());
+    EXPECT_FALSE(main.findChild<QPushButton*>("saveSqlButton")->isEnabled());
+    EXPECT_FALSE(main.findChild<QLabel*>("fileNameLabel")->isVisible());
+    EXPECT_TRUE(main.findChild<QLineEdit*>("driverNameEdit")->isVisible());
 
-    program.clickItem("ListBox1", "weeklybest");
+    program.clickItem("catalogueList", "weeklybest");
     EXPECT_EQ(program.memo(), "exec weeklybest ");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "weeklybest");
-    EXPECT_TRUE(program.items("ListBox3").contains("trackname"));
-    program.clickItem("ListBox1", "driverstats");
+    EXPECT_TRUE(program.items("fieldList").contains("trackname"));
+    program.clickItem("catalogueList", "driverstats");
     EXPECT_EQ(program.memo(), "exec driverstats PILOT000");
 
-    program.choose("RadioButton2");
+    program.choose("tablesButton");
     EXPECT_EQ(program.memo(), "select * from RACR");
-    EXPECT_TRUE(program.items("ListBox3").isEmpty());
-    EXPECT_EQ(program.items("ListBox1"), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
-    EXPECT_TRUE(main.findChild<QPushButton*>("Button1")->isEnabled());
-    EXPECT_FALSE(main.findChild<QLineEdit*>("Edit1")->isVisible());
+    EXPECT_TRUE(program.items("fieldList").isEmpty());
+    EXPECT_EQ(program.items("catalogueList"), (QStringList{"DRIVERS", "RACR", "TRACKLIST"}));
+    EXPECT_TRUE(main.findChild<QPushButton*>("openSqlButton")->isEnabled());
+    EXPECT_FALSE(main.findChild<QLineEdit*>("driverNameEdit")->isVisible());
 
     // With an empty editor at the switch, the last exec statement stays when coming back.
     memo->clear();
-    program.choose("RadioButton1");
-    program.clickItem("ListBox1", "weeklybest");
-    program.choose("RadioButton2");
+    program.choose("proceduresButton");
+    program.clickItem("catalogueList", "weeklybest");
+    program.choose("tablesButton");
     EXPECT_EQ(program.memo(), "exec weeklybest ");
 }
 
@@ -624,33 +624,33 @@ TEST(SchemaBrowser, EveryClickRunsTheHandlerOnceAlsoOnTheSelectedEntry)
     TempHome home;
     FakeDialogs dialogs;
     Program program(home);
-    TForm1& main = program.start().main;
+    MainWindow& main = program.start().main;
     QClipboard* clipboard = QGuiApplication::clipboard();
     QSignalSpy copies(clipboard, &QClipboard::dataChanged);
 
-    program.choose("RadioButton1");
-    program.clickItem("ListBox1", "driverstats");
+    program.choose("proceduresButton");
+    program.clickItem("catalogueList", "driverstats");
     EXPECT_EQ(program.memo(), "exec driverstats PILOT000");
     EXPECT_EQ(copies.size(), 1);
 
     // Another driver name, then the selected entry clicked again: the statement takes the name.
-    auto* edit = main.findChild<QLineEdit*>("Edit1");
+    auto* edit = main.findChild<QLineEdit*>("driverNameEdit");
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(edit, "ACE");
-    program.clickItem("ListBox1", "driverstats");
+    program.clickItem("catalogueList", "driverstats");
     EXPECT_EQ(program.memo(), "exec driverstats ACE");
     EXPECT_EQ(copies.size(), 2);
 
     // The field clicked last goes back on the clipboard after something else was copied.
-    program.clickItem("ListBox3", "trackname");
+    program.clickItem("fieldList", "trackname");
     clipboard->setText("copied from the editor");
     copies.clear();
-    program.clickItem("ListBox3", "trackname");
+    program.clickItem("fieldList", "trackname");
     EXPECT_EQ(clipboard->text(), "trackname");
     EXPECT_EQ(copies.size(), 1);
 
     // The keyboard still selects.
-    QTest::keyClick(program.list("ListBox1"), Qt::Key_Up);
+    QTest::keyClick(program.list("catalogueList"), Qt::Key_Up);
     EXPECT_EQ(program.memo(), "exec weeklybest ");
     EXPECT_EQ(clipboard->text(), "weeklybest");
 }
@@ -676,12 +676,12 @@ TEST(SchemaBrowser, FailedConnectionIsShownAndAModeSwitchConnectsAgain)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].caption, "Mainwindow_tests");
     EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Icon::Error);
-    EXPECT_TRUE(program.items("ListBox1").isEmpty());
+    EXPECT_TRUE(program.items("catalogueList").isEmpty());
 
     // Repaired while the program runs: the next mode switch connects, lists tables, then views.
     home.write("connection.dsn", "[ODBC]\n");
-    program.choose("RadioButton1");
-    EXPECT_EQ(program.items("ListBox1"),
+    program.choose("proceduresButton");
+    EXPECT_EQ(program.items("catalogueList"),
               (QStringList{"DRIVERS", "RACR", "TRACKLIST", "weeklybest", "driverstats"}));
 }
 

@@ -31,8 +31,8 @@ struct Program {
         EXPECT_TRUE(QTest::qWaitFor([&] { return editor()->hasFocus(); }));
     }
 
-    SqlEditor* editor() { return windows->main.workbench->Memo1; }
-    QString records() { return windows->main.workbench->Label5->text(); }
+    SqlEditor* editor() { return windows->main.workbench->sqlEditor; }
+    QString records() { return windows->main.workbench->recordsLabel->text(); }
 
     // Types keys, then waits for what they should bring about.
     bool type(const QStringList& keys, const std::function<bool()>& done)
@@ -97,7 +97,7 @@ TEST(SqlKeysX11, StatementsRunAreRecalledWithCtrlUpAfterARestart)
         << editor->text().toStdString();
 
     // The History menu lists them newest first; its entry puts the statement in the editor.
-    QMenu* history = program.windows->main.sqlMenu->History1;
+    QMenu* history = program.windows->main.sqlMenu->historyMenu;
     Q_EMIT history->aboutToShow();
     ASSERT_EQ(history->actions().size(), 2);
     EXPECT_EQ(history->actions().at(0)->text(), "select 'second', 'two lines'");

@@ -21,7 +21,7 @@ TEST(ImportWindowX11, ACloseDuringAHungRequestStopsTheImportAtOnceWithoutAMessag
     Windows w(sim.base());
     QElapsedTimer shown;
     QElapsedTimer sinceClose;
-    whileShown(w.progress, w.controls.Button3, [&] {
+    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
         if (!shown.isValid())
             shown.start();
         if (!sinceClose.isValid()) {
@@ -45,7 +45,7 @@ TEST(ImportWindowX11, AWindowClosedBeforeItsJobStartsRunsNothing)
     FakeDialogs dialogs;
     Windows w(service.base());
     bool sent = false;
-    whileShown(w.progress, w.controls.Button3, [&] {
+    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
         if (!sent)
             sent = sendCloseRequest(w.progress);   // at once, well within the 110 ms before the job
         return !w.progress.isVisible();
@@ -63,12 +63,12 @@ TEST(ImportWindowX11, TheImportButtonsRefuseASecondStartWhileTheWindowIsOpen)
     Windows w(sim.base());
     bool pressed = false;
     QElapsedTimer sincePress;
-    whileShown(w.progress, w.controls.Button3, [&] {
+    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
         if (!pressed) {
-            if (w.progress.ProgressCyl1->position() < 2)
+            if (w.progress.gauge->position() < 2)
                 return false;
             // Assistive technology presses buttons past the modal window.
-            QAccessibleInterface* button = QAccessible::queryAccessibleInterface(w.controls.Button5);
+            QAccessibleInterface* button = QAccessible::queryAccessibleInterface(w.controls.importDriversButton);
             EXPECT_NE(button, nullptr);
             if (button != nullptr && button->actionInterface() != nullptr)
                 button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

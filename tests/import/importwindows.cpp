@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
-void whileShown(TForm2& progress, QPushButton* start, std::function<bool()> step)
+void whileShown(ImportWindow& progress, QPushButton* start, std::function<bool()> step)
 {
     QTimer timer;
     const QDeadlineTimer deadline(60'000);

@@ -35,7 +35,7 @@ struct Windows {
         controls.attach(&progress, dataSet, workbench, shell);
     }
 
-    QStringList log() const { return progress.Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    QStringList log() const { return progress.importLog->toPlainText().split('\n', Qt::SkipEmptyParts); }
     bool finished() const { return log().contains(QStringLiteral("Finished!")); }
 
     ImportDatabase db;
@@ -43,10 +43,10 @@ struct Windows {
     QueryObject dataSet;
     SqlWorkbench workbench;
     ImportControls controls;
-    TForm2 progress;
+    ImportWindow progress;
     ShellStub shell;
 };
 
 // While a button's modal show runs, calls `step` every few milliseconds until it returns true.
 // A step that never comes true fails the test and closes the window, so nothing hangs.
-void whileShown(TForm2& progress, QPushButton* start, std::function<bool()> step);
+void whileShown(ImportWindow& progress, QPushButton* start, std::function<bool()> step);

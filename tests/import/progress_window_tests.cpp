@@ -26,16 +26,16 @@
 
 namespace {
 
-void clickGauge(TForm2& progress)
+void clickGauge(ImportWindow& progress)
 {
-    QTest::mouseClick(progress.ProgressCyl1, Qt::LeftButton);
+    QTest::mouseClick(progress.gauge, Qt::LeftButton);
 }
 
 } // namespace
 
 TEST(ImportWindow, GaugeIsACylinderFillingWhiteOverSilverFromTheLeft)
 {
-    ProgressCyl gauge;
+    CylinderGauge gauge;
     gauge.resize(321, 41);
     gauge.setMaximum(4);
     gauge.setPosition(2);
@@ -55,28 +55,28 @@ TEST(ImportWindow, LeaderboardButtonRunsTheJobModallyAndTheFullGaugeClosesTheWin
     Windows w(sim.base());
     w.dataSet.setText("select * from TRACKLIST");
     w.dataSet.open();
-    w.workbench.Label5->setText("Records: 90");
-    w.workbench.Label10->setText("Sort: trackname ASC");
-    w.workbench.Label11->setText("RecNo: 1");
+    w.workbench.recordsLabel->setText("Records: 90");
+    w.workbench.sortLabel->setText("Sort: trackname ASC");
+    w.workbench.recNoLabel->setText("RecNo: 1");
 
     bool checkedWhileRunning = false;
-    whileShown(w.progress, w.controls.Button3, [&] {
-        if (!checkedWhileRunning && w.progress.ProgressCyl1->position() >= 5) {
+    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+        if (!checkedWhileRunning && w.progress.gauge->position() >= 5) {
             checkedWhileRunning = true;
             EXPECT_TRUE(w.progress.isVisible());
             EXPECT_TRUE(w.progress.isModal());
             EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - APEX"));
             EXPECT_FALSE(w.dataSet.isOpen());
-            EXPECT_EQ(w.workbench.Label5->text(), QStringLiteral("Records: "));
-            EXPECT_EQ(w.workbench.Label10->text(), QStringLiteral("Sort: default"));
-            EXPECT_EQ(w.workbench.Label11->text(), QStringLiteral("RecNo:"));
-            EXPECT_EQ(w.progress.ProgressCyl1->maximum(), 180);
+            EXPECT_EQ(w.workbench.recordsLabel->text(), QStringLiteral("Records: "));
+            EXPECT_EQ(w.workbench.sortLabel->text(), QStringLiteral("Sort: default"));
+            EXPECT_EQ(w.workbench.recNoLabel->text(), QStringLiteral("RecNo:"));
+            EXPECT_EQ(w.progress.gauge->maximum(), 180);
             clickGauge(w.progress);   // not full yet: nothing happens
         }
         if (!w.finished())
             return false;
         EXPECT_TRUE(w.progress.isVisible());   // the job never closes the window itself
-        EXPECT_EQ(w.progress.ProgressCyl1->text(), QStringLiteral("Done"));
+        EXPECT_EQ(w.progress.gauge->text(), QStringLiteral("Done"));
         clickGauge(w.progress);
         return true;
     });
@@ -95,8 +95,8 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
     Simulator sim({"--records-per-track", "3", "--latency-ms", "15"});
     Windows w(sim.base());
     bool closed = false;
-    whileShown(w.progress, w.controls.Button3, [&] {
-        if (w.progress.ProgressCyl1->position() < 3)
+    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+        if (w.progress.gauge->position() < 3)
             return false;
         w.progress.close();
         closed = true;
@@ -106,7 +106,7 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
     });
     ASSERT_TRUE(closed);
     EXPECT_FALSE(w.progress.isVisible());
-    const int tracks = w.progress.ProgressCyl1->position();
+    const int tracks = w.progress.gauge->position();
     EXPECT_GE(tracks, 3);
     EXPECT_LT(tracks, 90);
     // AGOSTINI AVENUE, then BAY BRIDGE with its repeated record, then three records a track.
@@ -116,13 +116,13 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
 
     // The next show resets flag, log and gauge; an empty driver list finishes at once.
     w.shell.drivers.clear();
-    whileShown(w.progress, w.controls.Button5, [&] {
+    whileShown(w.progress, w.controls.importDriversButton, [&] {
         if (!w.finished())
             return false;
         EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - APEX"));
         EXPECT_EQ(w.progress.cancelFlag, 0);
         EXPECT_EQ(w.log().first(), QStringLiteral("0 new driver(s)."));
-        EXPECT_EQ(w.progress.ProgressCyl1->position(), 0);
+        EXPECT_EQ(w.progress.gauge->position(), 0);
         w.progress.close();   // after the job: the flag is set and the window goes at once
         EXPECT_EQ(w.progress.cancelFlag, -1);
         EXPECT_FALSE(w.progress.isVisible());
@@ -136,7 +136,7 @@ TEST(ImportWindow, AJobErrorReachesTheDefaultErrorDisplayAndTheWindowStaysOpen)
     FakeDialogs dialogs;
     Windows w(sim.base());
     bool reported = false;
-    whileShown(w.progress, w.controls.Button3, [&] {
+    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
         if (dialogs.messages.isEmpty())
             return false;
         reported = true;
@@ -146,7 +146,7 @@ TEST(ImportWindow, AJobErrorReachesTheDefaultErrorDisplayAndTheWindowStaysOpen)
         EXPECT_TRUE(w.progress.isVisible());
         EXPECT_FALSE(w.progress.jobRunning());
         EXPECT_EQ(w.log(), QStringList{QStringLiteral("MultiPlayer: 2 new record(s).")});
-        EXPECT_EQ(w.progress.ProgressCyl1->position(), 0);
+        EXPECT_EQ(w.progress.gauge->position(), 0);
         w.progress.close();
         return true;
     });
@@ -160,11 +160,11 @@ TEST(ImportWindow, DriverButtonRunsTheDriverImportAndAFailedNameFillsTheGauge)
     Windows w(sim.base());
     w.shell.shard = QStringLiteral("CHICANE");
     w.shell.drivers = QStringLiteral("nobody,kestrel,pilot000");
-    whileShown(w.progress, w.controls.Button5, [&] {
+    whileShown(w.progress, w.controls.importDriversButton, [&] {
         if (!w.finished())
             return false;
         EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - CHICANE"));
-        EXPECT_EQ(w.progress.ProgressCyl1->text(), QStringLiteral("Done"));
+        EXPECT_EQ(w.progress.gauge->text(), QStringLiteral("Done"));
         clickGauge(w.progress);   // attached when the failed name filled the gauge
         return true;
     });
@@ -180,7 +180,7 @@ TEST(ImportWindow, MinimiseAndRestoreTakeTheMainWindowAlong)
 {
     Windows w(QStringLiteral("http://127.0.0.1:9"));
     w.shell.drivers.clear();
-    whileShown(w.progress, w.controls.Button5, [&] {
+    whileShown(w.progress, w.controls.importDriversButton, [&] {
         if (!w.finished())
             return false;
         w.progress.setWindowState(Qt::WindowMinimized);
@@ -199,16 +199,16 @@ TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
     Windows w(service.base());
     w.shell.shard.clear();
     PeriodChoice& period = *w.controls.period;
-    period.Edit2->setText("5");
-    period.Edit3->setText("17");
+    period.daysEdit->setText("5");
+    period.weekEdit->setText("17");
     const struct {
         int item;
         QString keys;
     } choices[] = {{0, "&lt=1&eid=299&rf=0&shard="}, {1, "&lt=2&eid=299&rf=5&shard="}, {2, "&lt=3&eid=299&rf=17&shard="}};
     for (const auto& choice : choices) {
-        period.RadioGroup1->item(choice.item)->click();
+        period.periodGroup->item(choice.item)->click();
         const qsizetype before = service.targets().size();
-        whileShown(w.progress, w.controls.Button3, [&] {
+        whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
             if (!w.finished())
                 return false;
             EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - "));

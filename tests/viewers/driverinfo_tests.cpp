@@ -102,9 +102,9 @@ Report display(const std::map<QString, QByteArray>& answers, const QString& name
     return shown;
 }
 
-QStringList memoLines(const TForm4& form)
+QStringList memoLines(const DriverInfoWindow& form)
 {
-    return form.Memo1->toPlainText().split('\n');
+    return form.driverReport->toPlainText().split('\n');
 }
 
 } // namespace
@@ -220,15 +220,15 @@ TEST(DriverWindow, TheTypedNameIsUpperCasedAndTheDisplayShown)
     FakeService service(replies, 250);
     FakeShell shell;
     shell.base = service.base();
-    TForm4 form(shell);
+    DriverInfoWindow form(shell);
     EXPECT_EQ(form.windowTitle(), "Driver Info - APEX");
 
-    QTest::keyClicks(form.Edit1, "kestrel");
-    whileAnswering(service, 1, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    EXPECT_EQ(form.Edit1->text(), "KESTREL");
+    QTest::keyClicks(form.driverNameEdit, "kestrel");
+    whileAnswering(service, 1, [&] { QTest::mouseClick(form.okButton, Qt::LeftButton); });
+    QTest::mouseClick(form.okButton, Qt::LeftButton);
+    EXPECT_EQ(form.driverNameEdit->text(), "KESTREL");
     EXPECT_EQ(memoLines(form), kKestrelLines);
-    EXPECT_EQ(form.Image1->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
+    EXPECT_EQ(form.avatarImage->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
     // The click made while the answers were on their way asked nothing.
     EXPECT_EQ(service.requests(), (QStringList{"GET /StatsAPI/ws/game/racr/driver/KESTREL/lastLogin",
                                                "GET /StatsAPI/ws/game/racr/driver/KESTREL/profiles?shard=APEX",
@@ -236,14 +236,14 @@ TEST(DriverWindow, TheTypedNameIsUpperCasedAndTheDisplayShown)
                                                "GET /StatsAPI/ws/game/racr/driver/KESTREL/cars?shard=APEX"}));
 
     // Enter in the name field starts the next display from an empty memo and image.
-    form.Edit1->setText("nobody");
-    QTest::keyClick(form.Edit1, Qt::Key_Return);
+    form.driverNameEdit->setText("nobody");
+    QTest::keyClick(form.driverNameEdit, Qt::Key_Return);
     EXPECT_EQ(service.requests().size(), 5);
     EXPECT_EQ(memoLines(form).mid(0, 3), (QStringList{"NOBODY last login: ", " ", "Error parsing data!"}));
-    EXPECT_TRUE(form.Image1->pixmap().isNull());
-    EXPECT_FALSE(form.Memo1->toolTip().isEmpty());
-    form.Memo1->clear(); // as on a shard change
-    EXPECT_TRUE(form.Memo1->toolTip().isEmpty());
+    EXPECT_TRUE(form.avatarImage->pixmap().isNull());
+    EXPECT_FALSE(form.driverReport->toolTip().isEmpty());
+    form.driverReport->clear(); // as on a shard change
+    EXPECT_TRUE(form.driverReport->toolTip().isEmpty());
 }
 
 TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
@@ -252,9 +252,9 @@ TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
     Simulator sim;
     FakeShell shell;
     shell.base = sim.base();
-    TForm4 form(shell);
-    QTest::keyClicks(form.Edit1, "kestrel");
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    DriverInfoWindow form(shell);
+    QTest::keyClicks(form.driverNameEdit, "kestrel");
+    QTest::mouseClick(form.okButton, Qt::LeftButton);
 
     const QStringList lines = memoLines(form);
     EXPECT_FALSE(lines.contains("Error parsing data!")) << qPrintable(lines.join('\n'));
@@ -264,7 +264,7 @@ TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
     const QString image = QRegularExpression("image:(\\d+) ").match(persona.first()).captured(1);
     const QImage bundled(QCoreApplication::applicationDirPath() + "/avatars/" + image + ".bmp");
     ASSERT_FALSE(bundled.isNull()) << "the build draws avatars/ beside the program";
-    EXPECT_EQ(form.Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+    EXPECT_EQ(form.avatarImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
               bundled.convertToFormat(QImage::Format_RGB32));
 }
 
@@ -276,28 +276,28 @@ TEST(DriverWindow, ShowsTheSimulatorsDrivers)
     Simulator sim({"--fault", "cars=fewerprofiles"});
     FakeShell shell;
     shell.base = sim.base();
-    TForm4 form(shell);
+    DriverInfoWindow form(shell);
 
-    form.Edit1->setText("kestrel");
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    form.driverNameEdit->setText("kestrel");
+    QTest::mouseClick(form.okButton, Qt::LeftButton);
     QStringList lines = memoLines(form);
     EXPECT_EQ(lines.mid(0, 2), (QStringList{"KESTREL last login: ", " "}));
-    EXPECT_TRUE(form.Memo1->toPlainText().contains(R"(statustext: "Don't brake: it's a "race" & I'm #1 on 2 shards")"));
+    EXPECT_TRUE(form.driverReport->toPlainText().contains(R"(statustext: "Don't brake: it's a "race" & I'm #1 on 2 shards")"));
     EXPECT_EQ(lines.count(kSeparator), 3);
     EXPECT_EQ(lines.at(lines.size() - 2), "Error parsing data!");
     EXPECT_TRUE(lines.last().startsWith("<list><worldCar"));
-    EXPECT_FALSE(form.Image1->pixmap().isNull());
+    EXPECT_FALSE(form.avatarImage->pixmap().isNull());
 
     // An unknown driver: the service's error document is shown.
-    form.Edit1->setText("nobody here");
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    form.driverNameEdit->setText("nobody here");
+    QTest::mouseClick(form.okButton, Qt::LeftButton);
     EXPECT_EQ(memoLines(form), (QStringList{"NOBODY HERE last login: ", " ", "Error parsing data!",
                                             R"(<error><code>404</code><message>No driver is named "NOBODY HERE".</message></error>)"}));
     // Names that look like dot segments are names too, not a way to other addresses.
     for (const QString name : {".", ".."}) {
-        form.Edit1->clear();
-        QTest::keyClicks(form.Edit1, name);
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        form.driverNameEdit->clear();
+        QTest::keyClicks(form.driverNameEdit, name);
+        QTest::mouseClick(form.okButton, Qt::LeftButton);
         EXPECT_EQ(memoLines(form), (QStringList{name + " last login: ", " ", "Error parsing data!",
                                                 "<error><code>404</code><message>No driver is named \"" + name
                                                     + "\".</message></error>"}));

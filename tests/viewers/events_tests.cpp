@@ -97,13 +97,13 @@ TEST(EventsWindow, FetchesEachTimeItIsOpenedAndNotWhenShownAgain)
     FakeShell shell;
     shell.base = service.base();
     shell.shard = "CHICANE";
-    TForm5 form(shell);
+    EventsWindow form(shell);
     EXPECT_EQ(service.requests().size(), 0);
 
     form.show();
     EXPECT_EQ(requestsMade(service, 1), 1);
     EXPECT_EQ(service.requests().first(), "GET /StatsAPI/ws/game/racr/leaderboards/events?shard=CHICANE");
-    QTRY_VERIFY(pageText(form.wb1->toHtml()).contains("BURROWS"));
+    QTRY_VERIFY(pageText(form.page->toHtml()).contains("BURROWS"));
 
     // Opened again while open: only brought to the front.
     form.show();
@@ -124,13 +124,13 @@ TEST(EventsWindow, ReopenedWhileWaitingMakesNoSecondRequest)
     FakeService service({{kEventsPath, {200, "<list/>"}}}, 500);
     FakeShell shell;
     shell.base = service.base();
-    TForm5 form(shell);
+    EventsWindow form(shell);
     form.show();
     whileAnswering(service, 1, [&] {
         form.hide();
         form.show();
     });
-    QTRY_COMPARE(tableRows(form.wb1->toHtml()), QList<QStringList>{kHeader});
+    QTRY_COMPARE(tableRows(form.page->toHtml()), QList<QStringList>{kHeader});
     EXPECT_EQ(requestsMade(service, 1), 1);
 }
 
@@ -144,18 +144,18 @@ TEST(EventsWindow, OpenedAgainShowsAnEmptyPageUntilTheAnswerIsIn)
         300);
     FakeShell shell;
     shell.base = service.base();
-    TForm5 form(shell);
+    EventsWindow form(shell);
     form.show();
-    QTRY_VERIFY(pageText(form.wb1->toHtml()).contains("APEX"));
+    QTRY_VERIFY(pageText(form.page->toHtml()).contains("APEX"));
 
     form.hide();
     shell.shard = "CHICANE";
     QString whileWaiting = "(not looked at)";
-    whileAnswering(service, 2, [&] { whileWaiting = form.wb1->toPlainText(); });
+    whileAnswering(service, 2, [&] { whileWaiting = form.page->toPlainText(); });
     form.show();
-    QTRY_VERIFY(pageText(form.wb1->toHtml()).contains("CHICANE"));
+    QTRY_VERIFY(pageText(form.page->toHtml()).contains("CHICANE"));
     EXPECT_EQ(whileWaiting, "");
-    EXPECT_FALSE(pageText(form.wb1->toHtml()).contains("APEX"));
+    EXPECT_FALSE(pageText(form.page->toHtml()).contains("APEX"));
 }
 
 TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
@@ -163,11 +163,11 @@ TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
     Simulator sim;
     FakeShell shell;
     shell.base = sim.base();
-    TForm5 form(shell);
+    EventsWindow form(shell);
     form.show();
-    QTRY_COMPARE(tableRows(form.wb1->toHtml()).size(), 9);
+    QTRY_COMPARE(tableRows(form.page->toHtml()).size(), 9);
     QStringList classes;
-    for (const QStringList& row : tableRows(form.wb1->toHtml()).mid(1))
+    for (const QStringList& row : tableRows(form.page->toHtml()).mid(1))
         classes.append(row.last());
     classes.sort();
     EXPECT_EQ(classes, (QStringList{"", "A", "B", "C", "D", "E", "OPEN", "S"}));
@@ -176,6 +176,6 @@ TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
     shell.base = failing.base();
     form.hide();
     form.show();
-    QTRY_COMPARE(form.wb1->toPlainText(), "Error parsing data! ");
-    EXPECT_TRUE(form.wb1->toolTip().contains("servicebase")) << qPrintable(form.wb1->toolTip());
+    QTRY_COMPARE(form.page->toPlainText(), "Error parsing data! ");
+    EXPECT_TRUE(form.page->toolTip().contains("servicebase")) << qPrintable(form.page->toolTip());
 }

@@ -21,15 +21,15 @@ namespace {
 const std::string kLeaderboardsPath = "/StatsAPI/ws/game/racr/leaderboards";
 
 // Picks a track with the keyboard, the way a user steps through the list.
-void pickTrack(TForm3& form, int index)
+void pickTrack(LeaderboardWindow& form, int index)
 {
-    form.ComboBox1->setCurrentIndex(index == 0 ? 1 : index - 1);
-    QTest::keyClick(form.ComboBox1, index == 0 ? Qt::Key_Up : Qt::Key_Down);
+    form.trackList->setCurrentIndex(index == 0 ? 1 : index - 1);
+    QTest::keyClick(form.trackList, index == 0 ? Qt::Key_Up : Qt::Key_Down);
 }
 
-QString shownText(const TForm3& form)
+QString shownText(const LeaderboardWindow& form)
 {
-    return pageText(form.wb1->toHtml());
+    return pageText(form.page->toHtml());
 }
 
 racr::LeaderboardRequest request(int track, int eventType, int periodType, const QString& periodValue,
@@ -126,13 +126,13 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
                                      carName="Roadster S" createdDateStr="2011-06-30" createdDate="2011-06-30T08:09:10"/></list>)"}}});
     FakeShell shell;
     shell.base = service.base();
-    TForm3 form(shell);
-    EXPECT_EQ(form.ComboBox1->count(), 90);
-    EXPECT_EQ(form.ComboBox1->currentIndex(), -1);
+    LeaderboardWindow form(shell);
+    EXPECT_EQ(form.trackList->count(), 90);
+    EXPECT_EQ(form.trackList->currentIndex(), -1);
 
     // Changing the other controls asks nothing; the pick does.
-    form.RadioGroup1->setItemIndex(0);
-    form.RadioGroup2->setItemIndex(0);
+    form.periodGroup->setItemIndex(0);
+    form.playerMode->setItemIndex(0);
     EXPECT_TRUE(service.requests().isEmpty());
     pickTrack(form, 1);
     EXPECT_EQ(service.requests(),
@@ -141,9 +141,9 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
         << qPrintable(shownText(form));
 
     // Typed edits go out as typed; the shard is read at the pick.
-    form.RadioGroup1->setItemIndex(1);
-    form.Edit2->clear();
-    QTest::keyClicks(form.Edit2, "12");
+    form.periodGroup->setItemIndex(1);
+    form.daysEdit->clear();
+    QTest::keyClicks(form.daysEdit, "12");
     shell.shard.clear();
     pickTrack(form, 89);
     EXPECT_EQ(service.requests().last(),
@@ -154,9 +154,9 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
 
     // What the main window does on a shard change.
     form.setShardCaption("CHICANE");
-    form.wb1->ShowHtmlText(QString());
+    form.page->ShowHtmlText(QString());
     EXPECT_EQ(form.windowTitle(), "Leaderboard - CHICANE");
-    EXPECT_TRUE(form.wb1->toPlainText().isEmpty());
+    EXPECT_TRUE(form.page->toPlainText().isEmpty());
 }
 
 TEST(LeaderboardWindow, FailuresShowTheErrorPageWithTheReasonAtHand)
@@ -165,10 +165,10 @@ TEST(LeaderboardWindow, FailuresShowTheErrorPageWithTheReasonAtHand)
     FakeShell shell;
     for (const QString& base : {service.base(), shell.base}) {
         shell.base = base;
-        TForm3 form(shell);
+        LeaderboardWindow form(shell);
         pickTrack(form, 0);
         EXPECT_EQ(shownText(form), "Error parsing data! ");
-        EXPECT_TRUE(form.wb1->toolTip().contains("servicebase")) << qPrintable(form.wb1->toolTip());
+        EXPECT_TRUE(form.page->toolTip().contains("servicebase")) << qPrintable(form.page->toolTip());
     }
 }
 
@@ -177,18 +177,18 @@ TEST(LeaderboardWindow, TakesNoSecondPickWhileWaiting)
     FakeService service({{kLeaderboardsPath, {200, "<list/>"}}}, 500);
     FakeShell shell;
     shell.base = service.base();
-    TForm3 form(shell);
+    LeaderboardWindow form(shell);
     form.show();
     bool triedAgain = false;
     whileAnswering(service, 1, [&] {
-        QTest::keyClick(form.ComboBox1, Qt::Key_Down);
+        QTest::keyClick(form.trackList, Qt::Key_Down);
         triedAgain = true;
     });
     pickTrack(form, 3);
     EXPECT_TRUE(triedAgain);
     EXPECT_EQ(service.requests().size(), 1);
-    EXPECT_TRUE(form.ComboBox1->isEnabled());
-    EXPECT_EQ(form.ComboBox1->currentText(), "BEACON & STATION");
+    EXPECT_TRUE(form.trackList->isEnabled());
+    EXPECT_EQ(form.trackList->currentText(), "BEACON & STATION");
     EXPECT_TRUE(shownText(form).startsWith("BEACON & STATION - SinglePlayer"));
 }
 
@@ -198,8 +198,8 @@ TEST(LeaderboardWindow, ShowsTheSimulatorsRecordsWithNamesInAnyScript)
     FakeShell shell;
     shell.base = sim.base();
     shell.drivers = QStringLiteral("Jürgen Größ,東京ドリフト,Fast & Loose");
-    TForm3 form(shell);
-    form.RadioGroup1->setItemIndex(0);
+    LeaderboardWindow form(shell);
+    form.periodGroup->setItemIndex(0);
     pickTrack(form, 40);
     const QString text = shownText(form);
     EXPECT_TRUE(text.startsWith("LION'S CHALLENGE - SinglePlayer\nOverall\nrecords: 6\n")) << qPrintable(text);

@@ -69,12 +69,12 @@ TEST(ScrollBars, ALongLeaderboardPageIsShownFromItsTop)
     Simulator sim({"--records-per-track", "30"});
     FakeShell shell;
     shell.base = sim.base();
-    TForm3 form(shell);
+    LeaderboardWindow form(shell);
     form.show();
-    form.ComboBox1->setCurrentIndex(39);
-    QTest::keyClick(form.ComboBox1, Qt::Key_Down);
-    ASSERT_TRUE(form.wb1->toPlainText().startsWith("LION'S CHALLENGE")) << qPrintable(form.wb1->toPlainText());
-    expectShownFromTheTop(form.wb1);
+    form.trackList->setCurrentIndex(39);
+    QTest::keyClick(form.trackList, Qt::Key_Down);
+    ASSERT_TRUE(form.page->toPlainText().startsWith("LION'S CHALLENGE")) << qPrintable(form.page->toPlainText());
+    expectShownFromTheTop(form.page);
 }
 
 TEST(ScrollBars, ALongDriverReportIsShownFromItsTop)
@@ -89,10 +89,10 @@ TEST(ScrollBars, ALongDriverReportIsShownFromItsTop)
     Simulator sim;
     FakeShell shell;
     shell.base = sim.base();
-    TForm4 form(shell);
+    DriverInfoWindow form(shell);
     form.show();
-    QTest::keyClicks(form.Edit1, "kestrel");
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    ASSERT_TRUE(form.Memo1->toPlainText().endsWith(QString(133, '-'))) << qPrintable(form.Memo1->toPlainText());
-    expectShownFromTheTop(form.Memo1);
+    QTest::keyClicks(form.driverNameEdit, "kestrel");
+    QTest::mouseClick(form.okButton, Qt::LeftButton);
+    ASSERT_TRUE(form.driverReport->toPlainText().endsWith(QString(133, '-'))) << qPrintable(form.driverReport->toPlainText());
+    expectShownFromTheTop(form.driverReport);
 }

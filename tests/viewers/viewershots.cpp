@@ -67,23 +67,23 @@ int main(int argc, char** argv)
     shell.drivers = QStringLiteral("kestrel,pilot000,pilot001,O'Malley,Jürgen Größ,Fast & Loose");
 
     bool ok = true;
-    TForm3 leaderboard(shell);
+    LeaderboardWindow leaderboard(shell);
     leaderboard.show();
-    leaderboard.RadioGroup1->setItemIndex(0);
-    leaderboard.RadioGroup2->setItemIndex(0);
-    leaderboard.ComboBox1->setCurrentIndex(39);
-    QTest::keyClick(leaderboard.ComboBox1, Qt::Key_Down);
+    leaderboard.periodGroup->setItemIndex(0);
+    leaderboard.playerMode->setItemIndex(0);
+    leaderboard.trackList->setCurrentIndex(39);
+    QTest::keyClick(leaderboard.trackList, Qt::Key_Down);
     ok = save(leaderboard, folder + "/viewers-leaderboard.png") && ok;
 
-    TForm4 driverInfo(shell);
+    DriverInfoWindow driverInfo(shell);
     driverInfo.show();
-    QTest::keyClicks(driverInfo.Edit1, "kestrel");
-    QTest::mouseClick(driverInfo.Button1, Qt::LeftButton);
+    QTest::keyClicks(driverInfo.driverNameEdit, "kestrel");
+    QTest::mouseClick(driverInfo.okButton, Qt::LeftButton);
     ok = save(driverInfo, folder + "/viewers-driverinfo.png") && ok;
 
-    TForm5 events(shell);
+    EventsWindow events(shell);
     events.show();
-    ok = QTest::qWaitFor([&] { return !events.wb1->toPlainText().isEmpty(); }, 5000) && ok;
+    ok = QTest::qWaitFor([&] { return !events.page->toPlainText().isEmpty(); }, 5000) && ok;
     ok = save(events, folder + "/viewers-events.png") && ok;
     return ok ? 0 : 1;
 }

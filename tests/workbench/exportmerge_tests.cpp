@@ -73,7 +73,7 @@ protected:
     QByteArray exported()
     {
         w.dialogs.saveAnswer = path;
-        w.menu.F1Click();
+        w.menu.exportToCsvFile();
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         return file.readAll();
@@ -83,15 +83,15 @@ protected:
 TEST_F(Export, DoesNothingWithoutAResultOrAChosenFile)
 {
     w.dialogs.saveAnswer = path;
-    w.menu.F1Click();   // nothing run yet
+    w.menu.exportToCsvFile();   // nothing run yet
     w.run("update RACR set shard = 'APEX' where driver = 'nobody'");
     w.dialogs.messages.clear();   // the workbench's own report of the update
-    w.menu.F1Click();
+    w.menu.exportToCsvFile();
     EXPECT_TRUE(w.dialogs.fileRequests.isEmpty());
 
     w.run("select driver from RACR");
     w.dialogs.saveAnswer.clear();   // Cancel
-    w.menu.F1Click();
+    w.menu.exportToCsvFile();
     ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
     EXPECT_EQ(w.dialogs.fileRequests[0].filters, QStringList{"Excel csv files (*.csv)"});
     EXPECT_EQ(w.dialogs.fileRequests[0].defaultSuffix, "csv");
@@ -113,7 +113,7 @@ TEST_F(Export, DefaultStatementGivesItsHeaderAndAQuotedLinePerRow)
     }
     EXPECT_EQ(lines[5], "");
     // The dialog offers the file just written the next time.
-    w.menu.F1Click();
+    w.menu.exportToCsvFile();
     EXPECT_EQ(w.dialogs.fileRequests.last().initialPath, path);
 }
 
@@ -145,7 +145,7 @@ TEST_F(Export, KeepsTheGridsOrderAndEndsOnTheFirstRow)
     EXPECT_EQ(exported().toStdString(), "drivername;tot_avg_place;sp_avg_place;\r\n"
                                         "\"pilot000\";\"\";\"\"\r\n"
                                         "\"kestrel\";\"0,333333333333333\";\"1234567,5\"\r\n");
-    EXPECT_EQ(w.label("Label11"), "RecNo: 1");
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 1");
     EXPECT_EQ(w.dataSet.currentRow(), 0);
 }
 
@@ -162,7 +162,7 @@ TEST_F(Export, AFileThatCannotBeWrittenIsReportedAndAnOlderOneKept)
     QDir(w.db.home().path()).mkdir("folder.csv");
     for (const QString& name : {"folder.csv", "no folder/out.csv"}) {
         w.dialogs.saveAnswer = w.db.home().file(name);
-        EXPECT_THROW(w.menu.F1Click(), racr::Error) << name.toStdString();
+        EXPECT_THROW(w.menu.exportToCsvFile(), racr::Error) << name.toStdString();
     }
     QFile kept(w.db.home().file("kept.csv"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -183,7 +183,7 @@ TEST_F(Export, AFifoIsWrittenInPlaceAndAReaderThatStopsEarlyIsAnError)
     QProcess cat;
     cat.start("cat", {fifo});
     ASSERT_TRUE(cat.waitForStarted());
-    w.menu.F1Click();
+    w.menu.exportToCsvFile();
     EXPECT_TRUE(cat.waitForFinished(10'000));   // a replaced FIFO would keep it waiting
     EXPECT_EQ(cat.readAllStandardOutput().toStdString(),
               "drivername;driverlevel;\r\n\"kestrel\";\"12\"\r\n\"pilot000\";\"5\"\r\n");
@@ -195,7 +195,7 @@ TEST_F(Export, AFifoIsWrittenInPlaceAndAReaderThatStopsEarlyIsAnError)
     QProcess head;
     head.start("head", {"-c", "10", fifo});
     ASSERT_TRUE(head.waitForStarted());
-    EXPECT_THROW(w.menu.F1Click(), racr::Error);
+    EXPECT_THROW(w.menu.exportToCsvFile(), racr::Error);
     EXPECT_TRUE(head.waitForFinished(10'000));
     EXPECT_TRUE(isFifo());
 }
@@ -208,7 +208,7 @@ TEST(ExportOverOdbc, DateTimesAtMidnightShowTheDayAlone)
     w.run("select at from seen order by at");
     const QString path = w.db.home().file("seen.csv");
     w.dialogs.saveAnswer = path;
-    w.menu.F1Click();
+    w.menu.exportToCsvFile();
     EXPECT_EQ(readCsv(path), (QList<QStringList>{{"at", ""}, {"2021-03-01"}, {"2021-03-01 10:05:00"}}));
 }
 
@@ -245,7 +245,7 @@ protected:
     {
         w.dialogs.messages.clear();
         w.dialogs.openAnswer = path;
-        w.menu.Importfromolddatabase1->trigger();   // as chosen: errors go to the default display
+        w.menu.mergeOldDatabaseAction->trigger();   // as chosen: errors go to the default display
     }
     int results() { return w.db.count("select count(*) from RACR"); }
     int drivers() { return w.db.count("select count(*) from DRIVERS"); }
@@ -266,7 +266,7 @@ TEST_P(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
                                              "RACR tool info: Operation affected 15 row(s) in DRIVERS table"}));
     EXPECT_FALSE(w.dataSet.isOpen());
     EXPECT_TRUE(w.dataSet.text().startsWith("INSERT")) << w.dataSet.text().toStdString();
-    EXPECT_EQ(w.label("Label5"), "Records: 4");   // the status keeps the last result's values
+    EXPECT_EQ(w.label("recordsLabel"), "Records: 4");   // the status keeps the last result's values
     EXPECT_EQ(results(), 5 + 120);
     EXPECT_EQ(w.db.count("select count(distinct id) from RACR"), 5 + 120);   // new ids
     EXPECT_EQ(drivers(), 2 + 15);

@@ -17,7 +17,7 @@ namespace {
 class ResultGridTest : public ::testing::Test {
 protected:
     WorkbenchForm w;
-    DataGrid* grid = w.grid->DBGrid1;
+    DataGrid* grid = w.grid->grid;
     QHeaderView* titles = grid->horizontalHeader();
 
     int column(const QString& name) { return int(w.dataSet.fieldNames().indexOf(name)); }
@@ -51,7 +51,7 @@ protected:
     QColor pixelInCell(int row, int field, QPoint offset = QPoint(8, 8))
     {
         const QImage shot = grid->grab().toImage();
-        const QRect cell = grid->visualRect(w.grid->DataSource1->index(row, field));
+        const QRect cell = grid->visualRect(w.grid->resultModel->index(row, field));
         return shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + offset);
     }
 
@@ -66,7 +66,7 @@ protected:
     QLineEdit* startEditing(int row, const QString& field)
     {
         grid->setFocus();
-        grid->setCurrentIndex(w.grid->DataSource1->index(row, column(field)));
+        grid->setCurrentIndex(w.grid->resultModel->index(row, column(field)));
         QTest::keyClick(grid, Qt::Key_F2);
         auto* editor = grid->viewport()->findChild<QLineEdit*>();
         EXPECT_NE(editor, nullptr);
@@ -84,20 +84,20 @@ protected:
 
     QToolButton* navigatorButton(const char* name)
     {
-        return w.grid->DBNavigator1->findChild<QToolButton*>(QLatin1String(name));
+        return w.grid->navigator->findChild<QToolButton*>(QLatin1String(name));
     }
 };
 
 TEST_F(ResultGridTest, ControlsSitWhereTheMainWindowPutsThem)
 {
-    EXPECT_EQ(grid, w.form.findChild<DataGrid*>("DBGrid1"));
+    EXPECT_EQ(grid, w.form.findChild<DataGrid*>("grid"));
     EXPECT_EQ(grid->geometry(), QRect(5, 8, 996, 369));
-    EXPECT_EQ(w.grid->DBNavigator1->geometry(), QRect(399, 384, 207, 25));
+    EXPECT_EQ(w.grid->navigator->geometry(), QRect(399, 384, 207, 25));
     QStringList buttons;
-    for (auto* b : w.grid->DBNavigator1->findChildren<QToolButton*>())
+    for (auto* b : w.grid->navigator->findChildren<QToolButton*>())
         buttons.append(b->objectName());
-    EXPECT_EQ(buttons, (QStringList{"nbFirst", "nbPrior", "nbNext", "nbLast", "nbInsert", "nbDelete", "nbEdit",
-                                    "nbPost", "nbCancel"}));
+    EXPECT_EQ(buttons, (QStringList{"firstRecord", "priorRecord", "nextRecord", "lastRecord", "insertRecord", "deleteRecord", "editRecord",
+                                    "postEdit", "cancelEdit"}));
 }
 
 TEST_F(ResultGridTest, NavigatorSymbolsAreDrawnWithoutAnyFont)
@@ -105,7 +105,7 @@ TEST_F(ResultGridTest, NavigatorSymbolsAreDrawnWithoutAnyFont)
     // A font without the arrow glyphs would show empty boxes: the buttons carry no text at all,
     // and each draws a symbol of its own.
     QList<QImage> symbols;
-    for (auto* b : w.grid->DBNavigator1->findChildren<QToolButton*>()) {
+    for (auto* b : w.grid->navigator->findChildren<QToolButton*>()) {
         EXPECT_TRUE(b->text().isEmpty()) << b->objectName().toStdString();
         const QImage symbol = b->icon().pixmap(QSize(16, 16)).toImage();
         int ink = 0;
@@ -131,7 +131,7 @@ TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
     EXPECT_NE(pixelInCell(rowOf("driver", "pilot000"), image), QColor(Qt::red));
     EXPECT_NE(pixelInCell(rowOf("driver", "ghost"), image), QColor(Qt::red));   // null: no DRIVERS row
     // Below the 16 x 16 square the cell is the grid's own.
-    const QRect cell = grid->visualRect(w.grid->DataSource1->index(rowOf("driver", "kestrel"), image));
+    const QRect cell = grid->visualRect(w.grid->resultModel->index(rowOf("driver", "kestrel"), image));
     if (cell.height() > 17) {
         const QImage shot = grid->grab().toImage();
         EXPECT_NE(shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + QPoint(8, 17)), QColor(Qt::red));
@@ -210,23 +210,23 @@ TEST_F(ResultGridTest, TitleClicksCycleTheSortInPlace)
     w.db.exec("DELETE FROM RACR");   // a new run would be empty: the sort does not run again
 
     clickTitle("besttime");
-    EXPECT_EQ(w.label("Label10"), "Sort: besttime ASC");
-    EXPECT_EQ(w.label("Label11"), "RecNo: 1");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: besttime ASC");
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 1");
     EXPECT_EQ(columnTexts("besttime"), (QStringList{"01:08.250", "01:09.900", "01:10.500", "01:12.000"}));
     clickTitle("besttime");
-    EXPECT_EQ(w.label("Label10"), "Sort: besttime DESC");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: besttime DESC");
     EXPECT_EQ(columnTexts("besttime"), (QStringList{"01:12.000", "01:10.500", "01:09.900", "01:08.250"}));
     clickTitle("besttime");
-    EXPECT_EQ(w.label("Label10"), "Sort: default");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: default");
     EXPECT_EQ(columnTexts("besttime"), statementOrder);
     clickTitle("besttime");
-    EXPECT_EQ(w.label("Label10"), "Sort: besttime ASC");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: besttime ASC");
 
     clickTitle("trackname");
     clickTitle("trackname");
-    EXPECT_EQ(w.label("Label10"), "Sort: trackname DESC");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: trackname DESC");
     clickTitle("car");
-    EXPECT_EQ(w.label("Label10"), "Sort: car ASC");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: car ASC");
     EXPECT_EQ(columnTexts("car"), (QStringList{"Audi R8", "BMW M3", "Ford GT", "Lotus Exige"}));
     EXPECT_EQ(titles->sectionSize(column("car")), 222);   // the columns stay as they were
     EXPECT_EQ(grid->currentIndex().row(), 0);
@@ -261,7 +261,7 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextUnderItsTitles)
     w.db.exec("UPDATE RACR SET car = 'Audi \"R8\"' || char(10) || 'V10' WHERE id = 2");
     w.run("select id, driver, car, besttime from RACR where id <= 3 order by id");
     const auto cellCentre = [&](int row, const QString& field) {
-        return grid->visualRect(w.grid->DataSource1->index(row, column(field))).center();
+        return grid->visualRect(w.grid->resultModel->index(row, column(field))).center();
     };
     grid->setFocus();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0, "driver"));
@@ -275,12 +275,12 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextUnderItsTitles)
               "pilot000\t\"Audi \"\"R8\"\"\nV10\"\n");
 
     // Everything, from the context menu's entries.
-    w.grid->SelectAll1->trigger();
-    w.grid->Copy1->trigger();
+    w.grid->selectAllAction->trigger();
+    w.grid->copyAction->trigger();
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
     EXPECT_EQ(lines.first(), "id\tdriver\tcar\tbesttime");
     EXPECT_EQ(lines.value(lines.size() - 2), "3\tghost\tLotus Exige\t01:12.000");
-    EXPECT_TRUE(grid->actions().contains(w.grid->Copy1));
+    EXPECT_TRUE(grid->actions().contains(w.grid->copyAction));
 
     // Editing a cell still starts on the current cell alone.
     type(startEditing(2, "car"), "Lotus Elise");
@@ -291,9 +291,9 @@ TEST_F(ResultGridTest, AClickOnALongerFieldNameStartsItAscending)
 {
     w.run("select car, car as car_count from RACR order by id");
     clickTitle("car_count");
-    EXPECT_EQ(w.label("Label10"), "Sort: car_count ASC");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: car_count ASC");
     clickTitle("car");
-    EXPECT_EQ(w.label("Label10"), "Sort: car ASC");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: car ASC");
 }
 
 TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
@@ -302,7 +302,7 @@ TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
     const int row = rowOf("car", "BMW M3");
     type(startEditing(row, "car"), "BMW M3 GTR");
     EXPECT_EQ(w.db.scalar("select car from RACR where id = 4").toString(), "BMW M3 GTR");
-    EXPECT_EQ(w.label("Label11"), QStringLiteral("RecNo: %1").arg(row + 1));
+    EXPECT_EQ(w.label("recNoLabel"), QStringLiteral("RecNo: %1").arg(row + 1));
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 
     // Read back by a new run.
@@ -310,7 +310,7 @@ TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
     EXPECT_GE(rowOf("car", "BMW M3 GTR"), 0);
 
     // The computed race type is not editable.
-    EXPECT_FALSE(w.grid->DataSource1->flags(w.grid->DataSource1->index(0, column("Racetype"))) & Qt::ItemIsEditable);
+    EXPECT_FALSE(w.grid->resultModel->flags(w.grid->resultModel->index(0, column("Racetype"))) & Qt::ItemIsEditable);
 }
 
 TEST_F(ResultGridTest, ARefusedWriteShowsTheDatabaseMessageAndKeepsTheOldValue)
@@ -320,7 +320,7 @@ TEST_F(ResultGridTest, ARefusedWriteShowsTheDatabaseMessageAndKeepsTheOldValue)
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.contains("UNIQUE")) << w.dialogs.messages[0].text.toStdString();
     EXPECT_EQ(w.dialogs.messages[0].icon, Dialogs::Icon::Error);
-    EXPECT_EQ(w.grid->DataSource1->index(1, 0).data().toString(), "pilot000");
+    EXPECT_EQ(w.grid->resultModel->index(1, 0).data().toString(), "pilot000");
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 1);
 }
 
@@ -328,15 +328,15 @@ TEST_F(ResultGridTest, InsertKeyAddsARowWrittenWhenPosted)
 {
     w.run("select drivername, driverlevel, image from DRIVERS order by drivername");
     grid->setFocus();
-    grid->setCurrentIndex(w.grid->DataSource1->index(0, 0));
+    grid->setCurrentIndex(w.grid->resultModel->index(0, 0));
     QTest::keyClick(grid, Qt::Key_Insert);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Insert);
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
-    EXPECT_EQ(w.label("Label11"), "RecNo: -1");
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 3);
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: -1");
     type(startEditing(0, "drivername"), "rookie");
     type(startEditing(0, "image"), "12");
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'rookie'"), 0);   // not yet
-    QTest::mouseClick(navigatorButton("nbPost"), Qt::LeftButton);
+    QTest::mouseClick(navigatorButton("postEdit"), Qt::LeftButton);
     EXPECT_EQ(w.db.count("select image from DRIVERS where drivername = 'rookie'"), 12);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
 }
@@ -345,15 +345,15 @@ TEST_F(ResultGridTest, DownPastTheLastRowAppendsARowDroppedWhenUntouched)
 {
     w.run("select drivername, driverlevel from DRIVERS order by drivername");
     grid->setFocus();
-    grid->setCurrentIndex(w.grid->DataSource1->index(1, 0));
+    grid->setCurrentIndex(w.grid->resultModel->index(1, 0));
     QTest::keyClick(grid, Qt::Key_Down);
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 3);
     EXPECT_EQ(grid->currentIndex().row(), 2);
     QTest::keyClick(grid, Qt::Key_Down);   // no second empty row
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 3);
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 3);
 
-    w.control<SqlEditor>("Memo1")->setFocus();
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 2);
+    w.control<SqlEditor>("sqlEditor")->setFocus();
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 2);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 2);
 }
@@ -362,7 +362,7 @@ TEST_F(ResultGridTest, DeleteAsksFirst)
 {
     w.run("select drivername from DRIVERS order by drivername");
     grid->setFocus();
-    grid->setCurrentIndex(w.grid->DataSource1->index(1, 0));
+    grid->setCurrentIndex(w.grid->resultModel->index(1, 0));
     w.dialogs.confirmAnswer = false;
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(w.dialogs.confirmations, QStringList{"Delete record?"});
@@ -371,36 +371,36 @@ TEST_F(ResultGridTest, DeleteAsksFirst)
     w.dialogs.confirmAnswer = true;
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 0);
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 1);
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 1);
 
-    QTest::mouseClick(navigatorButton("nbDelete"), Qt::LeftButton);
+    QTest::mouseClick(navigatorButton("deleteRecord"), Qt::LeftButton);
     EXPECT_EQ(w.dialogs.confirmations.size(), 3);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 0);
-    EXPECT_EQ(w.label("Label11"), "RecNo: -1");
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: -1");
 }
 
 TEST_F(ResultGridTest, NavigatorMovesTheCurrentRow)
 {
     w.run(SqlWorkbench::defaultStatement());
-    EXPECT_FALSE(navigatorButton("nbFirst")->isEnabled());
-    QTest::mouseClick(navigatorButton("nbLast"), Qt::LeftButton);
-    EXPECT_EQ(w.label("Label11"), "RecNo: 4");
+    EXPECT_FALSE(navigatorButton("firstRecord")->isEnabled());
+    QTest::mouseClick(navigatorButton("lastRecord"), Qt::LeftButton);
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 4");
     EXPECT_EQ(grid->currentIndex().row(), 3);
-    EXPECT_FALSE(navigatorButton("nbNext")->isEnabled());
-    QTest::mouseClick(navigatorButton("nbPrior"), Qt::LeftButton);
-    EXPECT_EQ(w.label("Label11"), "RecNo: 3");
-    QTest::mouseClick(navigatorButton("nbFirst"), Qt::LeftButton);
-    QTest::mouseClick(navigatorButton("nbNext"), Qt::LeftButton);
-    EXPECT_EQ(w.label("Label11"), "RecNo: 2");
+    EXPECT_FALSE(navigatorButton("nextRecord")->isEnabled());
+    QTest::mouseClick(navigatorButton("priorRecord"), Qt::LeftButton);
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 3");
+    QTest::mouseClick(navigatorButton("firstRecord"), Qt::LeftButton);
+    QTest::mouseClick(navigatorButton("nextRecord"), Qt::LeftButton);
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 2");
 
     // Moving in the grid moves the query object too.
-    grid->setCurrentIndex(w.grid->DataSource1->index(2, 1));
-    EXPECT_EQ(w.label("Label11"), "RecNo: 3");
+    grid->setCurrentIndex(w.grid->resultModel->index(2, 1));
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 3");
     EXPECT_EQ(w.dataSet.recNo(), 3);
 
-    QTest::mouseClick(navigatorButton("nbEdit"), Qt::LeftButton);
+    QTest::mouseClick(navigatorButton("editRecord"), Qt::LeftButton);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Edit);
-    QTest::mouseClick(navigatorButton("nbCancel"), Qt::LeftButton);
+    QTest::mouseClick(navigatorButton("cancelEdit"), Qt::LeftButton);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
 }
 

@@ -17,19 +17,19 @@ protected:
 
     void expectStatus(const QString& records, const QString& recNo)
     {
-        EXPECT_EQ(w.label("Label5"), records);
-        EXPECT_EQ(w.label("Label11"), recNo);
-        EXPECT_EQ(w.label("Label10"), "Sort: default");
+        EXPECT_EQ(w.label("recordsLabel"), records);
+        EXPECT_EQ(w.label("recNoLabel"), recNo);
+        EXPECT_EQ(w.label("sortLabel"), "Sort: default");
     }
 };
 
 TEST_P(WorkbenchRuns, DefaultStatementOpensInTheGrid)
 {
-    QTest::mouseClick(w.control<QPushButton>("Speedbutton1"), Qt::LeftButton);
+    QTest::mouseClick(w.control<QPushButton>("executeButton"), Qt::LeftButton);
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
     expectStatus("Records: 4", "RecNo: 1");
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 4);
-    EXPECT_EQ(w.grid->DataSource1->columnCount(), 8);
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 4);
+    EXPECT_EQ(w.grid->resultModel->columnCount(), 8);
     // The statement went as the editor's lines, each closed by CR LF.
     EXPECT_EQ(w.dataSet.text(), SqlWorkbench::defaultStatement().replace("\n", "\r\n") + "\r\n");
 }
@@ -38,7 +38,7 @@ TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
 {
     w.run("select * from RACR where driver = 'nobody'");
     expectStatus("Records: 0", "RecNo: -1");
-    EXPECT_EQ(w.grid->DataSource1->columnCount(), 8);
+    EXPECT_EQ(w.grid->resultModel->columnCount(), 8);
 
     w.run("update RACR set shard = 'CHICANE' where driver = 'kestrel'");
     ASSERT_EQ(w.dialogs.messages.size(), 1);
@@ -46,7 +46,7 @@ TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
     EXPECT_EQ(w.dialogs.messages[0].text, "Operation affected 3 row(s)");
     EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Information);
     expectStatus("Records: ", "RecNo: ");
-    EXPECT_EQ(w.grid->DataSource1->columnCount(), 0);   // no result: no columns
+    EXPECT_EQ(w.grid->resultModel->columnCount(), 0);   // no result: no columns
 
     w.run("selec * from RACR");
     ASSERT_EQ(w.dialogs.messages.size(), 2);
@@ -81,7 +81,7 @@ QStringList offered(SqlEditor* editor, const QString& text)
 
 TEST_P(WorkbenchRuns, CompletionOffersTheOpenDatabasesTablesViewsAndColumns)
 {
-    auto* editor = w.control<SqlEditor>("Memo1");
+    auto* editor = w.control<SqlEditor>("sqlEditor");
     // PostgreSQL's catalogue holds the names folded to lower case, and offers them so.
     const bool folded = GetParam() == Engine::Postgres;
     // Tables (DRIVERS), views (driverstats) and the columns of every table, by the typed word's
@@ -136,7 +136,7 @@ class Workbench : public ::testing::Test {
 protected:
     WorkbenchForm w;
     QTemporaryDir folder;
-    SqlEditor* memo = w.control<SqlEditor>("Memo1");
+    SqlEditor* memo = w.control<SqlEditor>("sqlEditor");
 };
 
 TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
@@ -144,18 +144,18 @@ TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
     auto* other = new QLineEdit(&w.form);
     other->show();
     QTest::keyClick(other, Qt::Key_Return);
-    EXPECT_EQ(w.label("Label5"), "Records: 4");
+    EXPECT_EQ(w.label("recordsLabel"), "Records: 4");
 
     w.workbench->closeResult();
     memo->setFocus();
     memo->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     QTest::keyClick(memo, Qt::Key_Return);
-    EXPECT_EQ(w.label("Label5"), "Records: ");
+    EXPECT_EQ(w.label("recordsLabel"), "Records: ");
     EXPECT_TRUE(memo->text().endsWith("\n"));   // a line break, not a run
 
     memo->setText("select driver from RACR");
-    QTest::keyClick(w.grid->DBGrid1, Qt::Key_Return);
-    EXPECT_EQ(w.label("Label5"), "Records: ");
+    QTest::keyClick(w.grid->grid, Qt::Key_Return);
+    EXPECT_EQ(w.label("recordsLabel"), "Records: ");
 }
 
 TEST_F(Workbench, EveryKindOfSqlTextStandsOutFromTheEditorsPageInLightAndDarkColours)
@@ -182,10 +182,10 @@ TEST_F(Workbench, CloseResultResetsTheStatusLine)
     w.run(SqlWorkbench::defaultStatement());
     w.workbench->closeResult();
     EXPECT_FALSE(w.dataSet.isOpen());
-    EXPECT_EQ(w.label("Label5"), "Records: ");
-    EXPECT_EQ(w.label("Label10"), "Sort: default");
-    EXPECT_EQ(w.label("Label11"), "RecNo:");
-    EXPECT_EQ(w.grid->DataSource1->rowCount(), 0);
+    EXPECT_EQ(w.label("recordsLabel"), "Records: ");
+    EXPECT_EQ(w.label("sortLabel"), "Sort: default");
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo:");
+    EXPECT_EQ(w.grid->resultModel->rowCount(), 0);
 }
 
 TEST_F(Workbench, SaveThenOpenRestoresTheSameLines)
@@ -193,18 +193,18 @@ TEST_F(Workbench, SaveThenOpenRestoresTheSameLines)
     const QString text = "select driver, car\nfrom RACR -- Pécs, Győr\n\nwhere car like '%GT%'";
     memo->setText(text);
     w.dialogs.saveAnswer = folder.filePath("mine.sql");
-    QTest::mouseClick(w.control<QPushButton>("Button2"), Qt::LeftButton);
+    QTest::mouseClick(w.control<QPushButton>("saveSqlButton"), Qt::LeftButton);
     QFile saved(folder.filePath("mine.sql"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(),
               QString("select driver, car\r\nfrom RACR -- Pécs, Győr\r\n\r\nwhere car like '%GT%'\r\n").toUtf8());
-    EXPECT_EQ(w.label("Label8"), "mine.sql");
-    const QLabel* label8 = w.control<QLabel>("Label8");
-    EXPECT_EQ(label8->geometry().right() + 1, 415);
+    EXPECT_EQ(w.label("fileNameLabel"), "mine.sql");
+    const QLabel* fileNameLabel = w.control<QLabel>("fileNameLabel");
+    EXPECT_EQ(fileNameLabel->geometry().right() + 1, 415);
 
     memo->setText("something else");
     w.dialogs.openAnswer = folder.filePath("mine.sql");
-    QTest::mouseClick(w.control<QPushButton>("Button1"), Qt::LeftButton);
+    QTest::mouseClick(w.control<QPushButton>("openSqlButton"), Qt::LeftButton);
     EXPECT_EQ(memo->text(), text);
     EXPECT_EQ(w.workbench->lines().size(), 4);
 }
@@ -216,14 +216,14 @@ TEST_F(Workbench, OpenSplitsLinesAtAnyBreak)
     file.write("select 1\rfrom RACR\nwhere x\r\norder by 1");
     file.close();
     w.dialogs.openAnswer = file.fileName();
-    w.workbench->Button1Click();
+    w.workbench->openSql();
     EXPECT_EQ(w.workbench->lines(), (QStringList{"select 1", "from RACR", "where x", "order by 1"}));
 
     // A script in a single-byte code page keeps its letters.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("-- caf\xe9\r\n");
     file.close();
-    w.workbench->Button1Click();
+    w.workbench->openSql();
     EXPECT_EQ(memo->text(), QString::fromUtf8("-- café"));
 }
 
@@ -233,7 +233,7 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
     QDir().mkdir("sql");
 
     w.dialogs.openAnswer.clear();   // cancelled: nothing changes
-    w.workbench->Button1Click();
+    w.workbench->openSql();
     ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
     const auto& request = w.dialogs.fileRequests[0];
     EXPECT_EQ(request.caption, "Open SQL");
@@ -241,12 +241,12 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
     EXPECT_EQ(request.defaultSuffix, "sql");
     EXPECT_EQ(request.initialPath, folder.filePath("sql"));
     EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
-    EXPECT_EQ(w.label("Label8"), "");
+    EXPECT_EQ(w.label("fileNameLabel"), "");
 
     w.dialogs.saveAnswer = folder.filePath("sql/a.sql");
-    w.workbench->Button2Click();
-    w.workbench->Button2Click();
-    w.workbench->Button1Click();
+    w.workbench->saveSql();
+    w.workbench->saveSql();
+    w.workbench->openSql();
     ASSERT_EQ(w.dialogs.fileRequests.size(), 4);
     EXPECT_EQ(w.dialogs.fileRequests[1].caption, "Save SQL");
     EXPECT_EQ(w.dialogs.fileRequests[1].filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
@@ -258,7 +258,7 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
     QTemporaryDir withoutSql;
     WorkingFolder elsewhere(withoutSql.path());
     w.dialogs.fileRequests.clear();
-    w.workbench->Button1Click();
+    w.workbench->openSql();
     ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
     EXPECT_EQ(w.dialogs.fileRequests[0].initialPath, "");
 }
@@ -266,18 +266,18 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
 TEST_F(Workbench, AFileThatCannotBeReadGoesToTheDefaultErrorDisplay)
 {
     w.dialogs.openAnswer = folder.filePath("missing.sql");
-    QTest::mouseClick(w.control<QPushButton>("Button1"), Qt::LeftButton);
+    QTest::mouseClick(w.control<QPushButton>("openSqlButton"), Qt::LeftButton);
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.startsWith("Cannot read " + folder.filePath("missing.sql")));
     EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Error);
     EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
-    EXPECT_EQ(w.label("Label8"), "");
+    EXPECT_EQ(w.label("fileNameLabel"), "");
 
     w.dialogs.saveAnswer = folder.filePath("no/such/folder/x.sql");
-    QTest::mouseClick(w.control<QPushButton>("Button2"), Qt::LeftButton);
+    QTest::mouseClick(w.control<QPushButton>("saveSqlButton"), Qt::LeftButton);
     ASSERT_EQ(w.dialogs.messages.size(), 2);
     EXPECT_TRUE(w.dialogs.messages[1].text.startsWith("Cannot write "));
-    EXPECT_EQ(w.label("Label8"), "");
+    EXPECT_EQ(w.label("fileNameLabel"), "");
 }
 
 } // namespace

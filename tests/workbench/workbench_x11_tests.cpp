@@ -24,9 +24,9 @@ TEST(WorkbenchX11, EscapeStopsAStatementThatIsStillWorkingOnItsFirstRow)
     EXPECT_EQ(typist.exitCode(), 0) << typist.readAllStandardError().toStdString();
     EXPECT_LT(took, 10'000);
     EXPECT_FALSE(w.dataSet.isOpen());
-    EXPECT_EQ(w.label("Label5"), "Records: ");
+    EXPECT_EQ(w.label("recordsLabel"), "Records: ");
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 
     w.run("select driver from RACR");
-    EXPECT_EQ(w.label("Label5"), "Records: 5");
+    EXPECT_EQ(w.label("recordsLabel"), "Records: 5");
 }

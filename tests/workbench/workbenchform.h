@@ -39,8 +39,8 @@ struct WorkbenchForm {
     // Types a statement into the editor and presses "Execute SQL".
     void run(const QString& sql)
     {
-        control<SqlEditor>("Memo1")->setText(sql);
-        QTest::mouseClick(control<QPushButton>("Speedbutton1"), Qt::LeftButton);
+        control<SqlEditor>("sqlEditor")->setText(sql);
+        QTest::mouseClick(control<QPushButton>("executeButton"), Qt::LeftButton);
     }
 
     SampleDatabase db;
