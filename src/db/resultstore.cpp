@@ -1,5 +1,7 @@
 #include "resultstore.h"
 
+#include "textpool.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -11,62 +13,6 @@
 #include <cstring>
 #include <thread>
 #include <unordered_map>
-
-// Texts go into large chunks, each prefixed with its length as a varint, so a million short
-// strings cost their bytes plus one or two, not a heap block each.
-class ResultStore::Pool {
-public:
-    std::uint64_t add(std::string_view bytes)
-    {
-        unsigned char prefix[10];
-        std::size_t prefixLength = 0;
-        for (std::uint64_t n = bytes.size();; n >>= 7) {
-            prefix[prefixLength++] = static_cast<unsigned char>((n & 0x7f) | (n > 0x7f ? 0x80 : 0));
-            if (n <= 0x7f)
-                break;
-        }
-        const std::size_t needed = prefixLength + bytes.size();
-        if (m_chunks.empty() || m_used + needed > m_chunks.back().size) {
-            const std::size_t size = std::max(needed, ChunkSize);
-            m_chunks.push_back({std::make_unique_for_overwrite<char[]>(size), size});
-            m_used = 0;
-        }
-        char* at = m_chunks.back().data.get() + m_used;
-        std::memcpy(at, prefix, prefixLength);
-        if (!bytes.empty())
-            std::memcpy(at + prefixLength, bytes.data(), bytes.size());
-        // Offsets in an ordinary chunk stay below its size; a larger text has a chunk to itself.
-        const std::uint64_t handle = (std::uint64_t(m_chunks.size() - 1) << ChunkBits) | m_used;
-        m_used += needed;
-        return handle;
-    }
-
-    std::string_view get(std::uint64_t handle) const
-    {
-        const auto* at = reinterpret_cast<const unsigned char*>(
-            m_chunks[handle >> ChunkBits].data.get() + (handle & (ChunkSize - 1)));
-        std::uint64_t length = 0;
-        int shift = 0;
-        for (;; shift += 7) {
-            const unsigned char byte = *at++;
-            length |= std::uint64_t(byte & 0x7f) << shift;
-            if (!(byte & 0x80))
-                break;
-        }
-        return {reinterpret_cast<const char*>(at), std::size_t(length)};
-    }
-
-private:
-    // Handles of the first gigabytes of text fit in four bytes.
-    static constexpr int ChunkBits = 22;
-    static constexpr std::size_t ChunkSize = std::size_t(1) << ChunkBits;
-    struct Chunk {
-        std::unique_ptr<char[]> data;
-        std::size_t size;
-    };
-    std::vector<Chunk> m_chunks;
-    std::size_t m_used = 0;
-};
 
 // The texts of one column that were seen before, each kept once in the pool.
 class ResultStore::Dictionary {
@@ -207,7 +153,7 @@ QByteArray dateText(const QVariant& value)
 
 } // namespace
 
-ResultStore::ResultStore(int columnCount) : m_columns(std::size_t(columnCount)), m_pool(std::make_unique<Pool>())
+ResultStore::ResultStore(int columnCount) : m_columns(std::size_t(columnCount)), m_pool(std::make_unique<TextPool>())
 {
     for (Column& column : m_columns)
         column.shared = std::make_unique<Dictionary>();

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+class TextPool;
+
 // The rows of an open result, held column by column in a compact form: each cell in as few
 // bytes as its column's block needs, texts and blobs as UTF-8 bytes in a shared pool, and a text
 // that repeats in its column (a driver, a car, a track) kept there once. A million rows of the
@@ -51,7 +53,6 @@ public:
                                       bool descending) const;
 
 private:
-    class Pool;
     class Dictionary;
     // Cells live in fixed blocks of one column, so a growing result never copies what it already
     // holds. A block keeps each cell in as few bytes as its largest value needs (a race type in
@@ -87,6 +88,6 @@ private:
     static Kind kindOf(Code code);
 
     std::vector<Column> m_columns;
-    std::unique_ptr<Pool> m_pool;
+    std::unique_ptr<TextPool> m_pool;
     std::uint32_t m_rows = 0;
 };
