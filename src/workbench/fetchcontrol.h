@@ -19,7 +19,7 @@ class FetchControl : public QObject {
 public:
     FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsLabel, QObject* parent = nullptr);
 
-    QPushButton* StopButton;
+    QPushButton* stopButton;
 
     // The status line's count: "Records: N" once every row is read, "Records: N…" while rows
     // are still to come, and "(stopped)" after it when the rest was dropped.

@@ -136,6 +136,7 @@ void SqlWorkbench::runStatement()
     if (m_dataSet.isOpen())
         m_dataSet.close();
     m_dataSet.setText(statementText());
+    bool stopped = false;
     try {
         if (!m_dataSet.run()) {
             // A statement without rows may have created, dropped or altered a table or view.
@@ -151,13 +152,15 @@ void SqlWorkbench::runStatement()
         Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
         recordsLabel->setText(QStringLiteral("Records: "));
     } catch (const racr::Cancelled&) {
-        // Stopped by the user before its first rows: there is nothing to show or to report.
+        // Stopped by the user before its first rows: nothing to show, but the status line says
+        // why nothing came.
+        stopped = true;
     }
     if (m_dataSet.isOpen()) {
         recordsLabel->setText(FetchControl::recordsText(m_dataSet));
         recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
     } else {
-        recordsLabel->setText(QStringLiteral("Records: "));
+        recordsLabel->setText(stopped ? QStringLiteral("Stopped") : QStringLiteral("Records: "));
         recNoLabel->setText(QStringLiteral("RecNo: "));
     }
     sortLabel->setText(QStringLiteral("Sort: default"));

@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QWindow>
 
 StatementWait::StatementWait(QAbstractButton* stopButton, QObject* parent)
     : QObject(parent), m_stopButton(stopButton)
@@ -23,6 +26,21 @@ bool StatementWait::operator()()
     return m_stopAsked;
 }
 
+// A click arrives first at the top-level window and goes no further while input is blocked, so
+// it is matched to the button by its place, not by the widget it would have reached.
+bool StatementWait::pressesStopButton(QObject* watched, const QMouseEvent* press) const
+{
+    if (press->button() != Qt::LeftButton || !m_stopButton->isEnabled() || !m_stopButton->isVisible())
+        return false;
+    if (watched == m_stopButton)
+        return true;
+    QWidget* window = m_stopButton->window();
+    if (watched != window && watched != window->windowHandle())
+        return false;
+    const QPoint inWindow = press->position().toPoint();
+    return m_stopButton->rect().contains(m_stopButton->mapFrom(window, inWindow));
+}
+
 bool StatementWait::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
@@ -31,7 +49,7 @@ bool StatementWait::eventFilter(QObject* watched, QEvent* event)
             m_stopAsked = true;
         break;
     case QEvent::MouseButtonPress:
-        if (watched == m_stopButton)
+        if (pressesStopButton(watched, static_cast<QMouseEvent*>(event)))
             m_stopAsked = true;
         break;
     case QEvent::Close:

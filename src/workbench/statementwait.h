@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QAbstractButton;
+class QMouseEvent;
 
 // While the engine works long on one statement, the windows keep painting and take Escape, a
 // click on the Stop button and a close request, each of which asks to stop the statement. Any
@@ -18,6 +19,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool pressesStopButton(QObject* watched, const QMouseEvent* press) const;
+
     QAbstractButton* m_stopButton;
     bool m_stopAsked = false;
 };
