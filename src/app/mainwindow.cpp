@@ -8,6 +8,7 @@
 #include "common/dialogs.h"
 #include "common/errordisplay.h"
 #include "common/periodchoice.h"
+#include "common/radiogroup.h"
 #include "common/programpaths.h"
 #include "common/settings.h"
 #include "common/updown.h"
@@ -17,6 +18,7 @@
 #include "db/queryobject.h"
 #include "workbench/resultgrid.h"
 #include "workbench/schemabrowser.h"
+#include "workbench/sqleditor.h"
 #include "workbench/sqlmenu.h"
 #include "workbench/sqlworkbench.h"
 #include "import/importcontrols.h"
@@ -30,6 +32,9 @@
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDesktopServices>
@@ -140,7 +145,24 @@ MainWindow::MainWindow(QWidget* parent)
     chartAction->setObjectName(QStringLiteral("chartAction"));
     connect(chartAction, &QAction::triggered, this, [this] { guarded([this] { openChart(); }); });
 
+    orderFocusChain();
     guarded([this] { restoreSettings(); });
+}
+
+// Tab walks the window as it is read: the workbench from the editor down, the grid, the schema
+// browser, the import controls, then the links at the right.
+void MainWindow::orderFocusChain()
+{
+    const QList<QWidget*> chain{workbench->sqlEditor, workbench->executeButton, workbench->stopButton(),
+                                workbench->openSqlButton, workbench->saveSqlButton, resultGrid->grid,
+                                schemaBrowser->proceduresButton, schemaBrowser->tablesButton,
+                                schemaBrowser->catalogueList, schemaBrowser->fieldList, schemaBrowser->driverNameEdit,
+                                importControls->period->periodGroup, importControls->period->daysEdit,
+                                importControls->period->weekEdit, importControls->importLeaderboardsButton,
+                                importControls->importDriversButton, shardList, setDriverNamesButton,
+                                serversStatusLink, driverInfoLink, leaderboardLink, dailyEventsLink};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 MainWindow::~MainWindow() = default;

@@ -87,6 +87,7 @@ private:
     void connectDatabase();
     void saveSettings();
     void showViewer(QWidget* viewer);
+    void orderFocusChain();
 
     QString m_driverList = QStringLiteral("kestrel,pilot000");
     bool m_shown = false;

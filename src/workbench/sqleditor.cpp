@@ -103,6 +103,23 @@ void SqlEditor::setTextAtEnd(const QString& text)
     SendScintilla(SCI_DOCUMENTEND);
 }
 
+bool SqlEditor::event(QEvent* event)
+{
+    // Tab indents here, so Ctrl+Tab and Ctrl+Shift+Tab move the focus on, as in Qt's other
+    // editors that take Tab; otherwise the keyboard could never leave the editor.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
+        if (ctrl && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            const bool back = key->key() == Qt::Key_Backtab || key->modifiers().testFlag(Qt::ShiftModifier);
+            // The editor's own override keeps the focus for Tab; the window's chain moves it.
+            QWidget::focusNextPrevChild(!back);
+            return true;
+        }
+    }
+    return QsciScintilla::event(event);
+}
+
 void SqlEditor::keyPressEvent(QKeyEvent* event)
 {
     // Ctrl+Space asks for the names at any point, before the second letter is typed.

@@ -33,6 +33,7 @@ public:
     void setTextAtEnd(const QString& text);
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 

@@ -99,6 +99,11 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     m_fetch = new FetchControl(form, m_dataSet, recordsLabel, this);
 }
 
+QPushButton* SqlWorkbench::stopButton() const
+{
+    return m_fetch->stopButton;
+}
+
 QString SqlWorkbench::defaultStatement()
 {
     return QStringLiteral("select image,driver,driverlevel, car, date, besttime, \n"

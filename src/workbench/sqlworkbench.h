@@ -27,6 +27,7 @@ public:
     QPushButton* executeButton;
     QPushButton* openSqlButton;
     QPushButton* saveSqlButton;
+    QPushButton* stopButton() const;
 
     static QString defaultStatement();
 

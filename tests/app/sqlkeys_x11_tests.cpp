@@ -1,4 +1,5 @@
 #include "app/programwindows.h"
+#include "workbench/resultgrid.h"
 #include "workbench/sqleditor.h"
 #include "workbench/sqlmenu.h"
 #include "workbench/sqlworkbench.h"
@@ -7,8 +8,10 @@
 #include "support/xserver.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <functional>
@@ -103,4 +106,26 @@ TEST(SqlKeysX11, StatementsRunAreRecalledWithCtrlUpAfterARestart)
     EXPECT_EQ(history->actions().at(0)->text(), "select 'second', 'two lines'");
     history->actions().at(1)->trigger();
     EXPECT_EQ(editor->text(), "select 'first'");
+}
+
+TEST(SqlKeysX11, CtrlTabLeavesTheEditorAndTabWalksTheWorkbenchInReadingOrder)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    SqlEditor* editor = program.editor();
+    SqlWorkbench* workbench = program.windows->main.workbench;
+    editor->setTextAtEnd("select 1");
+
+    // Tab still indents.
+    EXPECT_TRUE(program.type({"Tab"}, [&] { return editor->text() == "select 1\t"; })) << editor->text().toStdString();
+    const auto focusIs = [](QWidget* widget) { return [widget] { return QApplication::focusWidget() == widget; }; };
+    // Stop is disabled while nothing runs, so the chain passes over it.
+    EXPECT_TRUE(program.type({"ctrl+Tab"}, focusIs(workbench->executeButton)));
+    EXPECT_TRUE(program.type({"Tab"}, focusIs(workbench->openSqlButton)));
+    EXPECT_TRUE(program.type({"Tab"}, focusIs(workbench->saveSqlButton)));
+    EXPECT_TRUE(program.type({"Tab"}, focusIs(program.windows->main.resultGrid->grid)));
+    EXPECT_TRUE(program.type({"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab"}, focusIs(editor)));
+    EXPECT_TRUE(program.type({"ctrl+shift+Tab"}, [&] { return QApplication::focusWidget() != editor; }));
+    EXPECT_EQ(editor->text(), "select 1\t");
 }
