@@ -4,7 +4,9 @@
 #include "common/dialogs.h"
 #include "common/errordisplay.h"
 #include "common/shellvalues.h"
+#include "common/windowstyle.h"
 #include "db/queryobject.h"
+#include "viewers/accessiblewindow.h"
 
 #include <QChartView>
 #include <QCheckBox>
@@ -49,6 +51,8 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
 {
     setObjectName(QStringLiteral("ChartWindow"));
     setWindowTitle(QStringLiteral("Chart"));
+    installWindowAccessibility(staticMetaObject);
+    windowstyle::closeWithKeys(this);
     resize(960, 600);
 
     xBox = new QComboBox(this);

@@ -66,8 +66,12 @@ std::optional<QString> QtDialogs::inputText(const QString& caption, const QStrin
     QDialog dialog;
     dialog.setWindowTitle(caption);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(prompt, &dialog));
+    auto* label = new QLabel(prompt, &dialog);
+    layout->addWidget(label);
     auto* edit = new QLineEdit(&dialog);
+    // A screen reader names the field by what it holds, which the caption says.
+    edit->setAccessibleName(caption);
+    label->setBuddy(edit);
     // A longer text loaded from the settings is shown and kept whole; typing stops at the limit.
     edit->setMaxLength(qMax(maxLength, int(text.size())));
     edit->setText(text);

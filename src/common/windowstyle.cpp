@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QWidget>
 
 namespace windowstyle {
@@ -23,6 +24,15 @@ void centreOn(QWidget* window, const QWidget* over)
         area = screen->availableGeometry();
     if (area.isValid())
         window->move(area.center() - window->rect().center());
+}
+
+void closeWithKeys(QWidget* window)
+{
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, window);
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
+    }
 }
 
 } // namespace windowstyle

@@ -10,6 +10,9 @@ namespace windowstyle {
 // exactly `client` and cannot be resized or maximised.
 void makeFixed(QWidget* window, const QSize& client);
 
+// Escape and Ctrl+W close the window, as they close a dialog.
+void closeWithKeys(QWidget* window);
+
 // Moves a window so that it is centred on another one (or on its screen when `over` is null).
 void centreOn(QWidget* window, const QWidget* over);
 

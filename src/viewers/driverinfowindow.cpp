@@ -21,6 +21,7 @@ DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : 
     setObjectName(QStringLiteral("DriverInfoWindow"));
     installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(714, 704));
+    windowstyle::closeWithKeys(this);
     setFont(designFont(11));
 
     driverNameLabel = new QLabel(QStringLiteral("Driver Name:"), this);

@@ -20,6 +20,7 @@ EventsWindow::EventsWindow(const ShellValues& shell, QWidget* parent) : QWidget(
     installWindowAccessibility(staticMetaObject);
     setWindowTitle(QStringLiteral("Daily Leaderboard Events"));
     windowstyle::makeFixed(this, QSize(540, 621));
+    windowstyle::closeWithKeys(this);
     page = new HtmlView(this);
     page->setObjectName(QStringLiteral("page"));
     page->setGeometry(0, 0, 540, 621);

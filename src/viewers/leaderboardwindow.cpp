@@ -29,6 +29,7 @@ LeaderboardWindow::LeaderboardWindow(const ShellValues& shell, QWidget* parent) 
     setObjectName(QStringLiteral("LeaderboardWindow"));
     installWindowAccessibility(staticMetaObject);
     windowstyle::makeFixed(this, QSize(595, 704));
+    windowstyle::closeWithKeys(this);
     setFont(designFont(11));
 
     period = new PeriodChoice(this, QString(), QRect(25, 8, 168, 97), QPoint(146, 48), QPoint(146, 76));

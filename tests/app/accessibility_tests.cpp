@@ -1,5 +1,9 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
+#include "charts/chartwindow.h"
+#include "common/dialogs.h"
+#include "workbench/sqleditor.h"
+#include "workbench/sqlworkbench.h"
 #include "import/cylindergauge.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
@@ -13,9 +17,11 @@
 #include <QDesktopServices>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -172,8 +178,11 @@ TEST(Accessibility, EveryViewerOpensByKeyboardAndByTheAccessiblePressAction)
     Windows program;
     ProgramWindows& w = *program.windows;
     const auto tabTo = [&](QWidget* target) {
+        // Tab indents in the SQL editor; Ctrl+Tab leaves it.
         for (int i = 0; i < 100 && QApplication::focusWidget() != target; ++i)
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.main, Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.main, Qt::Key_Tab,
+                            QApplication::focusWidget() == w.main.workbench->sqlEditor ? Qt::ControlModifier
+                                                                                       : Qt::NoModifier);
         return QApplication::focusWidget() == target;
     };
 
@@ -201,3 +210,26 @@ TEST(Accessibility, EveryViewerOpensByKeyboardAndByTheAccessiblePressAction)
     EXPECT_TRUE(w.events.isVisible());
 }
 
+
+TEST(Accessibility, TheDriverNamesFieldAndTheChartWindowSayWhatTheyAre)
+{
+    Windows program;
+    // The desktop's own dialog: its field is named by the caption the main window gives it.
+    QString fieldName;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        if (auto* edit = dialog->findChild<QLineEdit*>())
+            fieldName = QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Name);
+        dialog->close();
+    });
+    QtDialogs().inputText("Driver names", "Type in Driver Names separated by commas", "kestrel", 255);
+    EXPECT_EQ(fieldName, "Driver names");
+
+    program.windows->main.chartAction->trigger();
+    ChartWindow* chart = program.windows->main.chartWindow();
+    ASSERT_NE(chart, nullptr);
+    QAccessibleInterface* top = QAccessible::queryAccessibleInterface(chart);
+    EXPECT_EQ(top->role(), QAccessible::Window);
+    EXPECT_EQ(top->text(QAccessible::Name), "Chart");
+}

@@ -1,4 +1,5 @@
 #include "app/programwindows.h"
+#include "charts/chartwindow.h"
 #include "workbench/resultgrid.h"
 #include "workbench/sqleditor.h"
 #include "workbench/sqlmenu.h"
@@ -128,4 +129,28 @@ TEST(SqlKeysX11, CtrlTabLeavesTheEditorAndTabWalksTheWorkbenchInReadingOrder)
     EXPECT_TRUE(program.type({"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab"}, focusIs(editor)));
     EXPECT_TRUE(program.type({"ctrl+shift+Tab"}, [&] { return QApplication::focusWidget() != editor; }));
     EXPECT_EQ(editor->text(), "select 1\t");
+}
+
+TEST(SqlKeysX11, EscapeAndCtrlWCloseTheViewersAndTheChart)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    ProgramWindows& w = *program.windows;
+    program.windows->main.chartAction->trigger();
+    int round = 0;
+    for (QWidget* window : std::initializer_list<QWidget*>{&w.driverInfo, &w.leaderboard, &w.events,
+                                                            w.main.chartWindow()}) {
+        ASSERT_NE(window, nullptr);
+        for (const char* keys : {"Escape", "ctrl+w"}) {
+            window->show();
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << qPrintable(window->windowTitle());
+            EXPECT_TRUE(program.type({keys}, [&] { return !window->isVisible(); }))
+                << keys << " left " << qPrintable(window->windowTitle()) << " open";
+            ++round;
+        }
+    }
+    EXPECT_EQ(round, 8);
+    EXPECT_TRUE(w.main.isVisible());
 }
