@@ -7,7 +7,9 @@
 #undef signals
 #undef slots
 
+#include <QApplication>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 
@@ -62,7 +64,9 @@ SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
     setMarginWidth(0, 0);
 
     m_lexer = new SqlLexer(this);
-    m_lexer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    followDesktopFont();
+    // A platform theme sets the desktop's fonts after the editor exists.
+    connect(qApp, &QGuiApplication::fontChanged, this, &SqlEditor::followDesktopFont);
     m_apis = new CatalogueApis(m_lexer);
     setLexer(m_lexer);
     // The lexer's own colours, kept before the palette's replace them.
@@ -135,6 +139,25 @@ void SqlEditor::changeEvent(QEvent* event)
     QsciScintilla::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         followPalette();
+}
+
+// Every style in the desktop's fixed-pitch font at the size of its ordinary text. A platform
+// theme may set the fonts after the editor exists, and its fixed font may even be proportional.
+void SqlEditor::followDesktopFont()
+{
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!QFontInfo(fixed).fixedPitch()) {
+        fixed.setFamily(QStringLiteral("monospace"));
+        fixed.setStyleHint(QFont::Monospace);
+        fixed.setFixedPitch(true);
+    }
+    const QFont desktop = QApplication::font();
+    if (desktop.pointSizeF() > 0)
+        fixed.setPointSizeF(desktop.pointSizeF());
+    else
+        fixed.setPixelSize(desktop.pixelSize());
+    if (m_lexer->font(QsciLexerSQL::Default) != fixed)
+        m_lexer->setFont(fixed);
 }
 
 void SqlEditor::followPalette()

@@ -39,6 +39,7 @@ protected:
 
 private:
     void followPalette();
+    void followDesktopFont();
 
     QsciLexerSQL* m_lexer;
     QMap<int, QColor> m_designed;   // by style

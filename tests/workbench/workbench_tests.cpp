@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QApplication>
+#include <QFontInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -175,6 +177,24 @@ TEST_F(Workbench, EveryKindOfSqlTextStandsOutFromTheEditorsPageInLightAndDarkCol
                 << lexer->paper(style).name().toStdString();
         }
     }
+}
+
+TEST_F(Workbench, TheEditorKeepsAFixedPitchFontAtTheDesktopsSizeWhenTheDesktopChangesItsFonts)
+{
+    // A platform theme sets the application's fonts after the windows exist.
+    const QFont before = QApplication::font();
+    QFont desktop(QStringLiteral("DejaVu Sans"));
+    desktop.setPointSize(14);
+    QApplication::setFont(desktop);
+    QCoreApplication::processEvents();
+    QsciLexer* lexer = memo->lexer();
+    for (const int style : {QsciLexerSQL::Default, QsciLexerSQL::Keyword, QsciLexerSQL::Comment,
+                            QsciLexerSQL::SingleQuotedString, QsciLexerSQL::Number}) {
+        const QFontInfo shown(lexer->font(style));
+        EXPECT_TRUE(shown.fixedPitch()) << style << " " << shown.family().toStdString();
+        EXPECT_EQ(shown.pointSize(), 14) << style;
+    }
+    QApplication::setFont(before);
 }
 
 TEST_F(Workbench, CloseResultResetsTheStatusLine)
