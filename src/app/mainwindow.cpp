@@ -32,6 +32,7 @@
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QScrollArea>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -68,6 +69,7 @@ void openInBrowser(const QString& address)
                                     .arg(address),
                                 Dialogs::Icon::Information);
 }
+constexpr QSize designedClient(1006, 698);
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -83,9 +85,14 @@ MainWindow::MainWindow(QWidget* parent)
     setFont(designFont(11));
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("client"));
-    central->setFixedSize(1006, 698);
-    setCentralWidget(central);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);   // the client area fixes the window's size
+    central->setFixedSize(designedClient);
+    // The client area keeps its designed size and places; a window smaller than that (a small
+    // screen, a large scale factor) scrolls it instead of hiding its lower and right parts.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("clientScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidget(central);
+    setCentralWidget(scroller);
 
     installCornerAwareMenuBarAccessibility();   // "Info" sits in a corner of the menu bar
     mainMenu = named(menuBar(), "mainMenu");
@@ -146,6 +153,9 @@ MainWindow::MainWindow(QWidget* parent)
     connect(chartAction, &QAction::triggered, this, [this] { guarded([this] { openChart(); }); });
 
     orderFocusChain();
+    const QSize designed = designedClient + QSize(0, mainMenu->sizeHint().height());
+    resize(designed);
+    setMaximumSize(designed);
     guarded([this] { restoreSettings(); });
 }
 
@@ -212,6 +222,7 @@ void MainWindow::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
+    windowstyle::fitIntoScreen(this);
     windowstyle::centreOn(this, nullptr);
     guarded([this] { connectDatabase(); });
 }

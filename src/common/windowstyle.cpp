@@ -15,6 +15,15 @@ void makeFixed(QWidget* window, const QSize& client)
     window->setFixedSize(client);
 }
 
+void fitIntoScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    window->resize(window->size().boundedTo(screen->availableGeometry().size() - frame));
+}
+
 void centreOn(QWidget* window, const QWidget* over)
 {
     QRect area;

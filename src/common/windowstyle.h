@@ -13,6 +13,9 @@ void makeFixed(QWidget* window, const QSize& client);
 // Escape and Ctrl+W close the window, as they close a dialog.
 void closeWithKeys(QWidget* window);
 
+// Shrinks a window, frame included, to the screen's available area.
+void fitIntoScreen(QWidget* window);
+
 // Moves a window so that it is centred on another one (or on its screen when `over` is null).
 void centreOn(QWidget* window, const QWidget* over);
 

@@ -12,6 +12,15 @@
 #include <stdexcept>
 #include <unistd.h>
 
+namespace {
+// RACR_TEST_SCREEN sets the screen of a test program that needs a smaller one (e.g. 1280x800x24).
+QString screenSize()
+{
+    const QString asked = qEnvironmentVariable("RACR_TEST_SCREEN");
+    return asked.isEmpty() ? QStringLiteral("1280x1024x24") : asked;
+}
+} // namespace
+
 XServer::XServer()
 {
     int fds[2];
@@ -20,7 +29,7 @@ XServer::XServer()
     // -displayfd: Xvfb picks a free display and writes its number once it accepts connections.
     m_process.setProgram(QStringLiteral("Xvfb"));
     m_process.setArguments({QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
-                            QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("0"), screenSize(), QStringLiteral("-nolisten"),
                             QStringLiteral("tcp")});
     m_process.setChildProcessModifier([fd = fds[0]] {
         ::close(fd);
