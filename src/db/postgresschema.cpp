@@ -145,7 +145,6 @@ QString definitionOf(const QSqlDatabase& db, const char* name, const char* text)
     const QString create = QString::fromUtf8(text);
     const qsizetype body = QStringLiteral("CREATE VIEW %1 AS").arg(QLatin1String(name)).size();
     QSqlQuery query(db);
-    run(query, QStringLiteral("DROP VIEW IF EXISTS pg_temp.racr_earlier_view"));
     run(query, QStringLiteral("CREATE TEMPORARY VIEW racr_earlier_view AS") + create.mid(body));
     run(query, QStringLiteral("SELECT pg_get_viewdef('pg_temp.racr_earlier_view'::regclass)"));
     const QString definition = query.next() ? query.value(0).toString() : QString();
