@@ -95,11 +95,7 @@ int runWindows(int argc, char** argv, const QCommandLineParser& parser)
     QObject::connect(&windows.main, &MainWindow::closed, &app, &QCoreApplication::quit);
     // A logout or a kill closes the program as its close button does.
     CloseSignals closeSignals;
-    QObject::connect(&closeSignals, &CloseSignals::received, &windows.main, [&windows] {
-        if (windows.progress.isVisible())
-            windows.progress.close();   // stops an import under way
-        windows.main.close();
-    });
+    QObject::connect(&closeSignals, &CloseSignals::received, &windows.main, [&windows] { windows.closeAtSignal(); });
     windows.main.show();
     return QApplication::exec();
 }
