@@ -1,3 +1,4 @@
+#include "app/closesignals.h"
 #include "app/programwindows.h"
 #include "common/commandline.h"
 #include "common/errordisplay.h"
@@ -92,6 +93,9 @@ int runWindows(int argc, char** argv, const QCommandLineParser& parser)
     }
     ProgramWindows windows;
     QObject::connect(&windows.main, &MainWindow::closed, &app, &QCoreApplication::quit);
+    // A logout or a kill closes the program as its close button does.
+    CloseSignals closeSignals;
+    QObject::connect(&closeSignals, &CloseSignals::received, &windows.main, [&windows] { windows.closeAtSignal(); });
     windows.main.show();
     return QApplication::exec();
 }

@@ -11,6 +11,15 @@
 struct ProgramWindows {
     ProgramWindows() { main.attachWindows(&progress, &leaderboard, &driverInfo, &events); }
 
+    // A logout or a kill (SIGTERM, SIGHUP): what the close buttons do, an import under way stopped
+    // first, then the main window closed with its settings saved.
+    void closeAtSignal()
+    {
+        if (progress.isVisible())
+            progress.close();
+        main.close();
+    }
+
     MainWindow main;
     ImportWindow progress{&main};
     LeaderboardWindow leaderboard{main};

@@ -8,6 +8,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <vector>
+
 namespace {
 
 // Texts compare and sort byte by byte (COLLATE "C"), as on SQLite, whatever the locale the
@@ -46,24 +51,52 @@ const char* const statements[] = {
     " day := to_date(substr(value, 1, 10), 'YYYY-MM-DD');"
     " RETURN day - (extract(isodow FROM day)::INTEGER - 4);"
     " EXCEPTION WHEN others THEN RETURN NULL; END $$",
+};
 
-    // The saved queries, as on SQLite (see schema.cpp): per ISO week, track and race type the
-    // fastest time; every result of a driver.
-    "CREATE VIEW weeklybest AS"
-    " SELECT trackname, \"Racetype\", besttime, driver, car, date, week FROM"
-    " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS \"Racetype\", r.besttime, r.driver,"
-    " r.car, r.date, r.multiplayer, to_char(r.thursday, 'IYYY-\"W\"IW') AS week,"
-    " row_number() OVER (PARTITION BY r.trackid, r.multiplayer, r.thursday"
-    " ORDER BY r.besttime IS NULL, racr_number(r.besttime), r.date, r.id) AS place"
-    " FROM (SELECT *, racr_thursday(date) AS thursday FROM RACR) AS r"
-    " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid) AS best"
-    " WHERE place=1"
-    " ORDER BY trackname, multiplayer, week",
-    "CREATE VIEW driverstats AS"
-    " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS \"Racetype\","
-    " RACR.besttime, RACR.car, RACR.date, RACR.shard"
-    " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
-    " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, racr_number(RACR.besttime)",
+// A saved query: its current text and the texts earlier builds wrote for it. Names that are not
+// quoted fold to lower case here, so the race type is written unquoted: a statement naming it
+// Racetype, as on SQLite, then finds it.
+struct SavedQuery {
+    const char* name;
+    const char* current;
+    std::vector<const char*> earlier;
+};
+
+// The saved queries, as on SQLite (see schema.cpp): per ISO week, track and race type the fastest
+// time; every result of a driver.
+const SavedQuery savedQueries[] = {
+    {"weeklybest",
+     "CREATE VIEW weeklybest AS"
+     " SELECT trackname, Racetype, besttime, driver, car, date, week FROM"
+     " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS Racetype, r.besttime, r.driver,"
+     " r.car, r.date, to_char(r.thursday, 'IYYY-\"W\"IW') AS week,"
+     " row_number() OVER (PARTITION BY r.trackid, iif(r.multiplayer=1,'MP','SP'), r.thursday"
+     " ORDER BY r.besttime IS NULL, racr_number(r.besttime), r.date, r.id) AS place"
+     " FROM (SELECT *, racr_thursday(date) AS thursday FROM RACR) AS r"
+     " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid) AS best"
+     " WHERE place=1"
+     " ORDER BY trackname, Racetype, week IS NULL, week",
+     {"CREATE VIEW weeklybest AS"
+      " SELECT trackname, \"Racetype\", besttime, driver, car, date, week FROM"
+      " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS \"Racetype\", r.besttime, r.driver,"
+      " r.car, r.date, r.multiplayer, to_char(r.thursday, 'IYYY-\"W\"IW') AS week,"
+      " row_number() OVER (PARTITION BY r.trackid, r.multiplayer, r.thursday"
+      " ORDER BY r.besttime IS NULL, racr_number(r.besttime), r.date, r.id) AS place"
+      " FROM (SELECT *, racr_thursday(date) AS thursday FROM RACR) AS r"
+      " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid) AS best"
+      " WHERE place=1"
+      " ORDER BY trackname, multiplayer, week"}},
+    {"driverstats",
+     "CREATE VIEW driverstats AS"
+     " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+     " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+     " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, racr_number(RACR.besttime)",
+     {"CREATE VIEW driverstats AS"
+      " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS \"Racetype\","
+      " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+      " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+      " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, racr_number(RACR.besttime)"}},
 };
 
 // Any number; it only has to be the same in every copy of the program.
@@ -88,7 +121,82 @@ void create(const QSqlDatabase& db)
     QSqlQuery query(db);
     for (const char* sql : statements)
         run(query, QString::fromUtf8(sql));
+    for (const SavedQuery& view : savedQueries)
+        run(query, QString::fromUtf8(view.current));
     schema::insertTracks(db);
+}
+
+// The definition of a view of the current schema as the server gives it back; empty when there is
+// no such view.
+QString storedDefinition(const QSqlDatabase& db, const char* name)
+{
+    QSqlQuery query(db);
+    run(query, QStringLiteral("SELECT pg_get_viewdef(c.oid) FROM pg_catalog.pg_class c"
+                              " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
+                              " WHERE c.relkind = 'v' AND n.nspname = current_schema() AND c.relname = '%1'")
+                   .arg(QLatin1String(name)));
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+// The server keeps a view in a form of its own, not the text that made it: an earlier text is
+// made once more as a temporary view, so both are compared in the server's form.
+QString definitionOf(const QSqlDatabase& db, const char* name, const char* text)
+{
+    const QString create = QString::fromUtf8(text);
+    const qsizetype body = QStringLiteral("CREATE VIEW %1 AS").arg(QLatin1String(name)).size();
+    QSqlQuery query(db);
+    run(query, QStringLiteral("CREATE TEMPORARY VIEW racr_earlier_view AS") + create.mid(body));
+    run(query, QStringLiteral("SELECT pg_get_viewdef('pg_temp.racr_earlier_view'::regclass)"));
+    const QString definition = query.next() ? query.value(0).toString() : QString();
+    run(query, QStringLiteral("DROP VIEW pg_temp.racr_earlier_view"));
+    return definition;
+}
+
+bool isOutdated(const QSqlDatabase& db, const SavedQuery& view)
+{
+    const QString stored = storedDefinition(db, view.name);
+    return !stored.isEmpty()
+        && std::any_of(view.earlier.begin(), view.earlier.end(),
+                       [&](const char* earlier) { return definitionOf(db, view.name, earlier) == stored; });
+}
+
+bool hasOutdatedViews(const QSqlDatabase& db)
+{
+    try {
+        return std::any_of(std::begin(savedQueries), std::end(savedQueries),
+                           [&](const SavedQuery& view) { return isOutdated(db, view); });
+    } catch (const racr::ProviderError&) {
+        // A session that may not even make a temporary view (a read-only server) cannot tell, and
+        // uses the views as they are.
+        return false;
+    }
+}
+
+// Gives each saved query whose text is exactly what an earlier build wrote its current form; a
+// view of the same name with any other text is a member's own and stays. So does one that a
+// member's own view is built on: the server refuses to drop it, and the start goes on.
+void upgradeViews(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    for (const SavedQuery& view : savedQueries) {
+        if (!isOutdated(db, view))
+            continue;
+        run(query, QStringLiteral("SAVEPOINT racr_view"));
+        if (query.exec(QStringLiteral("DROP VIEW %1").arg(QLatin1String(view.name)))
+            && query.exec(QString::fromUtf8(view.current)))
+            run(query, QStringLiteral("RELEASE SAVEPOINT racr_view"));
+        else
+            run(query, QStringLiteral("ROLLBACK TO SAVEPOINT racr_view"));
+    }
+}
+
+void underLock(const QSqlDatabase& db, const QString& action, const std::function<void()>& work)
+{
+    racr::WriteTransaction transaction(db, action);
+    QSqlQuery lock(db);
+    run(lock, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock));
+    work();
+    transaction.commit();
 }
 
 } // namespace
@@ -97,16 +205,19 @@ namespace pgschema {
 
 void prepare(const QSqlDatabase& db)
 {
-    // An ordinary start only reads the catalogue.
-    if (hasProgramTables(db))
+    // An ordinary start writes nothing. Views are checked again under the lock: another start
+    // may have upgraded them meanwhile.
+    if (hasProgramTables(db)) {
+        if (hasOutdatedViews(db))
+            underLock(db, QStringLiteral("Updating the saved queries of %1").arg(db.databaseName()),
+                      [&] { upgradeViews(db); });
         return;
-    racr::WriteTransaction transaction(db, QStringLiteral("Creating the tables of %1").arg(db.databaseName()));
-    QSqlQuery lock(db);
-    run(lock, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock));
-    // Another first start may have made the tables while this one waited for the lock.
-    if (!hasProgramTables(db))
-        create(db);
-    transaction.commit();
+    }
+    underLock(db, QStringLiteral("Creating the tables of %1").arg(db.databaseName()), [&] {
+        // Another first start may have made the tables while this one waited for the lock.
+        if (!hasProgramTables(db))
+            create(db);
+    });
 }
 
 } // namespace pgschema

@@ -9,7 +9,8 @@ namespace pgschema {
 // (the 90 tracks filled in), the duplicate-check index, the saved queries weeklybest and
 // driverstats as views, and the functions the program's statements use that PostgreSQL lacks
 // (iif). All of it is one transaction under an advisory lock, so two first starts at the same
-// moment create it once. A database that has the tables is used as it is. Throws
+// moment create it once. A database that has the tables is used as it is, except that saved
+// queries still as an earlier build wrote them get their current form. Throws
 // racr::ProviderError with the server's text.
 void prepare(const QSqlDatabase& db);
 

@@ -10,6 +10,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
 #include <cstring>
 #include <thread>
 #include <unordered_map>
@@ -391,6 +395,67 @@ int ResultStore::compare(int column, std::uint32_t a, std::uint32_t b) const
     }
 }
 
+namespace {
+
+// The value of a text written as a decimal number ("86.372", "-3", ".5"), read exactly as
+// written; nothing for any other text. Blanks, exponents and thousands separators do not count:
+// a column of such texts is more likely names or codes than numbers.
+std::optional<double> decimalValue(std::string_view text)
+{
+    // from_chars takes a '-' but no '+'.
+    const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    std::size_t digits = 0;
+    bool point = false;
+    for (std::size_t i = sign; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            ++digits;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+    const char* last = text.data() + text.size();
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<std::vector<double>> ResultStore::decimalColumn(const RowOrder& order, int column) const
+{
+    std::vector<double> values(order.size(), std::numeric_limits<double>::quiet_NaN());
+    bool anyText = false;
+    for (std::size_t place = 0; place < order.size(); ++place) {
+        const Cell cell = cellAt(order[place], column);
+        switch (kindOf(cell.code)) {
+        case Kind::Null: break;
+        case Kind::Integer: values[place] = double(unzigzag(cell.payload)); break;
+        case Kind::Real: values[place] = realOf(cell.payload); break;
+        case Kind::Blob: return std::nullopt;
+        case Kind::Text: {
+            const std::string_view bytes = bytesOf(column, cell);
+            if (bytes.empty())
+                break;
+            const std::optional<double> value = decimalValue(bytes);
+            if (!value)
+                return std::nullopt;
+            values[place] = *value;
+            anyText = true;
+        }
+        }
+    }
+    // A column that holds no text is compared by value anyway.
+    if (!anyText)
+        return std::nullopt;
+    return values;
+}
+
 std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column,
                                                bool descending) const
 {
@@ -408,25 +473,34 @@ std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column
     };
     static_assert(sizeof(Key) == 12);
     std::vector<Key> keys(order.size());
-    for (std::size_t place = 0; place < order.size(); ++place) {
-        const Cell cell = cellAt(order[place], column);
-        const Kind k = kindOf(cell.code);
-        std::uint64_t prefix = 0;
-        bool full = false;
-        switch (k) {
-        case Kind::Null: break;
-        case Kind::Integer:
-            prefix = orderedBits(double(unzigzag(cell.payload)));
-            full = true;
-            break;
-        case Kind::Real: prefix = orderedBits(realOf(cell.payload)); break;
-        case Kind::Text:
-        case Kind::Blob:
-            prefix = leadingBytes(bytesOf(column, cell));
-            full = true;
-            break;
+    // Times and other numbers kept as text ("100.486" after "85.051"): by value, empty cells first.
+    if (const auto numbers = decimalColumn(order, column)) {
+        for (std::size_t place = 0; place < order.size(); ++place) {
+            const double value = (*numbers)[place];
+            const bool empty = std::isnan(value);
+            keys[place] = Key{empty ? 0 : orderedBits(value), std::uint32_t(place) | (empty ? 0u : 1u << 29)};
         }
-        keys[place] = Key{prefix, std::uint32_t(place) | (std::uint32_t(rankOf(k)) << 29) | (full ? 1u << 31 : 0u)};
+    } else {
+        for (std::size_t place = 0; place < order.size(); ++place) {
+            const Cell cell = cellAt(order[place], column);
+            const Kind k = kindOf(cell.code);
+            std::uint64_t prefix = 0;
+            bool full = false;
+            switch (k) {
+            case Kind::Null: break;
+            case Kind::Integer:
+                prefix = orderedBits(double(unzigzag(cell.payload)));
+                full = true;
+                break;
+            case Kind::Real: prefix = orderedBits(realOf(cell.payload)); break;
+            case Kind::Text:
+            case Kind::Blob:
+                prefix = leadingBytes(bytesOf(column, cell));
+                full = true;
+                break;
+            }
+            keys[place] = Key{prefix, std::uint32_t(place) | (std::uint32_t(rankOf(k)) << 29) | (full ? 1u << 31 : 0u)};
+        }
     }
 
     const auto less = [&](const Key& a, const Key& b) {

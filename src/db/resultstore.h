@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -48,7 +49,8 @@ public:
     // Compares two cells of one column: null < numbers (by value) < texts (by code point) < blobs.
     int compare(int column, std::uint32_t a, std::uint32_t b) const;
 
-    // The rows of `order` sorted by one column; equal values keep their place in `order`.
+    // The rows of `order` sorted by one column; equal values keep their place in `order`. A
+    // column whose texts all read as decimal numbers (empty ones aside) is sorted by value.
     std::vector<std::uint32_t> sorted(const RowOrder& order, int column,
                                       bool descending) const;
 
@@ -80,6 +82,9 @@ private:
         std::vector<std::uint64_t> sharedHandles;   // shared text number -> pool handle
     };
 
+    // The column's values in `order` when it holds texts and every non-empty one is a decimal
+    // number; null and empty cells as NaN.
+    std::optional<std::vector<double>> decimalColumn(const RowOrder& order, int column) const;
     Cell cellOf(const QVariant& value);
     Cell textCell(int column, std::string_view utf8);
     void put(std::uint32_t row, int column, Cell cell);

@@ -191,6 +191,18 @@ DriverRow driverRow(const racr::DriverProfile& profile, const racr::EventStats& 
              number(streaks.bestMultiPlayerWinStreak, "bestMultiPlayerWinStreak"), cars}};
 }
 
+// Whether a profile answer names a driver, read as the import reads it; only then are the
+// driver's stats and cars worth asking for.
+bool isReadableProfile(const racr::FetchAnswer& answer)
+{
+    racr::XmlDocument document;
+    document.load(answer.body);
+    if (!racr::answerProblem(answer.status, document).isEmpty())
+        return false;
+    racr::readProfile(document);   // throws when the element or one of its values is missing
+    return true;
+}
+
 } // namespace
 
 DriverImport::DriverImport(const ImportInputs& inputs, QueryObject& query, JobHost& host)
@@ -207,21 +219,28 @@ DriverImport::Outcome DriverImport::run()
     m_host.setGaugeMaximum(int(names.size()));
 
     // The three requests of every driver, in list order; several drivers are under way at once,
-    // and the answers still come in this order.
+    // and the answers still come in this order. Stats and cars are asked for only once the
+    // driver's profile has come and names a driver: an unknown name costs one request.
     constexpr racr::DriverResource kResources[] = {racr::DriverResource::Profile, racr::DriverResource::Stats,
                                                    racr::DriverResource::Cars};
     QList<racr::FetchRequest> requests;
-    for (const QString& name : names)
+    for (const QString& name : names) {
+        const int profile = int(requests.size());
         for (const racr::DriverResource resource : kResources)
-            requests.append({QStringLiteral("GET"), racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard)});
+            requests.append({QStringLiteral("GET"), racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard),
+                             resource == racr::DriverResource::Profile ? -1 : profile});
+    }
     racr::ParallelFetch fetch(requests, m_inputs.parallel, m_host.abortFlag(),
-                              racr::ParallelFetch::AfterNoAnswer::KeepGoing);
+                              racr::ParallelFetch::AfterNoAnswer::KeepGoing, isReadableProfile);
 
-    // A driver's three answers are taken together, so the next driver starts with its own even
-    // when this one fails at its first.
+    // Every answer of a driver is taken, also after a failed one (a request never sent is
+    // answered at once), so the next driver starts with its own.
     std::array<racr::FetchAnswer, std::size(kResources)> answers;
-    const auto load = [&](int which) {
-        const racr::FetchAnswer& answer = answers[std::size_t(which)];
+    std::size_t taken = 0;
+    const auto load = [&](std::size_t which) {
+        m_host.runRequest([&] { answers[which] = fetch.next(); });
+        taken = which + 1;
+        const racr::FetchAnswer& answer = answers[which];
         if (answer.failure)
             std::rethrow_exception(answer.failure);
         document.load(answer.body);
@@ -231,15 +250,18 @@ DriverImport::Outcome DriverImport::run()
             throw racr::ServiceError(QStringLiteral("The statistics service's %1 answer is not a driver document (%2).")
                                          .arg(resourceName(kResources[which]), problem));
     };
+    const auto takeTheRest = [&] {
+        for (; taken < answers.size(); ++taken)
+            m_host.runRequest([&] { answers[taken] = fetch.next(); });
+    };
 
     // A service that does not answer at all would cost every remaining driver its time-outs.
     constexpr int kSilentDriversToGiveUp = 3;
     int silentInARow = 0;
 
     for (const QString& listed : names) {
+        taken = 0;
         try {
-            for (racr::FetchAnswer& answer : answers)
-                m_host.runRequest([&] { answer = fetch.next(); });
             load(0);
             const racr::DriverProfile profile = racr::readProfile(document);
             load(1);
@@ -270,6 +292,11 @@ DriverImport::Outcome DriverImport::run()
         } catch (const racr::Error& error) {
             // The failed name is named in the log; the gauge shows that not everything went well.
             failDriver(listed, error.message());
+            try {
+                takeTheRest();
+            } catch (const racr::Cancelled&) {
+                return Outcome::Cancelled;
+            }
             silentInARow = dynamic_cast<const racr::NoAnswerError*>(&error) ? silentInARow + 1 : 0;
             if (silentInARow == kSilentDriversToGiveUp)
                 throw racr::NoAnswerError(

@@ -54,3 +54,13 @@ QStringList splitDriverNames(const QString& list)
     }
     return names;
 }
+
+LeaderboardDriverList leaderboardDriverList(const QString& list)
+{
+    LeaderboardDriverList result;
+    QStringList sent;
+    for (const QString& name : splitDriverNames(list))
+        (name.contains(QLatin1Char(',')) ? result.unsendable : sent).append(name);
+    result.value = sent.join(QLatin1Char(','));
+    return result;
+}

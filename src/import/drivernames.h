@@ -13,3 +13,12 @@
 // - a NUL character ends the text.
 // So "kestrel,pilot000" and "kestrel pilot000" both give two names, "kestrel,,pilot000" three.
 QStringList splitDriverNames(const QString& list);
+
+// The driver-name list as a leaderboard request's `dn` value carries it: the names split by the
+// rule above (so a quoted name loses its quotes, as in the driver import), joined by commas. A
+// name that holds a comma would read as two there; it is left out and listed in `unsendable`.
+struct LeaderboardDriverList {
+    QString value;
+    QStringList unsendable;
+};
+LeaderboardDriverList leaderboardDriverList(const QString& list);

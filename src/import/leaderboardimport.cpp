@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
+#include "import/drivernames.h"
 #include "import/jobsupport.h"
 #include "db/writetransaction.h"
 #include "webservice/answercheck.h"
@@ -180,6 +181,12 @@ LeaderboardImport::Outcome LeaderboardImport::run()
     const quint32 startTick = importjob::tickCount();
     const QList<racr::Track>& tracks = racr::trackTable();
     m_host.setGaugeMaximum(kPasses * int(tracks.size()));
+    // The same names as the driver import asks for, not the list's text with its quotes.
+    const LeaderboardDriverList drivers = leaderboardDriverList(m_inputs.drivers);
+    for (const QString& name : drivers.unsendable)
+        m_host.logLine(QStringLiteral("Not asked for: \"%1\" (a name with a comma cannot be sent in a leaderboard "
+                                      "request).")
+                           .arg(name));
     // Every request of the run, in the order the answers are stored: pass, then track. Several are
     // under way at once; the answers still come one after the other in this order.
     QList<racr::FetchRequest> requests;
@@ -187,7 +194,7 @@ LeaderboardImport::Outcome LeaderboardImport::run()
         for (const racr::Track& track : tracks)
             requests.append({QStringLiteral("POST"),
                              racr::leaderboardsUrl(m_inputs.serviceBase,
-                                                   {m_inputs.drivers, pass, m_inputs.periodType, track.eventId,
+                                                   {drivers.value, pass, m_inputs.periodType, track.eventId,
                                                     m_inputs.periodValue, m_inputs.shard})});
     // A request without any answer ends the run, so none after it is ever needed.
     racr::ParallelFetch fetch(requests, m_inputs.parallel, m_host.abortFlag(),

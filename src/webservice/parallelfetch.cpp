@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace racr {
 
@@ -32,6 +33,7 @@ struct ParallelFetch::State {
     int parallel = 1;
     const std::atomic<bool>* abort = nullptr;
     AfterNoAnswer afterNoAnswer = AfterNoAnswer::KeepGoing;
+    AnswerTest passes;
     int connectTimeoutMs = HttpRequest::kDefaultConnectTimeoutMs;
     int totalTimeoutMs = HttpRequest::kDefaultTotalTimeoutMs;
 
@@ -42,15 +44,30 @@ struct ParallelFetch::State {
     std::condition_variable answered;
     std::map<int, FetchAnswer> answers;   // finished, not yet handed out
     int handedOut = 0;                    // answers taken by next()
+    int sentNotTaken = 0;                 // requests started whose answer next() has not handed out
     bool stopping = false;                // the owner is going away
     bool startNoMore = false;             // a request got no answer and the job needs no later one
 
+    // What became of each request, and for one that others depend on, whether its answer let
+    // them go out. Written by the transfer thread under the mutex.
+    enum class Progress : std::uint8_t { Waiting, Started, Skipped };
+    enum class Verdict : std::uint8_t { Unknown, Passed, Failed };
+    std::vector<Progress> progress;
+    std::vector<Verdict> verdicts;
+    std::vector<bool> decides;   // some request depends on this one's answer
+    int inFlight = 0;            // started and not yet answered
+
     bool aborted() const { return abort != nullptr && abort->load(); }
     void run();
+    // Starts what may start now: requests without a condition in list order while fewer than
+    // `parallel` are unanswered or not yet handed out, and any whose condition has passed while
+    // fewer than `parallel` are under way. One whose condition failed is answered as skipped.
+    void startRequests(std::map<CURL*, std::unique_ptr<Transfer>>& underWay);
+    bool passed(const FetchAnswer& answer) const;
 };
 
 ParallelFetch::ParallelFetch(QList<FetchRequest> requests, int parallel, const std::atomic<bool>* abort,
-                             AfterNoAnswer afterNoAnswer)
+                             AfterNoAnswer afterNoAnswer, AnswerTest passes)
     : m_state(std::make_unique<State>())
 {
     transfer::initLibcurl();
@@ -59,6 +76,14 @@ ParallelFetch::ParallelFetch(QList<FetchRequest> requests, int parallel, const s
     s.parallel = std::clamp(parallel, 1, kMaxParallel);
     s.abort = abort;
     s.afterNoAnswer = afterNoAnswer;
+    s.passes = std::move(passes);
+    const auto count = std::size_t(s.requests.size());
+    s.progress.assign(count, State::Progress::Waiting);
+    s.verdicts.assign(count, State::Verdict::Unknown);
+    s.decides.assign(count, false);
+    for (const FetchRequest& request : std::as_const(s.requests))
+        if (request.after >= 0)
+            s.decides.at(std::size_t(request.after)) = true;
     s.multi = curl_multi_init();
     if (s.multi == nullptr)
         throw ServiceError(QStringLiteral("Could not set up HTTP requests (libcurl failed to start)."));
@@ -110,43 +135,85 @@ FetchAnswer ParallelFetch::next()
     FetchAnswer answer = std::move(s.answers.at(wanted));
     s.answers.erase(wanted);
     ++s.handedOut;
+    if (!answer.skipped)
+        --s.sentNotTaken;
     lock.unlock();
     curl_multi_wakeup(s.multi);   // room for the next request
     return answer;
 }
 
+bool ParallelFetch::State::passed(const FetchAnswer& answer) const
+{
+    if (answer.failure)
+        return false;
+    if (!passes)
+        return true;
+    try {
+        return passes(answer);
+    } catch (...) {
+        return false;
+    }
+}
+
+void ParallelFetch::State::startRequests(std::map<CURL*, std::unique_ptr<Transfer>>& underWay)
+{
+    bool plainBlocked = startNoMore;
+    for (int i = handedOut; i < requests.size(); ++i) {
+        if (progress[std::size_t(i)] != Progress::Waiting)
+            continue;
+        const int gate = requests.at(i).after;
+        if (gate >= 0) {
+            const Verdict verdict = verdicts[std::size_t(gate)];
+            if (verdict == Verdict::Failed) {
+                progress[std::size_t(i)] = Progress::Skipped;
+                answers[i].skipped = true;
+                answered.notify_all();
+                continue;
+            }
+            if (verdict == Verdict::Unknown || startNoMore || inFlight >= parallel)
+                continue;
+        } else {
+            // Plain requests go out in list order.
+            plainBlocked = plainBlocked || sentNotTaken >= parallel;
+            if (plainBlocked)
+                continue;
+        }
+        progress[std::size_t(i)] = Progress::Started;
+        ++sentNotTaken;
+        ++inFlight;
+        auto t = std::make_unique<Transfer>();
+        t->index = i;
+        t->easy = curl_easy_init();
+        if (t->easy == nullptr) {
+            --inFlight;
+            verdicts[std::size_t(i)] = Verdict::Failed;
+            answers[i].failure = std::make_exception_ptr(
+                ServiceError(QStringLiteral("Could not set up an HTTP request (libcurl failed to start).")));
+            answered.notify_all();
+            continue;
+        }
+        const FetchRequest& request = requests.at(i);
+        t->url = request.url.toUtf8();
+        transfer::configure(t->easy, request.method, t->url, t->body, t->errorText, connectTimeoutMs, totalTimeoutMs);
+        curl_multi_add_handle(multi, t->easy);
+        underWay.emplace(t->easy, std::move(t));
+    }
+}
+
 void ParallelFetch::State::run()
 {
     std::map<CURL*, std::unique_ptr<Transfer>> underWay;
-    int started = 0;
     while (true) {
         {
             const std::lock_guard lock(mutex);
             if (stopping || aborted())
                 break;
-            while (started < requests.size() && started - handedOut < parallel && !startNoMore) {
-                auto t = std::make_unique<Transfer>();
-                t->index = started;
-                t->easy = curl_easy_init();
-                if (t->easy == nullptr) {
-                    answers[started].failure = std::make_exception_ptr(
-                        ServiceError(QStringLiteral("Could not set up an HTTP request (libcurl failed to start).")));
-                    answered.notify_all();
-                    ++started;
-                    continue;
-                }
-                const FetchRequest& request = requests.at(started);
-                t->url = request.url.toUtf8();
-                transfer::configure(t->easy, request.method, t->url, t->body, t->errorText, connectTimeoutMs,
-                                    totalTimeoutMs);
-                curl_multi_add_handle(multi, t->easy);
-                underWay.emplace(t->easy, std::move(t));
-                ++started;
-            }
+            startRequests(underWay);
         }
         int running = 0;
         curl_multi_perform(multi, &running);
         int queued = 0;
+        bool finished = false;
         while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
             if (message->msg != CURLMSG_DONE)
                 continue;
@@ -175,16 +242,24 @@ void ParallelFetch::State::run()
             curl_multi_remove_handle(multi, t.easy);
             transfer::forgetBuffers(t.easy);
             curl_easy_cleanup(t.easy);
+            const Verdict verdict = !decides[std::size_t(t.index)] ? Verdict::Unknown
+                                    : passed(answer)                 ? Verdict::Passed
+                                                                     : Verdict::Failed;
             {
                 const std::lock_guard lock(mutex);
+                --inFlight;
+                verdicts[std::size_t(t.index)] = verdict;
                 answers[t.index] = std::move(answer);
                 if (noAnswer && afterNoAnswer == AfterNoAnswer::StartNoMore)
                     startNoMore = true;
             }
             underWay.erase(found);
             answered.notify_all();
+            finished = true;
         }
-        curl_multi_poll(multi, nullptr, 0, kAbortPollMs, nullptr);
+        // An answer may have let the requests that depend on it go: they start at once.
+        if (!finished)
+            curl_multi_poll(multi, nullptr, 0, kAbortPollMs, nullptr);
     }
     for (auto& [easy, t] : underWay) {
         curl_multi_remove_handle(multi, easy);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <memory>
 
 namespace racr {
@@ -13,6 +14,9 @@ namespace racr {
 struct FetchRequest {
     QString method;   // "GET" or "POST" (with an empty body)
     QString url;
+    // The index of an earlier request whose answer decides whether this one is wanted at all: it
+    // is sent only once that answer has come and passed the fetch's test. -1: always sent.
+    int after = -1;
 };
 
 // One request's outcome: the answer, or why there was none (NoAnswerError, AnswerTooLargeError).
@@ -20,6 +24,7 @@ struct FetchAnswer {
     QByteArray body;
     int status = 0;
     std::exception_ptr failure;
+    bool skipped = false;   // never sent: the answer it depended on did not pass the test
 };
 
 // Fetches a list of requests with several of them under way at once, and hands the answers out
@@ -29,7 +34,9 @@ struct FetchAnswer {
 // service offers it.
 //
 // At most `parallel` requests are started and not yet handed out: 1 is one request after the
-// other, the next one started only when the previous answer has been taken.
+// other, the next one started only when the previous answer has been taken. A request that
+// depends on another (FetchRequest::after) is started as soon as that answer has passed and fewer
+// than `parallel` requests are under way, so the ones it waited for do not hold it back.
 class ParallelFetch {
 public:
     static constexpr int kMaxParallel = 16;
@@ -43,8 +50,11 @@ public:
 
     // `abort` (may be null): once raised, next() throws racr::Cancelled within a tenth of a second
     // and the transfers under way are dropped.
+    // `passes` decides, on the transfer thread, whether an answer lets the requests that depend
+    // on it go out; without it every answer does.
+    using AnswerTest = std::function<bool(const FetchAnswer&)>;
     ParallelFetch(QList<FetchRequest> requests, int parallel, const std::atomic<bool>* abort,
-                  AfterNoAnswer afterNoAnswer);
+                  AfterNoAnswer afterNoAnswer, AnswerTest passes = {});
     ~ParallelFetch();   // drops what is still under way
     ParallelFetch(const ParallelFetch&) = delete;
     ParallelFetch& operator=(const ParallelFetch&) = delete;

@@ -111,7 +111,7 @@ QString SqlWorkbench::defaultStatement()
                           "from ((RACR\n"
                           "left join DRIVERS on DRIVERS.drivername=RACR.driver) \n"
                           "inner join TRACKLIST on TRACKLIST.trackid=RACR.trackid)\n"
-                          "order by trackname, multiplayer DESC,besttime ASC");
+                          "order by trackname, multiplayer DESC,cast(besttime as real) ASC");
 }
 
 QStringList SqlWorkbench::lines() const

@@ -1,6 +1,7 @@
 // The imports started from the main window's buttons, with every window of the program wired as
 // main() wires them.
 
+#include "app/closesignals.h"
 #include "app/programwindows.h"
 #include "workbench/sqlworkbench.h"
 #include "import/importwindows.h"
@@ -8,11 +9,14 @@
 #include "support/simulator.h"
 #include "support/temphome.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -49,6 +53,33 @@ TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
     }
     EXPECT_EQ(rows, 2 * 89 * 2);
     EXPECT_EQ(withAvatar, rows);   // both listed drivers were imported with their avatar number
+}
+
+TEST(ImportWindow, ASigtermDuringAnImportStopsItAndClosesTheProgramWithItsSettings)
+{
+    Simulator sim({"--fault", "leaderboards=hang"});
+    TempHome home;
+    home.write("racr.ini", "[settings]\nservicebase=" + sim.base().toUtf8() + "\nshard=chicane\n");
+    ProgramWindows windows;
+    CloseSignals closeSignals;   // as main() wires it
+    QObject::connect(&closeSignals, &CloseSignals::received, &windows.main, [&] { windows.closeAtSignal(); });
+    windows.main.show();
+    QElapsedTimer shown;
+    bool sent = false;
+    whileShown(windows.progress, windows.main.findChild<QPushButton*>("importLeaderboardsButton"), [&] {
+        if (!shown.isValid())
+            shown.start();
+        if (!sent && shown.elapsed() > 1000) {   // well into the first request, which never gets an answer
+            ::raise(SIGTERM);
+            sent = true;
+        }
+        return !windows.progress.isVisible();
+    });
+    EXPECT_TRUE(sent);
+    EXPECT_FALSE(windows.main.isVisible());
+    EXPECT_EQ(windows.progress.importLog->toPlainText().split('\n', Qt::SkipEmptyParts),
+              (QStringList{QStringLiteral("Stopping\u2026"), QStringLiteral("MultiPlayer: 0 new record(s).")}));
+    EXPECT_TRUE(home.read("racr.ini").contains("shard=CHICANE")) << home.read("racr.ini").toStdString();
 }
 
 } // namespace

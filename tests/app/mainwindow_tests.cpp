@@ -20,6 +20,7 @@
 #include <QDate>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -40,6 +41,8 @@
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <csignal>
 #include <memory>
 #include <unistd.h>
 
@@ -348,6 +351,31 @@ TEST(CommandLine, TheReadmesCronLinesRunAsPrinted)
     const QString logged = QString::fromUtf8(log.readAll());
     EXPECT_TRUE(logged.contains("MultiPlayer: 54 new record(s).")) << logged.toStdString();
     EXPECT_TRUE(logged.contains("1 new driver(s).")) << logged.toStdString();
+}
+
+TEST(MainWindow, ALogoutOrAKillClosesTheWindowAndSavesTheSettings)
+{
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        TempHome home;
+        home.write("racr.ini", "[settings]\nshard=chicane\n");
+        QProcess process;
+        process.start(RACR_PATH, {"--home", home.path()});   // offscreen, as every test here
+        ASSERT_TRUE(process.waitForStarted());
+        // The window opens its database when it is first shown; then the program is running.
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo::exists(home.file("RACR.db")) && waited.elapsed() < 30'000)
+            QTest::qWait(50);
+        ASSERT_TRUE(QFileInfo::exists(home.file("RACR.db")));
+        ::kill(pid_t(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(30'000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "signal " << signal;
+        EXPECT_EQ(process.exitCode(), 0);
+        // Written at the close: the shard as the list spells it, and the keys the file lacked.
+        const QByteArray saved = home.read("racr.ini");
+        EXPECT_TRUE(saved.contains("shard=CHICANE")) << "signal " << signal << ": " << saved.toStdString();
+        EXPECT_TRUE(saved.contains("drivername=PILOT000")) << saved.toStdString();
+    }
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay)

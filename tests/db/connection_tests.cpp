@@ -270,15 +270,70 @@ TEST_P(ConnectionOn, WeeklyBestIsTheFastestTimeOfEachIsoWeekTrackAndRaceType)
         // A Sunday still in the last week of the year before; a Monday without a time of day.
         "('sunday', 'Audi R8', '2010-01-03  23:59:59', 10, 2, '101.5', 'APEX')",
         "('monday', 'Audi R8', '2010-01-04', 10, 2, '99.25', 'APEX')",
+        // Any event type but 1 is single player: one race type, one fastest time of the week.
+        "('other', 'Audi R8', '2010-01-05', 10, 0, '98.5', 'APEX')",
+        // A date that is not a date has no week; such results come after the weeks on every engine.
+        "('undated', 'Mini', 'yesterday', 10, 1, '95.0', 'APEX')",
     });
-    EXPECT_EQ(rows(connection, "select * from weeklybest"), (QStringList{
+    // Unquoted names work alike on every engine.
+    EXPECT_EQ(rows(connection, "select trackname, Racetype, besttime, driver, car, date, week from weeklybest"),
+              (QStringList{
                   "BAY BRIDGE|MP|86.372|fast|BMW M3|2011-06-02  09:30:00|2011-W22",
                   "BAY BRIDGE|MP|90.0|first|Seat Leon|2011-06-07  20:00:00|2011-W23",
+                  "BAY BRIDGE|MP|95.0|undated|Mini|yesterday|",
                   "BAY BRIDGE|SP|101.5|sunday|Audi R8|2010-01-03  23:59:59|2009-W53",
-                  "BAY BRIDGE|SP|99.25|monday|Audi R8|2010-01-04|2010-W01",
+                  "BAY BRIDGE|SP|98.5|other|Audi R8|2010-01-05|2010-W01",
               }));
-    EXPECT_EQ(rows(connection, "select besttime from driverstats where driver = 'fast'"),
-              (QStringList{"86.372", "112.1"}));
+    EXPECT_EQ(rows(connection, "select besttime, Racetype from driverstats where driver = 'fast'"),
+              (QStringList{"86.372|MP", "112.1|MP"}));
+}
+
+TEST_P(ConnectionOn, SavedQueriesTheBuildBeforeWroteAreUpgraded)
+{
+    // The views as the build before wrote them: on PostgreSQL with the race type quoted, and
+    // grouped by the stored event type on both engines.
+    const bool postgres = GetParam() == Engine::Postgres;
+    const QString weeklyBest = QStringLiteral(
+        "CREATE VIEW weeklybest AS"
+        " SELECT trackname, %1, besttime, driver, car, date, week FROM"
+        " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS %1, r.besttime, r.driver,"
+        " r.car, r.date, r.multiplayer, %2 AS week,"
+        " row_number() OVER (PARTITION BY r.trackid, r.multiplayer, r.thursday"
+        " ORDER BY r.besttime IS NULL, %3, r.date, r.id) AS place"
+        " FROM (SELECT *, %4 AS thursday FROM RACR) AS r"
+        " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid)%5"
+        " WHERE place=1"
+        " ORDER BY trackname, multiplayer, week")
+        .arg(postgres ? "\"Racetype\"" : "Racetype",
+             postgres ? "to_char(r.thursday, 'IYYY-\"W\"IW')"
+                      : "strftime('%Y', r.thursday) || '-W' || printf('%02d', (strftime('%j', r.thursday) - 1) / 7 + 1)",
+             postgres ? "racr_number(r.besttime)" : "CAST(r.besttime AS REAL)",
+             postgres ? "racr_thursday(date)" : "date(substr(date, 1, 10), '-3 days', 'weekday 4')",
+             postgres ? " AS best" : "");
+    const QString driverStats = QStringLiteral(
+        "CREATE VIEW driverstats AS"
+        " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS \"Racetype\","
+        " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+        " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+        " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, racr_number(RACR.besttime)");
+    TempHome home;
+    useEngine(home);
+    {
+        Connection earlier(home.file("connection.dsn"), home.file("RACR.db"));
+        earlier.open();
+        insertResults(earlier, {"('sp', 'Audi R8', '2011-06-01  12:00:00', 10, 2, '112.215', 'APEX')",
+                                "('other', 'BMW M3', '2011-06-02  09:30:00', 10, 0, '86.372', 'APEX')"});
+        QSqlQuery query(earlier.database());
+        QStringList statements{"DROP VIEW weeklybest", weeklyBest};
+        if (postgres)
+            statements << "DROP VIEW driverstats" << driverStats;
+        for (const QString& sql : statements)
+            ASSERT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
+    }
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    EXPECT_EQ(rows(connection, "select Racetype, besttime, driver from weeklybest"), QStringList{"SP|86.372|other"});
+    EXPECT_EQ(rows(connection, "select Racetype, besttime from driverstats"), (QStringList{"SP|86.372", "SP|112.215"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ConnectionOn, ::testing::Values(Engine::Sqlite, Engine::Postgres),

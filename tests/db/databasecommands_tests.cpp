@@ -127,7 +127,7 @@ TEST_P(ExportCommand, ADashWritesTheTextAloneToStandardOutput)
         });
     });
     EXPECT_EQ(status, 0) << err.toStdString();
-    EXPECT_EQ(printed.toStdString(), "driver;besttime;\r\n\"kestrel\";\"01:10.500\"\r\n\"ghost\";\"01:12.000\"\r\n");
+    EXPECT_EQ(printed.toStdString(), "driver;besttime;\r\n\"kestrel\";\"70.500\"\r\n\"ghost\";\"72.000\"\r\n");
     EXPECT_EQ(out, "");
     EXPECT_FALSE(QFile::exists("-"));
 }

@@ -107,10 +107,10 @@ TEST_P(QueryObjectTest, SortCyclesInPlaceWithoutRunningTheStatementAgain)
 
     dataSet.setSort("besttime ASC");
     EXPECT_EQ(dataSet.sort(), "besttime ASC");
-    EXPECT_EQ(column(1), (QStringList{"01:08.250", "01:09.900", "01:10.500", "01:12.000", "01:30.000"}));
+    EXPECT_EQ(column(1), (QStringList{"68.250", "69.900", "70.500", "72.000", "90.000"}));
     EXPECT_EQ(dataSet.recNo(), 1);
     dataSet.setSort("besttime DESC");
-    EXPECT_EQ(column(1), (QStringList{"01:30.000", "01:12.000", "01:10.500", "01:09.900", "01:08.250"}));
+    EXPECT_EQ(column(1), (QStringList{"90.000", "72.000", "70.500", "69.900", "68.250"}));
     dataSet.setSort("");
     EXPECT_EQ(dataSet.sort(), "");
     EXPECT_EQ(column(1), statementOrder);
@@ -119,14 +119,42 @@ TEST_P(QueryObjectTest, SortCyclesInPlaceWithoutRunningTheStatementAgain)
     dataSet.setSort("image ASC");
     EXPECT_EQ(column(2), (QStringList{"", "3", "3", "3", "7"}));
     EXPECT_EQ(column(0), (QStringList{"ghost", "kestrel", "kestrel", "kestrel", "pilot000"}));
-    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"01:10.500", "01:08.250", "01:30.000"}));
+    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"70.500", "68.250", "90.000"}));
     dataSet.setSort("image DESC");
     EXPECT_EQ(column(2), (QStringList{"7", "3", "3", "3", ""}));
-    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"01:10.500", "01:08.250", "01:30.000"}));
+    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"70.500", "68.250", "90.000"}));
 
     const QString error = errorOf<racr::DatabaseError>([&] { dataSet.setSort("nosuch ASC"); });
     EXPECT_EQ(error, "ADODataSet1: Cannot sort by \"nosuch\": the result has no such field.");
     EXPECT_EQ(dataSet.sort(), "image DESC");
+}
+
+TEST_P(QueryObjectTest, BestTimesOrderAsNumbersInTheDefaultStatementAndTheTitleSort)
+{
+    // Times on both sides of 100 s: as texts "100.486" would come before "70.500".
+    db.exec(QStringLiteral("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES"
+                           " ('slow', 'Mini', '2021-03-06  09:00:00', (SELECT trackid FROM TRACKLIST WHERE trackname = '%1'),"
+                           " 1, '100.486', 'APEX'),"
+                           " ('middle', 'Mini', '2021-03-07  09:00:00', (SELECT trackid FROM TRACKLIST WHERE trackname = '%1'),"
+                           " 1, '85.051', 'APEX')")
+                .arg(db.trackA()));
+    open(SqlWorkbench::defaultStatement());
+    const int besttime = int(dataSet.fieldNames().indexOf("besttime"));
+    EXPECT_EQ(column(besttime), (QStringList{"69.900", "70.500", "85.051", "100.486", "68.250", "72.000"}));
+
+    // A title click compares a column of decimal texts by value, empty ones first ...
+    db.exec("INSERT INTO RACR (driver, besttime) VALUES ('untimed', '')");
+    open("select driver, besttime from RACR order by id");
+    dataSet.setSort("besttime ASC");
+    EXPECT_EQ(column(1), (QStringList{"", "68.250", "69.900", "70.500", "72.000", "85.051", "90.000", "100.486"}));
+    dataSet.setSort("besttime DESC");
+    EXPECT_EQ(column(1).first(2), (QStringList{"100.486", "90.000"}));
+    // ... and a column with any other text as text.
+    db.exec("INSERT INTO RACR (driver, besttime) VALUES ('crashed', 'DNF')");
+    open("select driver, besttime from RACR order by id");
+    dataSet.setSort("besttime ASC");
+    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"100.486", "68.250", "69.900"}));
+    EXPECT_EQ(column(1).last(1), QStringList{"DNF"});
 }
 
 TEST_P(QueryObjectTest, OpenOnAStatementWithoutRowsReportsCommandTextError)
@@ -263,12 +291,12 @@ TEST_P(QueryObjectTest, ARefusedWriteKeepsTheOldValues)
     dataSet.setFieldText(3, "2021-03-01  10:00:00");
     dataSet.setFieldText(2, db.scalar("select trackid from RACR where id = 1").toString());
     dataSet.setFieldText(4, "1");
-    dataSet.setFieldText(5, "01:10.500");
+    dataSet.setFieldText(5, "70.500");
     // Each engine words it in its own way ("UNIQUE constraint failed", "violates unique constraint").
     EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.post(); }).contains("UNIQUE", Qt::CaseInsensitive));
     EXPECT_EQ(dataSet.state(), QueryObject::State::Browse);
-    EXPECT_EQ(dataSet.fieldText(5), "01:08.250");
-    EXPECT_EQ(db.scalar("select besttime from RACR where id = 4").toString(), "01:08.250");
+    EXPECT_EQ(dataSet.fieldText(5), "68.250");
+    EXPECT_EQ(db.scalar("select besttime from RACR where id = 4").toString(), "68.250");
 
     // A change that would reach several rows is not written at all.
     open("select shard from RACR");

@@ -22,11 +22,11 @@ SampleDatabase::SampleDatabase(Engine engine)
         const QString insert = QStringLiteral(
             "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES ");
         const QStringList rows = {
-            QStringLiteral("('kestrel', 'Ford GT', '2021-03-01  10:00:00', %1, 1, '01:10.500', 'APEX')").arg(a),
-            QStringLiteral("('pilot000', 'Audi R8', '2021-03-02  11:00:00', %1, 2, '01:09.900', 'APEX')").arg(a),
-            QStringLiteral("('ghost', 'Lotus Exige', '2021-03-03  12:00:00', %1, 1, '01:12.000', 'APEX')").arg(b),
-            QStringLiteral("('kestrel', 'BMW M3', '2021-03-04  13:00:00', %1, 2, '01:08.250', 'APEX')").arg(b),
-            QStringLiteral("('kestrel', 'Seat Leon', '2021-03-05  14:00:00', 999999, 1, '01:30.000', 'APEX')"),
+            QStringLiteral("('kestrel', 'Ford GT', '2021-03-01  10:00:00', %1, 1, '70.500', 'APEX')").arg(a),
+            QStringLiteral("('pilot000', 'Audi R8', '2021-03-02  11:00:00', %1, 2, '69.900', 'APEX')").arg(a),
+            QStringLiteral("('ghost', 'Lotus Exige', '2021-03-03  12:00:00', %1, 1, '72.000', 'APEX')").arg(b),
+            QStringLiteral("('kestrel', 'BMW M3', '2021-03-04  13:00:00', %1, 2, '68.250', 'APEX')").arg(b),
+            QStringLiteral("('kestrel', 'Seat Leon', '2021-03-05  14:00:00', 999999, 1, '90.000', 'APEX')"),
         };
         for (const QString& row : rows)
             EXPECT_TRUE(query.exec(insert + row)) << query.lastError().text().toStdString();

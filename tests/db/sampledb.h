@@ -13,10 +13,10 @@
 // the tests' PostgreSQL server (named in the folder's racr.ini).
 //
 // RACR (id: driver, car, track, multiplayer, besttime):
-//   1: kestrel,  "Ford GT",    track A, 1, 01:10.500
-//   2: pilot000, "Audi R8",    track A, 2, 01:09.900
-//   3: ghost,    "Lotus Exige", track B, 1, 01:12.000   (no DRIVERS row)
-//   4: kestrel,  "BMW M3",     track B, 2, 01:08.250
+//   1: kestrel,  "Ford GT",    track A, 1, 70.500
+//   2: pilot000, "Audi R8",    track A, 2, 69.900
+//   3: ghost,    "Lotus Exige", track B, 1, 72.000   (no DRIVERS row)
+//   4: kestrel,  "BMW M3",     track B, 2, 68.250
 //   5: kestrel,  "Seat Leon",  no track: left out by the default statement
 // DRIVERS: kestrel (level 12, image 3), pilot000 (level 5, image 7)
 class SampleDatabase {

@@ -151,7 +151,9 @@ TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
     ImportDatabase db;
     RecordingHost host;
     ImportInputs inputs = inputsFor(service.base(), QString());
-    inputs.drivers = QStringLiteral("kestrel, O'Malley");
+    // The names the driver import asks for: quotes and blanks between names gone; a name with a
+    // comma cannot be sent and is told once.
+    inputs.drivers = QStringLiteral("kestrel, \"Zoë Núñez\" \"Fast, Loose\",O'Malley");
     inputs.periodType = 3;
     inputs.periodValue = QStringLiteral("17");
     inputs.parallel = 1;   // one after the other, so they arrive in the order they are stored
@@ -159,9 +161,12 @@ TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
 
     const QStringList targets = service.targets();
     ASSERT_EQ(targets.size(), 180);
-    EXPECT_EQ(targets[0], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=1&lt=3&eid=299&rf=17&shard=");
-    EXPECT_EQ(targets[89], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=1&lt=3&eid=501&rf=17&shard=");
-    EXPECT_EQ(targets[90], "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,%20O'Malley&et=2&lt=3&eid=299&rf=17&shard=");
+    const QString dn = "kestrel,Zo%C3%AB%20N%C3%BA%C3%B1ez,O'Malley";
+    EXPECT_EQ(targets[0], "/StatsAPI/ws/game/racr/leaderboards?dn=" + dn + "&et=1&lt=3&eid=299&rf=17&shard=");
+    EXPECT_EQ(targets[89], "/StatsAPI/ws/game/racr/leaderboards?dn=" + dn + "&et=1&lt=3&eid=501&rf=17&shard=");
+    EXPECT_EQ(targets[90], "/StatsAPI/ws/game/racr/leaderboards?dn=" + dn + "&et=2&lt=3&eid=299&rf=17&shard=");
+    EXPECT_EQ(host.lines.filter("Fast, Loose"),
+              QStringList{"Not asked for: \"Fast, Loose\" (a name with a comma cannot be sent in a leaderboard request)."});
     EXPECT_EQ(db.count("RACR"), 180);
     EXPECT_EQ(db.rows("select count(*) from RACR where shard=''").value(0).value(0).toInt(), 180);
 }

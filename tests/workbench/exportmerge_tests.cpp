@@ -296,7 +296,7 @@ TEST_P(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
 TEST_P(Merge, SkipsRowsAlreadyPresentAndKeepsOurs)
 {
     const int track = w.db.count("select trackid from RACR where car = 'Ford GT'");
-    makeOld({result("kestrel", track, "01:10.500"),   // already here
+    makeOld({result("kestrel", track, "70.500"),   // already here
              result("kestrel", track, "01:11.000"), result("o''brien", 5, "02:00.000"),
              driver("kestrel", 1),   // already here, at level 12
              driver("o''brien", 2)});
@@ -335,7 +335,7 @@ TEST_P(Merge, RowsWithEmptyColumnsAreAddedOnce)
 {
     const int track = w.db.count("select trackid from RACR where car = 'Ford GT'");
     w.db.exec("UPDATE RACR SET shard = NULL WHERE car = 'Ford GT'");
-    makeOld({result("kestrel", track, "01:10.500", "NULL"),   // already here, shard empty as ours
+    makeOld({result("kestrel", track, "70.500", "NULL"),   // already here, shard empty as ours
              result("nobody", 5, "NULL"), result("nobody", 6, "NULL", "NULL"), result("nobody", 6, "01:00.000", "NULL"),
              "INSERT INTO RACR (driver) VALUES ('bare')"});
     merge(oldFile);
