@@ -180,8 +180,8 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     });
     connect(navigator, &RecordNavigator::clicked, this, &ResultGrid::navigate);
 
-    // Ctrl+C and Ctrl+Shift+C copy the whole selection instead of the one current cell the view would copy.
-    // The shortcuts belong to the grid alone: in a cell editor they work on its text.
+    // Ctrl+C and Ctrl+Shift+C copy the whole selection instead of the one current cell the view
+    // would copy. The shortcuts belong to the grid alone: in a cell editor they work on its text.
     copyAction = new QAction(QStringLiteral("&Copy"), grid);
     copyAction->setObjectName(QStringLiteral("copyAction"));
     copyAction->setShortcut(QKeySequence::Copy);

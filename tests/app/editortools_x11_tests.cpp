@@ -1,6 +1,7 @@
 #include "app/programwindows.h"
 #include "db/queryobject.h"
 #include "workbench/findbar.h"
+#include "workbench/resultgrid.h"
 #include "workbench/sqleditor.h"
 #include "workbench/sqlworkbench.h"
 #include "support/fakedialogs.h"
@@ -8,15 +9,17 @@
 #include "support/xserver.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
 
-// What runs on Execute SQL and Shift+F5, and the editor's find bar, with keys typed through the
-// X server: the editor's own bindings and Qt's shortcut map decide who gets them.
+// What runs on Execute SQL and Shift+F5, the editor's find bar and the grid's copy keys, with keys
+// typed through the X server: the widgets' own bindings and Qt's shortcut map decide who gets them.
 
 namespace {
 
@@ -124,4 +127,24 @@ TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
 
     // Escape closes the bar and gives the keyboard back to the editor.
     EXPECT_TRUE(program.type({"Escape"}, [&] { return !bar->isVisible() && editor->hasFocus(); }));
+}
+
+TEST(EditorToolsX11, CtrlCCopiesTheCellsAloneAndCtrlShiftCUnderTheirTitles)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    program.editor()->setText("select 'kestrel' as driver, 86.372 as besttime union all select 'Fast & Loose', 90.5");
+    ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
+    DataGrid* grid = program.windows->main.resultGrid->grid;
+    grid->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }));
+    grid->selectAll();
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_TRUE(program.type({"ctrl+c"}, [&] { return clipboard->text() == "kestrel\t86.372\nFast & Loose\t90.5\n"; }))
+        << clipboard->text().toStdString();
+    EXPECT_TRUE(program.type({"ctrl+shift+c"}, [&] { return clipboard->text().startsWith("driver\tbesttime\n"); }))
+        << clipboard->text().toStdString();
+    EXPECT_TRUE(clipboard->mimeData()->html().contains("<td>Fast &amp; Loose</td>")) << clipboard->mimeData()->html().toStdString();
 }
