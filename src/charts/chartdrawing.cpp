@@ -8,6 +8,7 @@
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
+#include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
 #include <QScopeGuard>
@@ -147,14 +148,15 @@ bool save(QChartView& view, const QString& path, bool doubleSize)
         view.chart()->layout()->activate();
     });
     if (!path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-        // The same drawing at a finer grain: lines and letters stay sharp on a larger picture.
+        // The scene drawn again at the picture's size, not the screen's pixels enlarged: lines and
+        // letters stay sharp on a larger picture.
         const qreal scale = view.devicePixelRatioF() * (doubleSize ? 2 : 1);
-        QImage picture(view.size() * scale, QImage::Format_ARGB32_Premultiplied);
-        picture.setDevicePixelRatio(scale);
+        const QRect shown = view.viewport()->rect();
+        QImage picture(shown.size() * scale, QImage::Format_ARGB32_Premultiplied);
         picture.fill(view.palette().color(QPalette::Window));
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
-        view.render(&painter);
+        view.scene()->render(&painter, QRectF(picture.rect()), view.mapToScene(shown).boundingRect());
         painter.end();
         return picture.save(path, "PNG");
     }
