@@ -37,6 +37,7 @@ void FilterHeader::showColumns(const QStringList& titles, const QStringList& tex
 {
     while (m_fields.size() > titles.size())
         delete m_fields.takeLast();
+    const bool adding = m_fields.size() < titles.size();
     while (m_fields.size() < titles.size()) {
         auto* field = new QLineEdit(this);
         field->setPlaceholderText(QStringLiteral("Filter"));
@@ -49,6 +50,15 @@ void FilterHeader::showColumns(const QStringList& titles, const QStringList& tex
         });
         field->show();
         m_fields.append(field);
+    }
+    // Tab reaches the fields right after the grid, in the columns' order, not after the last
+    // control of the window where fields made later would otherwise go.
+    if (adding) {
+        QWidget* previous = parentWidget();
+        for (QLineEdit* field : std::as_const(m_fields)) {
+            QWidget::setTabOrder(previous, field);
+            previous = field;
+        }
     }
     for (int c = 0; c < m_fields.size(); ++c) {
         QLineEdit* field = m_fields[c];

@@ -137,6 +137,11 @@ TEST(EditorToolsX11, CtrlCCopiesTheCellsAloneAndCtrlShiftCUnderTheirTitles)
     program.editor()->setText("select 'kestrel' as driver, 86.372 as besttime union all select 'Fast & Loose', 90.5");
     ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
     DataGrid* grid = program.windows->main.resultGrid->grid;
+    // The filter fields made for the result are the first controls Tab reaches after the grid.
+    QWidget* next = grid->nextInFocusChain();
+    while (!(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next->accessibleName(), "Filter driver");
     grid->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }));
     grid->selectAll();
