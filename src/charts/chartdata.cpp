@@ -175,7 +175,7 @@ Chart build(const Source& source, const Request& request)
         const QString shown = splitText.isEmpty() ? QStringLiteral("(empty)") : splitText;
         return request.yFields.size() == 1 ? shown : shown + QStringLiteral(": ") + source.fields.value(yField);
     };
-    // Series asked for by name come in that order, even when some get no points.
+    // Series asked for by name come in that order (those that get no points are left out below).
     for (const QString& wanted : request.onlySplitValues)
         for (const int yField : request.yFields)
             if (!seriesIndex.contains(keyOf(wanted.trimmed(), yField))) {
@@ -218,6 +218,8 @@ Chart build(const Source& source, const Request& request)
     if (split && !onlyListed)
         std::stable_sort(chart.series.begin(), chart.series.end(),
                          [](const Series& a, const Series& b) { return a.name.localeAwareCompare(b.name) < 0; });
+    // A driver of the list without a result here would only take a colour and a legend entry.
+    chart.series.removeIf([](const Series& series) { return series.points.isEmpty(); });
     for (Series& series : chart.series)
         std::stable_sort(series.points.begin(), series.points.end(),
                          [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });

@@ -41,7 +41,8 @@ struct Request {
     QList<int> yFields;
     int splitField = -1;          // -1: one series per y column
     QList<Filter> filters;
-    QStringList onlySplitValues;  // when not empty: only these series (any case), in this order
+    QStringList onlySplitValues;  // when not empty: only these series (any case), in this order,
+                                  // each that has points
 };
 
 struct Series {
@@ -53,7 +54,7 @@ struct Chart {
     AxisKind xKind = AxisKind::Number;
     QString xTitle;
     QString yTitle;
-    QList<Series> series;
+    QList<Series> series;         // only series with points
     int leftOut = 0;              // rows taken whose x or y does not read as a value
 };
 

@@ -5,8 +5,13 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileInfo>
+#include <QGraphicsLayout>
+#include <QLegend>
 #include <QLineSeries>
+#include <QGraphicsScene>
+#include <QImage>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QValueAxis>
@@ -103,16 +108,58 @@ bool draw(QChart& chart, const chartdata::Chart& data, Style style)
         series->attachAxis(xAxis);
         series->attachAxis(yAxis);
     }
-    // One series needs no legend; many fit better in a column beside the plot than in a row.
-    chart.legend()->setVisible(data.series.size() > 1);
-    chart.legend()->setAlignment(data.series.size() > 6 ? Qt::AlignRight : Qt::AlignBottom);
+    colourSeries(chart);
+    // The window shows the legend in a list of its own, which scrolls; the chart's own legend
+    // cuts entries off at its bottom and only comes out for the pictures.
+    chart.legend()->setVisible(false);
     return tooMany;
 }
 
-bool save(QChartView& view, const QString& path)
+QColor seriesColour(int index, bool dark)
 {
-    if (!path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive))
-        return view.grab().save(path, "PNG");
+    // Hues 30 degrees apart, neighbours in the legend far apart on the wheel. The lightness is
+    // what keeps a colour at a contrast of 3:1 or more with the theme's page: dark on light, light
+    // on dark.
+    static constexpr int hues[distinctColours] = {210, 30, 120, 300, 0, 180, 60, 270, 150, 330, 90, 240};
+    return QColor::fromHslF(hues[index % distinctColours] / 360.0, 0.75, dark ? 0.70 : 0.32);
+}
+
+void colourSeries(QChart& chart)
+{
+    const bool dark = chart.theme() == QChart::ChartThemeDark;
+    const QList<QAbstractSeries*> all = chart.series();
+    for (qsizetype i = 0; i < all.size(); ++i)
+        if (auto* series = qobject_cast<QXYSeries*>(all[i])) {
+            const QColor colour = seriesColour(int(i), dark);
+            series->setColor(colour);
+            if (auto* scatter = qobject_cast<QScatterSeries*>(series))
+                scatter->setBorderColor(colour);
+        }
+}
+
+bool save(QChartView& view, const QString& path, bool doubleSize)
+{
+    QLegend* legend = view.chart()->legend();
+    legend->setAlignment(Qt::AlignRight);
+    legend->setVisible(view.chart()->series().size() > 1);
+    view.chart()->layout()->activate();   // the plot makes room for the legend before drawing
+    const auto hideLegend = qScopeGuard([&view, legend] {
+        legend->setVisible(false);
+        view.chart()->layout()->activate();
+    });
+    if (!path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        // The scene drawn again at the picture's size, not the screen's pixels enlarged: lines and
+        // letters stay sharp on a larger picture.
+        const qreal scale = view.devicePixelRatioF() * (doubleSize ? 2 : 1);
+        const QRect shown = view.viewport()->rect();
+        QImage picture(shown.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(view.palette().color(QPalette::Window));
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view.scene()->render(&painter, QRectF(picture.rect()), view.mapToScene(shown).boundingRect());
+        painter.end();
+        return picture.save(path, "PNG");
+    }
     QSvgGenerator svg;
     svg.setFileName(path);
     svg.setSize(view.size());

@@ -3,6 +3,7 @@
 #include "chartdata.h"
 
 class QChart;
+class QColor;
 class QChartView;
 
 // Qt Charts on top of the chart's points: axes that fit the data, a series per series, the
@@ -15,8 +16,18 @@ enum class Style { Lines, Points };
 // one and were drawn as lines instead.
 bool draw(QChart& chart, const chartdata::Chart& data, Style style);
 
-// Writes what the view shows: an SVG drawing when the path ends in ".svg", else a PNG picture.
-// False when the file could not be written.
-bool save(QChartView& view, const QString& path);
+// The colour of the index-th series: twelve that differ from each other and stand out from the
+// page of the chart's light or dark theme; from the thirteenth series on they repeat.
+QColor seriesColour(int index, bool dark);
+constexpr int distinctColours = 12;
+
+// Gives the chart's series the colours above, for the chart's present theme (a new theme gives
+// them the theme's own).
+void colourSeries(QChart& chart);
+
+// Writes what the view shows, with the legend beside the plot: an SVG drawing when the path ends
+// in ".svg", else a PNG picture, of twice the view's size on the screen when `doubleSize`. False
+// when the file could not be written.
+bool save(QChartView& view, const QString& path, bool doubleSize);
 
 } // namespace chartdrawing

@@ -6,6 +6,7 @@
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "db/queryobject.h"
+#include "import/drivernames.h"
 #include "viewers/accessiblewindow.h"
 
 #include <QChartView>
@@ -18,6 +19,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QIcon>
+#include <QPixmap>
+#include <QXYSeries>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSet>
@@ -81,12 +85,22 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     listOnTrack->setToolTip(QStringLiteral("The best times of the drivers of the list on the current row's track"));
     saveButton = new QPushButton(QStringLiteral("Save…"), this);
     saveButton->setObjectName(QStringLiteral("saveButton"));
+    doubleSize = new QCheckBox(QStringLiteral("Twice the si&ze"), this);
+    doubleSize->setObjectName(QStringLiteral("doubleSize"));
+    doubleSize->setToolTip(QStringLiteral("Saves a PNG picture of twice the chart's size on the screen"));
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("note"));
     note->setWordWrap(true);
     view = new QChartView(this);
     view->setObjectName(QStringLiteral("view"));
     view->setRenderHint(QPainter::Antialiasing);
+    legend = new QListWidget(this);
+    legend->setObjectName(QStringLiteral("legend"));
+    legend->setAccessibleName(QStringLiteral("Legend"));
+    legend->setSelectionMode(QAbstractItemView::NoSelection);
+    legend->setFocusPolicy(Qt::NoFocus);
+    legend->setFixedWidth(200);
+    legend->hide();
 
     auto* columns = new QFormLayout;
     columns->addRow(QStringLiteral("&X:"), xBox);
@@ -103,6 +117,7 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     buttons->addWidget(listOnTrack);
     buttons->addStretch();
     buttons->addWidget(saveButton);
+    buttons->addWidget(doubleSize);
     auto* controls = new QHBoxLayout;
     controls->addLayout(columns, 2);
     controls->addLayout(rows, 2);
@@ -110,7 +125,10 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(controls);
     layout->addWidget(note);
-    layout->addWidget(view, 1);
+    auto* plot = new QHBoxLayout;
+    plot->addWidget(view, 1);
+    plot->addWidget(legend);
+    layout->addLayout(plot, 1);
 
     const auto changed = [this] {
         if (!m_filling)
@@ -162,8 +180,27 @@ void ChartWindow::applyTheme()
 {
     const bool dark = palette().color(QPalette::Window).lightness() < 128;
     const QChart::ChartTheme theme = dark ? QChart::ChartThemeDark : QChart::ChartThemeLight;
-    if (view->chart()->theme() != theme)
+    if (view->chart()->theme() != theme) {
         view->chart()->setTheme(theme);
+        chartdrawing::colourSeries(*view->chart());
+        showLegend();
+    }
+}
+
+// One entry per series drawn, in the series' order and colour; none for a single series.
+void ChartWindow::showLegend()
+{
+    legend->clear();
+    const QList<QAbstractSeries*> all = view->chart()->series();
+    legend->setVisible(all.size() > 1);
+    if (all.size() <= 1)
+        return;
+    const int side = legend->fontMetrics().height();
+    for (QAbstractSeries* series : all) {
+        QPixmap swatch(side, side);
+        swatch.fill(static_cast<QXYSeries*>(series)->color());
+        legend->addItem(new QListWidgetItem(QIcon(swatch), series->name()));
+    }
 }
 
 int ChartWindow::fieldOf(const QComboBox* box) const
@@ -253,7 +290,10 @@ void ChartWindow::redraw()
     const bool byDriver = driverNames.contains(source.fields.value(request.splitField), Qt::CaseInsensitive);
     listedOnly->setEnabled(byDriver);
     if (listedOnly->isChecked() && byDriver)
-        request.onlySplitValues = m_shell.driverList().split(QLatin1Char(','), Qt::SkipEmptyParts);
+        // Split as the import splits it: `"Night: Rider"` is the driver Night: Rider.
+        for (const QString& name : splitDriverNames(m_shell.driverList()))
+            if (!name.trimmed().isEmpty())
+                request.onlySplitValues.append(name);
     m_chart = chartdata::build(source, request);
 
     view->chart()->setTitle(shown.isEmpty() ? m_chart.yTitle
@@ -261,6 +301,7 @@ void ChartWindow::redraw()
     const bool drawnAsLines = chartdrawing::draw(*view->chart(), m_chart,
                                                  styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
                                                                                : chartdrawing::Style::Points);
+    showLegend();
 
     QStringList notes;
     if (!m_dataSet.isOpen())
@@ -353,7 +394,7 @@ void ChartWindow::saveClick()
     if (path.isEmpty())
         return;
     m_lastSaved = path;
-    if (!chartdrawing::save(*view, path))
+    if (!chartdrawing::save(*view, path, doubleSize->isChecked()))
         Dialogs::instance().message(caption,
                                     QStringLiteral("The chart could not be written to %1. Choose a folder you "
                                                    "may write to.")

@@ -33,7 +33,9 @@ public:
     QPushButton* driverOnTrack;   // one-click: the current row's driver on its track over time
     QPushButton* listOnTrack;     // one-click: the drivers of the list on the current row's track
     QPushButton* saveButton;
+    QCheckBox* doubleSize;        // pictures at twice the size the chart has on the screen
     QChartView* view;
+    QListWidget* legend;          // the series' names in their colours; scrolls when they are many
     QLabel* note;                 // rows left out, or what a one-click chart needs
 
     // The points drawn last.
@@ -53,6 +55,7 @@ private:
     void reload();
     void redraw();
     void applyTheme();
+    void showLegend();
     int fieldOf(const QComboBox* box) const;
     bool oneClickReady(int row);
     void oneClick(bool listedDrivers);

@@ -112,6 +112,7 @@ bool QueryObject::perform(Want want)
 
     const std::uint32_t rows = result->store.rowCount();
     result->natural = RowOrder::identity(rows);
+    result->arranged = result->natural;
     result->order = result->natural;
     result->current = rows ? 0 : -1;
     result->eof = rows == 0;
@@ -168,13 +169,20 @@ void QueryObject::showFetched()
     m_sinceShown.restart();
     if (to == from)
         return;
-    const int first = int(r.order.size());
-    Q_EMIT rowsAboutToBeFetched(first, first + int(to - from) - 1);
+    std::vector<std::uint32_t> kept;
     for (std::uint32_t row = from; row < to; ++row) {
         r.natural.push_back(row);
-        r.order.push_back(row);
+        r.arranged.push_back(row);
+        if (r.filter.accepts(r.store, row))
+            kept.push_back(row);
     }
     r.shown = to;
+    if (kept.empty())
+        return;
+    const int first = int(r.order.size());
+    Q_EMIT rowsAboutToBeFetched(first, first + int(kept.size()) - 1);
+    for (const std::uint32_t row : kept)
+        r.order.push_back(row);
     const bool wasEmpty = r.current < 0;
     if (wasEmpty) {
         r.current = 0;
@@ -309,8 +317,10 @@ void QueryObject::setSort(const QString& sort)
         order = RowOrder(r.store.sorted(r.natural, field, descending));
         text = r.fields[std::size_t(field)].name + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     }
+    RowOrder shown = r.filter.apply(r.store, order);
     Q_EMIT resultAboutToChange();
-    r.order = std::move(order);
+    r.arranged = std::move(order);
+    r.order = std::move(shown);
     r.sort = text;
     r.current = r.order.empty() ? -1 : 0;
     r.eof = r.order.empty();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rowfilter.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -69,6 +71,14 @@ public:
 
     QString sort() const;                 // "<field> ASC", "<field> DESC" or empty
     void setSort(const QString& sort);    // reorders in place; empty restores the statement's order
+
+    // Shows only the rows read so far (and those still to come) that meet the filter, in the
+    // current sort; the current row stays when it is still shown. The positions of every other
+    // call (recordCount, moveTo, textAt, editing, an export) are those of the rows shown. A sort
+    // keeps the filter; a new statement starts without one.
+    void setFilter(const RowFilter& filter);
+    RowFilter filter() const;
+    int loadedCount() const;              // rows read, shown or not
 
     QStringList fieldNames() const;
     int fieldCount() const;

@@ -83,12 +83,16 @@ void QueryObject::insertAt(int position)
 {
     Result& r = *m_result;
     Q_EMIT rowAboutToBeInserted(position);
+    // Under a filter the new row goes before the shown row it was made at, among all rows.
+    const std::size_t place = std::size_t(position) < r.order.size() ? r.arranged.indexOf(r.order[std::size_t(position)])
+                                                                     : r.arranged.size();
     const std::uint32_t row = r.store.appendEmptyRow();
     r.order.insert(std::size_t(position), row);
+    r.arranged.insert(place, row);
     // In statement order the new row sits where it was made; under a sort it joins the end of
     // the statement's order, where an empty sort will show it.
     if (r.sort.isEmpty())
-        r.natural.insert(std::size_t(position), row);
+        r.natural.insert(place, row);
     else
         r.natural.push_back(row);
     r.current = position;
@@ -106,6 +110,7 @@ void QueryObject::removeRow(int position)
     Q_EMIT rowAboutToBeRemoved(position);
     const std::uint32_t row = r.order[std::size_t(position)];
     r.order.erase(std::size_t(position));
+    r.arranged.eraseRow(row);
     r.natural.eraseRow(row);
     r.state = State::Browse;
     r.current = std::min(position, int(r.order.size()) - 1);

@@ -5,6 +5,7 @@
 
 #include "queryobject.h"
 #include "resultstore.h"
+#include "rowfilter.h"
 #include "roworder.h"
 
 #include <QSqlError>
@@ -66,7 +67,9 @@ struct QueryObject::Result {
     std::vector<Field> fields;
     ResultStore store;
     RowOrder natural;   // the statement's order (plus rows added here)
-    RowOrder order;     // what the user sees: natural, or sorted
+    RowOrder arranged;  // natural, or sorted
+    RowOrder order;     // what the user sees: arranged, less the rows the filter leaves out
+    RowFilter filter;
     int current = -1;
     bool eof = true;
     QString sort;

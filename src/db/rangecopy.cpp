@@ -13,21 +13,40 @@ QString cellText(const QString& value)
     return QLatin1Char('"') + doubled + QLatin1Char('"');
 }
 
-QString tabSeparated(const QStringList& titles, const QList<int>& rows, const QList<int>& columns,
-                     const std::function<QString(int row, int column)>& text)
+namespace {
+QString htmlCell(const QString& value)
 {
-    QString out;
-    const auto line = [&](const auto& cell) {
+    QString escaped = value.toHtmlEscaped();
+    escaped.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
+    escaped.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    return escaped;
+}
+} // namespace
+
+Copied copy(const QStringList& titles, const QList<int>& rows, const QList<int>& columns,
+            const std::function<QString(int row, int column)>& text, Titles withTitles)
+{
+    Copied out;
+    // The charset spares an office program guessing the letters of names such as "Jürgen Größ".
+    out.html = QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body><table>\n");
+    const auto line = [&](const auto& cell, QLatin1String tag) {
+        out.html += QLatin1String("<tr>");
         for (qsizetype i = 0; i < columns.size(); ++i) {
+            const QString value = cell(columns[i]);
             if (i > 0)
-                out += QLatin1Char('\t');
-            out += cellText(cell(columns[i]));
+                out.text += QLatin1Char('\t');
+            out.text += cellText(value);
+            out.html += QLatin1Char('<') + tag + QLatin1Char('>') + htmlCell(value) + QLatin1String("</") + tag
+                        + QLatin1Char('>');
         }
-        out += QLatin1Char('\n');
+        out.text += QLatin1Char('\n');
+        out.html += QLatin1String("</tr>\n");
     };
-    line([&](int column) { return titles.value(column); });
+    if (withTitles == Titles::With)
+        line([&](int column) { return titles.value(column); }, QLatin1String("th"));
     for (const int row : rows)
-        line([&](int column) { return text(row, column); });
+        line([&](int column) { return text(row, column); }, QLatin1String("td"));
+    out.html += QLatin1String("</table></body></html>\n");
     return out;
 }
 

@@ -25,6 +25,14 @@ public:
         return m_identity ? std::uint32_t(position) : m_rows[position];
     }
 
+    // The position of a row of the store; size() when it is not in the order.
+    std::size_t indexOf(std::uint32_t row) const
+    {
+        if (m_identity)
+            return row < m_count ? row : m_count;
+        return std::size_t(std::find(m_rows.begin(), m_rows.end(), row) - m_rows.begin());
+    }
+
     void push_back(std::uint32_t row)
     {
         if (m_identity && row == m_count) {

@@ -47,6 +47,8 @@ FetchControl::FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsL
 QString FetchControl::recordsText(const QueryObject& dataSet)
 {
     QString text = QStringLiteral("Records: ") + QString::number(dataSet.recordCount());
+    if (!dataSet.filter().isEmpty())
+        text += QStringLiteral(" of ") + QString::number(dataSet.loadedCount());
     if (dataSet.isFetching())
         text += QChar(0x2026);
     else if (dataSet.wasStopped())

@@ -22,7 +22,8 @@ public:
     QPushButton* stopButton;
 
     // The status line's count: "Records: N" once every row is read, "Records: N…" while rows
-    // are still to come, and "(stopped)" after it when the rest was dropped.
+    // are still to come, and "(stopped)" after it when the rest was dropped; under a filter
+    // "Records: <shown> of <read>".
     static QString recordsText(const QueryObject& dataSet);
 
 private:

@@ -6,6 +6,8 @@
 #include "db/queryobject.h"
 #include "db/rangecopy.h"
 #include "db/resultmodel.h"
+#include "filterheader.h"
+#include "fetchcontrol.h"
 #include "sqlworkbench.h"
 
 #include <QAction>
@@ -15,6 +17,7 @@
 #include <QStyle>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QScopeGuard>
 #include <QStyledItemDelegate>
@@ -69,8 +72,9 @@ private:
     ResultGrid& m_owner;
 };
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), filters(new FilterHeader(this))
 {
+    setHorizontalHeader(filters);
     // A range of cells can be selected (Shift+click, Shift+arrows, Ctrl+A) for copying; the
     // current cell still gives the current row.
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -153,6 +157,8 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
 
     QHeaderView* titles = grid->horizontalHeader();
     connect(titles, &QHeaderView::sectionClicked, this, &ResultGrid::sortByColumn);
+    connect(grid->filters, &FilterHeader::filterEdited, this, &ResultGrid::applyFilter);
+    connect(&m_dataSet, &QueryObject::resultChanged, this, &ResultGrid::showFilter);
     connect(titles, &QHeaderView::sectionResized, this, [this](int column) { applyWidthRule(column); });
     connect(resultModel, &QAbstractItemModel::modelReset, this, &ResultGrid::sizeColumns);
     connect(resultModel, &ResultModel::writeFailed, this, [](const QString& message) { showDefaultError(message); });
@@ -174,21 +180,25 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     });
     connect(navigator, &RecordNavigator::clicked, this, &ResultGrid::navigate);
 
-    // Ctrl+C copies the whole selection instead of the one current cell the view would copy.
-    // The shortcuts belong to the grid alone: in a cell editor they work on its text.
+    // Ctrl+C and Ctrl+Shift+C copy the whole selection instead of the one current cell the view
+    // would copy. The shortcuts belong to the grid alone: in a cell editor they work on its text.
     copyAction = new QAction(QStringLiteral("&Copy"), grid);
     copyAction->setObjectName(QStringLiteral("copyAction"));
     copyAction->setShortcut(QKeySequence::Copy);
+    copyWithTitlesAction = new QAction(QStringLiteral("Copy with &Titles"), grid);
+    copyWithTitlesAction->setObjectName(QStringLiteral("copyWithTitlesAction"));
+    copyWithTitlesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     selectAllAction = new QAction(QStringLiteral("Select &All"), grid);
     selectAllAction->setObjectName(QStringLiteral("selectAllAction"));
     selectAllAction->setShortcut(QKeySequence::SelectAll);
-    for (QAction* action : {copyAction, selectAllAction}) {
+    for (QAction* action : {copyAction, copyWithTitlesAction, selectAllAction}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
         grid->addAction(action);
     }
     grid->setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(copyAction, &QAction::triggered, this, &ResultGrid::copySelection);
+    connect(copyAction, &QAction::triggered, this, [this] { copySelection(false); });
+    connect(copyWithTitlesAction, &QAction::triggered, this, [this] { copySelection(true); });
     // "All" means every row of the result, also those still to be read.
     connect(selectAllAction, &QAction::triggered, this, [this] {
         guarded([this] {
@@ -277,19 +287,7 @@ void ResultGrid::sortByColumn(int column)
         else if (current.direction == QLatin1String("DESC"))
             next.clear();
 
-        QHeaderView* titles = grid->horizontalHeader();
-        m_widthFields = m_dataSet.fieldNames();
-        m_widths.clear();
-        for (int c = 0; c < titles->count(); ++c)
-            m_widths.append(titles->sectionSize(c));
-        m_sorting = true;
-        try {
-            m_dataSet.setSort(next);
-        } catch (...) {
-            m_sorting = false;
-            throw;
-        }
-        m_sorting = false;
+        keepingWidths([&] { m_dataSet.setSort(next); });
 
         const QString now = m_dataSet.sort();
         m_workbench.sortLabel->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
@@ -298,6 +296,49 @@ void ResultGrid::sortByColumn(int column)
     // Whatever the header made of the click, its arrow shows the sort the result has, also when
     // the sort was refused.
     showSortIndicator();
+}
+
+// A sort or a filter shows the same columns in another order or number: they keep the widths
+// the user gave them.
+template <typename Reorder>
+void ResultGrid::keepingWidths(Reorder reorder)
+{
+    QHeaderView* titles = grid->horizontalHeader();
+    m_widthFields = m_dataSet.fieldNames();
+    m_widths.clear();
+    for (int c = 0; c < titles->count(); ++c)
+        m_widths.append(titles->sectionSize(c));
+    m_sorting = true;
+    const auto done = qScopeGuard([this] { m_sorting = false; });
+    reorder();
+}
+
+void ResultGrid::applyFilter()
+{
+    guarded([this] {
+        if (!m_dataSet.isOpen())
+            return;
+        RowFilter filter;
+        for (int c = 0; c < m_dataSet.fieldCount(); ++c)
+            filter.set(c, grid->filters->filterText(c));
+        keepingWidths([&] { m_dataSet.setFilter(filter); });
+        m_workbench.recordsLabel->setText(FetchControl::recordsText(m_dataSet));
+        m_workbench.recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+    });
+    // A refused filter (a changed row the database would not take) leaves the fields as the
+    // result's filter is.
+    showFilter();
+}
+
+// The fields name the result's columns and show its filter: a new result starts without one.
+void ResultGrid::showFilter()
+{
+    const RowFilter filter = m_dataSet.filter();
+    const QStringList fields = m_dataSet.fieldNames();
+    QStringList texts;
+    for (int c = 0; c < fields.size(); ++c)
+        texts.append(filter.text(c));
+    grid->filters->showColumns(fields, texts);
 }
 
 void ResultGrid::showSortIndicator()
@@ -310,7 +351,7 @@ void ResultGrid::showSortIndicator()
                                                                               : Qt::AscendingOrder);
 }
 
-void ResultGrid::copySelection()
+void ResultGrid::copySelection(bool withTitles)
 {
     const QItemSelection selection = grid->selectionModel()->selection();
     if (selection.isEmpty())
@@ -339,9 +380,14 @@ void ResultGrid::copySelection()
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     // The cells as the grid shows them, "(BLOB)" included.
-    QGuiApplication::clipboard()->setText(rangecopy::tabSeparated(titles, rows, columns, [this](int row, int column) {
-        return resultModel->data(resultModel->index(row, column), Qt::DisplayRole).toString();
-    }));
+    const rangecopy::Copied copied = rangecopy::copy(
+        titles, rows, columns,
+        [this](int row, int column) { return resultModel->data(resultModel->index(row, column), Qt::DisplayRole).toString(); },
+        withTitles ? rangecopy::Titles::With : rangecopy::Titles::Without);
+    auto* data = new QMimeData;
+    data->setText(copied.text);
+    data->setHtml(copied.html);
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 // The query object's row moved (navigator, export, a new result): the grid follows.

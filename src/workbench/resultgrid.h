@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTableView>
 
+class FilterHeader;
 class QAction;
 class QPainter;
 class QueryObject;
@@ -21,6 +22,8 @@ class DataGrid : public QTableView {
 
 public:
     explicit DataGrid(QWidget* parent = nullptr);
+
+    FilterHeader* filters;   // the column titles with a filter field under each
 
     bool isEditingCell() const { return state() == EditingState; }
 
@@ -57,10 +60,12 @@ public:
     // After a data cell has been drawn: the avatar over an `image` cell, when there is one.
     void drawAvatar(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
 
-    // The selected cells, with their column titles, to the clipboard as tab-separated text.
-    void copySelection();
+    // The selected cells to the clipboard as tab-separated text and as an HTML table, under a
+    // line of their column titles when asked.
+    void copySelection(bool withTitles);
 
-    QAction* copyAction;
+    QAction* copyAction;             // Ctrl+C: the cells alone
+    QAction* copyWithTitlesAction;   // Ctrl+Shift+C: under their titles
     QAction* selectAllAction;
 
 private:
@@ -77,6 +82,9 @@ private:
     void commitEditor(bool keepValue);
     void updateNavigator();
     void showSortIndicator();
+    void applyFilter();
+    void showFilter();
+    template <typename Reorder> void keepingWidths(Reorder reorder);
 
     QueryObject& m_dataSet;
     SqlWorkbench& m_workbench;

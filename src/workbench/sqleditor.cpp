@@ -1,5 +1,7 @@
 #include "sqleditor.h"
 
+#include "findbar.h"
+
 #define signals Q_SIGNALS
 #define slots Q_SLOTS
 #include <Qsci/qsciabstractapis.h>
@@ -85,6 +87,7 @@ SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
             command->setKey(0);
 
     followPalette();
+    findBar = new FindBar(this);
 }
 
 void SqlEditor::setCatalogue(SqlCatalogue catalogue)

@@ -14,15 +14,18 @@
 #undef slots
 
 class CatalogueApis;
+class FindBar;
 
 // The workbench's SQL editor: SQL highlighting in the desktop's light or dark colours, completion
-// of the open database's names, line numbers on request. Enter inserts a line break; Ctrl+Up and
-// Ctrl+Down are left free for the statement history.
+// of the open database's names, line numbers on request, find and replace. Enter inserts a line
+// break; Ctrl+Up and Ctrl+Down are left free for the statement history.
 class SqlEditor : public QsciScintilla {
     Q_OBJECT
 
 public:
     explicit SqlEditor(QWidget* parent = nullptr);
+
+    FindBar* findBar;   // Ctrl+F, Ctrl+H
 
     void setCatalogue(SqlCatalogue catalogue);
 
@@ -31,6 +34,9 @@ public:
 
     // Replaces the text and puts the caret at its end, as a recalled statement is edited there.
     void setTextAtEnd(const QString& text);
+
+    // Keeps the text clear of a bar laid over the editor's bottom edge (the find bar).
+    void setBottomMargin(int height) { setViewportMargins(0, 0, 0, height); }
 
 protected:
     bool event(QEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "workbench/sqleditor.h"
 #include "workbench/sqlworkbench.h"
+#include "common/errordisplay.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -35,13 +36,20 @@ SqlMenu::SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& hist
     executeAction = add("executeAction", QStringLiteral("&Execute SQL"),
                       {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return),
                        QKeySequence(Qt::Key_F5)});
+    executeAtCursorAction = add("executeAtCursorAction", QStringLiteral("Execute the statement at the &cursor"),
+                                {QKeySequence(Qt::SHIFT | Qt::Key_F5)});
     openAction = add("openAction", QStringLiteral("&Open SQL…"), {QKeySequence(Qt::CTRL | Qt::Key_O)});
     saveAction = add("saveAction", QStringLiteral("&Save SQL…"), {QKeySequence(Qt::CTRL | Qt::Key_S)});
     connect(executeAction, &QAction::triggered, workbench.executeButton, &QPushButton::click);
+    connect(executeAtCursorAction, &QAction::triggered, this, [this] {
+        if (m_workbench.executeButton->isEnabled())
+            guarded([this] { m_workbench.runStatementAtCursor(); });
+    });
     connect(openAction, &QAction::triggered, workbench.openSqlButton, &QPushButton::click);
     connect(saveAction, &QAction::triggered, workbench.saveSqlButton, &QPushButton::click);
     connect(menu, &QMenu::aboutToShow, this, [this] {
         executeAction->setEnabled(m_workbench.executeButton->isEnabled());
+        executeAtCursorAction->setEnabled(m_workbench.executeButton->isEnabled());
         openAction->setEnabled(m_workbench.openSqlButton->isEnabled());
         saveAction->setEnabled(m_workbench.saveSqlButton->isEnabled());
     });

@@ -20,7 +20,8 @@ public:
     SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& historyPath, QObject* parent = nullptr);
 
     QMenu* menu;
-    QAction* executeAction;    // Ctrl+Enter, F5
+    QAction* executeAction;    // Ctrl+Enter, F5: the selection, or the whole text
+    QAction* executeAtCursorAction;   // Shift+F5: the statement at the caret
     QAction* openAction;       // Ctrl+O
     QAction* saveAction;       // Ctrl+S
     QAction* previousAction;   // Ctrl+Up

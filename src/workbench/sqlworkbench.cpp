@@ -3,9 +3,11 @@
 #include "common/dialogs.h"
 #include "common/error.h"
 #include "common/errordisplay.h"
+#include "common/programpaths.h"
 #include "db/connection.h"
 #include "workbench/fetchcontrol.h"
 #include "db/queryobject.h"
+#include "db/statementat.h"
 #include "workbench/sqleditor.h"
 
 #include <QDir>
@@ -21,13 +23,8 @@
 namespace {
 const QString caption = QStringLiteral("RACR tool");
 
-Dialogs::FileRequest sqlFileRequest(const QString& title, const QString& lastConfirmed)
+Dialogs::FileRequest sqlFileRequest(const QString& title, const QString& initial)
 {
-    // The last file confirmed in this dialog, else the "sql" folder of the working directory
-    // when there is one, else wherever the dialog opens by itself.
-    QString initial = lastConfirmed;
-    if (initial.isEmpty() && QFileInfo(QStringLiteral("sql")).isDir())
-        initial = QDir::current().absoluteFilePath(QStringLiteral("sql"));
     return {title, {QStringLiteral("SQL files (*.sql)"), QStringLiteral("All files (*.*)")}, QStringLiteral("sql"), initial};
 }
 
@@ -92,6 +89,7 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     connect(openSqlButton, &QPushButton::clicked, this, [this] { guarded([this] { openSql(); }); });
     connect(saveSqlButton, &QPushButton::clicked, this, [this] { guarded([this] { saveSql(); }); });
     connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::showRecordNumber);
+    connect(sqlEditor, &QsciScintilla::modificationChanged, this, &SqlWorkbench::showFileName);
     connect(&m_dataSet.connection(), &Connection::afterConnect, this, &SqlWorkbench::readCatalogue);
     if (m_dataSet.connection().isOpen())
         readCatalogue();
@@ -114,20 +112,49 @@ QString SqlWorkbench::defaultStatement()
                           "order by trackname, multiplayer DESC,cast(besttime as real) ASC");
 }
 
-QStringList SqlWorkbench::lines() const
+namespace {
+QStringList linesOf(const QString& text)
 {
     // Line breaks pasted from elsewhere may still be CR LF or CR.
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    const QString text = sqlEditor->text();
     return text.isEmpty() ? QStringList() : text.split(lineBreak);
+}
+
+QString crlfLines(const QString& text)
+{
+    QString joined;
+    for (const QString& line : linesOf(text))
+        joined += line + QStringLiteral("\r\n");
+    return joined;
+}
+} // namespace
+
+QStringList SqlWorkbench::lines() const
+{
+    return linesOf(sqlEditor->text());
 }
 
 QString SqlWorkbench::statementText() const
 {
-    QString text;
-    for (const QString& line : lines())
-        text += line + QStringLiteral("\r\n");
-    return text;
+    return crlfLines(sqlEditor->text());
+}
+
+QString SqlWorkbench::textToRun() const
+{
+    return sqlEditor->hasSelectedText() ? sqlEditor->selectedText() : sqlEditor->text();
+}
+
+void SqlWorkbench::runStatementAtCursor()
+{
+    const QByteArray text = sqlEditor->text().toUtf8();
+    const auto caret = qsizetype(sqlEditor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    const statementat::Range statement = statementat::around(text, caret);
+    if (statement.begin == statement.end)
+        return;
+    // Selected, so the user sees what ran and Execute SQL runs it again.
+    sqlEditor->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(statement.begin),
+                             static_cast<long>(statement.end));
+    runStatement();
 }
 
 // Whether a run shows rows is the database's answer, not a search of the text: a statement that
@@ -137,10 +164,11 @@ void SqlWorkbench::runStatement()
     // A completion list left open by Ctrl+Enter would sit over the editor after the run.
     if (sqlEditor->isListActive())
         sqlEditor->cancelList();
-    Q_EMIT statementRun(sqlEditor->text());
+    const QString text = textToRun();
+    Q_EMIT statementRun(text);
     if (m_dataSet.isOpen())
         m_dataSet.close();
-    m_dataSet.setText(statementText());
+    m_dataSet.setText(crlfLines(text));
     bool stopped = false;
     try {
         if (!m_dataSet.run()) {
@@ -171,12 +199,15 @@ void SqlWorkbench::runStatement()
     sortLabel->setText(QStringLiteral("Sort: default"));
 }
 
+// Both dialogs start in the folder last used, the program folder at first; Save offers the
+// editor's own file by name, so saving it again is one Enter.
 void SqlWorkbench::openSql()
 {
-    const QString path = Dialogs::instance().openFileName(sqlFileRequest(QStringLiteral("Open SQL"), m_lastOpened));
+    const QString folder = m_lastFolder.isEmpty() ? ProgramPaths::home() : m_lastFolder;
+    const QString path = Dialogs::instance().openFileName(sqlFileRequest(QStringLiteral("Open SQL"), folder));
     if (path.isEmpty())
         return;
-    m_lastOpened = path;
+    m_lastFolder = QFileInfo(path).absolutePath();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw racr::Error(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -192,15 +223,19 @@ void SqlWorkbench::openSql()
     if (!text.isEmpty() && fileLines.last().isEmpty())
         fileLines.removeLast();   // a break at the end closes the last line, it does not add one
     sqlEditor->setText(fileLines.join(QLatin1Char('\n')));
-    showFileName(path);
+    sqlEditor->setModified(false);
+    m_filePath = path;
+    showFileName();
 }
 
 void SqlWorkbench::saveSql()
 {
-    const QString path = Dialogs::instance().saveFileName(sqlFileRequest(QStringLiteral("Save SQL"), m_lastSaved));
+    const QString folder = m_lastFolder.isEmpty() ? ProgramPaths::home() : m_lastFolder;
+    const QString path = Dialogs::instance().saveFileName(
+        sqlFileRequest(QStringLiteral("Save SQL"), m_filePath.isEmpty() ? folder : m_filePath));
     if (path.isEmpty())
         return;
-    m_lastSaved = path;
+    m_lastFolder = QFileInfo(path).absolutePath();
     QByteArray bytes;
     for (const QString& line : lines())
         bytes += line.toUtf8() + "\r\n";
@@ -208,13 +243,19 @@ void SqlWorkbench::saveSql()
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    showFileName(path);
+    sqlEditor->setModified(false);
+    m_filePath = path;
+    showFileName();
 }
 
-void SqlWorkbench::showFileName(const QString& path)
+// The file's name, and " *" after it while the editor holds changes not saved to it (undone
+// changes count as none).
+void SqlWorkbench::showFileName()
 {
+    if (m_filePath.isEmpty())
+        return;
     // Right edge fixed at 415: the label grows to the left.
-    fileNameLabel->setText(QFileInfo(path).fileName());
+    fileNameLabel->setText(QFileInfo(m_filePath).fileName() + (sqlEditor->isModified() ? QStringLiteral(" *") : QString()));
     fileNameLabel->adjustSize();
     fileNameLabel->move(415 - fileNameLabel->width(), fileNameLabel->y());
 }

@@ -35,6 +35,8 @@ public:
     // line followed by a carriage return and a line feed.
     QStringList lines() const;
     QString statementText() const;
+    // What Execute SQL runs: the selected text when there is one, else the whole text.
+    QString textToRun() const;
 
     // Closes the open result and resets the status line, as an import does before it starts.
     void closeResult();
@@ -45,6 +47,8 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void runStatement();   // "Execute SQL", and Enter outside the editor and the grid
+    // Selects the statement at the editor's caret (statements end with `;`) and runs it.
+    void runStatementAtCursor();
     void openSql();        // "Open SQL"; a file that cannot be read throws racr::Error
     void saveSql();        // "Save SQL"; a file that cannot be written throws racr::Error
     void showRecordNumber();
@@ -53,12 +57,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void showFileName(const QString& path);
+    void showFileName();
     void readCatalogue();
 
     QWidget* m_form;
     QueryObject& m_dataSet;
-    QString m_lastOpened;   // the last file confirmed in each dialog, offered again
-    QString m_lastSaved;
+    QString m_lastFolder;   // of the last file confirmed in either dialog; where both start
+    QString m_filePath;     // the file the editor's text was last read from or written to
     FetchControl* m_fetch;
 };

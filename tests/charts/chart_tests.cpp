@@ -1,9 +1,17 @@
 #include "charts/chartdata.h"
+#include "charts/chartdrawing.h"
 #include "charts/chartwindow.h"
 #include "workbench/workbenchform.h"
 #include "viewers/fakeshell.h"
 
+#include <QCheckBox>
 #include <QChart>
+#include <QImage>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QSet>
+#include <QXYSeries>
+#include <cmath>
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
@@ -160,7 +168,7 @@ TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
     ASSERT_EQ(chart.view->chart()->series().size(), 2);
     EXPECT_EQ(drawn("kestrel"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
     EXPECT_EQ(drawn("pilot000"), (QList<QPointF>{{at(2021, 3, 7, 8, 0), 9.75}}));
-    EXPECT_TRUE(chart.view->chart()->legend()->isVisible());
+    EXPECT_TRUE(chart.legend->isVisible());
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 
     // A dark desktop gets a dark chart.
@@ -169,6 +177,65 @@ TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
     dark.setColor(QPalette::WindowText, Qt::white);
     chart.setPalette(dark);
     EXPECT_EQ(chart.view->chart()->theme(), QChart::ChartThemeDark);
+}
+
+TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursOfTheirOwn)
+{
+    insert("Night: Rider", "2021-03-10  08:00:00", 1, "9.5");
+    shell.drivers = "\"Night: Rider\",kestrel nobody";
+    w.run(SqlWorkbench::defaultStatement());
+    moveToRow("kestrel", "2021-03-01  10:00:00");
+    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    const auto entries = [&] {
+        QStringList names;
+        for (int i = 0; i < chart.legend->count(); ++i)
+            names.append(chart.legend->item(i)->text());
+        return names;
+    };
+    EXPECT_EQ(entries(), (QStringList{"Night: Rider", "kestrel"}));
+    EXPECT_EQ(chart.view->chart()->series().size(), 2);
+
+    // Thirty drivers: every one has its entry, reached by scrolling the legend.
+    QStringList names;
+    for (int i = 0; i < 30; ++i) {
+        names.append(QStringLiteral("racer%1").arg(i, 2, 10, QLatin1Char('0')));
+        insert(names.last().toUtf8().constData(), "2021-03-11  08:00:00", 1, "9.0");
+    }
+    shell.drivers = names.join(',');
+    w.run(SqlWorkbench::defaultStatement());
+    moveToRow("racer00", "2021-03-11  08:00:00");
+    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    EXPECT_EQ(entries(), names);
+    QCoreApplication::processEvents();   // the list lays its entries out
+    EXPECT_GT(chart.legend->verticalScrollBar()->maximum(), 0);
+    chart.legend->scrollToBottom();
+    EXPECT_TRUE(chart.legend->viewport()->rect().contains(chart.legend->visualItemRect(chart.legend->item(29))));
+
+    // Twelve colours apart from each other, each at a contrast of 3:1 or more with the page, on a
+    // light and a dark theme.
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    for (const QChart::ChartTheme theme : {QChart::ChartThemeLight, QChart::ChartThemeDark}) {
+        QChartView empty;
+        empty.resize(400, 300);
+        empty.chart()->setTheme(theme);
+        const QImage shot = empty.grab().toImage();
+        const QColor page = shot.pixelColor(empty.chart()->plotArea().center().toPoint());
+        QSet<QRgb> distinct;
+        for (int i = 0; i < chartdrawing::distinctColours; ++i) {
+            const QColor colour = chartdrawing::seriesColour(i, theme == QChart::ChartThemeDark);
+            distinct.insert(colour.rgb());
+            const double a = luminance(colour) + 0.05;
+            const double b = luminance(page) + 0.05;
+            EXPECT_GE(std::max(a, b) / std::min(a, b), 3.0) << i << " on " << page.name().toStdString();
+        }
+        EXPECT_EQ(distinct.size(), chartdrawing::distinctColours);
+    }
+    // Drawn in them.
+    EXPECT_EQ(static_cast<QXYSeries*>(chart.view->chart()->series().at(11))->color(),
+              chartdrawing::seriesColour(11, chart.view->chart()->theme() == QChart::ChartThemeDark));
 }
 
 TEST_F(ChartWindowTest, OneClickWithoutTheColumnsSaysWhatItNeeds)
@@ -182,7 +249,8 @@ TEST_F(ChartWindowTest, OneClickWithoutTheColumnsSaysWhatItNeeds)
 TEST_F(ChartWindowTest, SavesAsPngOrSvg)
 {
     moveToRow("kestrel", "2021-03-01  10:00:00");
-    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    QCoreApplication::processEvents();   // the axes of the chart before go
     for (const char* name : {"chart.png", "chart.svg"}) {
         w.dialogs.saveAnswer = w.db.home().file(name);
         QTest::mouseClick(chart.saveButton, Qt::LeftButton);
@@ -194,6 +262,21 @@ TEST_F(ChartWindowTest, SavesAsPngOrSvg)
         else
             EXPECT_TRUE(content.contains("<svg") && content.contains("kestrel"));
     }
+    // Twice the size on the screen, when asked: the same whole chart, legend and all, finer.
+    const QImage single(w.db.home().file("chart.png"));
+    chart.doubleSize->setChecked(true);
+    w.dialogs.saveAnswer = w.db.home().file("double.png");
+    QTest::mouseClick(chart.saveButton, Qt::LeftButton);
+    const QImage twice(w.dialogs.saveAnswer);
+    ASSERT_EQ(twice.size(), single.size() * 2);
+    const QImage halved = twice.scaled(single.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double difference = 0;
+    for (int y = 0; y < single.height(); ++y)
+        for (int x = 0; x < single.width(); ++x)
+            difference += std::abs(qGray(single.pixel(x, y)) - qGray(halved.pixel(x, y)));
+    EXPECT_LT(difference / (single.width() * single.height()), 8.0);
+    EXPECT_FALSE(chart.view->chart()->legend()->isVisible());   // the window keeps its own
+
     w.dialogs.saveAnswer = w.db.home().file("no-such-folder/chart.png");
     QTest::mouseClick(chart.saveButton, Qt::LeftButton);
     ASSERT_EQ(w.dialogs.messages.size(), 1);

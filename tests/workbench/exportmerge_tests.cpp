@@ -149,6 +149,16 @@ TEST_F(Export, KeepsTheGridsOrderAndEndsOnTheFirstRow)
     EXPECT_EQ(w.dataSet.currentRow(), 0);
 }
 
+TEST_F(Export, UnderAFilterWritesTheRowsShown)
+{
+    w.run("select drivername, driverlevel from DRIVERS order by drivername");
+    RowFilter filter;
+    filter.set(1, ">10");
+    w.dataSet.setFilter(filter);
+    EXPECT_EQ(exported().toStdString(), "drivername;driverlevel;\r\n"
+                                        "\"kestrel\";\"12\"\r\n");
+}
+
 TEST_F(Export, AnEmptyResultGivesTheHeaderLineOnly)
 {
     w.run("select driver, car from RACR where driver = 'nobody'");

@@ -1,4 +1,5 @@
 #include "common/designfont.h"
+#include "workbench/filterheader.h"
 #include "workbenchform.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QStyle>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -35,7 +37,9 @@ protected:
     void clickTitle(const QString& name)
     {
         const int c = column(name);
-        const QPoint middle(titles->sectionViewportPosition(c) + titles->sectionSize(c) / 2, titles->height() / 2);
+        // The titles' own part of the header, above the filter fields.
+        const QPoint middle(titles->sectionViewportPosition(c) + titles->sectionSize(c) / 2,
+                            titles->viewport()->height() / 2);
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, middle);
     }
 
@@ -255,7 +259,7 @@ TEST_F(ResultGridTest, TheSortArrowSitsOnTheSortedColumn)
     EXPECT_FALSE(titles->isSortIndicatorShown());
 }
 
-TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextUnderItsTitles)
+TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextAndAnHtmlTable)
 {
     w.db.exec("UPDATE RACR SET car = 'Ford' || char(9) || 'GT' WHERE id = 1");
     w.db.exec("UPDATE RACR SET car = 'Audi \"R8\"' || char(10) || 'V10' WHERE id = 2");
@@ -270,21 +274,75 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextUnderItsTitles)
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
-              "driver\tcar\n"
               "kestrel\t\"Ford\tGT\"\n"
               "pilot000\t\"Audi \"\"R8\"\"\nV10\"\n");
+    // Ctrl+Shift+C under the titles; both with a table for office programs, its values escaped.
+    w.db.exec("UPDATE RACR SET driver = '<b>Fast & Loose</b>' WHERE id = 1");
+    w.run("select id, driver, car, besttime from RACR where id <= 3 order by id");
+    grid->setFocus();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0, "driver"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellCentre(1, "car"));
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(copied->text(), "driver\tcar\n"
+                              "<b>Fast & Loose</b>\t\"Ford\tGT\"\n"
+                              "pilot000\t\"Audi \"\"R8\"\"\nV10\"\n");
+    const QString html = copied->html();
+    EXPECT_TRUE(html.contains("<tr><th>driver</th><th>car</th></tr>\n"
+                              "<tr><td>&lt;b&gt;Fast &amp; Loose&lt;/b&gt;</td><td>Ford\tGT</td></tr>\n"
+                              "<tr><td>pilot000</td><td>Audi &quot;R8&quot;<br>V10</td></tr>\n</table>"))
+        << html.toStdString();
 
     // Everything, from the context menu's entries.
     w.grid->selectAllAction->trigger();
     w.grid->copyAction->trigger();
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
-    EXPECT_EQ(lines.first(), "id\tdriver\tcar\tbesttime");
+    EXPECT_EQ(lines.size(), 3 + 1 + 1);   // three rows, one of them on two lines, and the last break
     EXPECT_EQ(lines.value(lines.size() - 2), "3\tghost\tLotus Exige\t72.000");
     EXPECT_TRUE(grid->actions().contains(w.grid->copyAction));
 
     // Editing a cell still starts on the current cell alone.
     type(startEditing(2, "car"), "Lotus Elise");
     EXPECT_EQ(w.db.scalar("select car from RACR where id = 3").toString(), "Lotus Elise");
+}
+
+TEST_F(ResultGridTest, AFilterTypedUnderATitleKeepsItsRowsThroughASortUntilTheNextStatement)
+{
+    w.run(SqlWorkbench::defaultStatement());
+    ASSERT_EQ(w.label("recordsLabel"), "Records: 4");
+    QLineEdit* driver = nullptr;
+    for (auto* field : titles->findChildren<QLineEdit*>())
+        if (field->accessibleName() == "Filter driver")
+            driver = field;
+    ASSERT_NE(driver, nullptr);
+    // Under its own title, inside the grid.
+    EXPECT_TRUE(driver->isVisible());
+    const QRect title(titles->sectionViewportPosition(column("driver")), 0, titles->sectionSize(column("driver")),
+                      titles->viewport()->height());
+    EXPECT_EQ(driver->geometry().left(), title.left());
+    EXPECT_GE(driver->geometry().top(), title.bottom());
+    EXPECT_LE(grid->mapToParent(titles->mapToParent(driver->geometry().bottomLeft())).y(), grid->geometry().bottom());
+
+    driver->setFocus();
+    QTest::keyClicks(driver, "KESTREL");
+    QTest::keyClick(driver, Qt::Key_Return);
+    EXPECT_EQ(columnTexts("driver"), (QStringList{"kestrel", "kestrel"}));
+    EXPECT_EQ(w.label("recordsLabel"), "Records: 2 of 4");
+    EXPECT_EQ(w.label("recNoLabel"), "RecNo: 1");
+
+    clickTitle("car");
+    EXPECT_EQ(columnTexts("car"), (QStringList{"BMW M3", "Ford GT"}));
+    EXPECT_EQ(driver->text(), "KESTREL");
+
+    // A pause in typing is enough; no Enter needed.
+    QLineEdit* car = w.grid->grid->filters->field(column("car"));
+    car->setFocus();
+    QTest::keyClicks(car, "ford");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.dataSet.recordCount() == 1; }));
+
+    w.run(SqlWorkbench::defaultStatement());
+    EXPECT_EQ(w.grid->grid->filters->filterText(column("driver")), "");
+    EXPECT_EQ(w.label("recordsLabel"), "Records: 4");
 }
 
 TEST_F(ResultGridTest, AClickOnALongerFieldNameStartsItAscending)

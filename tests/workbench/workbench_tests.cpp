@@ -1,3 +1,4 @@
+#include "common/programpaths.h"
 #include "workbenchform.h"
 
 #include <QDir>
@@ -247,10 +248,10 @@ TEST_F(Workbench, OpenSplitsLinesAtAnyBreak)
     EXPECT_EQ(memo->text(), QString::fromUtf8("-- café"));
 }
 
-TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
+TEST_F(Workbench, FileDialogsStartInTheLastFolderUsedAndTheNameMarksUnsavedChanges)
 {
     WorkingFolder working(folder.path());
-    QDir().mkdir("sql");
+    QDir().mkdir("sql");   // a folder of scripts where the program was started is not the start
 
     w.dialogs.openAnswer.clear();   // cancelled: nothing changes
     w.workbench->openSql();
@@ -259,28 +260,32 @@ TEST_F(Workbench, FileDialogsOfferTheSqlFolderThenTheLastConfirmedFile)
     EXPECT_EQ(request.caption, "Open SQL");
     EXPECT_EQ(request.filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
     EXPECT_EQ(request.defaultSuffix, "sql");
-    EXPECT_EQ(request.initialPath, folder.filePath("sql"));
+    EXPECT_EQ(request.initialPath, ProgramPaths::home());
     EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
     EXPECT_EQ(w.label("fileNameLabel"), "");
 
-    w.dialogs.saveAnswer = folder.filePath("sql/a.sql");
+    QDir(folder.path()).mkdir("scripts");
+    w.dialogs.saveAnswer = folder.filePath("scripts/a.sql");
     w.workbench->saveSql();
-    w.workbench->saveSql();
-    w.workbench->openSql();
-    ASSERT_EQ(w.dialogs.fileRequests.size(), 4);
     EXPECT_EQ(w.dialogs.fileRequests[1].caption, "Save SQL");
-    EXPECT_EQ(w.dialogs.fileRequests[1].filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
-    EXPECT_EQ(w.dialogs.fileRequests[1].defaultSuffix, "sql");
-    EXPECT_EQ(w.dialogs.fileRequests[2].initialPath, folder.filePath("sql/a.sql"));
-    EXPECT_EQ(w.dialogs.fileRequests[3].initialPath, folder.filePath("sql"));   // each dialog its own
+    EXPECT_EQ(w.dialogs.fileRequests[1].initialPath, ProgramPaths::home());
+    EXPECT_EQ(w.label("fileNameLabel"), "a.sql");
 
-    // Whatever folder the test was started from: this one has no "sql" folder.
-    QTemporaryDir withoutSql;
-    WorkingFolder elsewhere(withoutSql.path());
-    w.dialogs.fileRequests.clear();
+    // A change typed marks the name until it is saved, or undone.
+    memo->setFocus();
+    QTest::keyClicks(memo, "x");
+    EXPECT_EQ(w.label("fileNameLabel"), "a.sql *");
+    EXPECT_EQ(w.control<QLabel>("fileNameLabel")->geometry().right() + 1, 415);
+    memo->undo();
+    EXPECT_EQ(w.label("fileNameLabel"), "a.sql");
+    QTest::keyClicks(memo, "y");
+    w.workbench->saveSql();
+    EXPECT_EQ(w.dialogs.fileRequests[2].initialPath, folder.filePath("scripts/a.sql"));
+    EXPECT_EQ(w.label("fileNameLabel"), "a.sql");
+
+    w.dialogs.openAnswer.clear();
     w.workbench->openSql();
-    ASSERT_EQ(w.dialogs.fileRequests.size(), 1);
-    EXPECT_EQ(w.dialogs.fileRequests[0].initialPath, "");
+    EXPECT_EQ(w.dialogs.fileRequests[3].initialPath, folder.filePath("scripts"));
 }
 
 TEST_F(Workbench, AFileThatCannotBeReadGoesToTheDefaultErrorDisplay)

@@ -1,0 +1,155 @@
+#include "app/programwindows.h"
+#include "db/queryobject.h"
+#include "workbench/findbar.h"
+#include "workbench/resultgrid.h"
+#include "workbench/sqleditor.h"
+#include "workbench/sqlworkbench.h"
+#include "support/fakedialogs.h"
+#include "support/temphome.h"
+#include "support/xserver.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+
+// What runs on Execute SQL and Shift+F5, the editor's find bar and the grid's copy keys, with keys
+// typed through the X server: the widgets' own bindings and Qt's shortcut map decide who gets them.
+
+namespace {
+
+struct Program {
+    Program()
+    {
+        windows = std::make_unique<ProgramWindows>();
+        windows->main.show();
+        windows->main.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&windows->main));
+        editor()->setFocus();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editor()->hasFocus(); }));
+    }
+
+    SqlEditor* editor() { return windows->main.workbench->sqlEditor; }
+    QString records() { return windows->main.workbench->recordsLabel->text(); }
+
+    // Types keys, then waits for what they should bring about.
+    bool type(const QStringList& keys, const std::function<bool()>& done)
+    {
+        return typeKeys(keys) && QTest::qWaitFor(done, 5'000);
+    }
+
+    // Places the caret at a byte of the text, or selects a range of it.
+    void select(qsizetype from, qsizetype to)
+    {
+        editor()->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(from),
+                                static_cast<long>(to));
+    }
+
+    std::unique_ptr<ProgramWindows> windows;
+};
+
+} // namespace
+
+TEST(EditorToolsX11, ASelectionRunsAloneAndShiftF5RunsTheStatementAtTheCaret)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    SqlEditor* editor = program.editor();
+    SqlWorkbench* workbench = program.windows->main.workbench;
+    const QString script = "select 'a;b';\n"
+                           "select 1 union select 2;\n"
+                           "select 1 union select 2 union select 3";
+    editor->setText(script);
+    const qsizetype second = script.indexOf("select 1 union select 2;");
+
+    program.select(second, second + 23);
+    EXPECT_TRUE(program.type({"ctrl+Return"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
+    workbench->closeResult();
+    EXPECT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
+
+    // Shift+F5: the `;` inside the string does not end the first statement.
+    program.select(3, 3);
+    EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 1"; })) << program.records().toStdString();
+    EXPECT_EQ(program.windows->main.dataSet().fieldText(0), "a;b");
+    EXPECT_EQ(editor->selectedText(), "select 'a;b';");   // what ran is shown selected
+    program.select(script.size(), script.size());
+    EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 3"; })) << program.records().toStdString();
+    // The caret right after a `;` belongs to the statement it ends.
+    program.select(second + 24, second + 24);
+    EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
+    EXPECT_EQ(editor->text(), script);
+}
+
+TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    SqlEditor* editor = program.editor();
+    FindBar* bar = editor->findBar;
+    editor->setText("select car from RACR\nwhere car like 'Ford%'\nor CAR like 'Audi%'");
+    program.select(0, 0);
+
+    ASSERT_TRUE(program.type({"ctrl+f"}, [&] { return bar->findField->hasFocus(); }));
+    EXPECT_EQ(bar->findField->accessibleName(), "Find");
+    EXPECT_FALSE(bar->replaceField->isVisible());
+    const auto selectedAt = [&](int line, int index) {
+        int fromLine, fromIndex, toLine, toIndex;
+        editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+        return fromLine == line && fromIndex == index && editor->selectedText().compare("car", Qt::CaseInsensitive) == 0;
+    };
+    // Enter (in the field) and F3 find the next match, ignoring case; Shift+F3 goes back.
+    EXPECT_TRUE(program.type({"c", "a", "r", "Return"}, [&] { return selectedAt(0, 7); }));
+    EXPECT_TRUE(program.type({"F3"}, [&] { return selectedAt(1, 6); }));
+    EXPECT_TRUE(program.type({"F3"}, [&] { return selectedAt(2, 3); }));
+    EXPECT_TRUE(program.type({"shift+F3"}, [&] { return selectedAt(1, 6); }));
+    EXPECT_EQ(editor->lines(), 3);   // Enter in the field broke no line of the statement
+
+    // Ctrl+H: the replace field; Enter replaces the match shown and moves on.
+    ASSERT_TRUE(program.type({"ctrl+h"}, [&] { return bar->replaceField->hasFocus(); }));
+    EXPECT_EQ(bar->replaceField->accessibleName(), "Replace with");
+    EXPECT_TRUE(program.type({"m", "a", "k", "e", "Return"},
+                             [&] { return editor->text().startsWith("select car from RACR\nwhere make like"); }))
+        << editor->text().toStdString();
+    EXPECT_TRUE(selectedAt(2, 3));
+    EXPECT_EQ(bar->replaceAll(), 2);
+    EXPECT_EQ(editor->text(), "select make from RACR\nwhere make like 'Ford%'\nor make like 'Audi%'");
+    editor->undo();   // all of them in one step
+    EXPECT_EQ(editor->text(), "select car from RACR\nwhere make like 'Ford%'\nor CAR like 'Audi%'");
+
+    // Escape closes the bar and gives the keyboard back to the editor.
+    EXPECT_TRUE(program.type({"Escape"}, [&] { return !bar->isVisible() && editor->hasFocus(); }));
+}
+
+TEST(EditorToolsX11, CtrlCCopiesTheCellsAloneAndCtrlShiftCUnderTheirTitles)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    program.editor()->setText("select 'kestrel' as driver, 86.372 as besttime union all select 'Fast & Loose', 90.5");
+    ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
+    DataGrid* grid = program.windows->main.resultGrid->grid;
+    // The filter fields made for the result are the first controls Tab reaches after the grid.
+    QWidget* next = grid->nextInFocusChain();
+    while (!(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next->accessibleName(), "Filter driver");
+    grid->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }));
+    grid->selectAll();
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_TRUE(program.type({"ctrl+c"}, [&] { return clipboard->text() == "kestrel\t86.372\nFast & Loose\t90.5\n"; }))
+        << clipboard->text().toStdString();
+    EXPECT_TRUE(program.type({"ctrl+shift+c"}, [&] { return clipboard->text().startsWith("driver\tbesttime\n"); }))
+        << clipboard->text().toStdString();
+    EXPECT_TRUE(clipboard->mimeData()->html().contains("<td>Fast &amp; Loose</td>")) << clipboard->mimeData()->html().toStdString();
+}
