@@ -30,7 +30,8 @@ header nav { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; padding: 0.75re
 h1 { font-size: 1.6rem; margin: 1rem 0; }
 h2 { font-size: 1.25rem; margin: 1.5rem 0 0.5rem; }
 .wide { max-width: 100%; overflow-x: auto; }
-table { border-collapse: collapse; margin: 0.5rem 0 1rem; font-size: 0.9rem; }
+/* A cell breaks between words only; a table wider than the phone scrolls in its box instead. */
+table { border-collapse: collapse; margin: 0.5rem 0 1rem; font-size: 0.9rem; overflow-wrap: normal; }
 caption { text-align: left; color: var(--muted); padding: 0.25rem 0; }
 th, td { padding: 0.3rem 0.5rem; border-bottom: 1px solid var(--line); text-align: left; vertical-align: top; }
 thead th { background: var(--panel); }
