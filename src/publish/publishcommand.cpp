@@ -18,12 +18,12 @@ const QString kTitle = QStringLiteral("title");
 const QString kShard = QStringLiteral("shard");
 const QString kDrivers = QStringLiteral("drivers");
 const QString kStamp = QStringLiteral("stamp");
-const QString kDefaultTitle = QStringLiteral("Club standings");
 
 publish::SiteOptions options(const QCommandLineParser& parser)
 {
     publish::SiteOptions site;
-    site.title = parser.isSet(kTitle) ? parser.value(kTitle).trimmed() : kDefaultTitle;
+    if (parser.isSet(kTitle))
+        site.title = parser.value(kTitle).trimmed();
     if (site.title.isEmpty())
         throw commandline::UsageError{QStringLiteral("--title needs a text")};
     if (parser.isSet(kShard)) {

@@ -13,7 +13,7 @@ class Connection;
 namespace publish {
 
 struct SiteOptions {
-    QString title;          // the site's name, on every page
+    QString title = QStringLiteral("Club standings");   // the site's name, on every page
     QString shard;          // only results of this shard; empty: all
     QStringList drivers;    // the standings and driver pages of these drivers; empty: all
     QString stamp;          // a line naming when the pages were made; empty: none
