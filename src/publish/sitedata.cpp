@@ -40,16 +40,73 @@ QString timedResults(Engine engine, const SiteOptions& options)
              options.shard.isEmpty() ? QString() : QStringLiteral(" AND shard=:shard"));
 }
 
+const std::pair<const char*, const char*> kStatColumns[] = {
+    {"driverlevel", "Level"},
+    {"statusmessage", "Status message"},
+    {"drivershard", "Shard"},
+    {"tot_race_won", "Races won"},
+    {"tot_race_lost", "Races lost"},
+    {"tot_avg_place", "Average place"},
+    {"mp_race_won", "Multiplayer races won"},
+    {"mp_race_lost", "Multiplayer races lost"},
+    {"mp_avg_place", "Multiplayer average place"},
+    {"mp_bestwinstreak", "Multiplayer best win streak"},
+    {"sp_race_won", "Single-player races won"},
+    {"sp_race_lost", "Single-player races lost"},
+    {"sp_avg_place", "Single-player average place"},
+    {"sp_bestwinstreak", "Single-player best win streak"},
+    {"car_count", "Cars"},
+};
+
+// The statements, in the order readSite() runs them.
+enum Statement { TrackNames, Standings, Records, Latest, DriverStats, DailyBests, WeeklyBests };
+
+QString statement(Statement which, Engine engine, const SiteOptions& options)
+{
+    const QString timed = timedResults(engine, options);
+    switch (which) {
+    case TrackNames:
+        return QStringLiteral("SELECT trackid, trackname FROM TRACKLIST");
+    case Standings:
+        return QStringLiteral("SELECT trackid, mp, driver, MIN(n), COUNT(*) FROM %1 WHERE n > 0 GROUP BY trackid, mp, driver")
+            .arg(timed);
+    case Records:
+        return QStringLiteral("SELECT trackid, mp, driver, car, date FROM"
+                              " (SELECT trackid, mp, driver, car, date,"
+                              " row_number() OVER (PARTITION BY trackid, mp ORDER BY n, date, id) AS place"
+                              " FROM %1 WHERE n > 0) AS ranked WHERE place=1")
+            .arg(timed);
+    case Latest:
+        return QStringLiteral("SELECT driver, car, date, trackid, multiplayer, besttime FROM RACR%1 ORDER BY id DESC LIMIT %2")
+            .arg(options.shard.isEmpty() ? QString() : QStringLiteral(" WHERE shard=:shard"))
+            .arg(kLatestResults);
+    case DriverStats: {
+        QStringList names;
+        for (const auto& [column, label] : kStatColumns)
+            names.append(QString::fromLatin1(column));
+        return QStringLiteral("SELECT drivername, %1 FROM DRIVERS").arg(names.join(QStringLiteral(", ")));
+    }
+    case DailyBests:
+        return QStringLiteral("SELECT trackid, mp, driver, substr(date, 1, 10), MIN(n) FROM %1"
+                              " WHERE n > 0 GROUP BY trackid, mp, driver, substr(date, 1, 10)")
+            .arg(timed);
+    case WeeklyBests:
+        return QStringLiteral("SELECT * FROM weeklybest");
+    }
+    return {};
+}
+
 class Reader {
 public:
-    Reader(QSqlDatabase db, const SiteOptions& options) : m_query(db), m_options(options)
+    Reader(QSqlDatabase db, Engine engine, const SiteOptions& options) : m_query(db), m_engine(engine), m_options(options)
     {
         // Rows are read once, front to back: the driver then keeps no copy of the result.
         m_query.setForwardOnly(true);
     }
 
-    QSqlQuery& run(const QString& sql)
+    QSqlQuery& run(Statement which)
     {
+        const QString sql = statement(which, m_engine, m_options);
         if (!m_query.prepare(sql))
             throw racr::ProviderError(sqlErrorText(m_query.lastError()));
         if (sql.contains(QLatin1String(":shard")))
@@ -61,17 +118,20 @@ public:
 
 private:
     QSqlQuery m_query;
+    Engine m_engine;
     const SiteOptions& m_options;
 };
 
+// NULL as empty text: PostgreSQL's driver gives a NULL number a type, whose text would be "0".
 QString text(const QSqlQuery& query, int field)
 {
-    return query.value(field).toString();
+    const QVariant value = query.value(field);
+    return value.isNull() ? QString() : value.toString();
 }
 
 void readTrackNames(Reader& reader, Site& site)
 {
-    QSqlQuery& query = reader.run(QStringLiteral("SELECT trackid, trackname FROM TRACKLIST"));
+    QSqlQuery& query = reader.run(TrackNames);
     while (query.next())
         site.trackNames.insert(query.value(0).toInt(), text(query, 1));
 }
@@ -86,11 +146,9 @@ int addDriver(Site& site, const QString& name)
 }
 
 // Each driver's best and number of results per track and race type.
-void readStandings(Reader& reader, Engine engine, Site& site)
+void readStandings(Reader& reader, Site& site)
 {
-    QSqlQuery& query = reader.run(
-        QStringLiteral("SELECT trackid, mp, driver, MIN(n), COUNT(*) FROM %1 WHERE n > 0 GROUP BY trackid, mp, driver")
-            .arg(timedResults(engine, site.options)));
+    QSqlQuery& query = reader.run(Standings);
     std::map<std::pair<int, bool>, Board> boards;
     while (query.next()) {
         const std::pair key{query.value(0).toInt(), query.value(1).toInt() == 1};
@@ -162,14 +220,9 @@ void chooseDrivers(Site& site)
 }
 
 // The record of each board: its fastest result, the earliest of equal ones.
-void readRecords(Reader& reader, Engine engine, Site& site)
+void readRecords(Reader& reader, Site& site)
 {
-    QSqlQuery& query = reader.run(
-        QStringLiteral("SELECT trackid, mp, driver, car, date FROM"
-                       " (SELECT trackid, mp, driver, car, date,"
-                       " row_number() OVER (PARTITION BY trackid, mp ORDER BY n, date, id) AS place"
-                       " FROM %1 WHERE n > 0) AS ranked WHERE place=1")
-            .arg(timedResults(engine, site.options)));
+    QSqlQuery& query = reader.run(Records);
     std::map<std::pair<int, bool>, Board*> boards;
     for (Board& board : site.boards)
         boards[{board.trackId, board.multiplayer}] = &board;
@@ -209,10 +262,7 @@ void linkDrivers(Site& site)
 
 void readLatest(Reader& reader, Site& site)
 {
-    QSqlQuery& query = reader.run(
-        QStringLiteral("SELECT driver, car, date, trackid, multiplayer, besttime FROM RACR%1 ORDER BY id DESC LIMIT %2")
-            .arg(site.options.shard.isEmpty() ? QString() : QStringLiteral(" WHERE shard=:shard"))
-            .arg(kLatestResults));
+    QSqlQuery& query = reader.run(Latest);
     while (query.next()) {
         site.latest.push_back(LatestResult{text(query, 0), text(query, 1), text(query, 2), query.value(3).toInt(),
                                            query.value(4).toInt() == 1, text(query, 5)});
@@ -221,28 +271,7 @@ void readLatest(Reader& reader, Site& site)
 
 void readDriverStats(Reader& reader, Site& site)
 {
-    static const std::pair<const char*, const char*> columns[] = {
-        {"driverlevel", "Level"},
-        {"statusmessage", "Status message"},
-        {"drivershard", "Shard"},
-        {"tot_race_won", "Races won"},
-        {"tot_race_lost", "Races lost"},
-        {"tot_avg_place", "Average place"},
-        {"mp_race_won", "Multiplayer races won"},
-        {"mp_race_lost", "Multiplayer races lost"},
-        {"mp_avg_place", "Multiplayer average place"},
-        {"mp_bestwinstreak", "Multiplayer best win streak"},
-        {"sp_race_won", "Single-player races won"},
-        {"sp_race_lost", "Single-player races lost"},
-        {"sp_avg_place", "Single-player average place"},
-        {"sp_bestwinstreak", "Single-player best win streak"},
-        {"car_count", "Cars"},
-    };
-    QStringList names;
-    for (const auto& [column, label] : columns)
-        names.append(QString::fromLatin1(column));
-    QSqlQuery& query =
-        reader.run(QStringLiteral("SELECT drivername, %1 FROM DRIVERS").arg(names.join(QStringLiteral(", "))));
+    QSqlQuery& query = reader.run(DriverStats);
     QHash<QString, int> folded;
     for (std::size_t i = 0; i < site.drivers.size(); ++i)
         folded.insert(site.drivers[i].name.toCaseFolded(), int(i));
@@ -255,8 +284,8 @@ void readDriverStats(Reader& reader, Site& site)
             index = folded.value(name.toCaseFolded(), -1);
         if (index < 0 || !site.drivers[index].stats.empty())
             continue;
-        for (int c = 0; c < int(std::size(columns)); ++c)
-            site.drivers[index].stats.push_back(DriverStat{QString::fromLatin1(columns[c].second), text(query, c + 1)});
+        for (int c = 0; c < int(std::size(kStatColumns)); ++c)
+            site.drivers[index].stats.push_back(DriverStat{QString::fromLatin1(kStatColumns[c].second), text(query, c + 1)});
     }
 }
 
@@ -273,7 +302,7 @@ QString isoWeek(const QString& dateText)
 // The best per ISO week of the leading drivers of each board and of each driver on their most
 // raced boards. The database gives the best per day; the weeks are counted here, the same on
 // every engine.
-void readCharts(Reader& reader, Engine engine, Site& site)
+void readCharts(Reader& reader, Site& site)
 {
     // (board, driver) -> the series it feeds: on the board's chart and on the driver's chart.
     std::map<std::pair<int, int>, std::map<QString, double>> wanted;
@@ -299,9 +328,7 @@ void readCharts(Reader& reader, Engine engine, Site& site)
         }
     }
 
-    QSqlQuery& query = reader.run(QStringLiteral("SELECT trackid, mp, driver, substr(date, 1, 10), MIN(n) FROM %1"
-                                                 " WHERE n > 0 GROUP BY trackid, mp, driver, substr(date, 1, 10)")
-                                      .arg(timedResults(engine, site.options)));
+    QSqlQuery& query = reader.run(DailyBests);
     while (query.next()) {
         const auto board = boardIndex.find({query.value(0).toInt(), query.value(1).toInt() == 1});
         const int driver = site.driverIndex(text(query, 2));
@@ -342,7 +369,7 @@ void readCharts(Reader& reader, Engine engine, Site& site)
 
 void readWeeks(Reader& reader, Site& site)
 {
-    QSqlQuery& query = reader.run(QStringLiteral("SELECT * FROM weeklybest"));
+    QSqlQuery& query = reader.run(WeeklyBests);
     const QSqlRecord record = query.record();
     for (int f = 0; f < record.count(); ++f) {
         site.weeks.columns.append(record.fieldName(f));
@@ -375,19 +402,26 @@ Site readSite(Connection& connection, const SiteOptions& options)
         connection.open();
     Site site;
     site.options = options;
-    Reader reader(connection.database(), site.options);
-    const Engine engine = connection.engine();
+    Reader reader(connection.database(), connection.engine(), site.options);
     readTrackNames(reader, site);
-    readStandings(reader, engine, site);
+    readStandings(reader, site);
     order(site);
     chooseDrivers(site);
-    readRecords(reader, engine, site);
+    readRecords(reader, site);
     linkDrivers(site);
     readLatest(reader, site);
     readDriverStats(reader, site);
-    readCharts(reader, engine, site);
+    readCharts(reader, site);
     readWeeks(reader, site);
     return site;
+}
+
+QStringList siteStatements(Engine engine, const SiteOptions& options)
+{
+    QStringList statements;
+    for (const Statement which : {TrackNames, Standings, Records, Latest, DriverStats, DailyBests, WeeklyBests})
+        statements.append(statement(which, engine, options));
+    return statements;
 }
 
 } // namespace publish

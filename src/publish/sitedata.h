@@ -7,6 +7,7 @@
 #include <vector>
 
 class Connection;
+enum class Engine;
 
 // What the club pages show, read from the database in use with a few aggregate queries, so that
 // a table of any size costs only the size of its summary.
@@ -97,5 +98,9 @@ struct Site {
 
 // Reads everything the pages show. Throws racr::Error with the database's message.
 Site readSite(Connection& connection, const SiteOptions& options);
+
+// The statements readSite() runs, for a comparison with other programs; ":shard" stands for the
+// shard when options name one.
+QStringList siteStatements(Engine engine, const SiteOptions& options);
 
 } // namespace publish

@@ -3,6 +3,8 @@
 #include "publish/pagenames.h"
 #include "publish/svgchart.h"
 
+#include <algorithm>
+
 namespace publish {
 
 namespace {
@@ -49,6 +51,14 @@ QString driverLinkByName(const Site& site, const QString& name)
 QString trackLink(const Site& site, int trackId)
 {
     return link(pagenames::trackPage(trackId), site.trackName(trackId));
+}
+
+// A track whose results hold no time has no page: its name stays plain text.
+QString trackLinkIfAny(const Site& site, int trackId)
+{
+    const bool hasPage = std::any_of(site.boards.begin(), site.boards.end(),
+                                     [&](const Board& board) { return board.trackId == trackId; });
+    return hasPage ? trackLink(site, trackId) : esc(site.trackName(trackId));
 }
 
 // A table that may be wider than a phone scrolls inside its own box, never the page.
@@ -129,7 +139,7 @@ QString latestTable(const Site& site)
     QString rows;
     for (const LatestResult& result : site.latest) {
         rows += QStringLiteral("<tr>") + cell(esc(result.date)) + rowHeader(driverLinkByName(site, result.driver))
-              + cell(trackLink(site, result.trackId)) + cell(raceType(result.multiplayer))
+              + cell(trackLinkIfAny(site, result.trackId)) + cell(raceType(result.multiplayer))
               + cell(esc(result.besttime), QStringLiteral("num")) + cell(esc(result.car)) + QStringLiteral("</tr>\n");
     }
     return table(QStringLiteral("The latest results imported, newest first"),

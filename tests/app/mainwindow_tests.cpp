@@ -322,7 +322,7 @@ TEST(CommandLine, TheReadmesCronLinesRunAsPrinted)
     QStringList commands;
     for (auto match = cronLine.globalMatch(QString::fromUtf8(readme.readAll())); match.hasNext();)
         commands.append(match.next().captured(1));
-    ASSERT_EQ(commands.size(), 2);
+    ASSERT_EQ(commands.size(), 3);
 
     // cron's environment: HOME, and a PATH of /usr/bin and /bin, where the package puts racr.
     Simulator simulator;
@@ -349,6 +349,7 @@ TEST(CommandLine, TheReadmesCronLinesRunAsPrinted)
     const QString logged = QString::fromUtf8(log.readAll());
     EXPECT_TRUE(logged.contains("MultiPlayer: 54 new record(s).")) << logged.toStdString();
     EXPECT_TRUE(logged.contains("1 new driver(s).")) << logged.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(home + "/club/index.html")) << logged.toStdString();
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay)

@@ -20,6 +20,7 @@ from selenium.webdriver.common.by import By
 RACR = os.environ["RACR"]
 SIM = os.environ["STATS_SIM"]
 SHOTS = os.environ["SCREENSHOT_DIR"]
+PG_CLUSTER = os.environ["PG_CLUSTER_FILE"]
 
 HOSTILE = ["../x", "<b>", "a b", "東京", "CON", "."]
 HOSTILE_STATUS = "<script>document.title='hacked'</script> & \"quotes\""
@@ -67,6 +68,9 @@ class Site:
             racr(self.home, "query", "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES "
                  f"({sql_text(name)}, {sql_text('Car <i>' + str(i))}, '2011-07-0{i + 1}  10:00:00', 299, 1, "
                  f"'{70 + i}.5', 'APEX')")
+        # A result without a time on a track of its own: listed among the latest, but no page to link.
+        racr(self.home, "query", "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES "
+             "('PILOT000', 'Falk Roadster S', '2011-07-09  10:00:00', 999999, 1, 'DNF', 'APEX')")
         racr(self.home, "query", "INSERT INTO DRIVERS (drivername, driverlevel, statusmessage, image, car_count) VALUES "
              f"('<b>', 7, {sql_text(HOSTILE_STATUS)}, 3, 2)")
         racr(self.home, "publish", self.site, "--title", "Club <&> \"Night\"")
@@ -232,6 +236,23 @@ class PublishedFolder(unittest.TestCase):
         self.assertEqual(digests(SITE.site), before)
         self.assertEqual(sorted(os.listdir(SITE.root)), ["broken-home", "club", "home"], "no half site left beside it")
         shutil.rmtree(home)
+
+    def test_a_club_database_on_postgresql_gives_the_same_site(self):
+        with open(PG_CLUSTER) as env:
+            cluster = dict(line.strip().split("=", 1) for line in env if "=" in line)
+        name = f"publish{os.getpid()}"
+        subprocess.run([os.path.join(cluster["PGTEST_BIN"], "createdb"), "-h", cluster["PGTEST_SOCKET"],
+                        "-p", cluster["PGTEST_PORT"], "-U", cluster["PGTEST_USER"], name], check=True)
+        uri = f"postgresql://{cluster['PGTEST_USER']}@127.0.0.1:{cluster['PGTEST_PORT']}/{name}"
+        racr(SITE.home, "--database", uri, "merge", os.path.join(SITE.home, "RACR.db"))
+        site = os.path.join(SITE.root, "pgclub")
+        racr(SITE.home, "--database", uri, "publish", site, "--title", "Club <&> \"Night\"")
+        try:
+            ours, theirs = digests(site), digests(SITE.site)
+            self.assertEqual([name for name in theirs if ours.get(name) != theirs[name]], [])
+            self.assertEqual(sorted(ours), sorted(theirs))
+        finally:
+            shutil.rmtree(site)
 
 
 if __name__ == "__main__":
