@@ -289,14 +289,15 @@ void readDriverStats(Reader& reader, Site& site)
     }
 }
 
-QString isoWeek(const QString& dateText)
+// 0 for a text that is no date.
+int isoWeek(const QString& dayText)
 {
-    const QDate day = QDate::fromString(dateText.left(10), Qt::ISODate);
+    const QDate day = QDate::fromString(dayText, Qt::ISODate);
     if (!day.isValid())
-        return {};
+        return 0;
     int year = 0;
     const int week = day.weekNumber(&year);
-    return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
+    return year * 100 + week;
 }
 
 // The best per ISO week of the leading drivers of each board and of each driver on their most
@@ -305,7 +306,7 @@ QString isoWeek(const QString& dateText)
 void readCharts(Reader& reader, Site& site)
 {
     // (board, driver) -> the series it feeds: on the board's chart and on the driver's chart.
-    std::map<std::pair<int, int>, std::map<QString, double>> wanted;
+    std::map<std::pair<int, int>, std::vector<ChartPoint>> wanted;
     std::map<std::pair<int, bool>, int> boardIndex;
     for (std::size_t b = 0; b < site.boards.size(); ++b) {
         const Board& board = site.boards[b];
@@ -328,6 +329,7 @@ void readCharts(Reader& reader, Site& site)
         }
     }
 
+    QHash<QString, int> weekOfDay;   // a few hundred days for a million results
     QSqlQuery& query = reader.run(DailyBests);
     while (query.next()) {
         const auto board = boardIndex.find({query.value(0).toInt(), query.value(1).toInt() == 1});
@@ -337,20 +339,25 @@ void readCharts(Reader& reader, Site& site)
         const auto series = wanted.find({board->second, driver});
         if (series == wanted.end())
             continue;
-        const QString week = isoWeek(text(query, 3));
-        if (week.isEmpty())
+        const QString day = text(query, 3);
+        auto known = weekOfDay.find(day);
+        if (known == weekOfDay.end())
+            known = weekOfDay.insert(day, isoWeek(day));
+        const int week = *known;
+        if (week == 0)
             continue;
         const double best = query.value(4).toDouble();
-        auto [point, added] = series->second.emplace(week, best);
-        if (!added)
-            point->second = std::min(point->second, best);
+        std::vector<ChartPoint>& points = series->second;
+        const auto at = std::lower_bound(points.begin(), points.end(), week,
+                                         [](const ChartPoint& point, int w) { return point.week < w; });
+        if (at != points.end() && at->week == week)
+            at->best = std::min(at->best, best);
+        else
+            points.insert(at, ChartPoint{week, best});
     }
 
     const auto series = [&](int board, int driver, const QString& label) {
-        ChartSeries line{label, {}};
-        for (const auto& [week, best] : wanted[{board, driver}])
-            line.points.push_back(ChartPoint{week, best});
-        return line;
+        return ChartSeries{label, wanted[{board, driver}]};
     };
     for (std::size_t b = 0; b < site.boards.size(); ++b) {
         Board& board = site.boards[b];
@@ -385,6 +392,11 @@ void readWeeks(Reader& reader, Site& site)
 }
 
 } // namespace
+
+QString weekText(int week)
+{
+    return QStringLiteral("%1-W%2").arg(week / 100).arg(week % 100, 2, 10, QLatin1Char('0'));
+}
 
 QString Site::trackName(int trackId) const
 {

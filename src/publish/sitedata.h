@@ -28,10 +28,13 @@ struct Standing {
     int rank = 0;            // 1 for the leader; equal times share a rank
 };
 
+// A chart holds a point per driver, board and week: a number keeps a million results' charts small.
 struct ChartPoint {
-    QString week;            // "2011-W05"
+    int week = 0;            // ISO year * 100 + ISO week: 201105 for "2011-W05"
     double best = 0;
 };
+
+QString weekText(int week);   // "2011-W05"
 
 struct ChartSeries {
     QString label;

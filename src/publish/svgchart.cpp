@@ -29,7 +29,7 @@ QString seconds(double value)
 
 QString weeklyChart(const std::vector<ChartSeries>& series, const QString& caption, const QString& id)
 {
-    std::set<QString> weekSet;
+    std::set<int> weekSet;
     double low = 0;
     double high = 0;
     bool any = false;
@@ -43,14 +43,14 @@ QString weeklyChart(const std::vector<ChartSeries>& series, const QString& capti
     }
     if (!any)
         return {};
-    const std::vector<QString> weeks(weekSet.begin(), weekSet.end());
+    const std::vector<int> weeks(weekSet.begin(), weekSet.end());
     if (high - low < 0.001) {
         low -= 0.5;
         high += 0.5;
     }
     const double plotWidth = kWidth - kLeft - kRight;
     const double plotHeight = kHeight - kTop - kBottom;
-    const auto x = [&](const QString& week) {
+    const auto x = [&](int week) {
         const auto at = std::lower_bound(weeks.begin(), weeks.end(), week) - weeks.begin();
         return weeks.size() == 1 ? kLeft + plotWidth / 2 : kLeft + plotWidth * double(at) / double(weeks.size() - 1);
     };
@@ -70,8 +70,8 @@ QString weeklyChart(const std::vector<ChartSeries>& series, const QString& capti
     }
     svg += QStringLiteral("<text class=\"axis\" x=\"%1\" y=\"%2\">%3</text>"
                           "<text class=\"axis\" x=\"%4\" y=\"%2\" text-anchor=\"end\">%5</text>\n")
-               .arg(number(kLeft), number(kHeight - 12), weeks.front().toHtmlEscaped(), number(kWidth - kRight),
-                    weeks.back().toHtmlEscaped());
+               .arg(number(kLeft), number(kHeight - 12), weekText(weeks.front()), number(kWidth - kRight),
+                    weekText(weeks.back()));
     for (std::size_t s = 0; s < series.size(); ++s) {
         const ChartSeries& line = series[s];
         QStringList points;
@@ -100,8 +100,8 @@ QString weeklyChart(const std::vector<ChartSeries>& series, const QString& capti
     for (const ChartSeries& line : series)
         table += QStringLiteral("<th scope=\"col\">%1</th>").arg(line.label.toHtmlEscaped());
     table += QStringLiteral("</tr></thead>\n<tbody>\n");
-    for (const QString& week : weeks) {
-        table += QStringLiteral("<tr><th scope=\"row\">%1</th>").arg(week.toHtmlEscaped());
+    for (const int week : weeks) {
+        table += QStringLiteral("<tr><th scope=\"row\">%1</th>").arg(weekText(week));
         for (const ChartSeries& line : series) {
             const auto point = std::find_if(line.points.begin(), line.points.end(),
                                             [&](const ChartPoint& p) { return p.week == week; });
