@@ -5,6 +5,7 @@
 #include "common/programpaths.h"
 #include "db/databasecommands.h"
 #include "import/importcommand.h"
+#include "publish/publishcommand.h"
 #include "version.h"
 
 #include <QApplication>
@@ -31,7 +32,7 @@ public:
 
 const commandline::Command* findCommand(const QString& name)
 {
-    for (const commandline::Command* command : {&queryCommand(), &exportCommand(), &mergeCommand(), &importCommand()}) {
+    for (const commandline::Command* command : {&queryCommand(), &exportCommand(), &mergeCommand(), &importCommand(), &publishCommand()}) {
         if (command->name == name)
             return command;
     }
@@ -59,6 +60,7 @@ QString programHelp(const QCommandLineParser& parser)
          QStringLiteral("racr [--home DIR] export --sql SQL FILE|-              its result to a CSV file"),
          QStringLiteral("racr [--home DIR] merge FILE                           merge an older database file"),
          QStringLiteral("racr [--home DIR] [--service-base URL] import leaderboards|drivers [options]"),
+         QStringLiteral("racr [--home DIR] publish DIR [options]                the club pages, a web site"),
          QStringLiteral("racr help COMMAND                                      a command's options")},
         QStringLiteral("Without a command the program opens its windows. The program folder holds racr.ini,\n"
                        "connection.dsn, RACR.db and avatars/: the executable's folder in a build tree or a\n"
@@ -132,13 +134,13 @@ int main(int argc, char** argv)
         }
         const commandline::Command* command = findCommand(words.at(1));
         if (!command || words.size() > 2)
-            return mistake(parser, QStringLiteral("help takes one command: query, export, merge or import"));
+            return mistake(parser, QStringLiteral("help takes one command: query, export, merge, import or publish"));
         print(stdout, commandline::help(*command));
         return 0;
     }
     const commandline::Command* command = findCommand(words.first());
     if (!command)
-        return mistake(parser, QStringLiteral("unknown command \"%1\": query, export, merge, import or help").arg(words.first()));
+        return mistake(parser, QStringLiteral("unknown command \"%1\": query, export, merge, import, publish or help").arg(words.first()));
 
     // Commands run without a display: no widgets, no window system.
     QCoreApplication app(argc, argv);

@@ -96,3 +96,8 @@ QString QtDialogs::saveFileName(const FileRequest& request)
 {
     return runFileDialog(request, QFileDialog::AcceptSave);
 }
+
+QString QtDialogs::folderName(const QString& caption, const QString& initialPath)
+{
+    return QFileDialog::getExistingDirectory(nullptr, caption, initialPath);
+}

@@ -31,6 +31,8 @@ public:
     // The confirmed file's full path; empty when cancelled.
     virtual QString openFileName(const FileRequest& request) = 0;
     virtual QString saveFileName(const FileRequest& request) = 0;
+    // An existing folder's full path (the dialog can make a new one); empty when cancelled.
+    virtual QString folderName(const QString& caption, const QString& initialPath) = 0;
 
     static Dialogs& instance();
     static void setInstance(Dialogs* dialogs);   // nullptr: back to the real dialogs
@@ -45,4 +47,5 @@ public:
                                      const QString& text, int maxLength) override;
     QString openFileName(const FileRequest& request) override;
     QString saveFileName(const FileRequest& request) override;
+    QString folderName(const QString& caption, const QString& initialPath) override;
 };

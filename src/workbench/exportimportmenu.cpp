@@ -7,9 +7,13 @@
 #include "db/csvexport.h"
 #include "db/oldmerge.h"
 #include "db/queryobject.h"
+#include "publish/publisher.h"
 
 #include <QMenu>
+#include <QApplication>
+#include <QDir>
 #include <QMenuBar>
+#include <QProgressDialog>
 
 namespace {
 const QString caption = QStringLiteral("RACR tool");
@@ -27,11 +31,15 @@ ExportImportMenu::ExportImportMenu(QMenuBar* menuBar, QueryObject& dataSet, QObj
     exportSeparator->setObjectName(QStringLiteral("exportSeparator"));
     mergeOldDatabaseAction = menu->addAction(QStringLiteral("Import from old database"));
     mergeOldDatabaseAction->setObjectName(QStringLiteral("mergeOldDatabaseAction"));
+    menu->addSeparator();
+    publishAction = menu->addAction(QStringLiteral("Publish Club Pages…"));
+    publishAction->setObjectName(QStringLiteral("publishAction"));
     menuBar->insertMenu(menuBar->actions().value(0), menu);
 
     connect(exportCsvAction, &QAction::triggered, this, [this] { guarded([this] { exportToCsvFile(); }); });
     connect(mergeOldDatabaseAction, &QAction::triggered, this,
             [this] { guarded([this] { importOldDatabase(); }); });
+    connect(publishAction, &QAction::triggered, this, [this] { guarded([this] { publishClubPages(); }); });
 }
 
 void ExportImportMenu::exportToCsvFile()
@@ -68,4 +76,38 @@ void ExportImportMenu::importOldDatabase()
     mergeOldDatabase(m_dataSet, path, [](const QString& text) {
         Dialogs::instance().message(caption, text, Dialogs::Icon::Information);
     });
+}
+
+void ExportImportMenu::publishClubPages()
+{
+    Connection& connection = m_dataSet.connection();
+    if (!connection.isOpen())
+        connection.open();
+    const QString folder = Dialogs::instance().folderName(
+        QStringLiteral("Publish Club Pages: a new or empty folder, or one published before"),
+        m_lastPublished.isEmpty() ? QDir::homePath() : m_lastPublished);
+    if (folder.isEmpty())
+        return;
+    m_lastPublished = folder;
+    // Publishing cannot be stopped halfway with a sound result, so the bar has no Cancel button;
+    // a window-modal dialog keeps the main window from starting anything meanwhile.
+    QProgressDialog progress(QStringLiteral("Publishing the club pages…"), QString(), 0, 1,
+                             QApplication::activeWindow());
+    progress.setWindowTitle(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    const publish::PublishReport report =
+        publish::publishSite(connection, folder, publish::SiteOptions{}, [&](int done, int total) {
+            progress.setMaximum(total);
+            progress.setValue(done);
+        });
+    progress.close();
+    Dialogs::instance().message(caption,
+                                QStringLiteral("Published %1 page(s) (%2 track(s), %3 driver(s)) to %4.\n"
+                                               "Open index.html in a web browser, or copy the folder to a web host.")
+                                    .arg(report.pages)
+                                    .arg(report.tracks)
+                                    .arg(report.drivers)
+                                    .arg(QDir::toNativeSeparators(folder)),
+                                Dialogs::Icon::Information);
 }

@@ -9,7 +9,7 @@ class QMenuBar;
 class QueryObject;
 
 // The main window's menu "Export && Import": the open result of the workbench to a CSV file, and
-// the merge of an older database file into the current one.
+// the merge of an older database file into the current one, the club pages as a web site.
 class ExportImportMenu : public QObject {
     Q_OBJECT
 
@@ -21,14 +21,17 @@ public:
     QAction* exportCsvAction;
     QAction* exportSeparator;
     QAction* mergeOldDatabaseAction;
+    QAction* publishAction;
 
 public Q_SLOTS:
     // Both throw racr::Error for the default error display; the menu's actions guard them.
     void exportToCsvFile();                       // "Export data to csv file"
     void importOldDatabase();   // "Import from old database"
+    void publishClubPages();    // "Publish Club Pages…": a folder, then the site with a progress bar
 
 private:
     QueryObject& m_dataSet;
     QString m_lastExported;   // the last file confirmed in each dialog, offered again
     QString m_lastMerged;
+    QString m_lastPublished;
 };

@@ -2,6 +2,7 @@
 #include "app/programwindows.h"
 #include "charts/chartwindow.h"
 #include "common/updown.h"
+#include "db/connection.h"
 #include "workbench/exportimportmenu.h"
 #include "workbench/schemabrowser.h"
 #include "workbench/sqleditor.h"
@@ -37,6 +38,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -324,7 +326,7 @@ TEST(CommandLine, TheReadmesCronLinesRunAsPrinted)
     QStringList commands;
     for (auto match = cronLine.globalMatch(QString::fromUtf8(readme.readAll())); match.hasNext();)
         commands.append(match.next().captured(1));
-    ASSERT_EQ(commands.size(), 2);
+    ASSERT_EQ(commands.size(), 3);
 
     // cron's environment: HOME, and a PATH of /usr/bin and /bin, where the package puts racr.
     Simulator simulator;
@@ -351,6 +353,7 @@ TEST(CommandLine, TheReadmesCronLinesRunAsPrinted)
     const QString logged = QString::fromUtf8(log.readAll());
     EXPECT_TRUE(logged.contains("MultiPlayer: 54 new record(s).")) << logged.toStdString();
     EXPECT_TRUE(logged.contains("1 new driver(s).")) << logged.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(home + "/club/index.html")) << logged.toStdString();
 }
 
 TEST(MainWindow, ALogoutOrAKillClosesTheWindowAndSavesTheSettings)
@@ -552,10 +555,34 @@ TEST(MainWindowMenu, ExportAndImportComesFirst)
     ASSERT_EQ(menu, main.exportImportMenu->menu);
     EXPECT_EQ(menu->title(), "Export && Import");
     const QList<QAction*> entries = menu->actions();
-    ASSERT_EQ(entries.size(), 3);
+    ASSERT_EQ(entries.size(), 5);
     EXPECT_EQ(entries[0]->text(), "Export data to csv file");
     EXPECT_TRUE(entries[1]->isSeparator());
     EXPECT_EQ(entries[2]->text(), "Import from old database");
+    EXPECT_TRUE(entries[3]->isSeparator());
+    EXPECT_EQ(entries[4]->text(), "Publish Club Pages…");
+}
+
+TEST(MainWindowMenu, PublishClubPagesMakesASiteNamingEachRecordHolder)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    MainWindow main;
+    main.connection().open();
+    QSqlQuery insert(main.connection().database());
+    ASSERT_TRUE(insert.exec("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
+                            " VALUES ('Kestrel', 'Falk Roadster S', '2011-06-30  10:00:00', 299, 1, '86.4', 'APEX')"));
+    QTemporaryDir parent;
+    dialogs.folderAnswer = parent.filePath("club");
+    main.exportImportMenu->publishAction->trigger();
+
+    QFile index(parent.filePath("club/index.html"));
+    ASSERT_TRUE(index.open(QIODevice::ReadOnly)) << "no site was written";
+    const QString page = QString::fromUtf8(index.readAll());
+    EXPECT_TRUE(page.contains(">Kestrel</a>")) << "the record holder, linked to their page";
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("Published 4 page(s) (1 track(s), 1 driver(s))"))
+        << dialogs.messages[0].text.toStdString();
 }
 
 TEST(MainWindow, AClubMemberSeesTheSharedDatabaseNamedInTheTitleWithTheOthersResults)

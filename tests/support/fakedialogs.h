@@ -43,13 +43,21 @@ public:
         return saveAnswer;
     }
 
+    QString folderName(const QString& caption, const QString&) override
+    {
+        folderRequests.append(caption);
+        return folderAnswer;
+    }
+
     QList<Message> messages;
     QStringList confirmations;
     QList<QStringList> inputs;   // caption, prompt, text, maximum length
     QList<FileRequest> fileRequests;
+    QStringList folderRequests;
 
     bool confirmAnswer = true;
     std::optional<QString> inputAnswer;
     QString openAnswer;
     QString saveAnswer;
+    QString folderAnswer;
 };

@@ -1,0 +1,439 @@
+#include "sitedata.h"
+
+#include "common/error.h"
+#include "db/connection.h"
+#include "db/sqlerrortext.h"
+#include "publish/pagenames.h"
+
+#include <QDate>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace publish {
+
+namespace {
+
+// The drivers a track page charts, and the boards a driver page charts.
+constexpr std::size_t kChartedLeaders = 5;
+constexpr std::size_t kChartedBoards = 3;
+constexpr int kLatestResults = 50;
+
+// Best times are the service's texts; they are compared as numbers ("86.372" before "112.215").
+// A text that is no positive number (empty, "DNF") holds no time and is left out.
+QString numberOf(Engine engine, const QString& column)
+{
+    return engine == Engine::Postgres ? QStringLiteral("racr_number(%1)").arg(column)
+                                      : QStringLiteral("CAST(%1 AS REAL)").arg(column);
+}
+
+// RACR's rows with a time, as a subquery with the columns the summaries read and "n", the time.
+QString timedResults(Engine engine, const SiteOptions& options)
+{
+    return QStringLiteral("(SELECT id, driver, car, date, trackid,"
+                          " CASE WHEN multiplayer=1 THEN 1 ELSE 0 END AS mp, %1 AS n"
+                          " FROM RACR WHERE driver IS NOT NULL%2) AS timed")
+        .arg(numberOf(engine, QStringLiteral("besttime")),
+             options.shard.isEmpty() ? QString() : QStringLiteral(" AND shard=:shard"));
+}
+
+const std::pair<const char*, const char*> kStatColumns[] = {
+    {"driverlevel", "Level"},
+    {"statusmessage", "Status message"},
+    {"drivershard", "Shard"},
+    {"tot_race_won", "Races won"},
+    {"tot_race_lost", "Races lost"},
+    {"tot_avg_place", "Average place"},
+    {"mp_race_won", "Multiplayer races won"},
+    {"mp_race_lost", "Multiplayer races lost"},
+    {"mp_avg_place", "Multiplayer average place"},
+    {"mp_bestwinstreak", "Multiplayer best win streak"},
+    {"sp_race_won", "Single-player races won"},
+    {"sp_race_lost", "Single-player races lost"},
+    {"sp_avg_place", "Single-player average place"},
+    {"sp_bestwinstreak", "Single-player best win streak"},
+    {"car_count", "Cars"},
+};
+
+// The statements, in the order readSite() runs them.
+enum Statement { TrackNames, Standings, Records, Latest, DriverStats, DailyBests, WeeklyBests };
+
+QString statement(Statement which, Engine engine, const SiteOptions& options)
+{
+    const QString timed = timedResults(engine, options);
+    switch (which) {
+    case TrackNames:
+        return QStringLiteral("SELECT trackid, trackname FROM TRACKLIST");
+    case Standings:
+        return QStringLiteral("SELECT trackid, mp, driver, MIN(n), COUNT(*) FROM %1 WHERE n > 0 GROUP BY trackid, mp, driver")
+            .arg(timed);
+    case Records:
+        return QStringLiteral("SELECT trackid, mp, driver, car, date FROM"
+                              " (SELECT trackid, mp, driver, car, date,"
+                              " row_number() OVER (PARTITION BY trackid, mp ORDER BY n, date, id) AS place"
+                              " FROM %1 WHERE n > 0) AS ranked WHERE place=1")
+            .arg(timed);
+    case Latest:
+        return QStringLiteral("SELECT driver, car, date, trackid, multiplayer, besttime FROM RACR%1 ORDER BY id DESC LIMIT %2")
+            .arg(options.shard.isEmpty() ? QString() : QStringLiteral(" WHERE shard=:shard"))
+            .arg(kLatestResults);
+    case DriverStats: {
+        QStringList names;
+        for (const auto& [column, label] : kStatColumns)
+            names.append(QString::fromLatin1(column));
+        return QStringLiteral("SELECT drivername, %1 FROM DRIVERS").arg(names.join(QStringLiteral(", ")));
+    }
+    case DailyBests:
+        return QStringLiteral("SELECT trackid, mp, driver, substr(date, 1, 10), MIN(n) FROM %1"
+                              " WHERE n > 0 GROUP BY trackid, mp, driver, substr(date, 1, 10)")
+            .arg(timed);
+    case WeeklyBests:
+        return QStringLiteral("SELECT * FROM weeklybest");
+    }
+    return {};
+}
+
+class Reader {
+public:
+    Reader(QSqlDatabase db, Engine engine, const SiteOptions& options) : m_query(db), m_engine(engine), m_options(options)
+    {
+        // Rows are read once, front to back: the driver then keeps no copy of the result.
+        m_query.setForwardOnly(true);
+    }
+
+    QSqlQuery& run(Statement which)
+    {
+        const QString sql = statement(which, m_engine, m_options);
+        if (!m_query.prepare(sql))
+            throw racr::ProviderError(sqlErrorText(m_query.lastError()));
+        if (sql.contains(QLatin1String(":shard")))
+            m_query.bindValue(QStringLiteral(":shard"), m_options.shard);
+        if (!m_query.exec())
+            throw racr::ProviderError(sqlErrorText(m_query.lastError()));
+        return m_query;
+    }
+
+private:
+    QSqlQuery m_query;
+    Engine m_engine;
+    const SiteOptions& m_options;
+};
+
+// NULL as empty text: PostgreSQL's driver gives a NULL number a type, whose text would be "0".
+QString text(const QSqlQuery& query, int field)
+{
+    const QVariant value = query.value(field);
+    return value.isNull() ? QString() : value.toString();
+}
+
+void readTrackNames(Reader& reader, Site& site)
+{
+    QSqlQuery& query = reader.run(TrackNames);
+    while (query.next())
+        site.trackNames.insert(query.value(0).toInt(), text(query, 1));
+}
+
+int addDriver(Site& site, const QString& name)
+{
+    if (const auto found = site.driverIndexByName.constFind(name); found != site.driverIndexByName.cend())
+        return *found;
+    site.drivers.push_back(Driver{name});
+    site.driverIndexByName.insert(name, int(site.drivers.size() - 1));
+    return int(site.drivers.size() - 1);
+}
+
+// Each driver's best and number of results per track and race type.
+void readStandings(Reader& reader, Site& site)
+{
+    QSqlQuery& query = reader.run(Standings);
+    std::map<std::pair<int, bool>, Board> boards;
+    while (query.next()) {
+        const std::pair key{query.value(0).toInt(), query.value(1).toInt() == 1};
+        Board& board = boards[key];
+        board.trackId = key.first;
+        board.multiplayer = key.second;
+        board.standings.push_back(
+            Standing{addDriver(site, text(query, 2)), query.value(3).toDouble(), query.value(4).toLongLong()});
+    }
+    for (auto& [key, board] : boards)
+        site.boards.push_back(std::move(board));
+}
+
+// Drivers by name (byte order, as the database sorts), boards by track name, MP first; the
+// standings by time with shared ranks for equal times.
+void order(Site& site)
+{
+    std::vector<int> byName(site.drivers.size());
+    for (std::size_t i = 0; i < byName.size(); ++i)
+        byName[i] = int(i);
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+        return site.drivers[a].name.toUtf8() < site.drivers[b].name.toUtf8();
+    });
+    std::vector<int> newIndex(byName.size());
+    std::vector<Driver> drivers;
+    drivers.reserve(byName.size());
+    for (std::size_t i = 0; i < byName.size(); ++i) {
+        newIndex[byName[i]] = int(i);
+        drivers.push_back(std::move(site.drivers[byName[i]]));
+    }
+    site.drivers = std::move(drivers);
+    site.driverIndexByName.clear();
+    for (std::size_t i = 0; i < site.drivers.size(); ++i)
+        site.driverIndexByName.insert(site.drivers[i].name, int(i));
+
+    std::stable_sort(site.boards.begin(), site.boards.end(), [&](const Board& a, const Board& b) {
+        const QByteArray nameA = site.trackName(a.trackId).toUtf8();
+        const QByteArray nameB = site.trackName(b.trackId).toUtf8();
+        if (nameA != nameB)
+            return nameA < nameB;
+        if (a.trackId != b.trackId)
+            return a.trackId < b.trackId;
+        return a.multiplayer > b.multiplayer;
+    });
+    for (Board& board : site.boards) {
+        for (Standing& standing : board.standings)
+            standing.driver = newIndex[standing.driver];
+        std::sort(board.standings.begin(), board.standings.end(), [](const Standing& a, const Standing& b) {
+            return a.best != b.best ? a.best < b.best : a.driver < b.driver;
+        });
+        for (std::size_t i = 0; i < board.standings.size(); ++i) {
+            Standing& standing = board.standings[i];
+            standing.rank = i > 0 && board.standings[i - 1].best == standing.best ? board.standings[i - 1].rank
+                                                                                    : int(i) + 1;
+        }
+    }
+}
+
+void chooseDrivers(Site& site)
+{
+    std::set<QString> listed;
+    for (const QString& name : site.options.drivers)
+        listed.insert(name.toCaseFolded());
+    for (Driver& driver : site.drivers) {
+        driver.hasPage = listed.empty() || listed.count(driver.name.toCaseFolded()) > 0;
+        if (driver.hasPage)
+            driver.page = pagenames::driverPage(driver.name);
+    }
+}
+
+// The record of each board: its fastest result, the earliest of equal ones.
+void readRecords(Reader& reader, Site& site)
+{
+    QSqlQuery& query = reader.run(Records);
+    std::map<std::pair<int, bool>, Board*> boards;
+    for (Board& board : site.boards)
+        boards[{board.trackId, board.multiplayer}] = &board;
+    while (query.next()) {
+        const auto found = boards.find({query.value(0).toInt(), query.value(1).toInt() == 1});
+        if (found == boards.end())
+            continue;
+        Board& board = *found->second;
+        board.recordHolder = site.driverIndex(text(query, 2));
+        board.recordCar = text(query, 3);
+        board.recordDate = text(query, 4);
+        if (board.recordHolder >= 0)
+            ++site.drivers[board.recordHolder].records;
+    }
+}
+
+void linkDrivers(Site& site)
+{
+    for (std::size_t b = 0; b < site.boards.size(); ++b) {
+        const Board& board = site.boards[b];
+        for (std::size_t s = 0; s < board.standings.size(); ++s) {
+            Driver& driver = site.drivers[board.standings[s].driver];
+            driver.boards.emplace_back(int(b), int(s));
+            driver.results += board.standings[s].results;
+        }
+    }
+    for (std::size_t i = 0; i < site.drivers.size(); ++i) {
+        if (site.drivers[i].hasPage)
+            site.standings.push_back(int(i));
+    }
+    std::stable_sort(site.standings.begin(), site.standings.end(), [&](int a, int b) {
+        const Driver& da = site.drivers[a];
+        const Driver& db = site.drivers[b];
+        return da.records != db.records ? da.records > db.records : da.results > db.results;
+    });
+}
+
+void readLatest(Reader& reader, Site& site)
+{
+    QSqlQuery& query = reader.run(Latest);
+    while (query.next()) {
+        site.latest.push_back(LatestResult{text(query, 0), text(query, 1), text(query, 2), query.value(3).toInt(),
+                                           query.value(4).toInt() == 1, text(query, 5)});
+    }
+}
+
+void readDriverStats(Reader& reader, Site& site)
+{
+    QSqlQuery& query = reader.run(DriverStats);
+    QHash<QString, int> folded;
+    for (std::size_t i = 0; i < site.drivers.size(); ++i)
+        folded.insert(site.drivers[i].name.toCaseFolded(), int(i));
+    while (query.next()) {
+        // The driver import stores the name as the service spells it; a result may spell it
+        // otherwise, so an exact match wins and any spelling will do.
+        const QString name = text(query, 0);
+        int index = site.driverIndex(name);
+        if (index < 0)
+            index = folded.value(name.toCaseFolded(), -1);
+        if (index < 0 || !site.drivers[index].stats.empty())
+            continue;
+        for (int c = 0; c < int(std::size(kStatColumns)); ++c)
+            site.drivers[index].stats.push_back(DriverStat{QString::fromLatin1(kStatColumns[c].second), text(query, c + 1)});
+    }
+}
+
+// 0 for a text that is no date.
+int isoWeek(const QString& dayText)
+{
+    const QDate day = QDate::fromString(dayText, Qt::ISODate);
+    if (!day.isValid())
+        return 0;
+    int year = 0;
+    const int week = day.weekNumber(&year);
+    return year * 100 + week;
+}
+
+// The best per ISO week of the leading drivers of each board and of each driver on their most
+// raced boards. The database gives the best per day; the weeks are counted here, the same on
+// every engine.
+void readCharts(Reader& reader, Site& site)
+{
+    // (board, driver) -> the series it feeds: on the board's chart and on the driver's chart.
+    std::map<std::pair<int, int>, std::vector<ChartPoint>> wanted;
+    std::map<std::pair<int, bool>, int> boardIndex;
+    for (std::size_t b = 0; b < site.boards.size(); ++b) {
+        const Board& board = site.boards[b];
+        boardIndex[{board.trackId, board.multiplayer}] = int(b);
+        for (std::size_t s = 0; s < std::min(kChartedLeaders, board.standings.size()); ++s)
+            wanted[{int(b), board.standings[s].driver}];
+    }
+    std::vector<std::vector<int>> driverBoards(site.drivers.size());
+    for (std::size_t d = 0; d < site.drivers.size(); ++d) {
+        const Driver& driver = site.drivers[d];
+        if (!driver.hasPage)
+            continue;
+        std::vector<std::pair<int, int>> raced = driver.boards;
+        std::stable_sort(raced.begin(), raced.end(), [&](const auto& a, const auto& b) {
+            return site.boards[a.first].standings[a.second].results > site.boards[b.first].standings[b.second].results;
+        });
+        for (std::size_t i = 0; i < std::min(kChartedBoards, raced.size()); ++i) {
+            driverBoards[d].push_back(raced[i].first);
+            wanted[{raced[i].first, int(d)}];
+        }
+    }
+
+    QHash<QString, int> weekOfDay;   // a few hundred days for a million results
+    QSqlQuery& query = reader.run(DailyBests);
+    while (query.next()) {
+        const auto board = boardIndex.find({query.value(0).toInt(), query.value(1).toInt() == 1});
+        const int driver = site.driverIndex(text(query, 2));
+        if (board == boardIndex.end() || driver < 0)
+            continue;
+        const auto series = wanted.find({board->second, driver});
+        if (series == wanted.end())
+            continue;
+        const QString day = text(query, 3);
+        auto known = weekOfDay.find(day);
+        if (known == weekOfDay.end())
+            known = weekOfDay.insert(day, isoWeek(day));
+        const int week = *known;
+        if (week == 0)
+            continue;
+        const double best = query.value(4).toDouble();
+        std::vector<ChartPoint>& points = series->second;
+        const auto at = std::lower_bound(points.begin(), points.end(), week,
+                                         [](const ChartPoint& point, int w) { return point.week < w; });
+        if (at != points.end() && at->week == week)
+            at->best = std::min(at->best, best);
+        else
+            points.insert(at, ChartPoint{week, best});
+    }
+
+    const auto series = [&](int board, int driver, const QString& label) {
+        return ChartSeries{label, wanted[{board, driver}]};
+    };
+    for (std::size_t b = 0; b < site.boards.size(); ++b) {
+        Board& board = site.boards[b];
+        for (std::size_t s = 0; s < std::min(kChartedLeaders, board.standings.size()); ++s)
+            board.chart.push_back(series(int(b), board.standings[s].driver, site.drivers[board.standings[s].driver].name));
+    }
+    for (std::size_t d = 0; d < site.drivers.size(); ++d) {
+        for (const int b : driverBoards[d]) {
+            const Board& board = site.boards[b];
+            site.drivers[d].chart.push_back(series(b, int(d),
+                                                   site.trackName(board.trackId)
+                                                       + (board.multiplayer ? QStringLiteral(" (MP)") : QStringLiteral(" (SP)"))));
+        }
+    }
+}
+
+void readWeeks(Reader& reader, Site& site)
+{
+    QSqlQuery& query = reader.run(WeeklyBests);
+    const QSqlRecord record = query.record();
+    for (int f = 0; f < record.count(); ++f) {
+        site.weeks.columns.append(record.fieldName(f));
+        if (record.fieldName(f).compare(QLatin1String("driver"), Qt::CaseInsensitive) == 0)
+            site.weeks.driverColumn = f;
+    }
+    while (query.next()) {
+        QStringList row;
+        for (int f = 0; f < record.count(); ++f)
+            row.append(text(query, f));
+        site.weeks.rows.push_back(std::move(row));
+    }
+}
+
+} // namespace
+
+QString weekText(int week)
+{
+    return QStringLiteral("%1-W%2").arg(week / 100).arg(week % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString Site::trackName(int trackId) const
+{
+    return trackNames.value(trackId, QStringLiteral("Track %1").arg(trackId));
+}
+
+int Site::driverIndex(const QString& name) const
+{
+    return driverIndexByName.value(name, -1);
+}
+
+Site readSite(Connection& connection, const SiteOptions& options)
+{
+    if (!connection.isOpen())
+        connection.open();
+    Site site;
+    site.options = options;
+    Reader reader(connection.database(), connection.engine(), site.options);
+    readTrackNames(reader, site);
+    readStandings(reader, site);
+    order(site);
+    chooseDrivers(site);
+    readRecords(reader, site);
+    linkDrivers(site);
+    readLatest(reader, site);
+    readDriverStats(reader, site);
+    readCharts(reader, site);
+    readWeeks(reader, site);
+    return site;
+}
+
+QStringList siteStatements(Engine engine, const SiteOptions& options)
+{
+    QStringList statements;
+    for (const Statement which : {TrackNames, Standings, Records, Latest, DriverStats, DailyBests, WeeklyBests})
+        statements.append(statement(which, engine, options));
+    return statements;
+}
+
+} // namespace publish
