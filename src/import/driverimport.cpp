@@ -214,8 +214,9 @@ DriverImport::Outcome DriverImport::run()
     for (const QString& name : names)
         for (const racr::DriverResource resource : kResources)
             requests.append({QStringLiteral("GET"), racr::driverUrl(m_inputs.serviceBase, resource, name, m_inputs.shard)});
+    // A driver whose first request got no answer is not kept waiting for the other two.
     racr::ParallelFetch fetch(requests, m_inputs.parallel, m_host.abortFlag(),
-                              racr::ParallelFetch::AfterNoAnswer::KeepGoing);
+                              racr::ParallelFetch::AfterNoAnswer::DropRestOfGroup, int(std::size(kResources)));
 
     // A driver's three answers are taken together, so the next driver starts with its own even
     // when this one fails at its first.

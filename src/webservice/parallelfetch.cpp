@@ -31,7 +31,9 @@ struct ParallelFetch::State {
     QList<FetchRequest> requests;
     int parallel = 1;
     const std::atomic<bool>* abort = nullptr;
-    AfterNoAnswer afterNoAnswer = AfterNoAnswer::KeepGoing;
+    AfterNoAnswer afterNoAnswer = AfterNoAnswer::DropRestOfGroup;
+    int groupSize = 1;
+    transfer::Budget budget;
     int connectTimeoutMs = HttpRequest::kDefaultConnectTimeoutMs;
     int totalTimeoutMs = HttpRequest::kDefaultTotalTimeoutMs;
 
@@ -47,10 +49,14 @@ struct ParallelFetch::State {
 
     bool aborted() const { return abort != nullptr && abort->load(); }
     void run();
+    void dropRestOfGroup(int index, const std::exception_ptr& failure,
+                         std::map<CURL*, std::unique_ptr<Transfer>>& underWay);
+    void resumeWhereRoom(const std::map<CURL*, std::unique_ptr<Transfer>>& underWay);
+    void drop(Transfer& t);
 };
 
 ParallelFetch::ParallelFetch(QList<FetchRequest> requests, int parallel, const std::atomic<bool>* abort,
-                             AfterNoAnswer afterNoAnswer)
+                             AfterNoAnswer afterNoAnswer, int groupSize)
     : m_state(std::make_unique<State>())
 {
     transfer::initLibcurl();
@@ -59,6 +65,8 @@ ParallelFetch::ParallelFetch(QList<FetchRequest> requests, int parallel, const s
     s.parallel = std::clamp(parallel, 1, kMaxParallel);
     s.abort = abort;
     s.afterNoAnswer = afterNoAnswer;
+    s.groupSize = std::max(1, groupSize);
+    s.budget.cap = HttpRequest::kMaxHeldBytes;
     s.multi = curl_multi_init();
     if (s.multi == nullptr)
         throw ServiceError(QStringLiteral("Could not set up HTTP requests (libcurl failed to start)."));
@@ -110,6 +118,8 @@ FetchAnswer ParallelFetch::next()
     FetchAnswer answer = std::move(s.answers.at(wanted));
     s.answers.erase(wanted);
     ++s.handedOut;
+    s.budget.held -= answer.body.size();
+    s.budget.nextWanted = s.handedOut;
     lock.unlock();
     curl_multi_wakeup(s.multi);   // room for the next request
     return answer;
@@ -124,7 +134,13 @@ void ParallelFetch::State::run()
             const std::lock_guard lock(mutex);
             if (stopping || aborted())
                 break;
-            while (started < requests.size() && started - handedOut < parallel && !startNoMore) {
+            // A request also waits while the answers under way hold all the room there is.
+            while (started < requests.size() && started - handedOut < parallel && !startNoMore
+                   && budget.held.load() < budget.cap) {
+                if (answers.count(started) != 0) {   // settled by its group's silent request
+                    ++started;
+                    continue;
+                }
                 auto t = std::make_unique<Transfer>();
                 t->index = started;
                 t->easy = curl_easy_init();
@@ -137,6 +153,8 @@ void ParallelFetch::State::run()
                 }
                 const FetchRequest& request = requests.at(started);
                 t->url = request.url.toUtf8();
+                t->body.budget = &budget;
+                t->body.index = started;
                 transfer::configure(t->easy, request.method, t->url, t->body, t->errorText, connectTimeoutMs,
                                     totalTimeoutMs);
                 curl_multi_add_handle(multi, t->easy);
@@ -144,6 +162,7 @@ void ParallelFetch::State::run()
                 ++started;
             }
         }
+        resumeWhereRoom(underWay);
         int running = 0;
         curl_multi_perform(multi, &running);
         int queued = 0;
@@ -172,26 +191,69 @@ void ParallelFetch::State::run()
                 } catch (...) {
                 }
             }
-            curl_multi_remove_handle(multi, t.easy);
-            transfer::forgetBuffers(t.easy);
-            curl_easy_cleanup(t.easy);
+            const int index = t.index;
+            drop(t);
+            underWay.erase(found);
             {
+                // Once stored, the answer and its failure belong to next(): this thread keeps no
+                // reference to them beyond the lock.
                 const std::lock_guard lock(mutex);
-                answers[t.index] = std::move(answer);
+                const FetchAnswer& stored = answers[index] = std::move(answer);
                 if (noAnswer && afterNoAnswer == AfterNoAnswer::StartNoMore)
                     startNoMore = true;
+                if (noAnswer && afterNoAnswer == AfterNoAnswer::DropRestOfGroup)
+                    dropRestOfGroup(index, stored.failure, underWay);
             }
-            underWay.erase(found);
             answered.notify_all();
         }
         curl_multi_poll(multi, nullptr, 0, kAbortPollMs, nullptr);
     }
-    for (auto& [easy, t] : underWay) {
-        curl_multi_remove_handle(multi, easy);
-        transfer::forgetBuffers(easy);
-        curl_easy_cleanup(easy);
-    }
+    for (auto& [easy, t] : underWay)
+        drop(*t);
     answered.notify_all();
+}
+
+// A service that gave no answer to one request of a group would most likely keep the others
+// waiting for their whole time-out too. Called with the mutex held.
+void ParallelFetch::State::dropRestOfGroup(int index, const std::exception_ptr& failure,
+                                           std::map<CURL*, std::unique_ptr<Transfer>>& underWay)
+{
+    const int end = std::min<int>((index / groupSize + 1) * groupSize, int(requests.size()));
+    for (int later = index + 1; later < end; ++later) {
+        if (answers.count(later) != 0)
+            continue;
+        for (auto it = underWay.begin(); it != underWay.end(); ++it) {
+            if (it->second->index != later)
+                continue;
+            drop(*it->second);
+            underWay.erase(it);
+            break;
+        }
+        answers[later].failure = failure;
+    }
+}
+
+// A paused transfer goes on once the answers hold less than the cap, or when its answer is the
+// one the job waits for.
+void ParallelFetch::State::resumeWhereRoom(const std::map<CURL*, std::unique_ptr<Transfer>>& underWay)
+{
+    for (const auto& [easy, t] : underWay) {
+        if (!t->body.paused)
+            continue;
+        if (budget.held.load() >= budget.cap && t->index != budget.nextWanted.load())
+            continue;
+        t->body.paused = false;
+        curl_easy_pause(easy, CURLPAUSE_CONT);   // may pause it again at once
+    }
+}
+
+// Ends a transfer; what its answer held is free again unless the answer went on to the job.
+void ParallelFetch::State::drop(Transfer& t)
+{
+    curl_multi_remove_handle(multi, t.easy);
+    transfer::forgetBuffers(t.easy);
+    curl_easy_cleanup(t.easy);
+    budget.held -= t.body.bytes.size();
 }
 
 } // namespace racr

@@ -37,14 +37,17 @@ public:
 
     // What a request without any answer (no connection, a time-out) does to the ones after it.
     enum class AfterNoAnswer {
-        KeepGoing,      // each request stands alone
+        // The requests come in groups of `groupSize` (a driver's three); the later ones of the
+        // group get the same failure at once, neither started nor waited for. With groups of one,
+        // each request stands alone.
+        DropRestOfGroup,
         StartNoMore,    // the job ends at the first one in order, so later ones are never needed
     };
 
     // `abort` (may be null): once raised, next() throws racr::Cancelled within a tenth of a second
     // and the transfers under way are dropped.
     ParallelFetch(QList<FetchRequest> requests, int parallel, const std::atomic<bool>* abort,
-                  AfterNoAnswer afterNoAnswer);
+                  AfterNoAnswer afterNoAnswer, int groupSize = 1);
     ~ParallelFetch();   // drops what is still under way
     ParallelFetch(const ParallelFetch&) = delete;
     ParallelFetch& operator=(const ParallelFetch&) = delete;
