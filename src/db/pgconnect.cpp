@@ -19,12 +19,53 @@ QString decoded(const QString& part)
     return QUrl::fromPercentEncoding(part.toUtf8());
 }
 
+// The passwords a URI may hold, as written: after "user:" up to the last '@' (read generously, so a
+// password with a raw '/', '?' or '@' is still covered), and every value of a "password" parameter.
+// A message about a malformed URI quotes it, and must not show these.
+QStringList secretsOf(const QString& uri)
+{
+    QStringList secrets;
+    const qsizetype scheme = uri.indexOf(QStringLiteral("://"));
+    const qsizetype start = scheme < 0 ? 0 : scheme + 3;
+    const qsizetype at = uri.lastIndexOf(QLatin1Char('@'));
+    if (at > start) {
+        const qsizetype colon = uri.indexOf(QLatin1Char(':'), start);
+        if (colon >= 0 && colon < at)
+            secrets.append(uri.mid(colon + 1, at - colon - 1));
+    }
+    const qsizetype question = uri.indexOf(QLatin1Char('?'), start);
+    if (question >= 0)
+        for (const QString& item : uri.mid(question + 1).split(QLatin1Char('&'))) {
+            const qsizetype equals = item.indexOf(QLatin1Char('='));
+            if (equals >= 0 && decoded(item.left(equals)).trimmed().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+                secrets.append(item.mid(equals + 1));
+        }
+    secrets.removeAll(QString());
+    return secrets;
+}
+
+QString masked(const QString& uri)
+{
+    QString text = uri;
+    for (const QString& secret : secretsOf(uri))
+        text.replace(secret, QStringLiteral("***"));
+    return text;
+}
+
+// A part of the URI quoted in a message: shown when the masked URI shows it anyway, else "***"
+// (a password with a raw '/' is cut into a "host" and a "port" by the pattern).
+QString shown(const QString& uri, const QString& part)
+{
+    const QString visible = masked(uri);
+    return visible.contains(part) || decoded(visible).contains(part) ? part : QStringLiteral("***");
+}
+
 [[noreturn]] void badUri(const QString& uri, const QString& why)
 {
     throw racr::ProviderError(
         QStringLiteral("The database setting \"%1\" is not a PostgreSQL connection URI: %2. Write it as "
                        "postgresql://user@host:port/dbname (in racr.ini's key \"database\" or after --database).")
-            .arg(uri, why));
+            .arg(masked(uri), why));
 }
 
 int portNumber(const QString& uri, const QString& text)
@@ -32,7 +73,7 @@ int portNumber(const QString& uri, const QString& text)
     bool ok = false;
     const int port = text.toInt(&ok);
     if (!ok || port < 1 || port > 65535)
-        badUri(uri, QStringLiteral("the port \"%1\" is not a number from 1 to 65535").arg(text));
+        badUri(uri, QStringLiteral("the port \"%1\" is not a number from 1 to 65535").arg(shown(uri, text)));
     return port;
 }
 
@@ -88,7 +129,7 @@ Target parseUri(const QString& uri)
         const QString key = decoded(equals < 0 ? item : item.left(equals));
         const QString value = equals < 0 ? QString() : decoded(item.mid(equals + 1));
         if (!keyword.match(key).hasMatch())
-            badUri(uri, QStringLiteral("\"%1\" is not a connection parameter").arg(key));
+            badUri(uri, QStringLiteral("\"%1\" is not a connection parameter").arg(shown(uri, key)));
         if (value.contains(QLatin1Char(';')))
             badUri(uri, QStringLiteral("the value of %1 holds a ';', which cannot be handed on").arg(key));
         // The parameters that have a place of their own go there; libpq takes them in the query too.
@@ -121,13 +162,24 @@ QString displayName(const Target& target)
     return name;
 }
 
-bool connectionLost(const QSqlDatabase& db)
+namespace {
+
+// Qt's driver hands the connection over as the struct libpq's PGconn names.
+PGconn* connectionOf(const QSqlDatabase& db)
 {
-    // Qt's driver hands the connection over as the struct libpq's PGconn names.
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
-        return false;
-    const PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+void dropNotice(void*, const char*) {}
+
+} // namespace
+
+bool connectionLost(const QSqlDatabase& db)
+{
+    const PGconn* connection = connectionOf(db);
     return connection && PQstatus(connection) == CONNECTION_BAD;
 }
 
@@ -147,8 +199,13 @@ void open(QSqlDatabase& db, const Target& given)
     db.setUserName(target.user);
     db.setPassword(target.password);
     db.setConnectOptions(connectOptions(target));
-    if (db.open())
+    if (db.open()) {
+        // The server's notices ("table ... does not exist, skipping") are no failure, and would
+        // reach standard error ahead of the program's own words.
+        if (PGconn* connection = connectionOf(db))
+            PQsetNoticeProcessor(connection, dropNotice, nullptr);
         return;
+    }
 
     // libpq says what failed in words of its own; the program adds what to do about it.
     const QString why = sqlErrorText(db.lastError());

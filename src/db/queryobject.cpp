@@ -7,6 +7,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include <limits>
@@ -82,8 +83,16 @@ bool QueryObject::run()
     return perform(Want::Either);
 }
 
+void QueryObject::requireNotReading() const
+{
+    if (m_reading)
+        throw racr::DatabaseError(
+            message(QStringLiteral("The result is still being read; wait until its rows are in, or stop it.")));
+}
+
 bool QueryObject::perform(Want want)
 {
+    requireNotReading();
     close();
     m_rowsAffected = 0;
     const rowsource::Statement statement = rowsource::statementOf(m_connection, m_text, message({}));
@@ -93,8 +102,13 @@ bool QueryObject::perform(Want want)
     std::unique_ptr<Result> result;
     {
         const Waiting waiting(*this);
+        const QScopedValueRollback reading(m_reading, true);
+        // A stop asked from inside the wait (stopFetching() through its event loop) stops the engine too.
+        rowsource::WaitHandler wait;
+        if (m_waitHandler)
+            wait = [this] { return m_waitHandler() || (m_result && m_result->stopped); };
         rowsource::Opened opened =
-            rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), m_waitHandler);
+            rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), std::move(wait));
         m_rowsAffected = opened.rowsAffected;
         if (!opened.rows)
             return false;
@@ -140,8 +154,14 @@ bool QueryObject::wasStopped() const
     return m_result && m_result->stopped;
 }
 
+// The engine's wait handler runs the event loop while a read is under way. A second read of the
+// same statement from there would step it inside its own step and silently give wrong rows, so
+// the background turns pause while reading and any nested call is refused.
 void QueryObject::fetchMore(int maxRows, std::chrono::milliseconds budget, bool show)
 {
+    requireNotReading();
+    const QScopedValueRollback reading(m_reading, true);
+    m_fetchTimer->stop();
     Result& r = *m_result;
     try {
         r.source->read(r.store, maxRows, budget);
@@ -153,10 +173,13 @@ void QueryObject::fetchMore(int maxRows, std::chrono::milliseconds budget, bool 
         finishFetching();
         throw;
     }
-    if (r.stopped || r.source->atEnd())
+    if (r.stopped || r.source->atEnd()) {
         finishFetching();
-    else if (show)
+        return;
+    }
+    if (show)
         showFetched();
+    m_fetchTimer->start();
 }
 
 // Rows read after the first block join the end: while they come there is no sort and no new
@@ -208,7 +231,7 @@ void QueryObject::finishFetching()
 // times a second: each time costs them work in proportion to the rows they already hold.
 void QueryObject::fetchInBackground()
 {
-    if (!isFetching())
+    if (!isFetching() || m_reading)
         return;
     try {
         fetchMore(std::numeric_limits<int>::max(), kBackgroundBudget, m_sinceShown.elapsed() >= kShowEvery.count());
@@ -230,6 +253,9 @@ void QueryObject::stopFetching()
     if (!isFetching())
         return;
     m_result->stopped = true;
+    // Asked from within a read: the read under way ends the fetch when it returns.
+    if (m_reading)
+        return;
     finishFetching();
 }
 
@@ -242,6 +268,7 @@ void QueryObject::close()
 {
     if (!m_result)
         return;
+    requireNotReading();
     const bool fetching = isFetching();
     m_fetchTimer->stop();
     Q_EMIT resultAboutToChange();

@@ -59,6 +59,9 @@ public:
     // sort, and any change of rows read the rest first.
     void setBackgroundFetch(bool background);
     bool isFetching() const;     // rows are still to come
+    // Reading is never nested: fetchAll(), a move past the rows read, a sort, an edit, close() and
+    // a new statement called from within a read (through the wait handler's event loop) throw
+    // racr::DatabaseError; stopFetching() there ends the fetch once the read under way returns.
     void fetchAll();             // reads the rest now
     void stopFetching();         // drops the rest; the rows read stay
     bool wasStopped() const;     // the open result lacks rows the statement had
@@ -145,6 +148,8 @@ private:
     void showFetched();
     void finishFetching();
     void fetchInBackground();
+    // Throws racr::DatabaseError when called from within a read of this object's statement.
+    void requireNotReading() const;
     QString message(const QString& text) const;   // "<messageName>: <text>"
     void requireOpen() const;
     void requireCurrentRow() const;
@@ -166,6 +171,7 @@ private:
     QTimer* m_fetchTimer;
     QElapsedTimer m_sinceShown;   // since the views last heard of rows read in the background
     bool m_backgroundFetch = false;
+    bool m_reading = false;       // a read of the statement is under way (possibly below this call)
     std::function<bool()> m_waitHandler;
     static constexpr int kNextBlockRows = 4096;
 };

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class QFile;
+
 // The statements the user has run, oldest first, kept in a file of the program folder so that
 // they outlive the run (never in the user's database). Walked like a shell's history: older()
 // and newer() step through it, and stepping past the newest gives back what was being typed.
@@ -12,8 +14,13 @@ class SqlHistory {
 public:
     static constexpr int defaultLimit = 500;
 
-    // Reads the file when there is one; a missing or unreadable file is an empty history.
+    // Reads the file when there is one. Of a damaged file the statements before the damage are
+    // kept and the file is moved aside to "<file>.damaged"; a file that cannot be read or moved
+    // aside is never written over (add() then keeps statements for this run only).
     explicit SqlHistory(QString filePath, int limit = defaultLimit);
+
+    // What went wrong with the file at the start, for the user to read once; empty when nothing.
+    QString problem() const { return m_problem; }
 
     // Keeps a statement that is being run (blank ones and a repeat of the newest are not kept),
     // drops the oldest beyond the limit, writes the file and ends any walk through the history.
@@ -27,9 +34,14 @@ public:
     std::optional<QString> newer();
 
 private:
+    bool load(QFile& file);   // true when a damaged file was moved aside
+    bool save();
+
     QString m_filePath;
     int m_limit;
     QStringList m_entries;
     qsizetype m_position = 0;   // m_entries.size() while not walking
     QString m_draft;            // the editor's text when the walk began
+    QString m_problem;
+    bool m_saving = true;
 };

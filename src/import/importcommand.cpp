@@ -63,8 +63,8 @@ extern "C" void onStopSignal(int signal)
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, note, sizeof note - 1);
 }
 
-// SIGINT and SIGTERM set the cancel flag while the command runs; a second one ends the program
-// the usual way. The previous handlers come back afterwards.
+// SIGINT and SIGTERM set the cancel flag while the command runs (unless they came in ignored); a
+// second one ends the program the usual way. The previous handlers come back afterwards.
 class StopSignals {
 public:
     StopSignals()
@@ -75,8 +75,8 @@ public:
         action.sa_handler = onStopSignal;
         action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previousInt);
-        sigaction(SIGTERM, &action, &m_previousTerm);
+        catchUnlessIgnored(SIGINT, action, m_previousInt);
+        catchUnlessIgnored(SIGTERM, action, m_previousTerm);
     }
     ~StopSignals()
     {
@@ -87,6 +87,15 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
+    // A shell starts a job with '&' in a script with SIGINT ignored, so that Ctrl+C in the terminal
+    // stops the script's foreground work only; such a signal stays ignored.
+    static void catchUnlessIgnored(int signal, const struct sigaction& action, struct sigaction& previous)
+    {
+        sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+
     struct sigaction m_previousInt = {};
     struct sigaction m_previousTerm = {};
 };

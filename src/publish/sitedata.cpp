@@ -91,7 +91,10 @@ QString statement(Statement which, Engine engine, const SiteOptions& options)
                               " WHERE n > 0 GROUP BY trackid, mp, driver, substr(date, 1, 10)")
             .arg(timed);
     case WeeklyBests:
-        return QStringLiteral("SELECT * FROM weeklybest");
+        // Quoted names keep their case on every engine (PostgreSQL folds the view's Racetype).
+        return QStringLiteral("SELECT trackname AS \"trackname\", Racetype AS \"Racetype\", besttime AS \"besttime\","
+                              " driver AS \"driver\", car AS \"car\", date AS \"date\", week AS \"week\""
+                              " FROM weeklybest");
     }
     return {};
 }

@@ -34,6 +34,7 @@ struct ParallelFetch::State {
     const std::atomic<bool>* abort = nullptr;
     AfterNoAnswer afterNoAnswer = AfterNoAnswer::KeepGoing;
     AnswerTest passes;
+    transfer::Budget budget;
     int connectTimeoutMs = HttpRequest::kDefaultConnectTimeoutMs;
     int totalTimeoutMs = HttpRequest::kDefaultTotalTimeoutMs;
 
@@ -63,6 +64,8 @@ struct ParallelFetch::State {
     // `parallel` are unanswered or not yet handed out, and any whose condition has passed while
     // fewer than `parallel` are under way. One whose condition failed is answered as skipped.
     void startRequests(std::map<CURL*, std::unique_ptr<Transfer>>& underWay);
+    void resumeWhereRoom(const std::map<CURL*, std::unique_ptr<Transfer>>& underWay);
+    void drop(Transfer& t);
     bool passed(const FetchAnswer& answer) const;
 };
 
@@ -77,6 +80,7 @@ ParallelFetch::ParallelFetch(QList<FetchRequest> requests, int parallel, const s
     s.abort = abort;
     s.afterNoAnswer = afterNoAnswer;
     s.passes = std::move(passes);
+    s.budget.cap = HttpRequest::kMaxHeldBytes;
     const auto count = std::size_t(s.requests.size());
     s.progress.assign(count, State::Progress::Waiting);
     s.verdicts.assign(count, State::Verdict::Unknown);
@@ -137,6 +141,8 @@ FetchAnswer ParallelFetch::next()
     ++s.handedOut;
     if (!answer.skipped)
         --s.sentNotTaken;
+    s.budget.held -= answer.body.size();
+    s.budget.nextWanted = s.handedOut;
     lock.unlock();
     curl_multi_wakeup(s.multi);   // room for the next request
     return answer;
@@ -157,7 +163,9 @@ bool ParallelFetch::State::passed(const FetchAnswer& answer) const
 
 void ParallelFetch::State::startRequests(std::map<CURL*, std::unique_ptr<Transfer>>& underWay)
 {
-    bool plainBlocked = startNoMore;
+    // A request also waits while the answers under way hold all the room there is.
+    const bool noRoom = budget.held.load() >= budget.cap;
+    bool plainBlocked = startNoMore || noRoom;
     for (int i = handedOut; i < requests.size(); ++i) {
         if (progress[std::size_t(i)] != Progress::Waiting)
             continue;
@@ -170,7 +178,7 @@ void ParallelFetch::State::startRequests(std::map<CURL*, std::unique_ptr<Transfe
                 answered.notify_all();
                 continue;
             }
-            if (verdict == Verdict::Unknown || startNoMore || inFlight >= parallel)
+            if (verdict == Verdict::Unknown || startNoMore || noRoom || inFlight >= parallel)
                 continue;
         } else {
             // Plain requests go out in list order.
@@ -194,6 +202,8 @@ void ParallelFetch::State::startRequests(std::map<CURL*, std::unique_ptr<Transfe
         }
         const FetchRequest& request = requests.at(i);
         t->url = request.url.toUtf8();
+        t->body.budget = &budget;
+        t->body.index = i;
         transfer::configure(t->easy, request.method, t->url, t->body, t->errorText, connectTimeoutMs, totalTimeoutMs);
         curl_multi_add_handle(multi, t->easy);
         underWay.emplace(t->easy, std::move(t));
@@ -210,6 +220,7 @@ void ParallelFetch::State::run()
                 break;
             startRequests(underWay);
         }
+        resumeWhereRoom(underWay);
         int running = 0;
         curl_multi_perform(multi, &running);
         int queued = 0;
@@ -239,17 +250,16 @@ void ParallelFetch::State::run()
                 } catch (...) {
                 }
             }
-            curl_multi_remove_handle(multi, t.easy);
-            transfer::forgetBuffers(t.easy);
-            curl_easy_cleanup(t.easy);
             const Verdict verdict = !decides[std::size_t(t.index)] ? Verdict::Unknown
                                     : passed(answer)                 ? Verdict::Passed
                                                                      : Verdict::Failed;
+            const int index = t.index;
+            drop(t);
             {
                 const std::lock_guard lock(mutex);
                 --inFlight;
-                verdicts[std::size_t(t.index)] = verdict;
-                answers[t.index] = std::move(answer);
+                verdicts[std::size_t(index)] = verdict;
+                answers[index] = std::move(answer);
                 if (noAnswer && afterNoAnswer == AfterNoAnswer::StartNoMore)
                     startNoMore = true;
             }
@@ -261,12 +271,32 @@ void ParallelFetch::State::run()
         if (!finished)
             curl_multi_poll(multi, nullptr, 0, kAbortPollMs, nullptr);
     }
-    for (auto& [easy, t] : underWay) {
-        curl_multi_remove_handle(multi, easy);
-        transfer::forgetBuffers(easy);
-        curl_easy_cleanup(easy);
-    }
+    for (auto& [easy, t] : underWay)
+        drop(*t);
     answered.notify_all();
+}
+
+// A paused transfer goes on once the answers hold less than the cap, or when its answer is the
+// one the job waits for.
+void ParallelFetch::State::resumeWhereRoom(const std::map<CURL*, std::unique_ptr<Transfer>>& underWay)
+{
+    for (const auto& [easy, t] : underWay) {
+        if (!t->body.paused)
+            continue;
+        if (budget.held.load() >= budget.cap && t->index != budget.nextWanted.load())
+            continue;
+        t->body.paused = false;
+        curl_easy_pause(easy, CURLPAUSE_CONT);   // may pause it again at once
+    }
+}
+
+// Ends a transfer; what its answer held is free again unless the answer went on to the job.
+void ParallelFetch::State::drop(Transfer& t)
+{
+    curl_multi_remove_handle(multi, t.easy);
+    transfer::forgetBuffers(t.easy);
+    curl_easy_cleanup(t.easy);
+    budget.held -= t.body.bytes.size();
 }
 
 } // namespace racr

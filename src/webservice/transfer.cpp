@@ -18,12 +18,20 @@ size_t appendBody(char* data, size_t size, size_t count, void* userData)
         body->tooLarge = true;
         return 0;
     }
+    Budget* budget = body->budget;
+    if (budget != nullptr && body->index != budget->nextWanted.load()
+        && budget->held.load() + qint64(length) > budget->cap) {
+        body->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     try {
         body->bytes.append(data, qsizetype(length));
     } catch (const std::bad_alloc&) {
         body->outOfMemory = true;
         return 0;
     }
+    if (budget != nullptr)
+        budget->held += qint64(length);
     return length;
 }
 
@@ -77,14 +85,20 @@ int outcome(CURL* curl, CURLcode result, const Body& body, const char* errorText
                                       .arg(HttpRequest::kMaxAnswerBytes / (1024 * 1024)));
     if (body.outOfMemory)
         throw std::bad_alloc();
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (result != CURLE_OK) {
         const QString reason = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        // A service that began its answer was reached: it is the connection that broke off.
+        if (status != 0 || !body.bytes.isEmpty())
+            throw NoAnswerError(QStringLiteral("The statistics service stopped answering %1 %2 before the answer was "
+                                               "complete: %3. Try again; if it keeps happening, check the service "
+                                               "and the network.")
+                                    .arg(method, url, reason));
         throw NoAnswerError(QStringLiteral("The statistics service did not answer %1 %2: %3. Check that the service "
                                            "is running and that the setting servicebase points at it.")
                                 .arg(method, url, reason));
     }
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     return int(status);
 }
 

@@ -1,5 +1,6 @@
 #include "sqlmenu.h"
 
+#include "common/dialogs.h"
 #include "workbench/sqleditor.h"
 #include "workbench/sqlworkbench.h"
 #include "common/errordisplay.h"
@@ -7,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 // One line of a menu: the statement's words on a line, shortened, ampersands shown as such.
@@ -77,6 +79,11 @@ SqlMenu::SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& hist
     // A statement is kept whether it succeeds or not: a failed one is the one most often fixed
     // and run again. The history is a comfort, so a file that cannot be written stops nothing.
     connect(&workbench, &SqlWorkbench::statementRun, this, [this](const QString& text) { m_history.add(text); });
+    // Said once, when the window is up rather than while it is being made.
+    if (!m_history.problem().isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            Dialogs::instance().message(QStringLiteral("RACR tool"), m_history.problem(), Dialogs::Icon::Information);
+        });
 
     menu->addSeparator();
     lineNumbersAction = menu->addAction(QStringLiteral("&Line numbers"));

@@ -15,6 +15,7 @@
 #include "viewers/htmlview.h"
 #include "version.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -133,6 +134,38 @@ TEST(MainWindow, FirstStartInAnEmptyFolder)
 
     program.close();
     EXPECT_EQ(home.read("racr.ini"), "[settings]\ndrivers=kestrel,pilot000\ndrivername=PILOT000\nshard=APEX\n");
+}
+
+TEST(MainWindow, ATruncatedStatementHistoryKeepsItsGoodStatementsAndSaysSoOnce)
+{
+    TempHome home;
+    home.write("sqlhistory.json", "[\n    \"select 1\",\n    \"select 2\",\n    \"select 3\",\n    \"select dri");
+    FakeDialogs dialogs;
+    const auto historyTitles = [](MainWindow& main) {
+        auto* history = main.findChild<QMenu*>("historyMenu");
+        Q_EMIT history->aboutToShow();
+        QStringList titles;
+        for (const QAction* action : history->actions())
+            titles.append(action->text());
+        return titles;
+    };
+    {
+        Program program(home);
+        ProgramWindows& w = program.start();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages[0].text.contains("The 3 statement(s) that could be read are kept; the damaged file "
+                                                      "is now " + home.file("sqlhistory.json.damaged")))
+            << dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(historyTitles(w.main), (QStringList{"select 3", "select 2", "select 1"}));
+        program.close();
+    }
+    Program again(home);
+    ProgramWindows& w = again.start();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.messages.size(), 1);   // said once
+    EXPECT_EQ(historyTitles(w.main), (QStringList{"select 3", "select 2", "select 1"}));
+    again.close();
 }
 
 TEST(MainWindow, RestoresSettingsAndRewritesThemAtClosing)

@@ -535,3 +535,47 @@ TEST(QueryObjectWait, APostgresStatementStoppedWhileTheServerWorksIsCancelledThe
 INSTANTIATE_TEST_SUITE_P(Engines, QueryObjectTest, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
 
 } // namespace
+
+TEST(QueryObjectWait, AReadIsNeverNestedInsideTheEnginesWait)
+{
+    SampleDatabase db(Engine::Sqlite);
+    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    dataSet.setBackgroundFetch(true);
+    // Each row costs the engine a long count, so the wait handler is asked inside every read.
+    const QString slowRows = "with recursive n(x) as (select 1 union all select x + 1 from n where x < 5000000)"
+                             " select x from n where x % 1000000 = 0";
+    QStringList refused;
+    bool stopInside = false;
+    dataSet.setWaitHandler([&] {
+        // As the window does: its event loop runs here, and with it the background reading's turn.
+        QCoreApplication::processEvents();
+        if (stopInside)
+            dataSet.stopFetching();
+        try {
+            dataSet.fetchAll();
+        } catch (const racr::DatabaseError& error) {
+            refused.append(error.message());
+        }
+        return false;
+    });
+    dataSet.setText(slowRows);
+    dataSet.open();
+    dataSet.fetchAll();
+    EXPECT_FALSE(dataSet.wasStopped());
+    QStringList rows;
+    for (int row = 0; row < dataSet.recordCount(); ++row)
+        rows.append(dataSet.textAt(row, 0));
+    EXPECT_EQ(rows, (QStringList{"1000000", "2000000", "3000000", "4000000", "5000000"}));
+    ASSERT_FALSE(refused.isEmpty());
+    EXPECT_EQ(refused.first(), "ADODataSet1: The result is still being read; wait until its rows are in, or stop it.");
+
+    // Stop asked from inside a read ends the fetch once that read returns; the rows read stay.
+    stopInside = true;
+    dataSet.setText(slowRows);
+    dataSet.open();
+    if (dataSet.isFetching())
+        dataSet.fetchAll();
+    EXPECT_FALSE(dataSet.isFetching());
+    EXPECT_TRUE(dataSet.wasStopped());
+    EXPECT_LT(dataSet.recordCount(), 5);
+}

@@ -1,5 +1,6 @@
 #include "db/sqlhistory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -33,17 +34,48 @@ TEST(SqlHistory, KeptAcrossARestartUpToTheLimitAndWalkedBackToTheDraft)
     EXPECT_EQ(history.older(""), "select 5");
 }
 
-TEST(SqlHistory, ADamagedFileIsAnEmptyHistoryAndAnUnwritableOneLosesNothingOfThisRun)
+TEST(SqlHistory, ADamagedFileKeepsWhatCanBeReadAndIsNeverWrittenOver)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("sqlhistory.json");
-    QFile damaged(path);
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("[\"select 1\", ");
-    damaged.close();
-    EXPECT_TRUE(SqlHistory(path).entries().isEmpty());
+    // Cut off in the middle of the fourth statement, as a full disk or a crash leaves it.
+    const QByteArray truncated = "[\n    \"select 1\",\n    \"select \\\"a, b\\\"\\nfrom RACR\",\n    \"select 3\",\n    \"sel";
+    const auto write = [](const QString& file, const QByteArray& bytes) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    };
+    const auto read = [](const QString& file) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(missing)");
+    };
+    write(path, truncated);
+    {
+        SqlHistory history(path);
+        EXPECT_EQ(history.entries(), (QStringList{"select 1", "select \"a, b\"\nfrom RACR", "select 3"}));
+        EXPECT_TRUE(history.problem().contains("The 3 statement(s) that could be read are kept; the damaged file is now "
+                                               + path + ".damaged"))
+            << history.problem().toStdString();
+        EXPECT_EQ(read(path + ".damaged"), truncated);
+        EXPECT_TRUE(history.add("select 4"));
+    }
+    SqlHistory again(path);
+    EXPECT_EQ(again.entries(), (QStringList{"select 1", "select \"a, b\"\nfrom RACR", "select 3", "select 4"}));
+    EXPECT_TRUE(again.problem().isEmpty());
+
+    // A damaged file that cannot be moved aside stays as it is; this run's statements are kept in memory.
+    write(path, truncated);
+    ASSERT_TRUE(QFile::remove(path + ".damaged"));
+    ASSERT_TRUE(QDir(folder.path()).mkpath("sqlhistory.json.damaged/in-the-way"));
+    SqlHistory stuck(path);
+    EXPECT_EQ(stuck.entries().size(), 3);
+    EXPECT_TRUE(stuck.problem().contains("could not be moved aside")) << stuck.problem().toStdString();
+    EXPECT_FALSE(stuck.add("select 5"));
+    EXPECT_EQ(stuck.older(""), "select 5");
+    EXPECT_EQ(read(path), truncated);
 
     SqlHistory unwritable(folder.filePath("missing-folder/sqlhistory.json"));
+    EXPECT_TRUE(unwritable.problem().isEmpty());
     EXPECT_FALSE(unwritable.add("select 1"));
     EXPECT_EQ(unwritable.older(""), "select 1");
 }

@@ -7,6 +7,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
@@ -256,4 +257,32 @@ TEST(ImportCommand, CtrlCStopsAfterTheCurrentTrack)
     const int secondPass = run.out[1].section(' ', 1, 1).toInt();
     EXPECT_LT(secondPass, 267);
     EXPECT_EQ(count(home, "select count(*) from RACR"), 267 + secondPass);
+}
+
+TEST(ImportCommand, AnImportAScriptStartedInTheBackgroundIgnoresCtrlC)
+{
+    Simulator sim({"--records-per-track", "3", "--latency-ms", "15"});
+    TempHome home;
+    // A shell without job control starts an '&' job with SIGINT ignored: the terminal's Ctrl+C is
+    // meant for the script's foreground work, not for the job.
+    const QString pidFile = home.file("import.pid");
+    QProcess script;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PIDFILE", pidFile);
+    script.setProcessEnvironment(environment);
+    script.start("/bin/sh", {"-c", "\"$@\" & echo $! > \"$PIDFILE\"; wait $!", "sh", IMPORT_PROBE_PATH, "--home",
+                             home.path(), "--service-base", sim.base(), "leaderboards", "--type", "overall"});
+    ASSERT_TRUE(script.waitForStarted(10'000));
+    const QDeadlineTimer deadline(60'000);
+    while (!script.canReadLine() && !deadline.hasExpired())
+        script.waitForReadyRead(100);
+    ASSERT_TRUE(script.canReadLine());
+    QFile pid(pidFile);
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    ::kill(pid_t(pid.readAll().trimmed().toInt()), SIGINT);
+    const ProbeRun run = finish(script);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    ASSERT_EQ(run.out.size(), 4) << run.out.join('\n').toStdString();
+    EXPECT_EQ(run.out[3], QStringLiteral("Finished!"));
+    EXPECT_EQ(count(home, "select count(*) from RACR"), 534);
 }

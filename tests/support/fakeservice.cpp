@@ -49,6 +49,10 @@ FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_uniqu
     // One connection carries a whole job, as with the real service; small answers go out at once.
     state.server.set_keep_alive_max_count(1'000'000);
     state.server.set_tcp_nodelay(true);
+    // Every request a client may have under way (16) is answered at once, and a client that
+    // takes its time reading an answer is not cut off.
+    state.server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+    state.server.set_write_timeout(60, 0);
     state.server.Get(".*", handle);
     state.server.Post(".*", handle);
     state.port = state.server.bind_to_any_port("127.0.0.1");

@@ -1,13 +1,16 @@
+#include "support/fakeservice.h"
 #include "support/simulator.h"
 
 #include "common/error.h"
 #include "webservice/endpoints.h"
 #include "webservice/httprequest.h"
+#include "webservice/parallelfetch.h"
 #include "webservice/readers.h"
 #include "webservice/tracktable.h"
 #include "webservice/xmldocument.h"
 #include "webservice/xslstylesheet.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
@@ -311,6 +314,39 @@ TEST(ServiceFaults, DroppedConnectionIsATransportFailure)
     EXPECT_GT(dailyEventCount(doc), 0);
 }
 
+TEST(ServiceFaults, AConnectionThatBreaksOffMidAnswerIsToldApartFromNoAnswer)
+{
+    // A service that sends the head and a piece of the body, then closes the connection.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::thread service([listener] {
+        const int connection = ::accept(listener, nullptr, nullptr);
+        char buffer[4096];
+        [[maybe_unused]] const ssize_t asked = ::recv(connection, buffer, sizeof buffer, 0);
+        const std::string half = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 5000\r\n\r\n<list>";
+        [[maybe_unused]] const ssize_t sent = ::send(connection, half.data(), half.size(), 0);
+        ::close(connection);
+    });
+    HttpRequest request;
+    XmlDocument doc;
+    const QString url = QStringLiteral("http://127.0.0.1:%1/StatsAPI/ws/game/racr/servers/status").arg(ntohs(address.sin_port));
+    const QString message = failureOf([&] { fetch(request, doc, QStringLiteral("GET"), url); });
+    service.join();
+    ::close(listener);
+    EXPECT_TRUE(message.startsWith("The statistics service stopped answering GET " + url + " before the answer was complete: "))
+        << message.toStdString();
+
+    // Nothing at all on the address is still a service that did not answer.
+    const QString nowhere = failureOf([&] { fetch(request, doc, QStringLiteral("GET"), url); });
+    EXPECT_TRUE(nowhere.startsWith("The statistics service did not answer GET " + url)) << nowhere.toStdString();
+}
+
 TEST(ServiceFaults, SilentServiceTimesOut)
 {
     const Simulator sim({QStringLiteral("--fault"), QStringLiteral("stats=hang")});
@@ -375,4 +411,69 @@ TEST(ServiceTraffic, ConcurrentRequestsAreAnsweredTogetherAndCounted)
     EXPECT_EQ(seen.requests, 3);
     EXPECT_EQ(seen.connections, 1);
     EXPECT_EQ(seen.maxInFlight, 1);
+}
+
+namespace {
+
+// The most memory the process has held since the last reset, in MB.
+long peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    ASSERT_TRUE(clear.open(QIODevice::WriteOnly));
+    clear.write("5");
+}
+
+} // namespace
+
+TEST(ServiceTraffic, AnswersUnderWayTogetherHoldNoMoreThanTheirCap)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer's shadow memory makes the process's peak no measure of the answers";
+#endif
+    // Sixteen answers of 60 MB each once decoded (a hostile service; each is under the cap of
+    // one answer). The first comes late, so the others would all wait, whole, to be taken.
+    constexpr int kAnswers = 16;
+    const QByteArray zlib = qCompress(QByteArray(60 * 1024 * 1024, ' '), 9);
+    FakeService::Reply big(std::string(zlib.constData() + 4, std::size_t(zlib.size() - 4)));
+    big.contentEncoding = "deflate";
+    FakeService service([&](const FakeService::Request& asked) {
+        if (asked.query.at("n") == "0")
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+        return big;
+    });
+    QList<FetchRequest> requests;
+    for (int i = 0; i < kAnswers; ++i)
+        requests.append({QStringLiteral("GET"), service.base() + QStringLiteral("/big?n=%1").arg(i)});
+
+    resetPeak();
+    const long before = peakMegabytes();
+    ParallelFetch fetch(requests, ParallelFetch::kMaxParallel, nullptr, ParallelFetch::AfterNoAnswer::StartNoMore);
+    for (int i = 0; i < kAnswers; ++i) {
+        const FetchAnswer answer = fetch.next();
+        if (answer.failure) {
+            try {
+                std::rethrow_exception(answer.failure);
+            } catch (const racr::Error& error) {
+                FAIL() << i << ": " << error.message().toStdString();
+            }
+        }
+        EXPECT_EQ(answer.body.size(), 60 * 1024 * 1024) << i;
+    }
+    // The cap of all answers together, the answer wanted next beyond it, the one just taken, and
+    // what the allocator keeps of buffers that grew stay well under three times the cap; without
+    // it the fifteen answers that came before the first were all held, 900 MB and more.
+    const long grown = peakMegabytes() - before;
+    EXPECT_LT(grown, 3 * HttpRequest::kMaxHeldBytes / (1024 * 1024))
+        << "peak grew by " << grown << " MB";
 }
