@@ -68,14 +68,6 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
     return nullptr;
 }
 
-// The engine's message for a statement it could not compile, with the place it stopped at.
-racr::ProviderError compileError(sqlite3* db, const QByteArray& text)
-{
-    const int offset = sqlite3_error_offset(db);
-    const qsizetype position = offset < 0 || offset > text.size() ? -1 : QString::fromUtf8(text.constData(), offset).size();
-    return racr::ProviderError(QString::fromUtf8(sqlite3_errmsg(db)), position);
-}
-
 QString sqliteMessage(sqlite3* db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
@@ -315,7 +307,7 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
-        throw compileError(db, text);
+        throw racr::ProviderError(sqliteMessage(db));
     std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(raw, sqlite3_finalize);
     if (!statement)
         throw racr::DatabaseError(prefix + QStringLiteral("There is no statement to run: the text holds only comments."));
@@ -449,18 +441,6 @@ Statement statementOf(Connection& connection, const QString& text, const QString
     if (!connection.isOpen())
         connection.open();
     return statement;
-}
-
-void check(Connection& connection, const QString& sql)
-{
-    sqlite3* handle = sqliteHandle(connection.database());
-    if (!handle)
-        return;
-    const QByteArray text = sql.toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr) != SQLITE_OK)
-        throw compileError(handle, text);
-    sqlite3_finalize(raw);
 }
 
 Opened open(Connection& connection, const QString& sql, const QString& filter, Want want, const QString& messagePrefix,

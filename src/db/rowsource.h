@@ -55,11 +55,6 @@ struct Opened {
     int rowsAffected = 0;              // its count then; -1 when rows were asked to be dropped
 };
 
-// Compiles the first statement of `sql` without running it, where the engine allows that
-// (SQLite), so that a mistake is found before the previous result is given up. Throws the
-// engine's error with the place of the fault.
-void check(Connection& connection, const QString& sql);
-
 // Runs `sql` on the connection. With Want::NoRows or a statement without columns it runs to its
 // end; otherwise the rows are left to read. `filter` keeps the rows whose first column equals it
 // without regard to case (exec NAME VALUE). `messagePrefix` ("ADODataSet1: ") heads the
