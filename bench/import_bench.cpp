@@ -54,14 +54,14 @@ int main(int argc, char** argv)
     TempHome emptyHome;
     Connection empty(emptyHome.file("connection.dsn"), emptyHome.file("RACR.db"));
     empty.open();
-    QueryObject emptyQuery(empty, QStringLiteral("ADOQuery1"));
+    QueryObject emptyQuery(empty, kImportMessageName);
     const ImportTiming first = timedImport(sim.base(), emptyQuery);
     const ImportTiming again = timedImport(sim.base(), emptyQuery);
 
     TempHome fullHome;
     Connection full(fullHome.file("connection.dsn"), fullHome.file("RACR.db"));
     full.open();
-    QueryObject fullQuery(full, QStringLiteral("ADOQuery1"));
+    QueryObject fullQuery(full, kImportMessageName);
     QElapsedTimer fillClock;
     fillClock.start();
     fillMillionRows(full);

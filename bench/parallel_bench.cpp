@@ -158,7 +158,7 @@ void runImport(const QString& base, bool leaderboards, int parallel)
     TempHome home;
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
     connection.open();
-    QueryObject query(connection, QStringLiteral("ADOQuery1"));
+    QueryObject query(connection, kImportMessageName);
     QuietHost host;
     ImportInputs inputs;
     inputs.serviceBase = base;

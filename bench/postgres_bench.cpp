@@ -101,7 +101,7 @@ struct Folder {
     }
     TempHome home;
     Connection connection{home.file(QStringLiteral("connection.dsn")), home.file(QStringLiteral("RACR.db"))};
-    QueryObject query{connection, QStringLiteral("ADOQuery1")};
+    QueryObject query{connection, kImportMessageName};
 };
 
 // Four members' `racr import leaderboards` started at once; seconds until the last has finished.
@@ -157,7 +157,7 @@ void fillMillion(Connection& connection)
 
 double defaultStatement(Connection& connection)
 {
-    QueryObject dataSet(connection, QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(connection, kResultsMessageName);
     dataSet.setText(SqlWorkbench::defaultStatement());
     QElapsedTimer clock;
     clock.start();

@@ -122,7 +122,7 @@ int windowChild(const QString& folder, const QString& sql, bool sortAfter)
     ProgramPaths::setHome(folder);
     Connection connection(QDir(folder).filePath("connection.dsn"), QDir(folder).filePath("RACR.db"));
     connection.open();
-    QueryObject dataSet(connection, QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(connection, kResultsMessageName);
     QWidget form;
     form.resize(1006, 698);
     auto* workbench = new SqlWorkbench(&form, dataSet, &form);

@@ -135,7 +135,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     databaseConnection = new Connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
                                     ProgramPaths::file(QStringLiteral("RACR.db")), this);
-    resultsQuery = new QueryObject(*databaseConnection, QStringLiteral("ADODataSet1"), this);
+    resultsQuery = new QueryObject(*databaseConnection, kResultsMessageName, this);
     workbench = new SqlWorkbench(central, *resultsQuery, this);
     resultGrid = new ResultGrid(central, *resultsQuery, *workbench, this);
     schemaBrowser = new SchemaBrowser(central, *databaseConnection, *workbench, this);

@@ -43,8 +43,6 @@ void printRows(RowCursor& rows, QTextStream& out)
     }
 }
 
-const QString kObjectName = QStringLiteral("ADODataSet1");
-
 // Counts the rows an export walks: a streamed result knows its size only at its end.
 class CountedRows : public RowCursor {
 public:
@@ -76,7 +74,7 @@ int onProgramDatabase(QTextStream& out, QTextStream& err, const std::function<in
         status = work(connection);
     } catch (const racr::Error& error) {
         // The query object's name means something inside the program only.
-        err << commandline::withoutObjectName(error.message(), kObjectName) << '\n';
+        err << commandline::withoutObjectName(error.message(), kResultsMessageName) << '\n';
     }
     out.flush();
     err.flush();
@@ -91,7 +89,7 @@ int runQueryCommand(const QString& sql, QTextStream& out, QTextStream& err)
 {
     return onProgramDatabase(out, err, [&](Connection& connection) {
         int affected = 0;
-        if (const auto rows = streamRows(connection, sql, kObjectName, affected))
+        if (const auto rows = streamRows(connection, sql, kResultsMessageName, affected))
             printRows(*rows, out);
         else
             out << "Operation affected " << affected << " row(s)\n";
@@ -104,7 +102,7 @@ int runExportCommand(const QString& sql, const QString& path, QTextStream& out, 
     return onProgramDatabase(out, err, [&](Connection& connection) {
         const bool toStandardOutput = path == QLatin1String("-");
         int affected = 0;
-        const auto rows = streamRows(connection, sql, kObjectName, affected);
+        const auto rows = streamRows(connection, sql, kResultsMessageName, affected);
         if (!rows) {
             err << "The statement gives no result to export (it affected " << affected << " row(s)); "
                 << (toStandardOutput ? QStringLiteral("nothing was written")
@@ -127,7 +125,7 @@ int runExportCommand(const QString& sql, const QString& path, QTextStream& out, 
 int runMergeCommand(const QString& path, QTextStream& out, QTextStream& err)
 {
     return onProgramDatabase(out, err, [&](Connection& connection) {
-        QueryObject dataSet(connection, kObjectName);
+        QueryObject dataSet(connection, kResultsMessageName);
         mergeOldDatabase(dataSet, path, [&](const QString& text) { out << text << '\n'; });
         return 0;
     });

@@ -20,6 +20,11 @@ class QTimer;
 // set"), a text users and their scripts know. Its statement text goes to the database unchanged: a colon is never a
 // parameter marker. An open result is a static cursor: exact row count, current row, sort in
 // place, rows written back to their tables.
+// The names that head the two query objects' error messages ("ADODataSet1: ..."): texts users
+// and their scripts know, so they stay as the program has always written them.
+inline const QString kResultsMessageName = QStringLiteral("ADODataSet1");
+inline const QString kImportMessageName = QStringLiteral("ADOQuery1");
+
 class QueryObject : public QObject {
     Q_OBJECT
 

@@ -41,8 +41,6 @@ const QString kNotes = QStringLiteral(
     "the command; 3 leaderboards: some answers were not leaderboards (the log says which);\n"
     "130 stopped by Ctrl+C, 143 by SIGTERM.\n");
 
-const QString kObjectName = QStringLiteral("ADOQuery1");
-
 const QStringList kShards = {QStringLiteral("APEX"), QStringLiteral("CHICANE")};
 
 using commandline::UsageError;
@@ -290,7 +288,7 @@ int runImport(const QCommandLineParser& parser)
         Connection connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
                               ProgramPaths::file(QStringLiteral("RACR.db")));
         connection.open();
-        QueryObject query(connection, kObjectName);
+        QueryObject query(connection, kImportMessageName);
         TerminalHost host;
         if (command.job == Command::Job::Leaderboards) {
             LeaderboardImport job(inputs, query, host);
@@ -306,7 +304,7 @@ int runImport(const QCommandLineParser& parser)
     } catch (const racr::Error& error) {
         // The query object's name means something inside the program only.
         std::fprintf(stderr, "racr import: %s\n",
-                     qUtf8Printable(commandline::withoutObjectName(error.message(), kObjectName)));
+                     qUtf8Printable(commandline::withoutObjectName(error.message(), kImportMessageName)));
         return 1;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "racr import: out of memory; the rows stored until then stay.\n");

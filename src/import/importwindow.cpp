@@ -49,7 +49,7 @@ ImportWindow::~ImportWindow() = default;
 void ImportWindow::attach(Connection& connection, std::function<ImportInputs()> inputs)
 {
     if (importQuery == nullptr)
-        importQuery = new QueryObject(connection, QStringLiteral("ADOQuery1"), this);
+        importQuery = new QueryObject(connection, kImportMessageName, this);
     m_inputs = std::move(inputs);
 }
 

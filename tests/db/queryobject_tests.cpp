@@ -15,7 +15,7 @@ namespace {
 class QueryObjectTest : public ::testing::TestWithParam<Engine> {
 protected:
     SampleDatabase db{GetParam()};
-    QueryObject dataSet{db.connection(), QStringLiteral("ADODataSet1")};
+    QueryObject dataSet{db.connection(), kResultsMessageName};
 
     void open(const QString& sql)
     {
@@ -362,7 +362,7 @@ const QString kManyRows = QStringLiteral(
 TEST(QueryObjectFetch, ALargeResultShowsItsFirstRowsAndReadsTheRestWhereItMust)
 {
     SampleDatabase db(Engine::Sqlite);
-    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(db.connection(), kResultsMessageName);
     const auto open = [&](const QString& sql) {
         dataSet.setText(sql);
         dataSet.open();
@@ -411,7 +411,7 @@ TEST(QueryObjectFetch, ALargeResultShowsItsFirstRowsAndReadsTheRestWhereItMust)
 TEST(QueryObjectFilter, KeepsTheMatchingRowsForSortsEditsDeletesAndNewRows)
 {
     SampleDatabase db(Engine::Sqlite);
-    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(db.connection(), kResultsMessageName);
     ResultModel model(dataSet);
     // secs: numbers held as text, as the service's times are.
     dataSet.setText("select id, driver, car, printf('%.1f', 80 + id * 5.5) as secs from RACR order by id");
@@ -497,7 +497,7 @@ TEST(QueryObjectFilter, KeepsTheMatchingRowsForSortsEditsDeletesAndNewRows)
 TEST(QueryObjectWait, AStatementStoppedBeforeItsFirstRowEndsAtOnce)
 {
     SampleDatabase db(Engine::Sqlite);
-    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(db.connection(), kResultsMessageName);
     int asked = 0;
     dataSet.setWaitHandler([&] { return ++asked == 3; });
     // Counting this many rows takes the engine a minute.
@@ -517,7 +517,7 @@ TEST(QueryObjectWait, AStatementStoppedBeforeItsFirstRowEndsAtOnce)
 TEST(QueryObjectWait, APostgresStatementStoppedWhileTheServerWorksIsCancelledThere)
 {
     SampleDatabase db(Engine::Postgres);
-    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(db.connection(), kResultsMessageName);
     int asked = 0;
     dataSet.setWaitHandler([&] { return ++asked == 3; });
     dataSet.setText("select pg_sleep(60)");
@@ -539,7 +539,7 @@ INSTANTIATE_TEST_SUITE_P(Engines, QueryObjectTest, ::testing::Values(Engine::Sql
 TEST(QueryObjectWait, AReadIsNeverNestedInsideTheEnginesWait)
 {
     SampleDatabase db(Engine::Sqlite);
-    QueryObject dataSet(db.connection(), QStringLiteral("ADODataSet1"));
+    QueryObject dataSet(db.connection(), kResultsMessageName);
     dataSet.setBackgroundFetch(true);
     // Each row costs the engine a long count, so the wait handler is asked inside every read.
     const QString slowRows = "with recursive n(x) as (select 1 union all select x + 1 from n where x < 5000000)"

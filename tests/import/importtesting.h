@@ -53,7 +53,7 @@ private:
 class ImportDatabase {
 public:
     explicit ImportDatabase(Engine engine = Engine::Sqlite)
-        : connection(home.file("connection.dsn"), home.file("RACR.db")), query(connection, "ADOQuery1")
+        : connection(home.file("connection.dsn"), home.file("RACR.db")), query(connection, kImportMessageName)
     {
         if (engine == Engine::Postgres)
             home.write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(pgtest::newDatabase()).toUtf8());

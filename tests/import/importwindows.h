@@ -26,7 +26,7 @@ public:
 // The main window's parts the imports touch, the progress window, and the wiring between them.
 struct Windows {
     explicit Windows(const QString& serviceBase)
-        : dataSet(db.connection, "ADODataSet1"), workbench(&mainWindow, dataSet), controls(&mainWindow),
+        : dataSet(db.connection, kResultsMessageName), workbench(&mainWindow, dataSet), controls(&mainWindow),
           progress(&mainWindow)
     {
         shell.base = serviceBase;

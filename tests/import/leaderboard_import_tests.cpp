@@ -308,7 +308,7 @@ TEST(ImportLeaderboards, ADamagedTableEndsTheRunInsteadOfPassingForStored)
     {
         Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
         connection.open();
-        QueryObject query(connection, "ADOQuery1");
+        QueryObject query(connection, kImportMessageName);
         RecordingHost host;
         LeaderboardImport(inputs, query, host).run();
         QSqlQuery pages(connection.database());
@@ -330,7 +330,7 @@ TEST(ImportLeaderboards, ADamagedTableEndsTheRunInsteadOfPassingForStored)
 
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
     connection.open();
-    QueryObject query(connection, "ADOQuery1");
+    QueryObject query(connection, kImportMessageName);
     RecordingHost host;
     try {
         LeaderboardImport(inputs, query, host).run();

@@ -16,7 +16,7 @@
 // The main window's part under test: a client area with the workbench and the grid as the main
 // window places them, on a sample database, with dialogs answered by the test.
 struct WorkbenchForm {
-    explicit WorkbenchForm(Engine engine = Engine::Sqlite) : db(engine), dataSet(db.connection(), QStringLiteral("ADODataSet1"))
+    explicit WorkbenchForm(Engine engine = Engine::Sqlite) : db(engine), dataSet(db.connection(), kResultsMessageName)
     {
         form.resize(1006, 698);
         workbench = new SqlWorkbench(&form, dataSet, &form);
