@@ -1,7 +1,6 @@
 #include "pgerrorplace.h"
 
-#include <QSqlDriver>
-#include <QVariant>
+#include "pgconnect.h"
 
 #include <libpq-fe.h>
 
@@ -11,10 +10,7 @@ namespace pg {
 
 qsizetype faultPosition(const QSqlDatabase& db, const QString& sql)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
-        return -1;
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    PGconn* connection = connectionOf(db);
     if (!connection)
         return -1;
     // Preparing parses and checks the names without running anything.
