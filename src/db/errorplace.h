@@ -9,7 +9,6 @@
 struct TextPlace {
     int line = 1;
     int column = 1;
-    bool operator==(const TextPlace&) const = default;
 };
 
 // The place of `index`, an index into `text` (UTF-16 units).

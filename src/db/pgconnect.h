@@ -5,12 +5,12 @@
 #include <QSqlDatabase>
 #include <QString>
 
+typedef struct pg_conn PGconn;   // as libpq-fe.h names it
+
 // The PostgreSQL database named by a connection URI, as libpq users write it:
 // postgresql://[user[:password]@][host][:port][/dbname][?key=value&...]. What is left out is
 // libpq's to fill in (PGHOST, PGUSER, ~/.pgpass, PGPASSWORD, ...), so the program never needs to
 // hold a password itself.
-typedef struct pg_conn PGconn;   // as libpq-fe.h names it
-
 namespace pg {
 
 struct Target {

@@ -171,9 +171,12 @@ void SqlWorkbench::runStatement()
     if (sqlEditor->isListActive())
         sqlEditor->cancelList();
     const QString text = textToRun();
-    const qsizetype start = sqlEditor->hasSelectedText()
-        ? QString::fromUtf8(sqlEditor->text().toUtf8().left(qsizetype(sqlEditor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)))).size()
-        : 0;
+    // Where that text begins in the editor: the engine counts the place of a fault from there.
+    qsizetype start = 0;
+    if (sqlEditor->hasSelectedText()) {
+        const auto selectionStart = qsizetype(sqlEditor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        start = QString::fromUtf8(sqlEditor->text().toUtf8().left(selectionStart)).size();
+    }
     Q_EMIT statementRun(text);
     // What the pane says belongs to the statement before.
     errorPane->dismiss();
@@ -219,7 +222,8 @@ void SqlWorkbench::showError(const QString& message, qsizetype position, qsizety
     }
     const QString text = sqlEditor->text();
     const TextPlace place = placeInEditor(text, start, sent, position);
-    errorPane->report(QStringLiteral("Error at line %1, column %2: %3").arg(QString::number(place.line), QString::number(place.column), message));
+    errorPane->report(QStringLiteral("Error at line %1, column %2: %3")
+                          .arg(QString::number(place.line), QString::number(place.column), message));
     // A selection that ran stays selected, so Execute SQL runs it again after a fix.
     sqlEditor->markError(text.left(indexOf(text, place)).toUtf8().size(), !sqlEditor->hasSelectedText());
 }
