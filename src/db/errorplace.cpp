@@ -9,8 +9,8 @@ bool endsLine(const QString& text, qsizetype i)
     const QChar c = text.at(i);
     return c == u'\n' || (c == u'\r' && (i + 1 == text.size() || text.at(i + 1) != u'\n'));
 }
-} // namespace
 
+// The place of `index`, an index into `text` (UTF-16 units).
 TextPlace placeIn(const QString& text, qsizetype index)
 {
     TextPlace place;
@@ -25,6 +25,7 @@ TextPlace placeIn(const QString& text, qsizetype index)
     }
     return place;
 }
+} // namespace
 
 qsizetype indexOf(const QString& text, TextPlace place)
 {

@@ -11,9 +11,6 @@ struct TextPlace {
     int column = 1;
 };
 
-// The place of `index`, an index into `text` (UTF-16 units).
-TextPlace placeIn(const QString& text, qsizetype index);
-
 // The index of `place` in `text`; a column past the end of its line gives the line's end.
 qsizetype indexOf(const QString& text, TextPlace place);
 
