@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "pgcancel.h"
 #include "pgcolumns.h"
+#include "pgerrorplace.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -71,6 +72,15 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
 QString sqliteMessage(sqlite3* db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// The engine's message for a statement it could not compile, with the place it stopped at: SQLite
+// counts bytes of the UTF-8 text, the program characters of the QString it came from.
+racr::ProviderError compileError(sqlite3* db, const QByteArray& text)
+{
+    const int offset = sqlite3_error_offset(db);
+    const qsizetype position = offset < 0 || offset > text.size() ? -1 : QString::fromUtf8(text.constData(), offset).size();
+    return racr::ProviderError(sqliteMessage(db), position);
 }
 
 // Runs `work` on a worker thread while this thread keeps the windows alive through `wait`, every
@@ -307,7 +317,7 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
-        throw racr::ProviderError(sqliteMessage(db));
+        throw compileError(db, text);
     std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(raw, sqlite3_finalize);
     if (!statement)
         throw racr::DatabaseError(prefix + QStringLiteral("There is no statement to run: the text holds only comments."));
@@ -375,7 +385,7 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
         ? whileWaiting([&] { return query.exec(sql); }, wait, [&] { pg::cancelRunning(db); })
         : query.exec(sql);
     if (!ran)
-        throw racr::ProviderError(providerText(query.lastError()));
+        throw racr::ProviderError(providerText(query.lastError()), isPostgres(db) ? pg::faultPosition(db, sql) : -1);
     rowsource::Opened opened;
     if (!query.isSelect() || want == Want::NoRows) {
         opened.rowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
