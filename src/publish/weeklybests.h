@@ -49,9 +49,9 @@ public:
 
 private:
     static quint64 key(int trackId, bool multiplayer, int group);
+    QString shared(const QString& name);
 
     bool m_nullDateFirst;
-    QString shared(const QString& name);
 
     QHash<QString, int> m_dayIds;     // 0 stands for a missing day
     std::vector<QVariant> m_days{QVariant()};
