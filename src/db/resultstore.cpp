@@ -1,5 +1,6 @@
 #include "resultstore.h"
 
+#include "cellview.h"
 #include "textpool.h"
 
 #include <QByteArray>
@@ -366,6 +367,21 @@ QString ResultStore::text(std::uint32_t row, int column) const
     }
     }
     return {};
+}
+
+CellView ResultStore::view(std::uint32_t row, int column) const
+{
+    const Cell cell = cellAt(row, column);
+    CellView view;
+    view.kind = kindOf(cell.code);
+    switch (view.kind) {
+    case Kind::Null: break;
+    case Kind::Integer: view.integer = unzigzag(cell.payload); break;
+    case Kind::Real: view.real = realOf(cell.payload); break;
+    case Kind::Text:
+    case Kind::Blob: view.bytes = bytesOf(column, cell); break;
+    }
+    return view;
 }
 
 int ResultStore::compare(int column, std::uint32_t a, std::uint32_t b) const

@@ -157,6 +157,48 @@ public:
         return added;
     }
 
+    bool nextRow() override
+    {
+        // Stepping a finished statement would run it again from the start.
+        if (m_atEnd)
+            return false;
+        int rc;
+        while ((rc = sqlite3_step(m_statement)) == SQLITE_ROW)
+            if (keep())
+                return true;
+        if (rc != SQLITE_DONE)
+            throw racr::ProviderError(sqliteMessage(m_db));
+        m_atEnd = true;
+        return false;
+    }
+
+    CellView cell(int column) const override
+    {
+        CellView cell;
+        switch (sqlite3_column_type(m_statement, column)) {
+        case SQLITE_INTEGER:
+            cell.kind = ResultStore::Kind::Integer;
+            cell.integer = sqlite3_column_int64(m_statement, column);
+            break;
+        case SQLITE_FLOAT:
+            cell.kind = ResultStore::Kind::Real;
+            cell.real = sqlite3_column_double(m_statement, column);
+            break;
+        case SQLITE_TEXT:
+            cell.kind = ResultStore::Kind::Text;
+            cell.bytes = {reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column)),
+                          std::size_t(sqlite3_column_bytes(m_statement, column))};
+            break;
+        case SQLITE_BLOB:
+            cell.kind = ResultStore::Kind::Blob;
+            cell.bytes = {static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
+                          std::size_t(sqlite3_column_bytes(m_statement, column))};
+            break;
+        default: break;
+        }
+        return cell;
+    }
+
 private:
     static int progress(void* self)
     {
@@ -183,20 +225,13 @@ private:
     {
         const int columns = int(m_fields.size());
         for (int i = 0; i < columns; ++i) {
-            switch (sqlite3_column_type(m_statement, i)) {
-            case SQLITE_INTEGER: store.appendInteger(i, sqlite3_column_int64(m_statement, i)); break;
-            case SQLITE_FLOAT: store.appendReal(i, sqlite3_column_double(m_statement, i)); break;
-            case SQLITE_TEXT: {
-                const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, i));
-                store.appendText(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(m_statement, i))));
-                break;
-            }
-            case SQLITE_BLOB: {
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, i));
-                store.appendBlob(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(m_statement, i))));
-                break;
-            }
-            default: store.appendNull(i); break;
+            const CellView c = cell(i);
+            switch (c.kind) {
+            case ResultStore::Kind::Null: store.appendNull(i); break;
+            case ResultStore::Kind::Integer: store.appendInteger(i, c.integer); break;
+            case ResultStore::Kind::Real: store.appendReal(i, c.real); break;
+            case ResultStore::Kind::Text: store.appendText(i, c.bytes); break;
+            case ResultStore::Kind::Blob: store.appendBlob(i, c.bytes); break;
             }
         }
         store.endRow();
@@ -418,6 +453,28 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
 }
 
 } // namespace
+
+bool RowSource::nextRow()
+{
+    if (m_block && ++m_blockRow < m_block->rowCount())
+        return true;
+    // A fresh store for each block: the previous one is freed whole.
+    m_block.reset();
+    m_blockRow = 0;
+    while (!m_atEnd) {
+        auto block = std::make_unique<ResultStore>(int(m_fields.size()));
+        if (read(*block, kBlockRows, std::chrono::milliseconds(0)) > 0) {
+            m_block = std::move(block);
+            return true;
+        }
+    }
+    return false;
+}
+
+CellView RowSource::cell(int column) const
+{
+    return m_block->view(m_blockRow, column);
+}
 
 namespace rowsource {
 
