@@ -174,25 +174,26 @@ public:
 
     CellView cell(int column) const override
     {
+        // One call into the statement per cell; the value's own accessors are cheap. The value is
+        // unprotected, which is safe while only this thread uses the connection.
+        sqlite3_value* value = sqlite3_column_value(m_statement, column);
         CellView cell;
-        switch (sqlite3_column_type(m_statement, column)) {
+        switch (sqlite3_value_type(value)) {
         case SQLITE_INTEGER:
             cell.kind = ResultStore::Kind::Integer;
-            cell.integer = sqlite3_column_int64(m_statement, column);
+            cell.integer = sqlite3_value_int64(value);
             break;
         case SQLITE_FLOAT:
             cell.kind = ResultStore::Kind::Real;
-            cell.real = sqlite3_column_double(m_statement, column);
+            cell.real = sqlite3_value_double(value);
             break;
         case SQLITE_TEXT:
             cell.kind = ResultStore::Kind::Text;
-            cell.bytes = {reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column)),
-                          std::size_t(sqlite3_column_bytes(m_statement, column))};
+            cell.bytes = {reinterpret_cast<const char*>(sqlite3_value_text(value)), std::size_t(sqlite3_value_bytes(value))};
             break;
         case SQLITE_BLOB:
             cell.kind = ResultStore::Kind::Blob;
-            cell.bytes = {static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
-                          std::size_t(sqlite3_column_bytes(m_statement, column))};
+            cell.bytes = {static_cast<const char*>(sqlite3_value_blob(value)), std::size_t(sqlite3_value_bytes(value))};
             break;
         default: break;
         }
