@@ -4,10 +4,12 @@
 #include "connection.h"
 #include "pgcancel.h"
 #include "pgcolumns.h"
+#include "rowbatches.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -18,6 +20,7 @@
 
 #include <atomic>
 #include <future>
+#include <thread>
 
 using queryresult::Affinity;
 using queryresult::Field;
@@ -122,33 +125,60 @@ public:
 
     bool canPause() const override { return true; }
 
+    // The engine is stepped on a thread of its own while this one fills the store: on two cores a
+    // large result comes in in about the engine's own time. Meanwhile this thread keeps the windows
+    // alive through the wait handler every 50 ms, as the engine's wait for a server does; the
+    // connection is the reading thread's alone until the read returns.
     int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
     {
         QElapsedTimer clock;
         clock.start();
-        if (m_wait) {
-            m_waitClock.start();
-            // About every few milliseconds of engine work.
+        m_stopAsked = false;
+        if (m_wait)
             sqlite3_progress_handler(m_db, 20000, &SqliteRows::progress, this);
-        }
+        RowBatches batches;
+        std::atomic<bool> enough = false;
         int added = 0;
         int rc = SQLITE_ROW;
-        try {
-            while (added < maxRows && !budgetSpent(clock, budget)) {
-                rc = sqlite3_step(m_statement);
-                if (rc != SQLITE_ROW)
-                    break;
-                if (!keep())
-                    continue;
-                append(store);
-                ++added;
+        std::exception_ptr readError;
+        std::thread engine([&] {
+            try {
+                while (added < maxRows && !enough.load(std::memory_order_relaxed)) {
+                    rc = sqlite3_step(m_statement);
+                    if (rc != SQLITE_ROW)
+                        break;
+                    if (!keep())
+                        continue;
+                    append(batches);
+                    ++added;
+                }
+            } catch (...) {   // out of memory for a batch
+                readError = std::current_exception();
             }
-        } catch (...) {
+            batches.close();
+        });
+        const auto ended = qScopeGuard([&] {
+            enough = true;
+            batches.dropAll();
+            engine.join();
             sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-            throw;
+        });
+        QElapsedTimer waitClock;
+        waitClock.start();
+        while (batches.storeNext(store, std::chrono::milliseconds(5))) {
+            if (budgetSpent(clock, budget))
+                enough = true;
+            if (m_wait && waitClock.elapsed() >= 50) {
+                waitClock.restart();
+                if (m_wait()) {
+                    m_stopAsked = true;
+                    enough = true;
+                }
+            }
         }
-        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-        if (m_stopped)
+        if (readError)
+            std::rethrow_exception(readError);
+        if (m_stopAsked)
             throw racr::Cancelled();
         if (rc == SQLITE_DONE)
             m_atEnd = true;
@@ -201,16 +231,10 @@ public:
     }
 
 private:
+    // Asked on the reading thread now and then while the engine works.
     static int progress(void* self)
     {
-        auto* rows = static_cast<SqliteRows*>(self);
-        // The handler is asked often; the program is asked only every 50 ms.
-        if (rows->m_waitClock.elapsed() < 50)
-            return 0;
-        rows->m_waitClock.restart();
-        if (rows->m_wait())
-            rows->m_stopped = true;
-        return rows->m_stopped ? 1 : 0;
+        return static_cast<const SqliteRows*>(self)->m_stopAsked.load() ? 1 : 0;
     }
 
     bool keep() const
@@ -222,28 +246,19 @@ private:
             && QString::fromUtf8(first, sqlite3_column_bytes(m_statement, 0)).compare(m_filter, Qt::CaseInsensitive) == 0;
     }
 
-    void append(ResultStore& store) const
+    void append(RowBatches& batches) const
     {
         const int columns = int(m_fields.size());
-        for (int i = 0; i < columns; ++i) {
-            const CellView c = cell(i);
-            switch (c.kind) {
-            case ResultStore::Kind::Null: store.appendNull(i); break;
-            case ResultStore::Kind::Integer: store.appendInteger(i, c.integer); break;
-            case ResultStore::Kind::Real: store.appendReal(i, c.real); break;
-            case ResultStore::Kind::Text: store.appendText(i, c.bytes); break;
-            case ResultStore::Kind::Blob: store.appendBlob(i, c.bytes); break;
-            }
-        }
-        store.endRow();
+        for (int i = 0; i < columns; ++i)
+            batches.add(cell(i));
+        batches.endRow();
     }
 
     sqlite3* m_db;
     sqlite3_stmt* m_statement;
     QString m_filter;
     rowsource::WaitHandler m_wait;
-    QElapsedTimer m_waitClock;
-    bool m_stopped = false;
+    std::atomic<bool> m_stopAsked = false;
 };
 
 class GenericRows : public RowSource {
