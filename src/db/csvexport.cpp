@@ -6,12 +6,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSignalBlocker>
 
 #include <optional>
+#include <vector>
 
 #include <cerrno>
 #include <csignal>
@@ -33,6 +33,7 @@ public:
         m_dataSet.fetchAll();
         m_dataSet.first();
         m_quiet.emplace(&m_dataSet);
+        m_bytes.resize(std::size_t(m_dataSet.fieldCount()));
     }
     ~OpenResultRows() override
     {
@@ -67,7 +68,7 @@ public:
             break;
         default: {
             // Held until the walk moves on, as the engine holds its own.
-            QByteArray& bytes = m_bytes[field];
+            QByteArray& bytes = m_bytes[std::size_t(field)];
             bytes = value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
             cell.kind = value.typeId() == QMetaType::QByteArray ? ResultStore::Kind::Blob : ResultStore::Kind::Text;
             cell.bytes = {bytes.constData(), std::size_t(bytes.size())};
@@ -78,7 +79,7 @@ public:
 
 private:
     QueryObject& m_dataSet;
-    mutable QHash<int, QByteArray> m_bytes;
+    mutable std::vector<QByteArray> m_bytes;   // one per field
     std::optional<QSignalBlocker> m_quiet;
     bool m_started = false;
 };
