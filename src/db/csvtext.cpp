@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <charconv>
+#include <cstring>
 
 #include <csv.h>
 
@@ -29,6 +30,22 @@ void appendInteger(QByteArray& out, std::int64_t value)
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(digits, end - digits);
+}
+
+// Most cells hold no quote: they are copied between their two quotes in one step.
+void appendQuotedAscii(QByteArray& out, std::string_view ascii)
+{
+    if (std::memchr(ascii.data(), '"', ascii.size())) {
+        appendCsvQuoted(out, ascii);
+        return;
+    }
+    const qsizetype at = out.size();
+    out.resize(at + qsizetype(ascii.size()) + 2);
+    char* to = out.data() + at;
+    *to = '"';
+    if (!ascii.empty())
+        std::memcpy(to + 1, ascii.data(), ascii.size());
+    to[ascii.size() + 1] = '"';
 }
 
 } // namespace
@@ -66,16 +83,17 @@ void appendCsvCell(QByteArray& out, const CellView& cell, const QLocale& locale)
 {
     switch (cell.kind) {
     case ResultStore::Kind::Null: out += "\"\""; break;
-    case ResultStore::Kind::Integer:
-        out += '"';
-        appendInteger(out, cell.integer);
-        out += '"';
+    case ResultStore::Kind::Integer: {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, cell.integer).ptr;
+        appendQuotedAscii(out, std::string_view(digits, std::size_t(end - digits)));
         break;
+    }
     case ResultStore::Kind::Real: appendCsvQuoted(out, locale.toString(cell.real, 'g', 15).toUtf8()); break;
     case ResultStore::Kind::Text:
     case ResultStore::Kind::Blob:
         if (isAscii(cell.bytes))
-            appendCsvQuoted(out, cell.bytes);
+            appendQuotedAscii(out, cell.bytes);
         else
             appendCsvQuoted(out, decoded(cell.bytes));
         break;
