@@ -121,16 +121,45 @@ Connection::~Connection()
 
 QSqlDatabase Connection::database() const
 {
+    settleHold();
     return QSqlDatabase::database(m_connectionName, false);
+}
+
+std::unique_ptr<Connection::Hold> Connection::hold(std::function<void()> finish)
+{
+    m_finishHold = std::move(finish);
+    return std::unique_ptr<Hold>(new Hold(*this, ++m_holdId));
+}
+
+Connection::Hold::~Hold()
+{
+    if (m_connection.m_holdId == m_id)
+        m_connection.m_finishHold = nullptr;
+}
+
+void Connection::settleHold() const
+{
+    if (!m_finishHold || m_settling)
+        return;
+    m_settling = true;
+    try {
+        const std::function<void()> finish = m_finishHold;
+        finish();
+    } catch (...) {
+        m_settling = false;
+        throw;
+    }
+    m_settling = false;
 }
 
 bool Connection::isOpen() const
 {
-    return database().isOpen();
+    return QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
 void Connection::open()
 {
+    settleHold();
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);

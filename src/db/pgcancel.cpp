@@ -7,13 +7,17 @@
 
 namespace pg {
 
-bool cancelRunning(const QSqlDatabase& db)
+PGconn* nativeConnection(const QSqlDatabase& db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     // Qt's driver hands the connection over as the struct libpq's PGconn names.
     if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
-        return false;
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+bool cancelRunning(PGconn* connection)
+{
     PGcancel* cancel = connection ? PQgetCancel(connection) : nullptr;
     if (!cancel)
         return false;
@@ -21,6 +25,11 @@ bool cancelRunning(const QSqlDatabase& db)
     const bool sent = PQcancel(cancel, error, int(sizeof error)) == 1;
     PQfreeCancel(cancel);
     return sent;
+}
+
+bool cancelRunning(const QSqlDatabase& db)
+{
+    return cancelRunning(nativeConnection(db));
 }
 
 } // namespace pg
