@@ -111,6 +111,8 @@ Connection::Connection(const QString& dsnPath, const QString& databasePath, QObj
 
 Connection::~Connection()
 {
+    if (m_finishHold)
+        m_dropHold();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isValid())
@@ -125,9 +127,10 @@ QSqlDatabase Connection::database() const
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-std::unique_ptr<Connection::Hold> Connection::hold(std::function<void()> finish)
+std::unique_ptr<Connection::Hold> Connection::hold(std::function<void()> finish, std::function<void()> drop)
 {
     m_finishHold = std::move(finish);
+    m_dropHold = std::move(drop);
     return std::unique_ptr<Hold>(new Hold(*this, ++m_holdId));
 }
 

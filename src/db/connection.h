@@ -32,7 +32,8 @@ public:
     // A result still arriving on a server connection holds it: the server runs nothing else
     // until its last row is read. Whoever uses the connection next (database(), open()) first
     // has `finish` read the rest or drop it; `finish` ends the hold by dropping the returned
-    // object, and one that cannot (a read under way) throws, so nothing runs in its middle.
+    // object, and one that cannot (a read under way) throws, so nothing runs in its middle. A
+    // connection that closes for good has `drop` give the rest up instead.
     class Hold {
     public:
         ~Hold();
@@ -45,7 +46,7 @@ public:
         const Connection& m_connection;
         quint64 m_id;
     };
-    [[nodiscard]] std::unique_ptr<Hold> hold(std::function<void()> finish);
+    [[nodiscard]] std::unique_ptr<Hold> hold(std::function<void()> finish, std::function<void()> drop);
     // The server database in use, as the window names it ("PostgreSQL racr@db.example.org/club");
     // empty on the program folder's own database.
     QString serverName() const { return m_serverName; }
@@ -69,6 +70,7 @@ private:
     QString m_serverName;
     // The hold of a result still arriving; settled from database(), which callers see as const.
     mutable std::function<void()> m_finishHold;
+    std::function<void()> m_dropHold;
     mutable quint64 m_holdId = 0;
     mutable bool m_settling = false;
 };

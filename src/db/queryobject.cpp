@@ -138,7 +138,7 @@ bool QueryObject::perform(Want want)
         Q_EMIT afterScroll();
     if (m_result->source) {
         if (m_result->source->pausing() == RowSource::Pausing::HoldsConnection)
-            m_result->hold = m_connection.hold([this] { readRestForAnotherUse(); });
+            m_result->hold = m_connection.hold([this] { readRestForAnotherUse(); }, [this] { stopFetching(); });
         m_sinceShown.start();
         m_fetchTimer->start();
         Q_EMIT fetchingChanged(true);
