@@ -1,5 +1,9 @@
 #include "asynccommits.h"
 
+#include "db/pgconnect.h"
+#include "db/writetransaction.h"
+
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -7,10 +11,14 @@ AsyncCommits::AsyncCommits(const QSqlDatabase& db) : m_db(db)
 {
     if (m_db.driverName() != QLatin1String("QPSQL"))
         return;
-    // Only speed depends on it: a server that refuses keeps its setting.
+    // Only speed depends on it: a server that refuses keeps its setting. A lost connection ends
+    // the import here, with the server's words, as its first write would.
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT current_setting('synchronous_commit')")) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT current_setting('synchronous_commit')")) || !query.next()) {
+        if (pg::connectionLost(m_db))
+            racr::throwWriteFailure(m_db, QStringLiteral("Starting the import"), query.lastError());
         return;
+    }
     const QString before = query.value(0).toString();
     if (query.exec(QStringLiteral("SET synchronous_commit = off")))
         m_before = before;

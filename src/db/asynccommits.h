@@ -11,6 +11,7 @@
 // the embedded file. The session's own setting comes back afterwards. Nothing on other engines.
 class AsyncCommits {
 public:
+    // Throws racr::StorageError when the server has closed the connection.
     explicit AsyncCommits(const QSqlDatabase& db);
     ~AsyncCommits();
     AsyncCommits(const AsyncCommits&) = delete;
