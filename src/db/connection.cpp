@@ -136,8 +136,10 @@ std::unique_ptr<Connection::Hold> Connection::hold(std::function<void()> finish,
 
 Connection::Hold::~Hold()
 {
-    if (m_connection.m_holdId == m_id)
-        m_connection.m_finishHold = nullptr;
+    if (m_connection.m_holdId != m_id)
+        return;
+    m_connection.m_finishHold = nullptr;
+    m_connection.m_dropHold = nullptr;
 }
 
 void Connection::settleHold() const

@@ -70,7 +70,7 @@ private:
     QString m_serverName;
     // The hold of a result still arriving; settled from database(), which callers see as const.
     mutable std::function<void()> m_finishHold;
-    std::function<void()> m_dropHold;
+    mutable std::function<void()> m_dropHold;
     mutable quint64 m_holdId = 0;
     mutable bool m_settling = false;
 };
