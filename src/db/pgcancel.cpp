@@ -27,9 +27,4 @@ bool cancelRunning(PGconn* connection)
     return sent;
 }
 
-bool cancelRunning(const QSqlDatabase& db)
-{
-    return cancelRunning(nativeConnection(db));
-}
-
 } // namespace pg
