@@ -3,6 +3,9 @@
 // first import into a table that already holds 1,000,000 rows. Prints the figures and the targets:
 // first run under 2 s, re-run under 1 s, cost per record at 1,000,000 rows within 1.5 times the
 // cost at 0.
+//
+//   import_bench [--rows 1000000] [--records-per-track 100]
+#include "benchoptions.h"
 #include "quiethost.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
@@ -28,18 +31,18 @@ int rowCount(Connection& connection)
     return count.value(0).toInt();
 }
 
-// A million earlier results of the same two drivers and of many others, spread over the tracks,
-// written in one statement so that filling does not dominate the benchmark.
-void fillMillionRows(Connection& connection)
+// Earlier results of the same two drivers and of many others, spread over the tracks, written
+// in one statement so that filling does not dominate the benchmark.
+void fillRows(Connection& connection, int rows)
 {
     QSqlQuery fill(connection.database());
     const bool ok = fill.exec(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
         "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) "
         "SELECT CASE i % 3 WHEN 0 THEN 'KESTREL' WHEN 1 THEN 'PILOT000' ELSE 'filler' || (i % 997) END, "
         "'Falk Roadster S', printf('2010-%02d-%02d  %02d:%02d:%02d', 1 + i % 12, 1 + i % 28, i % 24, i % 60, i % 59), "
         "1 + i % 510, 1 + i % 2, printf('%d.%03d', 60 + i / 1000, i % 1000), "
-        "CASE i % 5 WHEN 0 THEN 'CHICANE' ELSE 'APEX' END FROM n"));
+        "CASE i % 5 WHEN 0 THEN 'CHICANE' ELSE 'APEX' END FROM n").arg(rows));
     if (!ok)
         throw std::runtime_error(fill.lastError().text().toStdString());
 }
@@ -49,7 +52,12 @@ void fillMillionRows(Connection& connection)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Simulator sim({"--records-per-track", "100"});
+    BenchOptions options(QStringLiteral("The leaderboard import into an empty table, again, and into a full one."));
+    options.addSize(QStringLiteral("rows"), QStringLiteral("results the full table holds"), QStringLiteral("1000000"));
+    options.addSize(QStringLiteral("records-per-track"), QStringLiteral("records of each leaderboard answer"),
+                    QStringLiteral("100"));
+    options.process(app.arguments());
+    Simulator sim({"--records-per-track", QString::number(options.size(QStringLiteral("records-per-track")))});
 
     TempHome emptyHome;
     Connection empty(emptyHome.file("connection.dsn"), emptyHome.file("RACR.db"));
@@ -64,7 +72,7 @@ int main(int argc, char** argv)
     QueryObject fullQuery(full, kImportMessageName);
     QElapsedTimer fillClock;
     fillClock.start();
-    fillMillionRows(full);
+    fillRows(full, options.size(QStringLiteral("rows")));
     const double fillSeconds = fillClock.nsecsElapsed() / 1e9;
     const int before = rowCount(full);
     const ImportTiming large = timedImport(sim.base(), fullQuery);

@@ -2,6 +2,9 @@
 // under way, beside the same requests made by plain libcurl with the same number in flight: a full
 // leaderboard import (90 tracks, two passes: 180 POSTs of 100 records each) and a driver import of
 // 50 names (150 GETs). Every row also shows what the simulator saw, to confirm the number in flight.
+//
+//   parallel_bench [--latencies 0,50,200] [--parallel 1,4,6,8] [--drivers 50] [--records-per-track 100]
+#include "benchoptions.h"
 #include "quiethost.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
@@ -25,7 +28,7 @@
 
 namespace {
 
-constexpr int kDrivers = 50;
+int g_drivers = 50;   // names of the driver import, from --drivers
 
 double seconds(const std::function<void()>& run)
 {
@@ -56,7 +59,7 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* body)
 std::vector<std::string> driverRequests(const QString& base)
 {
     std::vector<std::string> urls;
-    for (int i = 0; i < kDrivers; ++i)
+    for (int i = 0; i < g_drivers; ++i)
         for (const racr::DriverResource resource :
              {racr::DriverResource::Profile, racr::DriverResource::Stats, racr::DriverResource::Cars})
             urls.push_back(racr::driverUrl(base, resource, QStringLiteral("PILOT%1").arg(i, 3, 10, QLatin1Char('0')),
@@ -68,7 +71,7 @@ std::vector<std::string> driverRequests(const QString& base)
 QString driverNames()
 {
     QStringList names;
-    for (int i = 0; i < kDrivers; ++i)
+    for (int i = 0; i < g_drivers; ++i)
         names.append(QStringLiteral("PILOT%1").arg(i, 3, 10, QLatin1Char('0')));
     return names.join(QLatin1Char(','));
 }
@@ -200,18 +203,30 @@ void curlRequests(const std::vector<std::string>& urls, int inFlight)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    BenchOptions options(QStringLiteral("Both imports beside plain libcurl with as many requests in flight."));
+    options.addSizes(QStringLiteral("latencies"), QStringLiteral("the simulator's latencies in ms"),
+                     QStringLiteral("0,50,200"));
+    options.addSizes(QStringLiteral("parallel"), QStringLiteral("requests in flight"), QStringLiteral("1,4,6,8"));
+    options.addSize(QStringLiteral("drivers"), QStringLiteral("names of the driver import"), QStringLiteral("50"));
+    options.addSize(QStringLiteral("records-per-track"), QStringLiteral("records of each leaderboard answer"),
+                    QStringLiteral("100"));
+    options.process(app.arguments());
+    g_drivers = options.size(QStringLiteral("drivers"));
+    const QString records = QString::number(options.size(QStringLiteral("records-per-track")));
     curl_global_init(CURL_GLOBAL_DEFAULT);
     std::printf("%-44s %9s %10s %9s %12s %14s\n", "", "seconds", "/ libcurl", "requests", "connections",
                 "max in flight");
-    for (const int latency : {0, 50, 200}) {
-        Simulator sim({QStringLiteral("--records-per-track"), QStringLiteral("100"), QStringLiteral("--latency-ms"),
+    for (const int latency : options.sizes(QStringLiteral("latencies"))) {
+        Simulator sim({QStringLiteral("--records-per-track"), records, QStringLiteral("--latency-ms"),
                        QString::number(latency)});
         const std::vector<std::string> boards = leaderboardRequests(sim.base());
         const std::vector<std::string> drivers = driverRequests(sim.base());
         for (const bool leaderboards : {true, false}) {
-            std::printf("%s, service latency %d ms\n",
-                        leaderboards ? "180 leaderboards, 100 records each" : "50 drivers, 3 requests each", latency);
-            for (const int n : {1, 4, 6, 8}) {
+            if (leaderboards)
+                std::printf("180 leaderboards, %s records each, service latency %d ms\n", qPrintable(records), latency);
+            else
+                std::printf("%d drivers, 3 requests each, service latency %d ms\n", g_drivers, latency);
+            for (const int n : options.sizes(QStringLiteral("parallel"))) {
                 const Row reference = measure(sim, "  libcurl, " + std::to_string(n) + " in flight",
                                               [&] { curlRequests(leaderboards ? boards : drivers, n); });
                 const Row import = measure(sim, "  import, parallel " + std::to_string(n),

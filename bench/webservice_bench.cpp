@@ -1,5 +1,7 @@
 // Fetch, read and transform one leaderboard answer of 100 or 1,000 records from stats-sim.
 // The median of the repetitions is the figure to quote: per request, and per record.
+//
+//   webservice_bench [--records 100,1000] [Google Benchmark's --benchmark_... options]
 
 #include "support/simulator.h"
 
@@ -13,8 +15,12 @@
 #include <QStringList>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
+#include <vector>
 
 using namespace racr;
 
@@ -90,14 +96,51 @@ void BM_TransformLeaderboard(benchmark::State& state)
     perRecord(state, records);
 }
 
-BENCHMARK(BM_FetchAndReadLeaderboard)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(BM_TransformLeaderboard)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+// Takes --records N,N off the command line; the rest is Google Benchmark's.
+std::vector<int> recordCounts(int& argc, char** argv)
+{
+    std::vector<int> counts{100, 1000};
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            std::printf("usage: webservice_bench [--records N[,N...]] (records of each leaderboard answer, default "
+                        "100,1000)\nand Google Benchmark's options:\n");
+            std::fflush(stdout);
+            argv[i] = const_cast<char*>("--help");   // Google Benchmark prints its own and ends
+            return counts;
+        }
+        if (argument != QLatin1String("--records") || i + 1 >= argc)
+            continue;
+        counts.clear();
+        for (const QString& part : QString::fromLocal8Bit(argv[i + 1]).split(QLatin1Char(','))) {
+            bool ok = false;
+            counts.push_back(part.toInt(&ok));
+            if (!ok || counts.back() <= 0) {
+                std::fprintf(stderr, "--records takes whole numbers separated by commas\n");
+                std::exit(2);
+            }
+        }
+        std::copy(argv + i + 2, argv + argc + 1, argv + i);
+        argc -= 2;
+        break;
+    }
+    return counts;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv); // the simulator runs under QProcess
+    const std::vector<int> counts = recordCounts(argc, argv);
+    auto* fetchAndRead = benchmark::RegisterBenchmark("BM_FetchAndReadLeaderboard", BM_FetchAndReadLeaderboard);
+    auto* transform = benchmark::RegisterBenchmark("BM_TransformLeaderboard", BM_TransformLeaderboard);
+    for (const int records : counts) {
+        fetchAndRead->Arg(records);
+        transform->Arg(records);
+    }
+    fetchAndRead->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(9)->ReportAggregatesOnly(true);
+    transform->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

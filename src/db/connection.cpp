@@ -111,6 +111,8 @@ Connection::Connection(const QString& dsnPath, const QString& databasePath, QObj
 
 Connection::~Connection()
 {
+    if (m_finishHold)
+        m_dropHold();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isValid())
@@ -121,16 +123,48 @@ Connection::~Connection()
 
 QSqlDatabase Connection::database() const
 {
+    settleHold();
     return QSqlDatabase::database(m_connectionName, false);
+}
+
+std::unique_ptr<Connection::Hold> Connection::hold(std::function<void()> finish, std::function<void()> drop)
+{
+    m_finishHold = std::move(finish);
+    m_dropHold = std::move(drop);
+    return std::unique_ptr<Hold>(new Hold(*this, ++m_holdId));
+}
+
+Connection::Hold::~Hold()
+{
+    if (m_connection.m_holdId != m_id)
+        return;
+    m_connection.m_finishHold = nullptr;
+    m_connection.m_dropHold = nullptr;
+}
+
+void Connection::settleHold() const
+{
+    if (!m_finishHold || m_settling)
+        return;
+    m_settling = true;
+    try {
+        const std::function<void()> finish = m_finishHold;
+        finish();
+    } catch (...) {
+        m_settling = false;
+        throw;
+    }
+    m_settling = false;
 }
 
 bool Connection::isOpen() const
 {
-    return database().isOpen();
+    return QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
 void Connection::open()
 {
+    settleHold();
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);

@@ -1,14 +1,23 @@
 #include "pgcancel.h"
 
-#include "pgconnect.h"
+#include <QSqlDriver>
+#include <QVariant>
 
 #include <libpq-fe.h>
 
 namespace pg {
 
-bool cancelRunning(const QSqlDatabase& db)
+PGconn* nativeConnection(const QSqlDatabase& db)
 {
-    PGconn* connection = connectionOf(db);
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    // Qt's driver hands the connection over as the struct libpq's PGconn names.
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+bool cancelRunning(PGconn* connection)
+{
     PGcancel* cancel = connection ? PQgetCancel(connection) : nullptr;
     if (!cancel)
         return false;

@@ -5,28 +5,10 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlResult>
-
-#include <libpq-fe.h>
 
 #include <map>
 
 namespace pg {
-
-std::vector<ColumnSource> columnSources(const QSqlQuery& query)
-{
-    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-    // Qt's driver hands the result over as the struct libpq's PGresult names.
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_result*") != 0)
-        return {};
-    const PGresult* result = *static_cast<PGresult* const*>(handle.constData());
-    if (!result)
-        return {};
-    std::vector<ColumnSource> sources(std::size_t(PQnfields(result)));
-    for (int i = 0; i < int(sources.size()); ++i)
-        sources[std::size_t(i)] = {PQftable(result, i), PQftablecol(result, i)};
-    return sources;
-}
 
 std::vector<ColumnOrigin> columnOrigins(const QSqlDatabase& db, const std::vector<ColumnSource>& sources)
 {

@@ -1,6 +1,7 @@
 #include "pgconnect.h"
 
 #include "common/error.h"
+#include "db/pgcancel.h"
 #include "db/sqlerrortext.h"
 
 #include <QRegularExpression>
@@ -162,22 +163,15 @@ QString displayName(const Target& target)
     return name;
 }
 
-// Qt's driver hands the connection over as the struct libpq's PGconn names.
-PGconn* connectionOf(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
-}
-
 namespace {
+
 void dropNotice(void*, const char*) {}
+
 } // namespace
 
 bool connectionLost(const QSqlDatabase& db)
 {
-    const PGconn* connection = connectionOf(db);
+    const PGconn* connection = nativeConnection(db);
     return connection && PQstatus(connection) == CONNECTION_BAD;
 }
 
@@ -200,7 +194,7 @@ void open(QSqlDatabase& db, const Target& given)
     if (db.open()) {
         // The server's notices ("table ... does not exist, skipping") are no failure, and would
         // reach standard error ahead of the program's own words.
-        if (PGconn* connection = connectionOf(db))
+        if (PGconn* connection = nativeConnection(db))
             PQsetNoticeProcessor(connection, dropNotice, nullptr);
         return;
     }

@@ -34,9 +34,6 @@ QString displayName(const Target& target);
 // with libpq's own text.
 void open(QSqlDatabase& db, const Target& target);
 
-// libpq's connection under `db`, as Qt's driver hands it over; null when `db` is not PostgreSQL.
-PGconn* connectionOf(const QSqlDatabase& db);
-
 // True when `db` is a PostgreSQL connection the server has closed (killed, restarted, the network
 // gone): every later statement on it fails alike.
 bool connectionLost(const QSqlDatabase& db);

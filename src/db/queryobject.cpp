@@ -138,7 +138,7 @@ bool QueryObject::perform(Want want, bool keepUntilRun)
             result = std::make_unique<Result>(opened.rows->fields());
             result->source = std::move(opened.rows);
             // In the background the first rows are shown as soon as they come; the rest follows.
-            const bool background = m_backgroundFetch && result->source->canPause();
+            const bool background = m_backgroundFetch && result->source->pausing() != RowSource::Pausing::Never;
             result->source->read(result->store, std::numeric_limits<int>::max(),
                                  background ? kFirstRowsBudget : std::chrono::milliseconds(0));
         }
@@ -165,6 +165,8 @@ bool QueryObject::perform(Want want, bool keepUntilRun)
     if (rows)
         Q_EMIT afterScroll();
     if (m_result->source) {
+        if (m_result->source->pausing() == RowSource::Pausing::HoldsConnection)
+            m_result->hold = m_connection.hold([this] { readRestForAnotherUse(); }, [this] { stopFetching(); });
         m_sinceShown.start();
         m_fetchTimer->start();
         Q_EMIT fetchingChanged(true);
@@ -252,7 +254,19 @@ void QueryObject::finishFetching()
     if (m_result->source->atEnd())
         m_result->fields = m_result->source->fields();
     m_result->source.reset();
+    m_result->hold.reset();
     Q_EMIT fetchingChanged(false);
+}
+
+// Another statement on a connection the result holds waits for the rest, as a sort does. A
+// failure of the rest is told as in the background, and the connection is free again.
+void QueryObject::readRestForAnotherUse()
+{
+    try {
+        fetchAll();
+    } catch (const racr::ProviderError& error) {
+        Q_EMIT fetchFailed(error.message());
+    }
 }
 
 // Reads in short turns so the window stays usable, but tells the views of new rows only a few

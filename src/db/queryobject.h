@@ -156,6 +156,7 @@ private:
     void fetchMore(int maxRows, std::chrono::milliseconds budget, bool show);
     void showFetched();
     void finishFetching();
+    void readRestForAnotherUse();
     void fetchInBackground();
     // Throws racr::DatabaseError when called from within a read of this object's statement.
     void requireNotReading() const;

@@ -3,6 +3,7 @@
 // What the query object and its row writer share: the open result and how its fields map to
 // tables. Only the query object, its row writer and its row source include this.
 
+#include "connection.h"
 #include "queryobject.h"
 #include "resultstore.h"
 #include "rowfilter.h"
@@ -78,6 +79,7 @@ struct QueryObject::Result {
     bool modified = false;
     std::optional<std::vector<Table>> tables;
     std::unique_ptr<RowSource> source;   // while rows are still to come
+    std::unique_ptr<Connection::Hold> hold;   // while they hold the connection
     std::uint32_t shown = 0;              // rows of the store the views know of
     bool stopped = false;                 // the rest was dropped
 };

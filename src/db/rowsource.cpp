@@ -3,8 +3,7 @@
 #include "common/error.h"
 #include "connection.h"
 #include "pgcancel.h"
-#include "pgcolumns.h"
-#include "pgerrorplace.h"
+#include "pgrows.h"
 #include "rowbatches.h"
 
 #include <QElapsedTimer>
@@ -20,7 +19,6 @@
 #include <sqlite3.h>
 
 #include <atomic>
-#include <future>
 #include <thread>
 
 using queryresult::Affinity;
@@ -86,36 +84,6 @@ racr::ProviderError compileError(sqlite3* db, const QByteArray& text)
     return racr::ProviderError(sqliteMessage(db), position);
 }
 
-// Runs `work` on a worker thread while this thread keeps the windows alive through `wait`, every
-// 50 ms. When the user asks to stop, `stop` is called once and the work is left to end by itself
-// (the server gives up the statement); racr::Cancelled follows. The connection is the worker's
-// alone meanwhile: the wait drops every input that could reach it.
-template <typename Work>
-auto whileWaiting(Work&& work, const rowsource::WaitHandler& wait, const std::function<void()>& stop)
-{
-    auto done = std::async(std::launch::async, std::forward<Work>(work));
-    bool stopped = false;
-    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (!stopped && wait()) {
-            stopped = true;
-            stop();
-        }
-    }
-    if (stopped) {
-        try {
-            done.get();
-        } catch (...) {   // the cancelled statement's own error says only what the user did
-        }
-        throw racr::Cancelled();
-    }
-    return done.get();
-}
-
-bool isPostgres(const QSqlDatabase& db)
-{
-    return db.driverName() == QLatin1String("QPSQL");
-}
-
 bool budgetSpent(const QElapsedTimer& clock, std::chrono::milliseconds budget)
 {
     return budget.count() > 0 && clock.elapsed() >= budget.count();
@@ -133,7 +101,7 @@ public:
     }
     ~SqliteRows() override { sqlite3_finalize(m_statement); }
 
-    bool canPause() const override { return true; }
+    Pausing pausing() const override { return Pausing::SharesConnection; }
 
     // The engine is stepped on a thread of its own while this one fills the store: on two cores a
     // large result comes in in about the engine's own time. Meanwhile this thread keeps the windows
@@ -271,48 +239,28 @@ private:
     std::atomic<bool> m_stopAsked = false;
 };
 
+// Rows through Qt's driver (ODBC), read at once: its forward-only result holds the connection.
 class GenericRows : public RowSource {
 public:
-    GenericRows(QSqlDatabase db, QSqlQuery query, std::vector<Field> fields, QString filter,
-                std::vector<pg::ColumnSource> sources, rowsource::WaitHandler wait)
-        : m_db(std::move(db))
-        , m_query(std::move(query))
-        , m_filter(std::move(filter))
-        , m_sources(std::move(sources))
-        , m_wait(std::move(wait))
+    GenericRows(QSqlQuery query, std::vector<Field> fields, QString filter)
+        : m_query(std::move(query)), m_filter(std::move(filter))
     {
         m_fields = std::move(fields);
     }
 
-    bool canPause() const override { return false; }
+    Pausing pausing() const override { return Pausing::Never; }
 
-    // A server's rows are read on a worker thread while the windows wait, so a long result can be
-    // stopped: between rows, and on the server by a cancel request.
     int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
-    {
-        if (!m_wait || !isPostgres(m_db))
-            return readRows(store, maxRows, budget);
-        return whileWaiting([&] { return readRows(store, maxRows, budget); }, m_wait, [this] {
-            m_stop = true;
-            pg::cancelRunning(m_db);
-        });
-    }
-
-private:
-    int readRows(ResultStore& store, int maxRows, std::chrono::milliseconds budget)
     {
         QElapsedTimer clock;
         clock.start();
         const int columns = int(m_fields.size());
         int added = 0;
         while (added < maxRows && !budgetSpent(clock, budget)) {
-            if (m_stop)
-                throw racr::Cancelled();
             if (!m_query.next()) {
                 if (m_query.lastError().isValid())
                     throw racr::ProviderError(providerText(m_query.lastError()));
                 m_atEnd = true;
-                nameOrigins();
                 break;
             }
             if (!m_filter.isEmpty()
@@ -330,30 +278,9 @@ private:
         return added;
     }
 
-    // PostgreSQL's columns are named after the last row: the connection runs one statement at a
-    // time. Rows are written back only once all are read, so the names come in time.
-    void nameOrigins()
-    {
-        if (m_sources.empty())
-            return;
-        m_query.finish();
-        const std::vector<pg::ColumnOrigin> origins = pg::columnOrigins(m_db, m_sources);
-        for (std::size_t i = 0; i < origins.size() && i < m_fields.size(); ++i) {
-            Field& f = m_fields[i];
-            if (origins[i].column.isEmpty())
-                continue;
-            f.table = origins[i].table;
-            f.origin = origins[i].column;
-            f.qualified = m_db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
-        }
-    }
-
-    QSqlDatabase m_db;
+private:
     QSqlQuery m_query;
     QString m_filter;
-    std::vector<pg::ColumnSource> m_sources;
-    rowsource::WaitHandler m_wait;
-    std::atomic<bool> m_stop = false;
 };
 
 rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString& sql, const QString& filter,
@@ -424,19 +351,13 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
     return opened;
 }
 
-rowsource::Opened openGeneric(Connection& connection, const QString& sql, const QString& filter, Want want,
-                              const QString& prefix, rowsource::WaitHandler wait)
+rowsource::Opened openGeneric(const QSqlDatabase& db, const QString& sql, const QString& filter, Want want,
+                              const QString& prefix)
 {
-    QSqlDatabase db = connection.database();
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    // A server works on a large sort before its first row: meanwhile the windows stay alive and
-    // a stop cancels the statement on the server.
-    const bool ran = wait && isPostgres(db)
-        ? whileWaiting([&] { return query.exec(sql); }, wait, [&] { pg::cancelRunning(db); })
-        : query.exec(sql);
-    if (!ran)
-        throw racr::ProviderError(providerText(query.lastError()), isPostgres(db) ? pg::faultPosition(db, sql) : -1);
+    if (!query.exec(sql))
+        throw racr::ProviderError(providerText(query.lastError()));
     rowsource::Opened opened;
     if (!query.isSelect() || want == Want::NoRows) {
         opened.rowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
@@ -446,8 +367,6 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
     }
 
     const QSqlRecord record = query.record();
-    // PostgreSQL names each column's table column itself; read before the rows are.
-    std::vector<pg::ColumnSource> sources = pg::columnSources(query);
     std::vector<Field> fields(std::size_t(record.count()));
     QHash<QString, QSqlRecord> tableColumns;
     for (int i = 0; i < record.count(); ++i) {
@@ -455,8 +374,6 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
         const QSqlField field = record.field(i);
         f.name = field.name();
         f.affinity = metaTypeAffinity(field.metaType());
-        if (!sources.empty())
-            continue;
         f.table = field.tableName();
         // Qt 6.4's ODBC driver pads the name with NUL characters up to its buffer length.
         if (const qsizetype nul = f.table.indexOf(QChar(0)); nul >= 0)
@@ -473,8 +390,7 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
                 f.origin = columns.fieldName(c);
         f.qualified = db.driver()->escapeIdentifier(f.table, QSqlDriver::TableName);
     }
-    opened.rows = std::make_unique<GenericRows>(db, std::move(query), std::move(fields), filter, std::move(sources),
-                                                std::move(wait));
+    opened.rows = std::make_unique<GenericRows>(std::move(query), std::move(fields), filter);
     return opened;
 }
 
@@ -529,9 +445,12 @@ Statement statementOf(Connection& connection, const QString& text, const QString
 Opened open(Connection& connection, const QString& sql, const QString& filter, Want want, const QString& messagePrefix,
             WaitHandler wait)
 {
-    if (sqlite3* handle = sqliteHandle(connection.database()))
+    const QSqlDatabase db = connection.database();
+    if (sqlite3* handle = sqliteHandle(db))
         return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
-    return openGeneric(connection, sql, filter, want, messagePrefix, std::move(wait));
+    if (pg::nativeConnection(db))
+        return pg::openRows(db, sql, filter, want, messagePrefix, std::move(wait));
+    return openGeneric(db, sql, filter, want, messagePrefix);
 }
 
 } // namespace rowsource

@@ -20,9 +20,12 @@ public:
 
     const std::vector<queryresult::Field>& fields() const { return m_fields; }
     bool atEnd() const { return m_atEnd; }
-    // Whether the connection runs other statements between two reads. SQLite does; a server's
-    // driver may hold the connection until the last row is read.
-    virtual bool canPause() const = 0;
+    // How the rest may be read in turns while the program does other work: the connection runs
+    // other statements between two reads (SQLite); the result holds the connection until its last
+    // row is read or it is dropped (a server answering one statement at a time, see
+    // Connection::hold); or not at all, every row being read at once.
+    enum class Pausing { SharesConnection, HoldsConnection, Never };
+    virtual Pausing pausing() const = 0;
 
     // Appends up to `maxRows` rows to `store`, stopping early once `budget` has passed (zero: no
     // limit). Returns how many were added; atEnd() tells whether the statement has more. The

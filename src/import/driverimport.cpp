@@ -1,6 +1,7 @@
 #include "driverimport.h"
 
 #include "common/error.h"
+#include "db/asynccommits.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "import/drivernames.h"
@@ -214,7 +215,9 @@ DriverImport::Outcome DriverImport::run()
 {
     const quint32 startTick = importjob::tickCount();
     racr::XmlDocument document;
-    DriverTable table(m_query.connection().database());
+    const QSqlDatabase db = m_query.connection().database();
+    const AsyncCommits commits(db);
+    DriverTable table(db);
     const QStringList names = splitDriverNames(m_inputs.drivers);
     m_host.setGaugeMaximum(int(names.size()));
 

@@ -1,6 +1,7 @@
 #include "leaderboardimport.h"
 
 #include "common/error.h"
+#include "db/asynccommits.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
 #include "import/drivernames.h"
@@ -201,6 +202,7 @@ LeaderboardImport::Outcome LeaderboardImport::run()
                               racr::ParallelFetch::AfterNoAnswer::StartNoMore);
     racr::XmlDocument document;
     const QSqlDatabase db = m_query.connection().database();
+    const AsyncCommits commits(db);
     ResultTable table(db);
 
     for (int pass = 1; pass <= kPasses; ++pass) {

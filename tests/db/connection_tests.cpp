@@ -12,6 +12,7 @@
 #include <QSqlRecord>
 #include <QSignalSpy>
 #include <QThread>
+#include <QUuid>
 #include <gtest/gtest.h>
 
 #include <future>
@@ -601,4 +602,37 @@ TEST(PostgresConnection, AFailureSaysWhetherTheServerTheDatabaseOrTheLoginFailed
     const QString stranger = openWith(QString(uri).replace("//racr@", "//stranger@"));
     EXPECT_TRUE(stranger.startsWith("PostgreSQL refused the login to stranger@")) << stranger.toStdString();
     EXPECT_TRUE(stranger.endsWith("Check the user name, and give the password in ~/.pgpass or PGPASSWORD."));
+}
+
+// A club database made before the indexes that serve the first statement's order gets them at a
+// start whose role may make them; a member whose role may not still starts, without them.
+TEST(PostgresConnection, AnOlderDatabaseGetsTheOrderIndexesWhereTheRoleMayMakeThem)
+{
+    const QString uri = pgtest::newDatabase();
+    const QString member = QStringLiteral("member_") + QUuid::createUuid().toString(QUuid::Id128);
+    const auto folderFor = [](TempHome& home, const QString& database) {
+        home.write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(database).toUtf8());
+        return std::make_unique<Connection>(home.file("connection.dsn"), home.file("RACR.db"));
+    };
+    const QString indexes = "select count(*) from pg_indexes where indexname in ('racr_track_order', 'tracklist_trackname')";
+    TempHome ownerHome;
+    TempHome memberHome;
+    {
+        auto earlier = folderFor(ownerHome, uri);
+        earlier->open();
+        EXPECT_EQ(countRows(*earlier, indexes), 2);   // a new database has them
+        QSqlQuery query(earlier->database());
+        for (const QString& sql : QStringList{"DROP INDEX racr_track_order", "DROP INDEX tracklist_trackname",
+                                   "CREATE ROLE " + member + " LOGIN",
+                                   "GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA public TO " + member})
+            ASSERT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
+    }
+    auto asMember = folderFor(memberHome, QString(uri).replace("//racr@", "//" + member + "@"));
+    asMember->open();
+    EXPECT_EQ(countRows(*asMember, indexes), 0);
+    EXPECT_EQ(countRows(*asMember, "select count(*) from TRACKLIST"), 90);
+
+    auto asOwner = folderFor(ownerHome, uri);
+    asOwner->open();
+    EXPECT_EQ(countRows(*asOwner, indexes), 2);
 }

@@ -554,6 +554,74 @@ TEST(QueryObjectWait, APostgresStatementStoppedWhileTheServerWorksIsCancelledThe
     EXPECT_LT(clock.elapsed(), 10'000);
 }
 
+// A server's rows come in while it still works on the rest; the result holds the connection,
+// so any other statement first reads the rest, and a stop leaves the connection ready at once.
+TEST(QueryObjectWait, APostgresResultShowsItsFirstRowsWhileTheServerSendsTheRest)
+{
+    SampleDatabase db(Engine::Postgres);
+    QueryObject dataSet(db.connection(), kResultsMessageName);
+    dataSet.setBackgroundFetch(true);
+    dataSet.setWaitHandler([] { return false; });
+    // About a minute of rows for the server to make and send, one after the other.
+    const QString endless = "select generate_series(1, 500000000) as x";
+    dataSet.setText(endless);
+    QElapsedTimer clock;
+    clock.start();
+    dataSet.open();
+    EXPECT_TRUE(dataSet.isFetching());
+    EXPECT_GT(dataSet.recordCount(), 0);
+    EXPECT_EQ(dataSet.fieldText(0), "1");
+    dataSet.stopFetching();
+    EXPECT_TRUE(dataSet.wasStopped());
+    EXPECT_EQ(db.count("select count(*) from RACR"), 5);
+    EXPECT_LT(clock.elapsed(), 20'000);
+
+    // Another statement on the connection waits for the rest instead of dropping it.
+    dataSet.setText("select generate_series(1, 300000) as x");
+    dataSet.open();
+    ASSERT_TRUE(dataSet.isFetching());
+    EXPECT_TRUE(db.connection().tableNames().contains("racr"));
+    EXPECT_FALSE(dataSet.isFetching());
+    EXPECT_FALSE(dataSet.wasStopped());
+    EXPECT_EQ(dataSet.recordCount(), 300000);
+    EXPECT_EQ(dataSet.textAt(299999, 0), "300000");
+
+    // A stop asked while the rows come in cancels the statement on the server.
+    int asked = 0;
+    dataSet.setWaitHandler([&] { return ++asked == 3; });
+    dataSet.setText(endless);
+    dataSet.open();
+    clock.restart();
+    dataSet.fetchAll();
+    EXPECT_TRUE(dataSet.wasStopped());
+    EXPECT_EQ(db.count("select count(*) from RACR"), 5);
+    EXPECT_LT(clock.elapsed(), 20'000);
+}
+
+// The server's place of a fault, in the characters of the statement as the editor holds it.
+TEST(QueryObjectWait, APostgresErrorSaysWhereInTheStatementItIs)
+{
+    SampleDatabase db(Engine::Postgres);
+    QueryObject dataSet(db.connection(), kResultsMessageName);
+    const QString sql = QStringLiteral("select '\u00fc\U0001F3CE', nosuch\nfrom RACR");
+    dataSet.setText(sql);
+    try {
+        dataSet.open();
+        ADD_FAILURE() << "no error";
+    } catch (const racr::ProviderError& error) {
+        EXPECT_TRUE(error.message().contains("column \"nosuch\" does not exist")) << error.message().toStdString();
+        EXPECT_EQ(error.position(), sql.indexOf("nosuch"));
+    }
+    dataSet.setText("select 1/0 from RACR");
+    try {
+        dataSet.open();
+        ADD_FAILURE() << "no error";
+    } catch (const racr::ProviderError& error) {
+        EXPECT_TRUE(error.message().contains("division by zero")) << error.message().toStdString();
+        EXPECT_EQ(error.position(), -1);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, QueryObjectTest, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
 
 } // namespace

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # A private PostgreSQL server for the tests that need one, shared by them through CTest fixtures:
-#   pgcluster.sh start STATE_DIR   creates a cluster in a new temporary folder and starts it on a
+#   pgcluster.sh start STATE_DIR [--fsync]
+#                                  creates a cluster in a new temporary folder and starts it on a
 #                                  free port, with a socket folder of its own; writes
-#                                  STATE_DIR/cluster.env for the tests to read
+#                                  STATE_DIR/cluster.env for the tests to read. The tests' server
+#                                  skips fsync; --fsync writes through to the disk as a club's
+#                                  server does (the benchmarks)
 #   pgcluster.sh stop STATE_DIR    stops it and removes its folder
 # The server refuses to run as root, so under root it runs as user nobody. Anyone may log in as
 # role "racr" without a password, over the socket or 127.0.0.1: the server is the tests' alone.
@@ -10,7 +13,9 @@ set -euo pipefail
 
 action=${1:-}
 state=${2:-}
-[ -n "$state" ] || { echo "usage: $0 start|stop STATE_DIR" >&2; exit 2; }
+fsync=off
+[ "${3:-}" != --fsync ] || fsync=on
+[ -n "$state" ] || { echo "usage: $0 start STATE_DIR [--fsync] | stop STATE_DIR" >&2; exit 2; }
 env_file="$state/cluster.env"
 
 as_server=()
@@ -42,7 +47,7 @@ start() {
     port=$((20000 + RANDOM % 40000))
     if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then continue; fi
     if "${as_server[@]}" "$bin/pg_ctl" -D "$base/data" -l "$base/server.log" -w -t 60 \
-         -o "-p $port -k $base/socket -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" \
+         -o "-p $port -k $base/socket -c listen_addresses=127.0.0.1 -c fsync=$fsync -c max_connections=200" \
          start >/dev/null; then
       break
     fi
@@ -78,5 +83,5 @@ stop() {
 case "$action" in
   start) start ;;
   stop) stop; echo "PostgreSQL stopped" ;;
-  *) echo "usage: $0 start|stop STATE_DIR" >&2; exit 2 ;;
+  *) echo "usage: $0 start STATE_DIR [--fsync] | stop STATE_DIR" >&2; exit 2 ;;
 esac
