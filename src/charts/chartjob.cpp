@@ -61,8 +61,17 @@ void ChartJob::start()
     deliver(m_shared->builder.finish(m_columns, m_mostSeries), m_shared->builder.choices());
 }
 
+void ChartJob::stop()
+{
+    m_shared->stopped = true;
+    m_running = false;
+    disconnect(this, &ChartJob::finished, nullptr, nullptr);
+}
+
 void ChartJob::readBlock()
 {
+    if (m_shared->stopped)
+        return;
     if (m_shared->queued >= mostQueued) {
         QTimer::singleShot(1, this, &ChartJob::readBlock);   // the worker catches up
         return;
@@ -108,6 +117,8 @@ void ChartJob::readBlock()
 
 void ChartJob::deliver(const chartdata::Chart& chart, const QList<QStringList>& choices)
 {
+    if (m_shared->stopped)
+        return;
     m_running = false;
     Q_EMIT finished(chart, choices);
 }

@@ -25,6 +25,9 @@ public:
 
     // Starts reading. A small result is charted before this returns; `finished` is sent either way.
     void start();
+    // Stops making the chart: nothing more is read or sent. The job may then be deleted later
+    // (it may be sending `finished` just now).
+    void stop();
     bool isRunning() const { return m_running; }
 
     // A result of at most this many rows is charted at once, in one go.

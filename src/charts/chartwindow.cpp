@@ -143,7 +143,7 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     // A new or reordered result is read again when the window shows it.
     connect(&m_dataSet, &QueryObject::resultChanged, this, [this] {
         m_stale = true;
-        m_job.reset();   // its rows are gone
+        dropJob();   // its rows are gone
         if (isVisible())
             guarded([this] { reload(); });
     });
@@ -169,9 +169,19 @@ void ChartWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (m_job && m_job->isRunning()) {
-        m_job.reset();
+        dropJob();
         m_stale = true;
     }
+}
+
+// The job may be the one telling of its chart just now: it stops at once and goes once the
+// event loop comes round (or with the window).
+void ChartWindow::dropJob()
+{
+    if (!m_job)
+        return;
+    m_job->stop();
+    m_job.release()->deleteLater();
 }
 
 void ChartWindow::changeEvent(QEvent* event)
@@ -342,7 +352,9 @@ void ChartWindow::redraw()
         notes.append(QStringLiteral("Check one or more Y columns to draw."));
     const QString title = shown.isEmpty() ? QString() : QStringLiteral(" — ") + shown.join(QStringLiteral(", "));
 
-    m_job = std::make_unique<ChartJob>(m_dataSet, request, choiceFields, thinningColumns(), chartdrawing::mostSeries);   // the one before stops
+    dropJob();
+    m_job = std::make_unique<ChartJob>(m_dataSet, request, choiceFields, thinningColumns(), chartdrawing::mostSeries,
+                                       this);
     connect(m_job.get(), &ChartJob::finished, this,
             [this, notes, title](const chartdata::Chart& chart, const QList<QStringList>& choices) {
                 guarded([&] {

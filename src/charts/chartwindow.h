@@ -63,6 +63,7 @@ private:
     void present(const chartdata::Chart& chart, const QList<QStringList>& choices, QStringList notes);
     void fillChoices(const QList<QStringList>& choices);
     int thinningColumns() const;
+    void dropJob();
     void applyTheme();
     void showLegend();
     int fieldOf(const QComboBox* box) const;
@@ -78,5 +79,5 @@ private:
     bool m_stale = true;          // the result changed while the window was hidden
     bool m_choicesStale = true;   // the filter boxes' values are still to be read from the result
     QString m_lastSaved;
-    std::unique_ptr<ChartJob> m_job;   // the chart being made; last, so it stops first
+    std::unique_ptr<ChartJob> m_job;   // the chart being made or made last; last, so it stops first
 };
