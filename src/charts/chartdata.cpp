@@ -346,18 +346,6 @@ QList<QStringList> Builder::choices() const
     return lists;
 }
 
-Chart build(const Source& source, const Request& request)
-{
-    Builder builder(source.fields, request);
-    QList<QVariant> cells;
-    cells.reserve(qsizetype(source.rowCount) * builder.fieldsRead().size());
-    for (int row = 0; row < source.rowCount; ++row)
-        for (const int field : builder.fieldsRead())
-            cells.append(source.value(row, field));
-    builder.add(cells);
-    return builder.finish(0);
-}
-
 QList<QPointF> thinned(const QList<QPointF>& points, double xLow, double xHigh, int columns)
 {
     if (points.size() <= qsizetype(columns) * 4 || !(xHigh > xLow))

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <functional>
 #include <optional>
 
 // The points of a chart of a result: x from one column, y from one or more, one series per value
@@ -24,13 +23,6 @@ std::optional<double> numberOf(const QVariant& value);
 // without a trailing Z), "2011-06-01  12:34:56" as the leaderboard import stores them, or
 // "2011-06-01". Read as local time, in milliseconds since 1970, as a time axis shows them.
 std::optional<qint64> timeOf(const QVariant& value);
-
-// The result as the chart reads it: its field names, its rows and any cell's value.
-struct Source {
-    QStringList fields;
-    int rowCount = 0;
-    std::function<QVariant(int row, int field)> value;
-};
 
 // Only rows whose field shows this text.
 struct Filter {
@@ -58,15 +50,16 @@ struct Chart {
     QString yTitle;
     QList<Series> series;         // only series with points
     int leftOut = 0;              // rows taken whose x or y does not read as a value
-    // The extent and number of all the points, also where the series were thinned for drawing:
-    // the axes show the whole data.
+    // The extent and number of the points of the series kept, also where they were thinned for
+    // drawing: the axes show all of their data.
     double xLow = 0, xHigh = 0, yLow = 0, yHigh = 0;
     qsizetype pointCount = 0;
     int seriesLeftOut = 0;        // series past the most that are drawn
 };
 
 // Builds a chart from rows handed over in blocks, so that reading the result and building can
-// run on two threads and stop between blocks. One thread at a time uses a builder.
+// run on two threads and stop between blocks. One thread at a time uses a builder. The x axis is
+// a time axis when the first x value that reads at all reads as a date, else a number axis.
 class Builder {
 public:
     // `choiceFields`: fields whose distinct texts are collected over every row (for the
@@ -109,9 +102,6 @@ private:
     QHash<QString, int> m_groupOfText;     // the split text as it came
     QHash<QString, int> m_groupOfFolded;   // the same without regard to case
 };
-
-// A time axis when the first x value that reads at all reads as a date, else a number axis.
-Chart build(const Source& source, const Request& request);
 
 // Points in x order, thinned as Builder::finish() says, for the x range [xLow, xHigh].
 QList<QPointF> thinned(const QList<QPointF>& points, double xLow, double xHigh, int columns);

@@ -4,7 +4,6 @@
 #include "viewers/pagetexts.h"
 
 #include <QAccessible>
-
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScrollBar>

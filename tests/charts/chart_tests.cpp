@@ -56,13 +56,21 @@ TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
         {"2011-06-06", "", "pilot000"},                   // no time: left out
         {"soon", "85.0", "kestrel"},                      // no date: left out
     };
-    const chartdata::Source source{{"date", "besttime", "driver"}, int(rows.size()),
-                                   [&](int row, int field) { return rows[row][field]; }};
+    // The rows handed over as the chart window hands them, all in one block.
+    const auto build = [&](const chartdata::Request& request) {
+        chartdata::Builder builder({"date", "besttime", "driver"}, request);
+        QList<QVariant> cells;
+        for (const QVariantList& row : rows)
+            for (const int field : builder.fieldsRead())
+                cells.append(row[field]);
+        builder.add(cells);
+        return builder.finish(0);
+    };
     chartdata::Request request;
     request.xField = 0;
     request.yFields = {1};
     request.splitField = 2;
-    const chartdata::Chart chart = chartdata::build(source, request);
+    const chartdata::Chart chart = build(request);
 
     EXPECT_EQ(chart.xKind, AxisKind::Time);
     ASSERT_EQ(chart.series.size(), 2);
@@ -85,12 +93,12 @@ TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
     // keeps the rows of one value.
     request.onlySplitValues = {"PILOT000"};
     request.filters = {{0, "2011-06-04"}};
-    const chartdata::Chart listed = chartdata::build(source, request);
+    const chartdata::Chart listed = build(request);
     ASSERT_EQ(listed.series.size(), 1);
     EXPECT_EQ(listed.series[0].points, (QList<QPointF>{{at(2011, 6, 4, 0, 0), 90.0}}));
 
     // Numbers on x make a number axis.
-    const chartdata::Chart numbers = chartdata::build(source, {1, {1}, -1, {}, {}});
+    const chartdata::Chart numbers = build({1, {1}, -1, {}, {}});
     EXPECT_EQ(numbers.xKind, AxisKind::Number);
     ASSERT_EQ(numbers.series.size(), 1);
     EXPECT_EQ(numbers.series[0].points.first(), QPointF(85.0, 85.0));
