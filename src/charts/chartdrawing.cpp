@@ -88,7 +88,9 @@ bool draw(QChart& chart, const chartdata::Chart& data, Style style)
     chart.addAxis(xAxis, Qt::AlignBottom);
     chart.addAxis(yAxis, Qt::AlignLeft);
 
-    const bool tooMany = style == Style::Points && pointCount > mostSeparatePoints;
+    // Thinned series keep a column's extremes only: as lines they look as the full data does, as
+    // points they would not, so points are drawn only when every one is there.
+    const bool tooMany = style == Style::Points && (pointCount > mostSeparatePoints || pointCount < data.pointCount);
     for (const chartdata::Series& points : data.series) {
         QXYSeries* series = nullptr;
         if (style == Style::Lines || tooMany) {

@@ -342,16 +342,25 @@ TEST_F(ChartWindowTest, AMillionPointsAreChartedWhileTheWindowAnswersAndTheirPea
     EXPECT_GE(yAxis->max(), 1000);
     EXPECT_LE(yAxis->min(), 0);
 
+    // As points, a column's extremes alone would hide the points between them: a line is drawn.
+    building = true;
+    chart.styleBox->setCurrentIndex(1);
+    while (charts == 1 && !deadline.hasExpired())
+        QTest::qWait(20);
+    ASSERT_EQ(charts, 2);
+    EXPECT_NE(qobject_cast<QLineSeries*>(chart.view->chart()->series().value(0)), nullptr);
+    EXPECT_TRUE(chart.note->text().contains("drawn as lines")) << chart.note->text().toStdString();
+
     // Closed while a chart is being made: the making stops and nothing arrives later; a window
     // that goes away meanwhile takes its worker with it.
-    chart.styleBox->setCurrentIndex(1);
+    chart.styleBox->setCurrentIndex(0);
     chart.close();
     auto second = std::make_unique<ChartWindow>(w.dataSet, shell);
     second->show();
     second.reset();
     building = true;
     QTest::qWait(300);
-    EXPECT_EQ(charts, 1);
+    EXPECT_EQ(charts, 2);
 }
 
 } // namespace
