@@ -1,6 +1,7 @@
 // racr publish on a large database, beside the sqlite3 shell running the same statements.
 //
-// For each size (default 1,000,000 results; --rows N,N for others) a fresh program folder gets a
+// For each size (default 1,000,000 results; --rows N,N or sizes as arguments for others; --help
+// tells how) a fresh program folder gets a
 // database the program created, filled with results of 2,500 drivers on the 90 tracks over about
 // a year, and 2,000 driver rows. Then, each in a process of its own under GNU time:
 //   racr publish   the whole site into a new folder: time and peak memory
@@ -10,6 +11,7 @@
 #include "db/connection.h"
 #include "publish/sitedata.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -101,13 +103,29 @@ Outcome timed(const QStringList& command)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QList<int> sizes{1'000'000};
-    const QStringList args = app.arguments();
-    if (const qsizetype at = args.indexOf("--rows"); at >= 0 && at + 1 < args.size()) {
-        sizes.clear();
-        for (const QString& size : args.at(at + 1).split(','))
-            sizes.append(size.toInt());
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "racr publish on databases of the given numbers of results (default 1000000), each beside the sqlite3\n"
+        "shell running the same statements: time, peak memory and the ratio of the times.");
+    parser.addHelpOption();
+    parser.addOption(QCommandLineOption("rows", "The numbers of results, separated by commas.", "N,N"));
+    parser.addPositionalArgument("N", "More numbers of results.", "[N...]");
+    parser.process(app);   // --help prints the usage and ends; an unknown option is an error
+    QStringList words = parser.positionalArguments();
+    if (parser.isSet("rows"))
+        words = parser.value("rows").split(',') + words;
+    QList<int> sizes;
+    for (const QString& word : words) {
+        bool number = false;
+        const int size = word.toInt(&number);
+        if (!number || size < 1) {
+            std::fprintf(stderr, "publish_bench: \"%s\" is no number of results (1 or more)\n", qPrintable(word));
+            return 2;
+        }
+        sizes.append(size);
     }
+    if (sizes.isEmpty())
+        sizes.append(1'000'000);
     try {
         for (const int rows : sizes) {
             QTemporaryDir home;

@@ -26,6 +26,13 @@ public:
 class ProviderError : public Error {
 public:
     using Error::Error;
+    // `position`: where in the statement's text the engine found the fault, as an index into
+    // that QString (UTF-16 code units); -1 when the engine names no place.
+    ProviderError(const QString& message, qsizetype position) : Error(message), m_position(position) {}
+    qsizetype position() const { return m_position; }
+
+private:
+    qsizetype m_position = -1;
 };
 
 // A database failure that no further unit of work can escape: the file is locked by another

@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 
 #include <optional>
+#include <vector>
 
 #include <cerrno>
 #include <csignal>
@@ -22,19 +23,6 @@
 
 namespace {
 
-// Fractions in the user's own decimal notation, so the spreadsheet reads them as numbers;
-// no digit grouping, which it would take for text.
-QString valueText(const RowCursor& rows, int field)
-{
-    const QVariant value = rows.value(field);
-    if (value.typeId() == QMetaType::Double) {
-        QLocale locale;
-        locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-        return locale.toString(value.toDouble(), 'g', 15);
-    }
-    return rows.text(field);
-}
-
 // The open result in the order the grid shows. The grid and the status line would redraw their
 // current row for every row walked, which costs far more than the export itself; they see only
 // where the walk ends, on the first row.
@@ -45,6 +33,7 @@ public:
         m_dataSet.fetchAll();
         m_dataSet.first();
         m_quiet.emplace(&m_dataSet);
+        m_bytes.resize(std::size_t(m_dataSet.fieldCount()));
     }
     ~OpenResultRows() override
     {
@@ -63,11 +52,34 @@ public:
         m_started = true;
         return !m_dataSet.eof();
     }
-    QVariant value(int field) const override { return m_dataSet.value(field); }
-    QString text(int field) const override { return m_dataSet.fieldText(field); }
+    CellView cell(int field) const override
+    {
+        const QVariant value = m_dataSet.value(field);
+        CellView cell;
+        switch (value.typeId()) {
+        case QMetaType::UnknownType: break;
+        case QMetaType::LongLong:
+            cell.kind = ResultStore::Kind::Integer;
+            cell.integer = value.toLongLong();
+            break;
+        case QMetaType::Double:
+            cell.kind = ResultStore::Kind::Real;
+            cell.real = value.toDouble();
+            break;
+        default: {
+            // Held until the walk moves on, as the engine holds its own.
+            QByteArray& bytes = m_bytes[std::size_t(field)];
+            bytes = value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
+            cell.kind = value.typeId() == QMetaType::QByteArray ? ResultStore::Kind::Blob : ResultStore::Kind::Text;
+            cell.bytes = {bytes.constData(), std::size_t(bytes.size())};
+        }
+        }
+        return cell;
+    }
 
 private:
     QueryObject& m_dataSet;
+    mutable std::vector<QByteArray> m_bytes;   // one per field
     std::optional<QSignalBlocker> m_quiet;
     bool m_started = false;
 };
@@ -87,18 +99,23 @@ QString plainWords(const QString& systemText)
 void writeText(RowCursor& rows, const std::function<void(const QByteArray&)>& put)
 {
     QByteArray bytes;
+    constexpr qsizetype piece = 1 << 20;
+    bytes.reserve(piece + (piece >> 2));
     const QStringList names = rows.fieldNames();
     for (const QString& name : names)
         bytes += name.toUtf8() + ';';
     bytes += "\r\n";
 
+    // Fractions in the user's own decimal notation, so the spreadsheet reads them as numbers;
+    // no digit grouping, which it would take for text.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     const int fields = int(names.size());
-    constexpr qsizetype piece = 1 << 20;
     while (rows.next()) {
         for (int field = 0; field < fields; ++field) {
             if (field > 0)
                 bytes += ';';
-            bytes += csvQuoted(valueText(rows, field).toUtf8());
+            appendCsvCell(bytes, rows.cell(field), locale);
         }
         bytes += "\r\n";
         if (bytes.size() >= piece) {

@@ -19,28 +19,59 @@
 namespace {
 
 // A value holding the separator, a quote or a line break is quoted, so every printed line
-// still splits into the right fields.
-QString field(const QString& text)
+// still splits into the right fields. The value is the end of `line` from `from` on.
+void quoteIfNeeded(QByteArray& line, qsizetype from)
 {
-    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    return QString::fromUtf8(csvQuoted(text.toUtf8()));
+    const QByteArrayView value = QByteArrayView(line).sliced(from);
+    for (const char c : value) {
+        if (c == ';' || c == '"' || c == '\n' || c == '\r') {
+            const QByteArray plain = value.toByteArray();
+            line.truncate(from);
+            appendCsvQuoted(line, plain);
+            return;
+        }
+    }
 }
 
+// The rows go out as UTF-8 in large pieces: straight to the stream's device when it has one (the
+// terminal, a file, a pipe), else into its text.
 void printRows(RowCursor& rows, QTextStream& out)
 {
-    QStringList line;
+    constexpr qsizetype piece = 1 << 20;
+    QByteArray bytes;
+    bytes.reserve(piece + (piece >> 2));
+    const auto put = [&] {
+        if (QIODevice* device = out.device()) {
+            out.flush();
+            device->write(bytes);
+        } else {
+            out << QString::fromUtf8(bytes);
+        }
+        bytes.resize(0);   // keeps its room for the next piece
+    };
     const QStringList names = rows.fieldNames();
-    for (const QString& name : names)
-        line.append(field(name));
-    out << line.join(QLatin1Char(';')) << '\n';
-    while (rows.next()) {
-        line.clear();
-        for (int f = 0; f < names.size(); ++f)
-            line.append(field(rows.text(f)));
-        out << line.join(QLatin1Char(';')) << '\n';
+    const int fields = int(names.size());
+    for (int field = 0; field < fields; ++field) {
+        if (field > 0)
+            bytes += ';';
+        const qsizetype from = bytes.size();
+        bytes += names.at(field).toUtf8();
+        quoteIfNeeded(bytes, from);
     }
+    bytes += '\n';
+    while (rows.next()) {
+        for (int field = 0; field < fields; ++field) {
+            if (field > 0)
+                bytes += ';';
+            const qsizetype from = bytes.size();
+            appendCellText(bytes, rows.cell(field));
+            quoteIfNeeded(bytes, from);
+        }
+        bytes += '\n';
+        if (bytes.size() >= piece)
+            put();
+    }
+    put();
 }
 
 // Counts the rows an export walks: a streamed result knows its size only at its end.
@@ -54,8 +85,7 @@ public:
         m_count += more ? 1 : 0;
         return more;
     }
-    QVariant value(int field) const override { return m_rows.value(field); }
-    QString text(int field) const override { return m_rows.text(field); }
+    CellView cell(int field) const override { return m_rows.cell(field); }
     qint64 count() const { return m_count; }
 
 private:

@@ -1,7 +1,6 @@
 #include "pgcancel.h"
 
-#include <QSqlDriver>
-#include <QVariant>
+#include "pgconnect.h"
 
 #include <libpq-fe.h>
 
@@ -9,11 +8,7 @@ namespace pg {
 
 bool cancelRunning(const QSqlDatabase& db)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    // Qt's driver hands the connection over as the struct libpq's PGconn names.
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "pg_conn*") != 0)
-        return false;
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    PGconn* connection = connectionOf(db);
     PGcancel* cancel = connection ? PQgetCancel(connection) : nullptr;
     if (!cancel)
         return false;

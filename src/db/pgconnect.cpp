@@ -162,8 +162,6 @@ QString displayName(const Target& target)
     return name;
 }
 
-namespace {
-
 // Qt's driver hands the connection over as the struct libpq's PGconn names.
 PGconn* connectionOf(const QSqlDatabase& db)
 {
@@ -173,8 +171,8 @@ PGconn* connectionOf(const QSqlDatabase& db)
     return *static_cast<PGconn* const*>(handle.constData());
 }
 
+namespace {
 void dropNotice(void*, const char*) {}
-
 } // namespace
 
 bool connectionLost(const QSqlDatabase& db)

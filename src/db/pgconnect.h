@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+typedef struct pg_conn PGconn;   // as libpq-fe.h names it
+
 // The PostgreSQL database named by a connection URI, as libpq users write it:
 // postgresql://[user[:password]@][host][:port][/dbname][?key=value&...]. What is left out is
 // libpq's to fill in (PGHOST, PGUSER, ~/.pgpass, PGPASSWORD, ...), so the program never needs to
@@ -31,6 +33,9 @@ QString displayName(const Target& target);
 // whether the server could not be reached, the database is missing or the login was refused,
 // with libpq's own text.
 void open(QSqlDatabase& db, const Target& target);
+
+// libpq's connection under `db`, as Qt's driver hands it over; null when `db` is not PostgreSQL.
+PGconn* connectionOf(const QSqlDatabase& db);
 
 // True when `db` is a PostgreSQL connection the server has closed (killed, restarted, the network
 // gone): every later statement on it fails alike.

@@ -220,4 +220,15 @@ void prepare(const QSqlDatabase& db)
     });
 }
 
+bool hasCurrentView(const QSqlDatabase& db, const char* name)
+{
+    for (const SavedQuery& view : savedQueries) {
+        if (qstrcmp(view.name, name) == 0) {
+            const QString stored = storedDefinition(db, name);
+            return !stored.isEmpty() && definitionOf(db, name, view.current) == stored;
+        }
+    }
+    return false;
+}
+
 } // namespace pgschema

@@ -14,4 +14,9 @@ namespace pgschema {
 // racr::ProviderError with the server's text.
 void prepare(const QSqlDatabase& db);
 
+// True when the saved query `name` is the view this build makes; false for a member's own, an
+// earlier build's or none. Throws racr::ProviderError when the server cannot tell (a session that
+// may not make a temporary view).
+bool hasCurrentView(const QSqlDatabase& db, const char* name);
+
 } // namespace pgschema

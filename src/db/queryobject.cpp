@@ -83,6 +83,18 @@ bool QueryObject::run()
     return perform(Want::Either);
 }
 
+bool QueryObject::runReplacing(const QString& sql)
+{
+    requireNotReading();
+    m_text = sql;
+    try {
+        return perform(Want::Either, true);
+    } catch (const racr::Cancelled&) {
+        close();
+        throw;
+    }
+}
+
 void QueryObject::requireNotReading() const
 {
     if (m_reading)
@@ -90,10 +102,14 @@ void QueryObject::requireNotReading() const
             message(QStringLiteral("The result is still being read; wait until its rows are in, or stop it.")));
 }
 
-bool QueryObject::perform(Want want)
+bool QueryObject::perform(Want want, bool keepUntilRun)
 {
     requireNotReading();
-    close();
+    // A statement still being read would hold the tables it reads against the next one.
+    if (keepUntilRun)
+        stopFetching();
+    else
+        close();
     m_rowsAffected = 0;
     const rowsource::Statement statement = rowsource::statementOf(m_connection, m_text, message({}));
     const rowsource::Want wanted = want == Want::Rows ? rowsource::Want::Rows
@@ -103,21 +119,33 @@ bool QueryObject::perform(Want want)
     {
         const Waiting waiting(*this);
         const QScopedValueRollback reading(m_reading, true);
-        // A stop asked from inside the wait (stopFetching() through its event loop) stops the engine too.
+        // A stop asked from inside the wait (stopFetching() through its event loop) stops the engine
+        // too; a result kept from the statement before reads nothing and is no such stop.
         rowsource::WaitHandler wait;
         if (m_waitHandler)
-            wait = [this] { return m_waitHandler() || (m_result && m_result->stopped); };
-        rowsource::Opened opened =
-            rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), std::move(wait));
+            wait = [this] { return m_waitHandler() || (m_result && m_result->source && m_result->stopped); };
+        rowsource::Opened opened;
+        try {
+            opened = rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), std::move(wait));
+        } catch (const racr::ProviderError& error) {
+            // The engine's place is one in the text it was given; "exec NAME" gave it another.
+            if (error.position() >= 0 && statement.sql != m_text)
+                throw racr::ProviderError(error.message());
+            throw;
+        }
         m_rowsAffected = opened.rowsAffected;
-        if (!opened.rows)
-            return false;
-        result = std::make_unique<Result>(opened.rows->fields());
-        result->source = std::move(opened.rows);
-        // In the background the first rows are shown as soon as they come; the rest follows.
-        const bool background = m_backgroundFetch && result->source->canPause();
-        result->source->read(result->store, std::numeric_limits<int>::max(),
-                             background ? kFirstRowsBudget : std::chrono::milliseconds(0));
+        if (opened.rows) {
+            result = std::make_unique<Result>(opened.rows->fields());
+            result->source = std::move(opened.rows);
+            // In the background the first rows are shown as soon as they come; the rest follows.
+            const bool background = m_backgroundFetch && result->source->canPause();
+            result->source->read(result->store, std::numeric_limits<int>::max(),
+                                 background ? kFirstRowsBudget : std::chrono::milliseconds(0));
+        }
+    }
+    if (!result) {
+        close();
+        return false;
     }
     if (result->source->atEnd()) {
         result->fields = result->source->fields();

@@ -48,6 +48,10 @@ public:
     // Runs the text and lets the database decide: a statement that returns columns opens as the
     // result (true); any other leaves its count in rowsAffected() (false).
     bool run();
+    // Sets the text and runs it as run() does, but an open result gives way only once the
+    // statement has run: when the engine refuses it, the result stays as it was (one still being
+    // read is stopped first, its rows read so far kept). A stop by the user closes it.
+    bool runReplacing(const QString& sql);
     int rowsAffected() const { return m_rowsAffected; }
 
     // A text of the form "exec NAME [VALUE]" runs the saved query NAME (a view) instead:
@@ -148,7 +152,7 @@ private:
     struct Result;
     struct Table;
     enum class Want { Rows, NoRows, Either };
-    bool perform(Want want);
+    bool perform(Want want, bool keepUntilRun = false);
     void fetchMore(int maxRows, std::chrono::milliseconds budget, bool show);
     void showFetched();
     void finishFetching();

@@ -1,10 +1,12 @@
 #include "resultstore.h"
 
+#include "cellview.h"
 #include "textpool.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QTime>
 
@@ -16,12 +18,16 @@
 #include <optional>
 #include <cstring>
 #include <thread>
-#include <unordered_map>
 
-// The texts of one column that were seen before, each kept once in the pool.
+// The texts of one column that were seen before, each kept once in the pool. The lookup runs for
+// most cells of a large result; Qt's table and hash of bytes cost less per lookup there than the
+// standard ones.
 class ResultStore::Dictionary {
 public:
-    std::unordered_map<std::string_view, std::uint32_t> numbers;
+    QHash<QByteArrayView, std::uint32_t> numbers;
+    // A sorted result repeats a text for many rows in a row (a track, a race type).
+    QByteArrayView last;
+    std::uint32_t lastNumber = 0;
 };
 
 ResultStore::Column::Column() = default;
@@ -229,12 +235,22 @@ ResultStore::Cell ResultStore::textCell(int column, std::string_view utf8)
     Column& c = m_columns[std::size_t(column)];
     if (!c.shared)
         return {Code::Text, m_pool->add(utf8)};
-    if (const auto found = c.shared->numbers.find(utf8); found != c.shared->numbers.end())
-        return {Code::SharedText, found->second};
+    Dictionary& shared = *c.shared;
+    const QByteArrayView text(utf8.data(), qsizetype(utf8.size()));
+    if (!shared.numbers.isEmpty() && text == shared.last)
+        return {Code::SharedText, shared.lastNumber};
+    if (const auto found = shared.numbers.constFind(text); found != shared.numbers.cend()) {
+        shared.last = found.key();
+        shared.lastNumber = found.value();
+        return {Code::SharedText, found.value()};
+    }
     const std::uint64_t handle = m_pool->add(utf8);
     const auto number = std::uint32_t(c.sharedHandles.size());
     c.sharedHandles.push_back(handle);
-    c.shared->numbers.emplace(m_pool->get(handle), number);
+    const std::string_view kept = m_pool->get(handle);
+    shared.last = QByteArrayView(kept.data(), qsizetype(kept.size()));
+    shared.lastNumber = number;
+    shared.numbers.insert(shared.last, number);
     // A column of mostly different texts (dates, times) gains nothing from sharing, and its
     // table would cost more than it saves: its new texts go to the pool one by one.
     if (c.sharedHandles.size() > 4096 && c.sharedHandles.size() * 2 > std::size_t(m_rows) + 1)
@@ -366,6 +382,21 @@ QString ResultStore::text(std::uint32_t row, int column) const
     }
     }
     return {};
+}
+
+CellView ResultStore::view(std::uint32_t row, int column) const
+{
+    const Cell cell = cellAt(row, column);
+    CellView view;
+    view.kind = kindOf(cell.code);
+    switch (view.kind) {
+    case Kind::Null: break;
+    case Kind::Integer: view.integer = unzigzag(cell.payload); break;
+    case Kind::Real: view.real = realOf(cell.payload); break;
+    case Kind::Text:
+    case Kind::Blob: view.bytes = bytesOf(column, cell); break;
+    }
+    return view;
 }
 
 int ResultStore::compare(int column, std::uint32_t a, std::uint32_t b) const

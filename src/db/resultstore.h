@@ -12,6 +12,7 @@
 #include <vector>
 
 class TextPool;
+struct CellView;
 
 // The rows of an open result, held column by column in a compact form: each cell in as few
 // bytes as its column's block needs, texts and blobs as UTF-8 bytes in a shared pool, and a text
@@ -45,6 +46,7 @@ public:
     Kind kind(std::uint32_t row, int column) const;
     QVariant value(std::uint32_t row, int column) const;   // null as an invalid QVariant
     QString text(std::uint32_t row, int column) const;     // null as empty text
+    CellView view(std::uint32_t row, int column) const;    // bytes valid while the store lives
 
     // Compares two cells of one column: null < numbers (by value) < texts (by code point) < blobs.
     int compare(int column, std::uint32_t a, std::uint32_t b) const;

@@ -2,8 +2,6 @@
 
 #include "rowsource.h"
 
-#include <limits>
-
 namespace {
 
 class StreamedRows : public RowCursor {
@@ -18,31 +16,11 @@ public:
         return names;
     }
 
-    bool next() override
-    {
-        if (m_block && ++m_row < m_block->rowCount())
-            return true;
-        // A fresh store for each block: the previous one is freed whole.
-        m_block.reset();
-        m_row = 0;
-        while (!m_source->atEnd()) {
-            auto block = std::make_unique<ResultStore>(int(m_source->fields().size()));
-            if (m_source->read(*block, kBlockRows, std::chrono::milliseconds(0)) > 0) {
-                m_block = std::move(block);
-                return true;
-            }
-        }
-        return false;
-    }
-
-    QVariant value(int field) const override { return m_block->value(m_row, field); }
-    QString text(int field) const override { return m_block->text(m_row, field); }
+    bool next() override { return m_source->nextRow(); }
+    CellView cell(int field) const override { return m_source->cell(field); }
 
 private:
-    static constexpr int kBlockRows = 2048;
     std::unique_ptr<RowSource> m_source;
-    std::unique_ptr<ResultStore> m_block;
-    std::uint32_t m_row = 0;
 };
 
 } // namespace

@@ -4,10 +4,13 @@
 #include "connection.h"
 #include "pgcancel.h"
 #include "pgcolumns.h"
+#include "pgerrorplace.h"
+#include "rowbatches.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -18,6 +21,7 @@
 
 #include <atomic>
 #include <future>
+#include <thread>
 
 using queryresult::Affinity;
 using queryresult::Field;
@@ -73,6 +77,15 @@ QString sqliteMessage(sqlite3* db)
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
+// The engine's message for a statement it could not compile, with the place it stopped at: SQLite
+// counts bytes of the UTF-8 text, the program characters of the QString it came from.
+racr::ProviderError compileError(sqlite3* db, const QByteArray& text)
+{
+    const int offset = sqlite3_error_offset(db);
+    const qsizetype position = offset < 0 || offset > text.size() ? -1 : QString::fromUtf8(text.constData(), offset).size();
+    return racr::ProviderError(sqliteMessage(db), position);
+}
+
 // Runs `work` on a worker thread while this thread keeps the windows alive through `wait`, every
 // 50 ms. When the user asks to stop, `stop` is called once and the work is left to end by itself
 // (the server gives up the statement); racr::Cancelled follows. The connection is the worker's
@@ -122,33 +135,60 @@ public:
 
     bool canPause() const override { return true; }
 
+    // The engine is stepped on a thread of its own while this one fills the store: on two cores a
+    // large result comes in in about the engine's own time. Meanwhile this thread keeps the windows
+    // alive through the wait handler every 50 ms, as the engine's wait for a server does; the
+    // connection is the reading thread's alone until the read returns.
     int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) override
     {
         QElapsedTimer clock;
         clock.start();
-        if (m_wait) {
-            m_waitClock.start();
-            // About every few milliseconds of engine work.
+        m_stopAsked = false;
+        if (m_wait)
             sqlite3_progress_handler(m_db, 20000, &SqliteRows::progress, this);
-        }
+        RowBatches batches;
+        std::atomic<bool> enough = false;
         int added = 0;
         int rc = SQLITE_ROW;
-        try {
-            while (added < maxRows && !budgetSpent(clock, budget)) {
-                rc = sqlite3_step(m_statement);
-                if (rc != SQLITE_ROW)
-                    break;
-                if (!keep())
-                    continue;
-                append(store);
-                ++added;
+        std::exception_ptr readError;
+        std::thread engine([&] {
+            try {
+                while (added < maxRows && !enough.load(std::memory_order_relaxed)) {
+                    rc = sqlite3_step(m_statement);
+                    if (rc != SQLITE_ROW)
+                        break;
+                    if (!keep())
+                        continue;
+                    append(batches);
+                    ++added;
+                }
+            } catch (...) {   // out of memory for a batch
+                readError = std::current_exception();
             }
-        } catch (...) {
+            batches.close();
+        });
+        const auto ended = qScopeGuard([&] {
+            enough = true;
+            batches.dropAll();
+            engine.join();
             sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-            throw;
+        });
+        QElapsedTimer waitClock;
+        waitClock.start();
+        while (batches.storeNext(store, std::chrono::milliseconds(5))) {
+            if (budgetSpent(clock, budget))
+                enough = true;
+            if (m_wait && waitClock.elapsed() >= 50) {
+                waitClock.restart();
+                if (m_wait()) {
+                    m_stopAsked = true;
+                    enough = true;
+                }
+            }
         }
-        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-        if (m_stopped)
+        if (readError)
+            std::rethrow_exception(readError);
+        if (m_stopAsked)
             throw racr::Cancelled();
         if (rc == SQLITE_DONE)
             m_atEnd = true;
@@ -157,17 +197,54 @@ public:
         return added;
     }
 
+    bool nextRow() override
+    {
+        // Stepping a finished statement would run it again from the start.
+        if (m_atEnd)
+            return false;
+        int rc;
+        while ((rc = sqlite3_step(m_statement)) == SQLITE_ROW)
+            if (keep())
+                return true;
+        if (rc != SQLITE_DONE)
+            throw racr::ProviderError(sqliteMessage(m_db));
+        m_atEnd = true;
+        return false;
+    }
+
+    CellView cell(int column) const override
+    {
+        // One call into the statement per cell; the value's own accessors are cheap. The value is
+        // unprotected, which is safe while only this thread uses the connection.
+        sqlite3_value* value = sqlite3_column_value(m_statement, column);
+        CellView cell;
+        switch (sqlite3_value_type(value)) {
+        case SQLITE_INTEGER:
+            cell.kind = ResultStore::Kind::Integer;
+            cell.integer = sqlite3_value_int64(value);
+            break;
+        case SQLITE_FLOAT:
+            cell.kind = ResultStore::Kind::Real;
+            cell.real = sqlite3_value_double(value);
+            break;
+        case SQLITE_TEXT:
+            cell.kind = ResultStore::Kind::Text;
+            cell.bytes = {reinterpret_cast<const char*>(sqlite3_value_text(value)), std::size_t(sqlite3_value_bytes(value))};
+            break;
+        case SQLITE_BLOB:
+            cell.kind = ResultStore::Kind::Blob;
+            cell.bytes = {static_cast<const char*>(sqlite3_value_blob(value)), std::size_t(sqlite3_value_bytes(value))};
+            break;
+        default: break;
+        }
+        return cell;
+    }
+
 private:
+    // Asked on the reading thread now and then while the engine works.
     static int progress(void* self)
     {
-        auto* rows = static_cast<SqliteRows*>(self);
-        // The handler is asked often; the program is asked only every 50 ms.
-        if (rows->m_waitClock.elapsed() < 50)
-            return 0;
-        rows->m_waitClock.restart();
-        if (rows->m_wait())
-            rows->m_stopped = true;
-        return rows->m_stopped ? 1 : 0;
+        return static_cast<const SqliteRows*>(self)->m_stopAsked.load() ? 1 : 0;
     }
 
     bool keep() const
@@ -179,35 +256,19 @@ private:
             && QString::fromUtf8(first, sqlite3_column_bytes(m_statement, 0)).compare(m_filter, Qt::CaseInsensitive) == 0;
     }
 
-    void append(ResultStore& store) const
+    void append(RowBatches& batches) const
     {
         const int columns = int(m_fields.size());
-        for (int i = 0; i < columns; ++i) {
-            switch (sqlite3_column_type(m_statement, i)) {
-            case SQLITE_INTEGER: store.appendInteger(i, sqlite3_column_int64(m_statement, i)); break;
-            case SQLITE_FLOAT: store.appendReal(i, sqlite3_column_double(m_statement, i)); break;
-            case SQLITE_TEXT: {
-                const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, i));
-                store.appendText(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(m_statement, i))));
-                break;
-            }
-            case SQLITE_BLOB: {
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, i));
-                store.appendBlob(i, std::string_view(bytes, std::size_t(sqlite3_column_bytes(m_statement, i))));
-                break;
-            }
-            default: store.appendNull(i); break;
-            }
-        }
-        store.endRow();
+        for (int i = 0; i < columns; ++i)
+            batches.add(cell(i));
+        batches.endRow();
     }
 
     sqlite3* m_db;
     sqlite3_stmt* m_statement;
     QString m_filter;
     rowsource::WaitHandler m_wait;
-    QElapsedTimer m_waitClock;
-    bool m_stopped = false;
+    std::atomic<bool> m_stopAsked = false;
 };
 
 class GenericRows : public RowSource {
@@ -307,7 +368,7 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
-        throw racr::ProviderError(sqliteMessage(db));
+        throw compileError(db, text);
     std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(raw, sqlite3_finalize);
     if (!statement)
         throw racr::DatabaseError(prefix + QStringLiteral("There is no statement to run: the text holds only comments."));
@@ -375,7 +436,7 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
         ? whileWaiting([&] { return query.exec(sql); }, wait, [&] { pg::cancelRunning(db); })
         : query.exec(sql);
     if (!ran)
-        throw racr::ProviderError(providerText(query.lastError()));
+        throw racr::ProviderError(providerText(query.lastError()), isPostgres(db) ? pg::faultPosition(db, sql) : -1);
     rowsource::Opened opened;
     if (!query.isSelect() || want == Want::NoRows) {
         opened.rowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
@@ -418,6 +479,28 @@ rowsource::Opened openGeneric(Connection& connection, const QString& sql, const 
 }
 
 } // namespace
+
+bool RowSource::nextRow()
+{
+    if (m_block && ++m_blockRow < m_block->rowCount())
+        return true;
+    // A fresh store for each block: the previous one is freed whole.
+    m_block.reset();
+    m_blockRow = 0;
+    while (!m_atEnd) {
+        auto block = std::make_unique<ResultStore>(int(m_fields.size()));
+        if (read(*block, kBlockRows, std::chrono::milliseconds(0)) > 0) {
+            m_block = std::move(block);
+            return true;
+        }
+    }
+    return false;
+}
+
+CellView RowSource::cell(int column) const
+{
+    return m_block->view(m_blockRow, column);
+}
 
 namespace rowsource {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cellview.h"
 #include "queryresult.h"
 
 #include <QString>
@@ -28,9 +29,22 @@ public:
     // engine's error throws racr::ProviderError; a stop through the wait handler racr::Cancelled.
     virtual int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) = 0;
 
+    // The rows one at a time for a caller that writes each one out and forgets it (the commands):
+    // nextRow() moves to the next row (false at the end) and cell() reads it. Not mixed with
+    // read() on one statement, and without the wait handler: such a caller keeps no window alive.
+    // Here through read() a block at a time; a source that can hand over its engine's own bytes
+    // does so instead.
+    virtual bool nextRow();
+    virtual CellView cell(int column) const;
+
 protected:
     std::vector<queryresult::Field> m_fields;
     bool m_atEnd = false;
+
+private:
+    static constexpr int kBlockRows = 2048;
+    std::unique_ptr<ResultStore> m_block;
+    std::uint32_t m_blockRow = 0;
 };
 
 namespace rowsource {

@@ -178,6 +178,15 @@ bool hasOutdatedViews(const QSqlDatabase& db)
     return false;
 }
 
+bool hasCurrentView(const QSqlDatabase& db, const char* name)
+{
+    for (const SavedQuery& view : savedQueries) {
+        if (qstrcmp(view.name, name) == 0)
+            return viewText(db, name) == QLatin1String(view.current);
+    }
+    return false;
+}
+
 void upgradeViews(const QSqlDatabase& db)
 {
     QSqlQuery query(db);

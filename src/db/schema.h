@@ -22,6 +22,10 @@ void insertTracks(const QSqlDatabase& db);
 // True when a saved query still has the text an earlier build wrote, word for word.
 bool hasOutdatedViews(const QSqlDatabase& db);
 
+// True when the saved query `name` has exactly the text this build writes; false for a user's own
+// text, an earlier build's or none. Throws racr::ProviderError when the catalogue cannot be read.
+bool hasCurrentView(const QSqlDatabase& db, const char* name);
+
 // Replaces each saved query whose text is exactly what an earlier build wrote by its current
 // form, inside the caller's write transaction. A view of the same name with any other text is the
 // user's own and stays as it is.

@@ -2,8 +2,11 @@
 
 #include "common/error.h"
 #include "db/connection.h"
+#include "db/postgresschema.h"
+#include "db/schema.h"
 #include "db/sqlerrortext.h"
 #include "publish/pagenames.h"
+#include "publish/weeklybests.h"
 
 #include <QDate>
 #include <QSqlQuery>
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace publish {
@@ -58,27 +62,28 @@ const std::pair<const char*, const char*> kStatColumns[] = {
     {"car_count", "Cars"},
 };
 
-// The statements, in the order readSite() runs them.
-enum Statement { TrackNames, Standings, Records, Latest, DriverStats, DailyBests, WeeklyBests };
+QString shardCondition(const SiteOptions& options, const char* word)
+{
+    return options.shard.isEmpty() ? QString() : QStringLiteral(" %1 shard=:shard").arg(QLatin1String(word));
+}
+
+// The statements, in the order readSite() runs them. WeekOfDay runs once per day of the results;
+// WeeklyBestView only when the database's weeklybest is not the program's own.
+enum Statement { TrackNames, Standings, Latest, DriverStats, Results, WeekOfDay, WeeklyBestView };
 
 QString statement(Statement which, Engine engine, const SiteOptions& options)
 {
     const QString timed = timedResults(engine, options);
     switch (which) {
     case TrackNames:
-        return QStringLiteral("SELECT trackid, trackname FROM TRACKLIST");
+        // In the database's order of names, which the weekly bests follow.
+        return QStringLiteral("SELECT trackid, trackname FROM TRACKLIST ORDER BY trackname");
     case Standings:
         return QStringLiteral("SELECT trackid, mp, driver, MIN(n), COUNT(*) FROM %1 WHERE n > 0 GROUP BY trackid, mp, driver")
             .arg(timed);
-    case Records:
-        return QStringLiteral("SELECT trackid, mp, driver, car, date FROM"
-                              " (SELECT trackid, mp, driver, car, date,"
-                              " row_number() OVER (PARTITION BY trackid, mp ORDER BY n, date, id) AS place"
-                              " FROM %1 WHERE n > 0) AS ranked WHERE place=1")
-            .arg(timed);
     case Latest:
         return QStringLiteral("SELECT driver, car, date, trackid, multiplayer, besttime FROM RACR%1 ORDER BY id DESC LIMIT %2")
-            .arg(options.shard.isEmpty() ? QString() : QStringLiteral(" WHERE shard=:shard"))
+            .arg(shardCondition(options, "WHERE"))
             .arg(kLatestResults);
     case DriverStats: {
         QStringList names;
@@ -86,11 +91,22 @@ QString statement(Statement which, Engine engine, const SiteOptions& options)
             names.append(QString::fromLatin1(column));
         return QStringLiteral("SELECT drivername, %1 FROM DRIVERS").arg(names.join(QStringLiteral(", ")));
     }
-    case DailyBests:
-        return QStringLiteral("SELECT trackid, mp, driver, substr(date, 1, 10), MIN(n) FROM %1"
-                              " WHERE n > 0 GROUP BY trackid, mp, driver, substr(date, 1, 10)")
-            .arg(timed);
-    case WeeklyBests:
+    case Results:
+        // Every result once, for the charts and the weekly bests; the last column tells whether
+        // the view's join with TRACKLIST keeps it.
+        return QStringLiteral("SELECT trackid, CASE WHEN multiplayer=1 THEN 1 ELSE 0 END, driver, car, date, id,"
+                              " besttime, %1, substr(date, 1, 10),"
+                              " CASE WHEN trackid IN (SELECT trackid FROM TRACKLIST) THEN 1 ELSE 0 END FROM RACR%2")
+            .arg(numberOf(engine, QStringLiteral("besttime")), shardCondition(options, "WHERE"));
+    case WeekOfDay:
+        // The Thursday that the view partitions by, and the week's name the view shows.
+        if (engine == Engine::Postgres)
+            return QStringLiteral("SELECT thursday, to_char(thursday, 'IYYY-\"W\"IW')"
+                                  " FROM (SELECT racr_thursday(CAST(? AS TEXT)) AS thursday) AS day");
+        return QStringLiteral("SELECT thursday, strftime('%Y', thursday) || '-W'"
+                              " || printf('%02d', (strftime('%j', thursday) - 1) / 7 + 1)"
+                              " FROM (SELECT date(CAST(? AS TEXT), '-3 days', 'weekday 4') AS thursday) AS day");
+    case WeeklyBestView:
         // Quoted names keep their case on every engine (PostgreSQL folds the view's Racetype).
         return QStringLiteral("SELECT trackname AS \"trackname\", Racetype AS \"Racetype\", besttime AS \"besttime\","
                               " driver AS \"driver\", car AS \"car\", date AS \"date\", week AS \"week\""
@@ -101,7 +117,8 @@ QString statement(Statement which, Engine engine, const SiteOptions& options)
 
 class Reader {
 public:
-    Reader(QSqlDatabase db, Engine engine, const SiteOptions& options) : m_query(db), m_engine(engine), m_options(options)
+    Reader(QSqlDatabase db, Engine engine, const SiteOptions& options)
+        : m_db(db), m_query(db), m_engine(engine), m_options(options)
     {
         // Rows are read once, front to back: the driver then keeps no copy of the result.
         m_query.setForwardOnly(true);
@@ -109,18 +126,40 @@ public:
 
     QSqlQuery& run(Statement which)
     {
-        const QString sql = statement(which, m_engine, m_options);
-        if (!m_query.prepare(sql))
-            throw racr::ProviderError(sqlErrorText(m_query.lastError()));
-        if (sql.contains(QLatin1String(":shard")))
+        prepare(which);
+        if (m_sql.contains(QLatin1String(":shard")))
             m_query.bindValue(QStringLiteral(":shard"), m_options.shard);
+        return exec();
+    }
+
+    void prepare(Statement which)
+    {
+        m_sql = statement(which, m_engine, m_options);
+        if (!m_query.prepare(m_sql))
+            throw racr::ProviderError(sqlErrorText(m_query.lastError()));
+    }
+
+    // The statement prepared last, with one value for its one placeholder.
+    QSqlQuery& runWith(const QVariant& value)
+    {
+        m_query.bindValue(0, value);
+        return exec();
+    }
+
+    Engine engine() const { return m_engine; }
+    QSqlDatabase database() const { return m_db; }
+
+private:
+    QSqlQuery& exec()
+    {
         if (!m_query.exec())
             throw racr::ProviderError(sqlErrorText(m_query.lastError()));
         return m_query;
     }
 
-private:
+    QSqlDatabase m_db;
     QSqlQuery m_query;
+    QString m_sql;
     Engine m_engine;
     const SiteOptions& m_options;
 };
@@ -132,11 +171,16 @@ QString text(const QSqlQuery& query, int field)
     return value.isNull() ? QString() : value.toString();
 }
 
-void readTrackNames(Reader& reader, Site& site)
+// The tracks in the database's order of names.
+std::vector<std::pair<int, QString>> readTrackNames(Reader& reader, Site& site)
 {
+    std::vector<std::pair<int, QString>> tracks;
     QSqlQuery& query = reader.run(TrackNames);
-    while (query.next())
-        site.trackNames.insert(query.value(0).toInt(), text(query, 1));
+    while (query.next()) {
+        tracks.emplace_back(query.value(0).toInt(), text(query, 1));
+        site.trackNames.insert(tracks.back().first, tracks.back().second);
+    }
+    return tracks;
 }
 
 int addDriver(Site& site, const QString& name)
@@ -222,26 +266,6 @@ void chooseDrivers(Site& site)
     }
 }
 
-// The record of each board: its fastest result, the earliest of equal ones.
-void readRecords(Reader& reader, Site& site)
-{
-    QSqlQuery& query = reader.run(Records);
-    std::map<std::pair<int, bool>, Board*> boards;
-    for (Board& board : site.boards)
-        boards[{board.trackId, board.multiplayer}] = &board;
-    while (query.next()) {
-        const auto found = boards.find({query.value(0).toInt(), query.value(1).toInt() == 1});
-        if (found == boards.end())
-            continue;
-        Board& board = *found->second;
-        board.recordHolder = site.driverIndex(text(query, 2));
-        board.recordCar = text(query, 3);
-        board.recordDate = text(query, 4);
-        if (board.recordHolder >= 0)
-            ++site.drivers[board.recordHolder].records;
-    }
-}
-
 void linkDrivers(Site& site)
 {
     for (std::size_t b = 0; b < site.boards.size(); ++b) {
@@ -252,6 +276,11 @@ void linkDrivers(Site& site)
             driver.results += board.standings[s].results;
         }
     }
+}
+
+// The drivers with a page by records held, then results.
+void rankDrivers(Site& site)
+{
     for (std::size_t i = 0; i < site.drivers.size(); ++i) {
         if (site.drivers[i].hasPage)
             site.standings.push_back(int(i));
@@ -303,10 +332,12 @@ int isoWeek(const QString& dayText)
     return year * 100 + week;
 }
 
-// The best per ISO week of the leading drivers of each board and of each driver on their most
-// raced boards. The database gives the best per day; the weeks are counted here, the same on
-// every engine.
-void readCharts(Reader& reader, Site& site)
+// From one pass over the results: the record of each board (its fastest result, the earliest of
+// equal ones); the best per ISO week of the leading drivers of each board and of each driver on
+// their most raced boards, counted here from the days the same on every engine; and the weekly
+// bests when the database's weeklybest is the program's own.
+void readResults(Reader& reader, Site& site, const std::vector<std::pair<int, QString>>& trackOrder,
+                 bool weeklyBests)
 {
     // (board, driver) -> the series it feeds: on the board's chart and on the driver's chart.
     std::map<std::pair<int, int>, std::vector<ChartPoint>> wanted;
@@ -332,31 +363,77 @@ void readCharts(Reader& reader, Site& site)
         }
     }
 
+    const bool nullDateFirst = reader.engine() != Engine::Postgres;
+    WeeklyBests weeks(nullDateFirst);
+    std::vector<std::optional<WeeklyBests::Result>> records(site.boards.size());
     QHash<QString, int> weekOfDay;   // a few hundred days for a million results
-    QSqlQuery& query = reader.run(DailyBests);
+    QSqlQuery& query = reader.run(Results);
     while (query.next()) {
-        const auto board = boardIndex.find({query.value(0).toInt(), query.value(1).toInt() == 1});
-        const int driver = site.driverIndex(text(query, 2));
-        if (board == boardIndex.end() || driver < 0)
+        const int trackId = query.value(0).toInt();
+        const bool multiplayer = query.value(1).toInt() == 1;
+        const QVariant driverName = query.value(2);
+        const double number = query.value(7).toDouble();
+        const QVariant day = query.value(8);
+        WeeklyBests::Result result{trackId, multiplayer, !query.value(6).isNull(), !query.value(4).isNull(), number,
+                                   query.value(5).toLongLong(), text(query, 6), text(query, 4),
+                                   driverName.isNull() ? QString() : driverName.toString(), text(query, 3)};
+        // The records and charts count only timed results of a named driver.
+        const bool counted = number > 0 && !driverName.isNull();
+        const auto board = counted ? boardIndex.find({trackId, multiplayer}) : boardIndex.end();
+        if (board != boardIndex.end()) {
+            std::optional<WeeklyBests::Result>& record = records[board->second];
+            if (!record || comesFirst(result, *record, nullDateFirst))
+                record = result;
+        }
+        if (weeklyBests && query.value(9).toInt() == 1)
+            weeks.add(std::move(result), day);
+        if (board == boardIndex.end())
+            continue;
+        const int driver = site.driverIndex(driverName.toString());
+        if (driver < 0)
             continue;
         const auto series = wanted.find({board->second, driver});
         if (series == wanted.end())
             continue;
-        const QString day = text(query, 3);
-        auto known = weekOfDay.find(day);
+        const QString dayText = day.isNull() ? QString() : day.toString();
+        auto known = weekOfDay.find(dayText);
         if (known == weekOfDay.end())
-            known = weekOfDay.insert(day, isoWeek(day));
+            known = weekOfDay.insert(dayText, isoWeek(dayText));
         const int week = *known;
         if (week == 0)
             continue;
-        const double best = query.value(4).toDouble();
         std::vector<ChartPoint>& points = series->second;
         const auto at = std::lower_bound(points.begin(), points.end(), week,
                                          [](const ChartPoint& point, int w) { return point.week < w; });
         if (at != points.end() && at->week == week)
-            at->best = std::min(at->best, best);
+            at->best = std::min(at->best, number);
         else
-            points.insert(at, ChartPoint{week, best});
+            points.insert(at, ChartPoint{week, number});
+    }
+
+    if (weeklyBests) {
+        reader.prepare(WeekOfDay);
+        site.weeks.rows = weeks.rows(
+            [&](const QVariant& day) {
+                QSqlQuery& week = reader.runWith(day);
+                return week.next() ? WeeklyBests::Week{week.value(0), week.value(1)} : WeeklyBests::Week{};
+            },
+            trackOrder);
+        site.weeks.columns = QStringList{QStringLiteral("trackname"), QStringLiteral("Racetype"), QStringLiteral("besttime"),
+                                         QStringLiteral("driver"),    QStringLiteral("car"),      QStringLiteral("date"),
+                                         QStringLiteral("week")};
+        site.weeks.driverColumn = 3;
+    }
+
+    for (std::size_t b = 0; b < site.boards.size(); ++b) {
+        Board& board = site.boards[b];
+        if (!records[b])
+            continue;
+        board.recordHolder = site.driverIndex(records[b]->driver);
+        board.recordCar = records[b]->car;
+        board.recordDate = records[b]->date;
+        if (board.recordHolder >= 0)
+            ++site.drivers[board.recordHolder].records;
     }
 
     const auto series = [&](int board, int driver, const QString& label) {
@@ -377,9 +454,24 @@ void readCharts(Reader& reader, Site& site)
     }
 }
 
+// Whether the weekly bests can be worked out here: only the program's own weeklybest has the rows
+// readResults() makes. A database that cannot tell reads the view.
+bool weeklybestIsOurs(Reader& reader)
+{
+    try {
+        return reader.engine() == Engine::Postgres ? pgschema::hasCurrentView(reader.database(), "weeklybest")
+                                                   : schema::hasCurrentView(reader.database(), "weeklybest");
+    } catch (const racr::ProviderError&) {
+        return false;
+    }
+}
+
+// A weeklybest of the database's own: its rows as they are, of every shard, since the view names
+// none.
 void readWeeks(Reader& reader, Site& site)
 {
-    QSqlQuery& query = reader.run(WeeklyBests);
+    site.weeks.everyShard = !site.options.shard.isEmpty();
+    QSqlQuery& query = reader.run(WeeklyBestView);
     const QSqlRecord record = query.record();
     for (int f = 0; f < record.count(); ++f) {
         site.weeks.columns.append(record.fieldName(f));
@@ -418,23 +510,25 @@ Site readSite(Connection& connection, const SiteOptions& options)
     Site site;
     site.options = options;
     Reader reader(connection.database(), connection.engine(), site.options);
-    readTrackNames(reader, site);
+    const std::vector<std::pair<int, QString>> trackOrder = readTrackNames(reader, site);
     readStandings(reader, site);
     order(site);
     chooseDrivers(site);
-    readRecords(reader, site);
     linkDrivers(site);
     readLatest(reader, site);
     readDriverStats(reader, site);
-    readCharts(reader, site);
-    readWeeks(reader, site);
+    const bool weeklyBests = weeklybestIsOurs(reader);
+    readResults(reader, site, trackOrder, weeklyBests);
+    rankDrivers(site);
+    if (!weeklyBests)
+        readWeeks(reader, site);
     return site;
 }
 
 QStringList siteStatements(Engine engine, const SiteOptions& options)
 {
     QStringList statements;
-    for (const Statement which : {TrackNames, Standings, Records, Latest, DriverStats, DailyBests, WeeklyBests})
+    for (const Statement which : {TrackNames, Standings, Latest, DriverStats, Results})
         statements.append(statement(which, engine, options));
     return statements;
 }

@@ -83,6 +83,7 @@ struct WeekTable {
     QStringList columns;
     std::vector<QStringList> rows;
     int driverColumn = -1;
+    bool everyShard = false;          // a shard was chosen, but the database's own view names none
 };
 
 struct Site {
@@ -102,8 +103,9 @@ struct Site {
 // Reads everything the pages show. Throws racr::Error with the database's message.
 Site readSite(Connection& connection, const SiteOptions& options);
 
-// The statements readSite() runs, for a comparison with other programs; ":shard" stands for the
-// shard when options name one.
+// The statements readSite() runs on the program's own saved queries, for a comparison with other
+// programs (without the one per day that names the day's week); ":shard" stands for the shard
+// when options name one.
 QStringList siteStatements(Engine engine, const SiteOptions& options);
 
 } // namespace publish

@@ -263,8 +263,13 @@ QByteArray weeksPage(const Site& site)
         }
         rows += QStringLiteral("</tr>\n");
     }
+    QString scope;
+    if (site.weeks.everyShard)
+        scope = QStringLiteral(" of every shard");
+    else if (!site.options.shard.isEmpty())
+        scope = QStringLiteral(" on shard ") + site.options.shard;
     return page(site, QStringLiteral("Weekly bests"),
-                table(QStringLiteral("The fastest result per week, track and race type (the saved query weeklybest)"),
+                table(QStringLiteral("The fastest result per week, track and race type%1 (the saved query weeklybest)").arg(scope),
                       site.weeks.columns, rows));
 }
 

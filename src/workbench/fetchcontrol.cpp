@@ -1,6 +1,5 @@
 #include "fetchcontrol.h"
 
-#include "common/errordisplay.h"
 #include "db/queryobject.h"
 #include "workbench/statementwait.h"
 
@@ -31,7 +30,6 @@ FetchControl::FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsL
 
     connect(&m_dataSet, &QueryObject::rowsFetched, this, &FetchControl::showState);
     connect(&m_dataSet, &QueryObject::fetchingChanged, this, &FetchControl::showState);
-    connect(&m_dataSet, &QueryObject::fetchFailed, this, [](const QString& message) { showDefaultError(message); });
     connect(&m_dataSet, &QueryObject::waiting, this, [this](bool waiting) {
         if (waiting == m_waiting)
             return;

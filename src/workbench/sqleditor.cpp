@@ -15,6 +15,8 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 
+#include <algorithm>
+
 // Hands QScintilla the catalogue's names for the word at the caret.
 class CatalogueApis : public QsciAbstractAPIs {
 public:
@@ -86,6 +88,9 @@ SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
         if (QsciCommand* command = standardCommands()->boundTo(key.toCombined()))
             command->setKey(0);
 
+    m_errorIndicator = indicatorDefine(SquiggleIndicator);
+    setIndicatorForegroundColor(QColor(0xe0, 0x20, 0x20), m_errorIndicator);
+
     followPalette();
     findBar = new FindBar(this);
 }
@@ -108,6 +113,32 @@ void SqlEditor::setTextAtEnd(const QString& text)
 {
     setText(text);
     SendScintilla(SCI_DOCUMENTEND);
+}
+
+void SqlEditor::markError(qsizetype position, bool moveCaret)
+{
+    clearErrorMark();
+    const auto length = qsizetype(SendScintilla(SCI_GETLENGTH));
+    auto from = static_cast<unsigned long>(std::clamp<qsizetype>(position, 0, length));
+    auto to = static_cast<unsigned long>(SendScintilla(SCI_WORDENDPOSITION, from, 1L));
+    // Not at a word (an operator, the end of the text): one character is marked.
+    if (to == from) {
+        if (qsizetype(from) == length && from > 0)
+            from = static_cast<unsigned long>(SendScintilla(SCI_POSITIONBEFORE, from));
+        to = static_cast<unsigned long>(SendScintilla(SCI_POSITIONAFTER, from));
+    }
+    SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(m_errorIndicator));
+    SendScintilla(SCI_INDICATORFILLRANGE, from, static_cast<long>(to - from));
+    if (moveCaret)
+        SendScintilla(SCI_GOTOPOS, from);
+    else
+        SendScintilla(SCI_SCROLLRANGE, to, static_cast<long>(from));
+}
+
+void SqlEditor::clearErrorMark()
+{
+    SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(m_errorIndicator));
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, SendScintilla(SCI_GETLENGTH));
 }
 
 bool SqlEditor::event(QEvent* event)

@@ -38,6 +38,11 @@ public:
     // Keeps the text clear of a bar laid over the editor's bottom edge (the find bar).
     void setBottomMargin(int height) { setViewportMargins(0, 0, 0, height); }
 
+    // Underlines the word at `position` (a byte of the UTF-8 text) where the engine found a fault,
+    // and scrolls it into view; `moveCaret` puts the caret there too.
+    void markError(qsizetype position, bool moveCaret);
+    void clearErrorMark();
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -52,4 +57,5 @@ private:
     QColor m_designedText;
     CatalogueApis* m_apis;
     bool m_lineNumbers = false;
+    int m_errorIndicator;
 };

@@ -5,6 +5,8 @@
 #include "common/errordisplay.h"
 #include "common/programpaths.h"
 #include "db/connection.h"
+#include "db/errorplace.h"
+#include "workbench/errorpane.h"
 #include "workbench/fetchcontrol.h"
 #include "db/queryobject.h"
 #include "db/statementat.h"
@@ -75,6 +77,7 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     sqlEditor->setText(defaultStatement());
     sqlEditor->setAccessibleName(QStringLiteral("SQL statement"));
     sqlLabel->setBuddy(sqlEditor);
+    errorPane = new ErrorPane(sqlEditor, form);
 
     executeButton = button(form, "executeButton", QStringLiteral("Execute SQL"), QRect(8, 656, 82, 32));
     executeButton->setDefault(true);
@@ -95,6 +98,9 @@ SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
         readCatalogue();
     form->installEventFilter(this);
     m_fetch = new FetchControl(form, m_dataSet, recordsLabel, this);
+    // The engine failed on a row after the first ones: those read stay in the grid.
+    connect(&m_dataSet, &QueryObject::fetchFailed, this,
+            [this](const QString& message) { errorPane->report(QStringLiteral("Error: ") + message); });
 }
 
 QPushButton* SqlWorkbench::stopButton() const
@@ -165,13 +171,21 @@ void SqlWorkbench::runStatement()
     if (sqlEditor->isListActive())
         sqlEditor->cancelList();
     const QString text = textToRun();
+    // Where that text begins in the editor: the engine counts the place of a fault from there.
+    qsizetype start = 0;
+    if (sqlEditor->hasSelectedText()) {
+        const auto selectionStart = qsizetype(sqlEditor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        start = QString::fromUtf8(sqlEditor->text().toUtf8().left(selectionStart)).size();
+    }
     Q_EMIT statementRun(text);
-    if (m_dataSet.isOpen())
-        m_dataSet.close();
-    m_dataSet.setText(crlfLines(text));
+    // What the pane says belongs to the statement before.
+    errorPane->dismiss();
+    sqlEditor->clearErrorMark();
+    const QString sent = crlfLines(text);
     bool stopped = false;
+    // A statement that fails leaves the result before it, and the status line that describes it.
     try {
-        if (!m_dataSet.run()) {
+        if (!m_dataSet.runReplacing(sent)) {
             // A statement without rows may have created, dropped or altered a table or view.
             readCatalogue();
             Dialogs::instance().message(caption,
@@ -179,11 +193,12 @@ void SqlWorkbench::runStatement()
                                         Dialogs::Icon::Information);
         }
     } catch (const racr::DatabaseError& error) {
+        // The program's own objections to the text keep their box.
         Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
-        recordsLabel->setText(QStringLiteral("Records: "));
+        return;
     } catch (const racr::ProviderError& error) {
-        Dialogs::instance().message(caption, error.message(), Dialogs::Icon::Error);
-        recordsLabel->setText(QStringLiteral("Records: "));
+        showError(error.message(), error.position(), start, sent);
+        return;
     } catch (const racr::Cancelled&) {
         // Stopped by the user before its first rows: nothing to show, but the status line says
         // why nothing came.
@@ -197,6 +212,20 @@ void SqlWorkbench::runStatement()
         recNoLabel->setText(QStringLiteral("RecNo: "));
     }
     sortLabel->setText(QStringLiteral("Sort: default"));
+}
+
+void SqlWorkbench::showError(const QString& message, qsizetype position, qsizetype start, const QString& sent)
+{
+    if (position < 0) {
+        errorPane->report(QStringLiteral("Error: ") + message);
+        return;
+    }
+    const QString text = sqlEditor->text();
+    const TextPlace place = placeInEditor(text, start, sent, position);
+    errorPane->report(QStringLiteral("Error at line %1, column %2: %3")
+                          .arg(QString::number(place.line), QString::number(place.column), message));
+    // A selection that ran stays selected, so Execute SQL runs it again after a fix.
+    sqlEditor->markError(text.left(indexOf(text, place)).toUtf8().size(), !sqlEditor->hasSelectedText());
 }
 
 // Both dialogs start in the folder last used, the program folder at first; Save offers the

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class ErrorPane;
 class FetchControl;
 class QLabel;
 class QPushButton;
@@ -28,6 +29,7 @@ public:
     QPushButton* openSqlButton;
     QPushButton* saveSqlButton;
     QPushButton* stopButton() const;
+    ErrorPane* errorPane;   // the engine's message when the statement failed
 
     static QString defaultStatement();
 
@@ -59,6 +61,9 @@ protected:
 private:
     void showFileName();
     void readCatalogue();
+    // The engine's message in the pane, with its place in the editor where it names one;
+    // `start` is where the text that ran begins in the editor, `sent` that text as it was sent.
+    void showError(const QString& message, qsizetype position, qsizetype start, const QString& sent);
 
     QWidget* m_form;
     QueryObject& m_dataSet;

@@ -1,5 +1,6 @@
 #include "app/programwindows.h"
 #include "db/queryobject.h"
+#include "workbench/errorpane.h"
 #include "workbench/findbar.h"
 #include "workbench/resultgrid.h"
 #include "workbench/sqleditor.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <functional>
@@ -86,6 +88,72 @@ TEST(EditorToolsX11, ASelectionRunsAloneAndShiftF5RunsTheStatementAtTheCaret)
     EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
     EXPECT_EQ(editor->text(), script);
+}
+
+namespace {
+// The X key names that type `text`.
+QStringList keysOf(const QString& text)
+{
+    QStringList keys;
+    for (const QChar c : text)
+        keys.append(c == ' ' ? "space" : c == ',' ? "comma" : c == '\n' ? "Return" : QString(c));
+    return keys;
+}
+} // namespace
+
+// An engine's error shows under the editor with its place marked in the text, and the result of
+// the statement before stays where it was, rows and count; the next good statement clears it.
+TEST(EditorToolsX11, AFaultyStatementShowsItsPlaceUnderTheEditorAndKeepsThePreviousRows)
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Program program;
+    SqlEditor* editor = program.editor();
+    SqlWorkbench* workbench = program.windows->main.workbench;
+    QWidget* pane = workbench->errorPane;
+    const QRect editorPlace = editor->geometry();
+    const QRect executePlace = workbench->executeButton->geometry();
+    editor->setText("select trackname from TRACKLIST");
+    ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 90"; })) << program.records().toStdString();
+    EXPECT_FALSE(pane->isVisible());
+
+    editor->clear();
+    ASSERT_TRUE(program.type(keysOf("select 1,\nfrom TRACKLIST"), [&] { return editor->text() == "select 1,\nfrom TRACKLIST"; }))
+        << editor->text().toStdString();
+    ASSERT_TRUE(program.type({"F5"}, [&] { return pane->isVisible(); }));
+    const auto paneText = [&] { return qobject_cast<QLabel*>(pane)->text(); };
+    EXPECT_EQ(paneText(), "Error at line 2, column 1: near \"from\": syntax error");
+    EXPECT_EQ(pane->accessibleName(), "SQL error");
+    EXPECT_EQ(pane->accessibleDescription(), paneText());
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
+    // "from" is underlined and the caret put before it; the keyboard stays in the editor.
+    const auto marked = [&](qsizetype byte) { return editor->SendScintilla(QsciScintillaBase::SCI_INDICATORALLONFOR, static_cast<unsigned long>(byte)) != 0; };
+    EXPECT_TRUE(marked(10) && marked(13));
+    EXPECT_FALSE(marked(0) || marked(15));
+    EXPECT_EQ(editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 10);
+    EXPECT_TRUE(editor->hasFocus());
+    // The rows before stay, with their count.
+    EXPECT_EQ(program.records(), "Records: 90");
+    EXPECT_EQ(program.windows->main.dataSet().recordCount(), 90);
+    // The pane takes its room from the editor's foot; nothing else moves.
+    EXPECT_EQ(pane->geometry().bottom(), editorPlace.bottom());
+    EXPECT_LT(editor->geometry().bottom(), pane->geometry().top());
+    EXPECT_EQ(workbench->executeButton->geometry(), executePlace);
+
+    // One statement of several, run with Shift+F5: the line is the editor's, and what ran stays selected.
+    editor->setText("select 1;\nselect 2,\nfrom TRACKLIST");
+    program.select(editor->text().size(), editor->text().size());
+    EXPECT_TRUE(program.type({"shift+F5"}, [&] { return paneText().startsWith("Error at line 3, column 1: "); })) << paneText().toStdString();
+    EXPECT_EQ(editor->selectedText(), "select 2,\nfrom TRACKLIST");
+    EXPECT_TRUE(marked(20));
+    EXPECT_EQ(program.records(), "Records: 90");
+
+    // A statement that succeeds clears the pane and the mark; the editor has its whole place again.
+    program.select(3, 3);
+    EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 1"; })) << program.records().toStdString();
+    EXPECT_FALSE(pane->isVisible());
+    EXPECT_FALSE(marked(20));
+    EXPECT_EQ(editor->geometry(), editorPlace);
 }
 
 TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)

@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 #include <QTextStream>
@@ -151,6 +153,37 @@ TEST_P(ExportCommand, AFullDiskIsReportedAndTheDeviceIsLeftAlone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ExportCommand, ::testing::Values(Engine::Sqlite, Engine::Odbc, Engine::Postgres), engineName);
+
+// Both commands write the engine's bytes themselves: text beyond ASCII, bytes that are not UTF-8
+// (shown as U+FFFD, as in the grid), blobs and fractions must come out exactly as before, on a
+// terminal or a pipe as well as into a string.
+TEST(RowCommands, WriteEveryKindOfValueAsTheGridShowsIt)
+{
+    SampleDatabase db{Engine::Sqlite};
+    // The export writes fractions in the user's notation; this one writes a point.
+    const QLocale userLocale;
+    QLocale::setDefault(QLocale::c());
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(userLocale); });
+    const QString sql = "select 'Jürgen; \"J\"' as driver, cast(x'41ff42' as text) as raw, 2.5 as half, 1e300 as big,"
+                        " -7 as minus, null as empty, x'c3a9' as avatar";
+    const QByteArray values = "\"J\xC3\xBCrgen; \"\"J\"\"\";A\xEF\xBF\xBD" "B;2.5;1e+300;-7;;\xC3\xA9";
+    const auto printed = [&](const std::function<int(QTextStream&, QTextStream&)>& command) {
+        int status = -1;
+        const QByteArray text = standardOutputOf([&] {
+            QTextStream out(stdout);
+            QString errors;
+            QTextStream err(&errors);
+            status = command(out, err);
+        });
+        EXPECT_EQ(status, 0);
+        return text;
+    };
+    EXPECT_EQ(printed([&](QTextStream& o, QTextStream& e) { return runQueryCommand(sql, o, e); }),
+              "driver;raw;half;big;minus;empty;avatar\n" + values + "\n");
+    EXPECT_EQ(printed([&](QTextStream& o, QTextStream& e) { return runExportCommand(sql, "-", o, e); }),
+              "driver;raw;half;big;minus;empty;avatar;\r\n"
+              "\"J\xC3\xBCrgen; \"\"J\"\"\";\"A\xEF\xBF\xBD" "B\";\"2.5\";\"1e+300\";\"-7\";\"\";\"\xC3\xA9\"\r\n");
+}
 
 TEST(MergeCommand, PrintsBothReportsAndAddsTheRowsOnce)
 {

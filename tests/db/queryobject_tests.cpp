@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "db/errorplace.h"
 #include "db/queryobject.h"
 #include "db/resultmodel.h"
 #include "workbench/sqlworkbench.h"
@@ -235,6 +236,27 @@ TEST_P(QueryObjectTest, EmptyAndFaultyTextsAreErrors)
     dataSet.setText("select nosuchcolumn from RACR");
     EXPECT_TRUE(errorOf<racr::ProviderError>([&] { dataSet.run(); }).contains("nosuchcolumn"));
     EXPECT_FALSE(dataSet.isOpen());
+}
+
+// The engine names the place of a fault in the text it was sent, each line closed by CR LF; the
+// user reads it as a line and a column of characters in the editor, whose selection ran.
+TEST_P(QueryObjectTest, AFaultsPlaceIsALineAndAColumnOfCharactersInTheEditor)
+{
+    if (GetParam() == Engine::Odbc)
+        GTEST_SKIP() << "the SQLite ODBC driver names no place";
+    const auto placeOfFault = [&](const QString& editor, const QString& selected) {
+        const QString sent = QString(selected).replace("\n", "\r\n") + "\r\n";
+        try {
+            dataSet.runReplacing(sent);
+        } catch (const racr::ProviderError& error) {
+            const TextPlace place = placeInEditor(editor, editor.indexOf(selected), sent, error.position());
+            return QStringLiteral("%1:%2").arg(place.line).arg(place.column);
+        }
+        return QStringLiteral("no fault");
+    };
+    // "é" takes two bytes of UTF-8 and "😀" two UTF-16 units; each is one column.
+    EXPECT_EQ(placeOfFault("select 1; select 'é😀' frm RACR", "select 'é😀' frm RACR"), "1:27");
+    EXPECT_EQ(placeOfFault("select 1;\nselect 2,\n  'é😀' frm RACR", "select 2,\n  'é😀' frm RACR"), "3:12");
 }
 
 TEST_P(QueryObjectTest, EditInsertAndDeleteAreWrittenToTheirTables)

@@ -237,6 +237,21 @@ class PublishedFolder(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(SITE.root)), ["broken-home", "club", "home"], "no half site left beside it")
         shutil.rmtree(home)
 
+    def test_weekly_bests_follow_the_shard(self):
+        home = os.path.join(SITE.root, "shard-home")
+        shutil.copytree(SITE.home, home)
+        racr(home, "query", "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES "
+             "('kestrel', 'Chicane Only Car', '2011-07-05  10:00:00', 299, 1, '1.5', 'CHICANE')")
+        try:
+            for shard, shown in (("APEX", False), ("CHICANE", True)):
+                site = os.path.join(SITE.root, shard)
+                racr(home, "publish", site, "--shard", shard)
+                with open(os.path.join(site, "weeks.html"), encoding="utf-8") as page:
+                    self.assertEqual("Chicane Only Car" in page.read(), shown, shard)
+                shutil.rmtree(site)
+        finally:
+            shutil.rmtree(home)
+
     def test_a_club_database_on_postgresql_gives_the_same_site(self):
         with open(PG_CLUSTER) as env:
             cluster = dict(line.strip().split("=", 1) for line in env if "=" in line)
