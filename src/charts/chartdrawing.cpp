@@ -25,6 +25,8 @@ namespace {
 // Qt Charts makes an item of every point of a scatter series, which takes seconds from some ten
 // thousand points on; a line series draws a million in a fraction of a second.
 constexpr qsizetype mostSeparatePoints = 20000;
+// Marks on the points of lines: each is drawn at every paint, so only while they are few.
+constexpr qsizetype mostMarkedPoints = 2000;
 
 // Labels as precise as the span needs: ticks fall at any time of day, so a span of a few days
 // shows the time too; months show the day, years the month.
@@ -55,16 +57,11 @@ bool draw(QChart& chart, const chartdata::Chart& data, Style style)
         delete axis;
     }
 
-    double xLow = 0, xHigh = 0, yLow = 0, yHigh = 0;
+    // The axes span the whole data; the series may hold fewer points, thinned for drawing.
+    const double xLow = data.xLow, xHigh = data.xHigh, yLow = data.yLow, yHigh = data.yHigh;
     qsizetype pointCount = 0;
     for (const chartdata::Series& series : data.series)
-        for (const QPointF& p : series.points) {
-            const bool first = pointCount++ == 0;
-            xLow = first ? p.x() : std::min(xLow, p.x());
-            xHigh = first ? p.x() : std::max(xHigh, p.x());
-            yLow = first ? p.y() : std::min(yLow, p.y());
-            yHigh = first ? p.y() : std::max(yHigh, p.y());
-        }
+        pointCount += series.points.size();
 
     QAbstractAxis* xAxis = nullptr;
     if (data.xKind == chartdata::AxisKind::Time) {
@@ -91,12 +88,15 @@ bool draw(QChart& chart, const chartdata::Chart& data, Style style)
     chart.addAxis(xAxis, Qt::AlignBottom);
     chart.addAxis(yAxis, Qt::AlignLeft);
 
-    const bool tooMany = style == Style::Points && pointCount > mostSeparatePoints;
+    // Thinned series keep a column's extremes only: as lines they look as the full data does, as
+    // points they would not, so points are drawn only when every one is there.
+    const bool tooMany = style == Style::Points && (pointCount > mostSeparatePoints || pointCount < data.pointCount);
     for (const chartdata::Series& points : data.series) {
         QXYSeries* series = nullptr;
         if (style == Style::Lines || tooMany) {
             series = new QLineSeries;
-            series->setPointsVisible(true);
+            // A mark on each point while they are few enough to tell apart.
+            series->setPointsVisible(pointCount <= mostMarkedPoints);
         } else {
             auto* scatter = new QScatterSeries;
             scatter->setMarkerSize(8);

@@ -12,6 +12,10 @@ namespace chartdrawing {
 
 enum class Style { Lines, Points };
 
+// Series drawn at most: Qt Charts takes seconds and hundreds of megabytes for thousands, and
+// lines past a hundred cannot be told apart anyway.
+constexpr int mostSeries = 100;
+
 // Replaces what the chart shows. True when points were asked for but are too many to draw one by
 // one and were drawn as lines instead.
 bool draw(QChart& chart, const chartdata::Chart& data, Style style);
@@ -27,7 +31,11 @@ void colourSeries(QChart& chart);
 
 // Writes what the view shows, with the legend beside the plot: an SVG drawing when the path ends
 // in ".svg", else a PNG picture, of twice the view's size on the screen when `doubleSize`. False
-// when the file could not be written.
+// when the file could not be written. Both are drawn from the series as the window holds them:
+// thinned to the first, lowest, highest and last point of each of as many columns as the screen
+// is wide, so every peak and valley is in the file at the screen's resolution, while detail
+// within one column is not (an SVG enlarged far shows straight lines there). Redrawing a million
+// points into the file would give a drawing of tens of megabytes that looks the same.
 bool save(QChartView& view, const QString& path, bool doubleSize);
 
 } // namespace chartdrawing

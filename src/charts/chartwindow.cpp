@@ -1,6 +1,7 @@
 #include "chartwindow.h"
 
 #include "chartdrawing.h"
+#include "chartjob.h"
 #include "common/dialogs.h"
 #include "common/errordisplay.h"
 #include "common/shellvalues.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFormLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -23,8 +23,7 @@
 #include <QPixmap>
 #include <QXYSeries>
 #include <QPushButton>
-#include <QScopeGuard>
-#include <QSet>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -144,28 +143,45 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     // A new or reordered result is read again when the window shows it.
     connect(&m_dataSet, &QueryObject::resultChanged, this, [this] {
         m_stale = true;
+        dropJob();   // its rows are gone
         if (isVisible())
+            guarded([this] { reload(); });
+    });
+    // A chart shows the whole result: one still being read is charted once its last row is in.
+    connect(&m_dataSet, &QueryObject::fetchingChanged, this, [this](bool fetching) {
+        if (!fetching && m_stale && isVisible())
             guarded([this] { reload(); });
     });
     applyTheme();
 }
 
-// Every read of the result goes through here: a chart needs all of its rows.
-chartdata::Source ChartWindow::wholeResult() const
-{
-    if (!m_dataSet.isOpen())
-        return {};
-    // A chart shows the whole result, also the rows still to be read.
-    m_dataSet.fetchAll();
-    return {m_dataSet.fieldNames(), m_dataSet.recordCount(),
-            [result = &m_dataSet](int row, int field) { return result->valueAt(row, field); }};
-}
+ChartWindow::~ChartWindow() = default;
 
 void ChartWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_stale)
         guarded([this] { reload(); });
+}
+
+// A closed window makes no chart: one under way stops, and the next show makes it again.
+void ChartWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (m_job && m_job->isRunning()) {
+        dropJob();
+        m_stale = true;
+    }
+}
+
+// The job may be the one telling of its chart just now: it stops at once and goes once the
+// event loop comes round (or with the window).
+void ChartWindow::dropJob()
+{
+    if (!m_job)
+        return;
+    m_job->stop();
+    m_job.release()->deleteLater();
 }
 
 void ChartWindow::changeEvent(QEvent* event)
@@ -211,11 +227,12 @@ int ChartWindow::fieldOf(const QComboBox* box) const
 // Fills the controls from the result, keeping the user's choices where the columns stay.
 void ChartWindow::reload()
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);   // a million rows take a second or two
-    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    if (m_dataSet.isFetching()) {
+        note->setText(QStringLiteral("Reading the rest of the result: the chart follows when it is all in."));
+        return;
+    }
     m_stale = false;
-    const chartdata::Source source = wholeResult();
-    const QStringList& fields = source.fields;
+    const QStringList fields = m_dataSet.isOpen() ? m_dataSet.fieldNames() : QStringList();
     const QString x = xBox->currentText();
     const QString split = splitBox->currentText();
     QStringList checked;
@@ -247,6 +264,7 @@ void ChartWindow::reload()
             item->setCheckState(Qt::Checked);
     }
 
+    // The filter boxes keep their choice while the result's values are read with the chart.
     for (auto [box, names] : {std::pair{trackBox, &trackNames}, std::pair{raceTypeBox, &raceTypeNames},
                               std::pair{driverBox, &driverNames}}) {
         const QString kept = box->currentText();
@@ -254,26 +272,53 @@ void ChartWindow::reload()
         box->clear();
         box->addItem(allValues);
         box->setEnabled(field >= 0);
-        if (field < 0)
-            continue;
-        QSet<QString> seen;
-        for (int row = 0; row < source.rowCount; ++row)
-            seen.insert(source.value(row, field).toString());
-        QStringList values(seen.begin(), seen.end());
-        values.sort(Qt::CaseInsensitive);
-        for (const QString& value : values)
-            box->addItem(value, field);
-        box->setCurrentIndex(std::max(0, box->findText(kept)));
+        if (field >= 0 && !kept.isEmpty() && kept != allValues) {
+            box->addItem(kept, field);
+            box->setCurrentIndex(1);
+        }
     }
+    m_choicesStale = true;
     m_filling = false;
     redraw();
 }
 
+// The values of the result's track, race type and driver columns, read with a chart. A choice
+// the new result lacks goes back to all rows, and the chart is made again.
+void ChartWindow::fillChoices(const QList<QStringList>& choices)
+{
+    m_choicesStale = false;
+    bool lost = false;
+    m_filling = true;
+    int at = 0;
+    for (auto [box, names] : {std::pair{trackBox, &trackNames}, std::pair{raceTypeBox, &raceTypeNames},
+                              std::pair{driverBox, &driverNames}}) {
+        const int field = firstOf(m_dataSet.fieldNames(), *names);
+        if (field < 0)
+            continue;
+        const QString kept = box->currentText();
+        box->clear();
+        box->addItem(allValues);
+        for (const QString& value : choices.value(at++))
+            box->addItem(value, field);
+        const int found = box->findText(kept);
+        lost = lost || found < 0;
+        box->setCurrentIndex(std::max(0, found));
+    }
+    m_filling = false;
+    if (lost)
+        QMetaObject::invokeMethod(this, [this] { guarded([this] { redraw(); }); }, Qt::QueuedConnection);
+}
+
+// Series are thinned to a few points per column of the widest chart the screen can show.
+int ChartWindow::thinningColumns() const
+{
+    const QScreen* shown = screen();
+    return shown ? std::max(1000, int(shown->geometry().width() * shown->devicePixelRatio())) : 2000;
+}
+
 void ChartWindow::redraw()
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-    const chartdata::Source source = wholeResult();
+    const QStringList fields = m_dataSet.isOpen() ? m_dataSet.fieldNames() : QStringList();
     chartdata::Request request;
     request.xField = fieldOf(xBox);
     for (int i = 0; i < yList->count(); ++i)
@@ -287,34 +332,63 @@ void ChartWindow::redraw()
             shown.append(box->currentText());
         }
     // The list holds driver names: it only picks series split by a driver column.
-    const bool byDriver = driverNames.contains(source.fields.value(request.splitField), Qt::CaseInsensitive);
+    const bool byDriver = driverNames.contains(fields.value(request.splitField), Qt::CaseInsensitive);
     listedOnly->setEnabled(byDriver);
     if (listedOnly->isChecked() && byDriver)
         // Split as the import splits it: `"Night: Rider"` is the driver Night: Rider.
         for (const QString& name : splitDriverNames(m_shell.driverList()))
             if (!name.trimmed().isEmpty())
                 request.onlySplitValues.append(name);
-    m_chart = chartdata::build(source, request);
-
-    view->chart()->setTitle(shown.isEmpty() ? m_chart.yTitle
-                                             : m_chart.yTitle + QStringLiteral(" — ") + shown.join(QStringLiteral(", ")));
-    const bool drawnAsLines = chartdrawing::draw(*view->chart(), m_chart,
-                                                 styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
-                                                                               : chartdrawing::Style::Points);
-    showLegend();
+    QList<int> choiceFields;
+    if (m_choicesStale)
+        for (const QStringList* names : {&trackNames, &raceTypeNames, &driverNames})
+            if (const int field = firstOf(fields, *names); field >= 0)
+                choiceFields.append(field);
 
     QStringList notes;
     if (!m_dataSet.isOpen())
         notes.append(QStringLiteral("Run a statement in the main window: its result is charted here."));
     else if (request.yFields.isEmpty())
         notes.append(QStringLiteral("Check one or more Y columns to draw."));
+    const QString title = shown.isEmpty() ? QString() : QStringLiteral(" — ") + shown.join(QStringLiteral(", "));
+
+    dropJob();
+    m_job = std::make_unique<ChartJob>(m_dataSet, request, choiceFields, thinningColumns(), chartdrawing::mostSeries,
+                                       this);
+    connect(m_job.get(), &ChartJob::finished, this,
+            [this, notes, title](const chartdata::Chart& chart, const QList<QStringList>& choices) {
+                guarded([&] {
+                    view->chart()->setTitle(chart.yTitle + title);
+                    present(chart, choices, notes);
+                });
+            });
+    m_job->start();
+    if (m_job->isRunning())
+        note->setText(QStringLiteral("Reading %L1 rows for the chart…").arg(m_dataSet.recordCount()));
+}
+
+void ChartWindow::present(const chartdata::Chart& chart, const QList<QStringList>& choices, QStringList notes)
+{
+    if (m_choicesStale && !choices.isEmpty())
+        fillChoices(choices);
+    m_chart = chart;
+    const bool drawnAsLines = chartdrawing::draw(*view->chart(), m_chart,
+                                                 styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
+                                                                               : chartdrawing::Style::Points);
+    showLegend();
     if (m_chart.leftOut > 0)
         notes.append(QStringLiteral("%1 row(s) left out: their X or Y value is not a number or date.")
                          .arg(m_chart.leftOut));
+    if (m_chart.seriesLeftOut > 0)
+        notes.append(QStringLiteral("%L1 series: the %2 with the most points are drawn. Choose a track or driver, or "
+                                    "the drivers of the list, to see the others.")
+                         .arg(m_chart.series.size() + m_chart.seriesLeftOut)
+                         .arg(m_chart.series.size()));
     if (drawnAsLines)
         notes.append(QStringLiteral("Too many points to draw one by one: drawn as lines. Choose a track or "
                                     "driver to draw fewer."));
     note->setText(notes.join(QLatin1Char(' ')));
+    Q_EMIT drawn();
 }
 
 // The one-click charts start from the grid's current row and need its driver and track.
@@ -353,8 +427,15 @@ void ChartWindow::setFilter(QComboBox* box, int row)
     const int field = firstOf(m_dataSet.fieldNames(), box == trackBox      ? trackNames
                                                       : box == raceTypeBox ? raceTypeNames
                                                                            : driverNames);
-    const int at = row >= 0 && field >= 0 ? box->findText(m_dataSet.valueAt(row, field).toString()) : 0;
-    box->setCurrentIndex(std::max(0, at));
+    if (row < 0 || field < 0) {
+        box->setCurrentIndex(0);
+        return;
+    }
+    // The box may not list the result's values yet: they are read with the chart.
+    const QString value = m_dataSet.valueAt(row, field).toString();
+    if (box->findText(value) < 0)
+        box->addItem(value, field);
+    box->setCurrentIndex(box->findText(value));
 }
 
 void ChartWindow::driverOnTrackClick()

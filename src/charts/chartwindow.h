@@ -3,7 +3,9 @@
 #include "chartdata.h"
 
 #include <QWidget>
+#include <memory>
 
+class ChartJob;
 class QChartView;
 class QCheckBox;
 class QComboBox;
@@ -21,6 +23,7 @@ class ChartWindow : public QWidget {
 
 public:
     ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget* parent = nullptr);
+    ~ChartWindow() override;
 
     QComboBox* xBox;
     QListWidget* yList;           // checkable items, one per column
@@ -41,6 +44,9 @@ public:
     // The points drawn last.
     const chartdata::Chart& chart() const { return m_chart; }
 
+Q_SIGNALS:
+    void drawn();   // a chart asked for is on the screen
+
 public Q_SLOTS:
     void driverOnTrackClick();
     void listOnTrackClick();
@@ -48,12 +54,16 @@ public Q_SLOTS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    chartdata::Source wholeResult() const;
     void reload();
     void redraw();
+    void present(const chartdata::Chart& chart, const QList<QStringList>& choices, QStringList notes);
+    void fillChoices(const QList<QStringList>& choices);
+    int thinningColumns() const;
+    void dropJob();
     void applyTheme();
     void showLegend();
     int fieldOf(const QComboBox* box) const;
@@ -67,5 +77,7 @@ private:
     chartdata::Chart m_chart;
     bool m_filling = false;       // controls being refilled: no redraw per change
     bool m_stale = true;          // the result changed while the window was hidden
+    bool m_choicesStale = true;   // the filter boxes' values are still to be read from the result
     QString m_lastSaved;
+    std::unique_ptr<ChartJob> m_job;   // the chart being made or made last; last, so it stops first
 };

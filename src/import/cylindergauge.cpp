@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 
 // Light from above: dark at the top edge, a highlight a third of the way down, darkest below.
@@ -71,6 +73,28 @@ QAccessibleInterface* progressCylFactory(const QString& className, QObject* obje
 
 } // namespace
 
+GaugeColours gaugeColours(const QPalette& palette)
+{
+    const QColor window = palette.color(QPalette::Window);
+    if (window.lightness() >= 128)
+        return {QColor(150, 150, 150), QColor(236, 236, 236), QColor(112, 112, 112),
+                QColor(205, 205, 205), Qt::white, QColor(170, 170, 170),
+                QColor(200, 200, 200), Qt::white,
+                Qt::black, Qt::black, QColor(128, 128, 128)};
+    // Dark: the empty tube a little below the window, the filled part a step above it, the
+    // palette's text over both. Lightness is capped so light text keeps its contrast.
+    const auto shade = [](const QColor& colour, int lightness) {
+        return QColor::fromHsl(colour.hslHue(), std::min(colour.hslSaturation(), 40), lightness);
+    };
+    const int base = std::min(window.lightness(), 60);
+    const QColor text = palette.color(QPalette::WindowText).lightness() >= 180 ? palette.color(QPalette::WindowText)
+                                                                                : QColor(235, 235, 235);
+    return {shade(window, base + 8), shade(window, base + 22), shade(window, std::max(0, base - 15)),
+            shade(window, base + 25), shade(window, base + 45), shade(window, base + 12),
+            shade(window, base + 18), shade(window, base + 45),
+            text, text, Qt::black};
+}
+
 CylinderGauge::CylinderGauge(QWidget* parent) : QWidget(parent)
 {
     static const bool factoryInstalled = [] {
@@ -123,14 +147,15 @@ void CylinderGauge::paintEvent(QPaintEvent*)
     const qreal range = qreal(maximum() - minimum());
     const qreal fraction = range > 0 ? (position() - minimum()) / range : 0;
     const qreal filled = left + (right - left) * fraction;
-    const QPen outline(Qt::black, 1);
+    const GaugeColours colours = gaugeColours(palette());
+    const QPen outline(colours.outline, 1);
 
-    // The empty tube in silver, then the filled part in white over it.
+    // The empty tube, then the filled part over it.
     painter.setPen(Qt::NoPen);
-    painter.setBrush(tubeShade(area, QColor(150, 150, 150), QColor(236, 236, 236), QColor(112, 112, 112)));
+    painter.setBrush(tubeShade(area, colours.emptyEdge, colours.emptyLight, colours.emptyBottom));
     painter.drawPath(tube(left, right, area.top(), area.height(), cap));
     if (fraction > 0) {
-        painter.setBrush(tubeShade(area, QColor(205, 205, 205), Qt::white, QColor(170, 170, 170)));
+        painter.setBrush(tubeShade(area, colours.filledEdge, colours.filledLight, colours.filledBottom));
         painter.drawPath(tube(left, filled, area.top(), area.height(), cap));
     }
 
@@ -138,18 +163,18 @@ void CylinderGauge::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::NoBrush);
     painter.setPen(outline);
     painter.drawPath(tube(left, right, area.top(), area.height(), cap));
-    painter.setBrush(QColor(200, 200, 200));
+    painter.setBrush(colours.farEnd);
     painter.drawEllipse(QRectF(right - cap, area.top(), 2 * cap, area.height()));
     if (fraction > 0 && fraction < 1) {
-        painter.setBrush(Qt::white);
+        painter.setBrush(colours.filledFace);
         painter.drawEllipse(QRectF(filled - cap, area.top(), 2 * cap, area.height()));
     }
 
     // The text with its shadow one pixel down and to the right.
     const QString label = text();
-    painter.setPen(QColor(128, 128, 128));
+    painter.setPen(colours.shadow);
     painter.drawText(rect().translated(1, 1), Qt::AlignCenter, label);
-    painter.setPen(Qt::black);
+    painter.setPen(colours.text);
     painter.drawText(rect(), Qt::AlignCenter, label);
 }
 

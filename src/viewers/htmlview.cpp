@@ -1,7 +1,9 @@
 #include "htmlview.h"
 
+#include "viewers/accessiblepage.h"
 #include "viewers/pagetexts.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScrollBar>
@@ -63,6 +65,14 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent)
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    installPageAccessibility();
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        ++m_pageNumber;
+        if (QAccessible::isActive()) {
+            QAccessibleEvent changed(this, QAccessible::ObjectReorder);
+            QAccessible::updateAccessibility(&changed);
+        }
+    });
     // A page is drawn on white with black text whatever the desktop theme, as a browser does:
     // the pages set some colours of their own (grey table headers) and take the rest from the
     // theme, so a dark theme would put light text on them.

@@ -16,6 +16,13 @@ public:
 
     // The error page in place of the page; the reason is shown when the pointer rests on it.
     void showErrorPage(const QString& reason);
+
+    // Counts the changes of the shown page: what assistive technology was told of a page is
+    // read again when this moved on.
+    int pageNumber() const { return m_pageNumber; }
+
+private:
+    int m_pageNumber = 0;
 };
 
 // The scroll bars of a page or text area draw their thumb so that it stands out from the empty

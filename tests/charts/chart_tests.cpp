@@ -19,6 +19,9 @@
 #include <QFile>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QValueAxis>
 #include <gtest/gtest.h>
 
 namespace {
@@ -53,13 +56,21 @@ TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
         {"2011-06-06", "", "pilot000"},                   // no time: left out
         {"soon", "85.0", "kestrel"},                      // no date: left out
     };
-    const chartdata::Source source{{"date", "besttime", "driver"}, int(rows.size()),
-                                   [&](int row, int field) { return rows[row][field]; }};
+    // The rows handed over as the chart window hands them, all in one block.
+    const auto build = [&](const chartdata::Request& request) {
+        chartdata::Builder builder({"date", "besttime", "driver"}, request);
+        QList<QVariant> cells;
+        for (const QVariantList& row : rows)
+            for (const int field : builder.fieldsRead())
+                cells.append(row[field]);
+        builder.add(cells);
+        return builder.finish(0);
+    };
     chartdata::Request request;
     request.xField = 0;
     request.yFields = {1};
     request.splitField = 2;
-    const chartdata::Chart chart = chartdata::build(source, request);
+    const chartdata::Chart chart = build(request);
 
     EXPECT_EQ(chart.xKind, AxisKind::Time);
     ASSERT_EQ(chart.series.size(), 2);
@@ -82,15 +93,30 @@ TEST(ChartData, NumericTextTimesOverTheServicesDateTextsSplitPerDriver)
     // keeps the rows of one value.
     request.onlySplitValues = {"PILOT000"};
     request.filters = {{0, "2011-06-04"}};
-    const chartdata::Chart listed = chartdata::build(source, request);
+    const chartdata::Chart listed = build(request);
     ASSERT_EQ(listed.series.size(), 1);
     EXPECT_EQ(listed.series[0].points, (QList<QPointF>{{at(2011, 6, 4, 0, 0), 90.0}}));
 
     // Numbers on x make a number axis.
-    const chartdata::Chart numbers = chartdata::build(source, {1, {1}, -1, {}, {}});
+    const chartdata::Chart numbers = build({1, {1}, -1, {}, {}});
     EXPECT_EQ(numbers.xKind, AxisKind::Number);
     ASSERT_EQ(numbers.series.size(), 1);
     EXPECT_EQ(numbers.series[0].points.first(), QPointF(85.0, 85.0));
+}
+
+TEST(ChartData, ThinningKeepsEveryColumnsLowestAndHighestPoint)
+{
+    // A flat line with one spike up and one down, far more points than columns.
+    QList<QPointF> points;
+    for (int i = 0; i < 100000; ++i)
+        points.append({double(i), i == 31337 ? 1000.0 : i == 77777 ? -5.0 : double(i % 3)});
+    const QList<QPointF> kept = chartdata::thinned(points, 0, 99999, 100);
+    EXPECT_LE(kept.size(), 400);
+    EXPECT_TRUE(kept.contains(QPointF(31337, 1000)));
+    EXPECT_TRUE(kept.contains(QPointF(77777, -5)));
+    EXPECT_EQ(kept.first(), points.first());
+    EXPECT_EQ(kept.last(), points.last());
+    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
 }
 
 class ChartWindowTest : public ::testing::Test {
@@ -281,6 +307,60 @@ TEST_F(ChartWindowTest, SavesAsPngOrSvg)
     QTest::mouseClick(chart.saveButton, Qt::LeftButton);
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.contains("no-such-folder"));
+}
+
+TEST_F(ChartWindowTest, AMillionPointsAreChartedWhileTheWindowAnswersAndTheirPeakStays)
+{
+    // A timer of the window's thread fires while the chart is read and built, from the moment
+    // the result's last row is in until the chart is drawn.
+    bool building = false;
+    int ticks = 0;
+    int charts = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticks += building ? 1 : 0; });
+    QObject::connect(&w.dataSet, &QueryObject::fetchingChanged, [&](bool fetching) { building = !fetching; });
+    QObject::connect(&chart, &ChartWindow::drawn, [&] {
+        charts += building ? 1 : 0;
+        building = false;
+    });
+    ticker.start(10);
+    w.run("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 1000000)"
+          " SELECT x, CASE WHEN x = 654321 THEN 1000 ELSE x % 7 END AS y FROM n");
+    QDeadlineTimer deadline(50000);
+    while (charts == 0 && !deadline.hasExpired())
+        QTest::qWait(20);
+    ASSERT_EQ(charts, 1);
+    EXPECT_GE(ticks, 5);
+
+    ASSERT_EQ(chart.view->chart()->series().size(), 1);
+    const QList<QPointF> points = static_cast<QXYSeries*>(chart.view->chart()->series().first())->points();
+    EXPECT_LT(points.size(), 40000);
+    EXPECT_TRUE(points.contains(QPointF(654321, 1000)));
+    EXPECT_EQ(chart.chart().pointCount, 1000000);
+    const auto* yAxis = qobject_cast<QValueAxis*>(chart.view->chart()->axes(Qt::Vertical).value(0));
+    ASSERT_NE(yAxis, nullptr);
+    EXPECT_GE(yAxis->max(), 1000);
+    EXPECT_LE(yAxis->min(), 0);
+
+    // As points, a column's extremes alone would hide the points between them: a line is drawn.
+    building = true;
+    chart.styleBox->setCurrentIndex(1);
+    while (charts == 1 && !deadline.hasExpired())
+        QTest::qWait(20);
+    ASSERT_EQ(charts, 2);
+    EXPECT_NE(qobject_cast<QLineSeries*>(chart.view->chart()->series().value(0)), nullptr);
+    EXPECT_TRUE(chart.note->text().contains("drawn as lines")) << chart.note->text().toStdString();
+
+    // Closed while a chart is being made: the making stops and nothing arrives later; a window
+    // that goes away meanwhile takes its worker with it.
+    chart.styleBox->setCurrentIndex(0);
+    chart.close();
+    auto second = std::make_unique<ChartWindow>(w.dataSet, shell);
+    second->show();
+    second.reset();
+    building = true;
+    QTest::qWait(300);
+    EXPECT_EQ(charts, 2);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "support/simulator.h"
 
 #include <QDeadlineTimer>
+#include <cmath>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +48,38 @@ TEST(ImportWindow, GaugeIsACylinderFillingWhiteOverSilverFromTheLeft)
     EXPECT_LT(empty.saturation(), 10);   // silver: a grey
     EXPECT_LT(image.pixelColor(160, 1).lightness(), image.pixelColor(160, row).lightness() - 60);   // black outline
     EXPECT_EQ(gauge.text(), QStringLiteral("50%"));
+}
+
+TEST(ImportWindow, GaugeOnADarkDesktopIsDarkWithItsTextReadableOverBothParts)
+{
+    const auto contrast = [](const QColor& a, const QColor& b) {
+        const auto luminance = [](const QColor& c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        const double x = luminance(a) + 0.05, y = luminance(b) + 0.05;
+        return std::max(x, y) / std::min(x, y);
+    };
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    const GaugeColours light = gaugeColours(QPalette(Qt::white));
+    const GaugeColours shown = gaugeColours(dark);
+    EXPECT_NE(shown.emptyLight, light.emptyLight);
+    EXPECT_NE(shown.text, light.text);
+    for (const QColor& surface : {shown.emptyEdge, shown.emptyLight, shown.emptyBottom, shown.filledEdge,
+                                  shown.filledLight, shown.filledBottom, shown.filledFace})
+        EXPECT_GE(contrast(shown.text, surface), 4.5) << surface.name().toStdString();
+
+    // Painted so: a dark tube on the dark window.
+    CylinderGauge gauge;
+    gauge.setPalette(dark);
+    gauge.resize(321, 41);
+    gauge.setMaximum(4);
+    gauge.setPosition(2);
+    const QImage image = gauge.grab().toImage();
+    EXPECT_LT(image.pixelColor(40, 41 / 3).lightness(), 128);
+    EXPECT_LT(image.pixelColor(280, 41 / 3).lightness(), 128);
 }
 
 TEST(ImportWindow, LeaderboardButtonRunsTheJobModallyAndTheFullGaugeClosesTheWindow)

@@ -9,6 +9,7 @@
 #include "viewers/eventswindow.h"
 #include "webservice/xmldocument.h"
 
+#include <QAccessible>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextTable>
@@ -172,10 +173,39 @@ TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
     classes.sort();
     EXPECT_EQ(classes, (QStringList{"", "A", "B", "C", "D", "E", "OPEN", "S"}));
 
+    // A screen reader finds a document with its heading and a table: the titles as column
+    // headers, each event a row whose cells hold their texts.
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(form.page);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->role(), QAccessible::Document);
+    EXPECT_EQ(page->text(QAccessible::Name), "Events");
+    ASSERT_EQ(page->childCount(), 2);
+    EXPECT_EQ(page->child(0)->role(), QAccessible::Heading);
+    EXPECT_EQ(page->child(0)->text(QAccessible::Name), "Daily Leaderboard Events");
+    QAccessibleTableInterface* table = page->child(1)->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 8);
+    EXPECT_EQ(table->columnCount(), 4);
+    EXPECT_EQ(table->columnDescription(1), "Trackname");
+    const QList<QStringList> shown = tableRows(form.page->toHtml());
+    for (int row = 0; row < 8; ++row)
+        for (int column = 0; column < 4; ++column) {
+            QAccessibleInterface* cell = table->cellAt(row, column);
+            ASSERT_NE(cell, nullptr);
+            EXPECT_EQ(cell->role(), QAccessible::Cell);
+            EXPECT_EQ(cell->text(QAccessible::Name), shown[row + 1][column]);
+            EXPECT_EQ(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+                      kHeader[column]);
+        }
+
     Simulator failing({"--fault", "events=notxml"});
     shell.base = failing.base();
     form.hide();
     form.show();
     QTRY_COMPARE(form.page->toPlainText(), "Error parsing data! ");
     EXPECT_TRUE(form.page->toolTip().contains("servicebase")) << qPrintable(form.page->toolTip());
+    // The reader gets the new page, not the table before.
+    ASSERT_EQ(page->childCount(), 1);
+    EXPECT_EQ(page->child(0)->role(), QAccessible::Paragraph);
+    EXPECT_EQ(page->child(0)->text(QAccessible::Name), "Error parsing data!");
 }

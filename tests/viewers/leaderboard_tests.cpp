@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QAccessible>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -205,4 +206,15 @@ TEST(LeaderboardWindow, ShowsTheSimulatorsRecordsWithNamesInAnyScript)
     EXPECT_TRUE(text.startsWith("LION'S CHALLENGE - SinglePlayer\nOverall\nrecords: 6\n")) << qPrintable(text);
     for (const char* name : {"Jürgen Größ", "東京ドリフト", "Fast & Loose"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(name))) << name;
+
+    // A screen reader finds a document: the headings, then a paragraph per record.
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(form.page);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->role(), QAccessible::Document);
+    ASSERT_EQ(page->childCount(), 3 + 6);
+    EXPECT_EQ(page->child(0)->role(), QAccessible::Heading);
+    EXPECT_EQ(page->child(0)->text(QAccessible::Name), "LION'S CHALLENGE - SinglePlayer");
+    EXPECT_EQ(page->child(3)->role(), QAccessible::Paragraph);
+    EXPECT_TRUE(page->child(3)->text(QAccessible::Name).startsWith("1. ")) << qPrintable(page->child(3)->text(QAccessible::Name));
+    EXPECT_TRUE(page->child(3)->text(QAccessible::Name).contains("Best Time: "));
 }
