@@ -16,11 +16,11 @@ class Connection;
 class QTimer;
 
 // A query object on the one connection (the main window's results, the import window's writes).
-// `messageName` heads its error messages ("ADODataSet1: CommandText does not return a result
-// set"), a text users and their scripts know. Its statement text goes to the database unchanged: a colon is never a
+// `messageName` (one of the two names below) heads its error messages, a text users and their
+// scripts know. Its statement text goes to the database unchanged: a colon is never a
 // parameter marker. An open result is a static cursor: exact row count, current row, sort in
 // place, rows written back to their tables.
-// The names that head the two query objects' error messages ("ADODataSet1: ..."): texts users
+// The names that head the two query objects' error messages: texts users
 // and their scripts know, so they stay as the program has always written them.
 inline const QString kResultsMessageName = QStringLiteral("ADODataSet1");
 inline const QString kImportMessageName = QStringLiteral("ADOQuery1");

@@ -74,7 +74,7 @@ struct Opened {
 
 // Runs `sql` on the connection. With Want::NoRows or a statement without columns it runs to its
 // end; otherwise the rows are left to read. `filter` keeps the rows whose first column equals it
-// without regard to case (exec NAME VALUE). `messagePrefix` ("ADODataSet1: ") heads the
+// without regard to case (exec NAME VALUE). `messagePrefix` (the query object's message name and a colon) heads the
 // program's own messages.
 Opened open(Connection& connection, const QString& sql, const QString& filter, Want want,
             const QString& messagePrefix, WaitHandler wait = {});
