@@ -458,60 +458,56 @@ std::optional<double> decimalValue(std::string_view text)
 
 } // namespace
 
-std::optional<std::vector<double>> ResultStore::decimalColumn(const RowOrder& order, int column) const
+// Each row gets a 12-byte key: an order-preserving 8-byte prefix of its value, then its place in
+// the order being sorted, its class and whether equal prefixes may still hide different values.
+// Most comparisons end on the prefix without touching the pool; the place breaks ties, which
+// makes the sort total and so as good as stable. A result has far fewer than 2^29 rows (it would
+// not fit in memory long before).
+struct __attribute__((packed, aligned(4))) ResultStore::SortKey {
+    std::uint64_t prefix;
+    std::uint32_t tag;
+    std::uint32_t place() const { return tag & PlaceMask; }
+    std::uint32_t rank() const { return (tag >> 29) & 3u; }
+    bool full() const { return (tag >> 31) != 0; }
+};
+
+bool ResultStore::decimalKeys(const RowOrder& order, int column, std::vector<SortKey>& keys) const
 {
-    std::vector<double> values(order.size(), std::numeric_limits<double>::quiet_NaN());
     bool anyText = false;
     for (std::size_t place = 0; place < order.size(); ++place) {
         const Cell cell = cellAt(order[place], column);
+        double value = std::numeric_limits<double>::quiet_NaN();
         switch (kindOf(cell.code)) {
         case Kind::Null: break;
-        case Kind::Integer: values[place] = double(unzigzag(cell.payload)); break;
-        case Kind::Real: values[place] = realOf(cell.payload); break;
-        case Kind::Blob: return std::nullopt;
+        case Kind::Integer: value = double(unzigzag(cell.payload)); break;
+        case Kind::Real: value = realOf(cell.payload); break;
+        case Kind::Blob: return false;
         case Kind::Text: {
             const std::string_view bytes = bytesOf(column, cell);
             if (bytes.empty())
                 break;
-            const std::optional<double> value = decimalValue(bytes);
-            if (!value)
-                return std::nullopt;
-            values[place] = *value;
+            const std::optional<double> number = decimalValue(bytes);
+            if (!number)
+                return false;
+            value = *number;
             anyText = true;
         }
         }
+        const bool empty = std::isnan(value);
+        keys[place] = SortKey{empty ? 0 : orderedBits(value), std::uint32_t(place) | (empty ? 0u : 1u << 29)};
     }
     // A column that holds no text is compared by value anyway.
-    if (!anyText)
-        return std::nullopt;
-    return values;
+    return anyText;
 }
 
 std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column,
                                                bool descending) const
 {
-    // Each row gets a 12-byte key: an order-preserving 8-byte prefix of its value, then its place
-    // in `order`, its class and whether equal prefixes may still hide different values. Most
-    // comparisons end on the prefix without touching the pool; the place breaks ties, which makes
-    // the sort total and so as good as stable. A result has far fewer than 2^29 rows (it would
-    // not fit in memory long before).
-    struct __attribute__((packed, aligned(4))) Key {
-        std::uint64_t prefix;
-        std::uint32_t tag;
-        std::uint32_t place() const { return tag & PlaceMask; }
-        std::uint32_t rank() const { return (tag >> 29) & 3u; }
-        bool full() const { return (tag >> 31) != 0; }
-    };
+    using Key = SortKey;
     static_assert(sizeof(Key) == 12);
     std::vector<Key> keys(order.size());
     // Times and other numbers kept as text ("100.486" after "85.051"): by value, empty cells first.
-    if (const auto numbers = decimalColumn(order, column)) {
-        for (std::size_t place = 0; place < order.size(); ++place) {
-            const double value = (*numbers)[place];
-            const bool empty = std::isnan(value);
-            keys[place] = Key{empty ? 0 : orderedBits(value), std::uint32_t(place) | (empty ? 0u : 1u << 29)};
-        }
-    } else {
+    if (!decimalKeys(order, column, keys)) {
         for (std::size_t place = 0; place < order.size(); ++place) {
             const Cell cell = cellAt(order[place], column);
             const Kind k = kindOf(cell.code);
@@ -548,20 +544,24 @@ std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column
         return a.place() < b.place();
     };
 
-    // Two halves on two threads, then one merge: a title click on a million rows stays well
-    // under a second on a two-core machine.
+    // Two halves on two threads, then one merge straight into the rows to show: a title click on a
+    // million rows stays well under a second on a two-core machine, and the merge needs no buffer
+    // besides the result.
+    std::vector<std::uint32_t> result(order.size());
     const auto middle = keys.begin() + std::ptrdiff_t(keys.size() / 2);
     if (keys.size() >= 100000 && std::thread::hardware_concurrency() > 1) {
         std::thread firstHalf([&] { std::sort(keys.begin(), middle, less); });
         std::sort(middle, keys.end(), less);
         firstHalf.join();
-        std::inplace_merge(keys.begin(), middle, keys.end(), less);
+        auto left = keys.begin(), right = middle;
+        for (std::uint32_t& row : result) {
+            const bool takeRight = left == middle || (right != keys.end() && less(*right, *left));
+            row = order[(takeRight ? right++ : left++)->place()];
+        }
     } else {
         std::sort(keys.begin(), keys.end(), less);
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            result[i] = order[keys[i].place()];
     }
-
-    std::vector<std::uint32_t> result(order.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        result[i] = order[keys[i].place()];
     return result;
 }

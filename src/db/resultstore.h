@@ -84,9 +84,11 @@ private:
         std::vector<std::uint64_t> sharedHandles;   // shared text number -> pool handle
     };
 
-    // The column's values in `order` when it holds texts and every non-empty one is a decimal
-    // number; null and empty cells as NaN.
-    std::optional<std::vector<double>> decimalColumn(const RowOrder& order, int column) const;
+    struct SortKey;
+    // Fills `keys` with the column's values in `order` when it holds texts and every non-empty one
+    // is a decimal number, null and empty cells first; false (and `keys` left to be overwritten)
+    // otherwise.
+    bool decimalKeys(const RowOrder& order, int column, std::vector<SortKey>& keys) const;
     Cell cellOf(const QVariant& value);
     Cell textCell(int column, std::string_view utf8);
     void put(std::uint32_t row, int column, Cell cell);

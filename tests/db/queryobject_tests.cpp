@@ -428,6 +428,38 @@ TEST(QueryObjectFetch, ALargeResultShowsItsFirstRowsAndReadsTheRestWhereItMust)
     EXPECT_EQ(dataSet.fieldText(0), "5");
 }
 
+// A title click on a large result sorts two halves at once and merges them: every row must come
+// out once, in order, and rows of equal value in the order the statement gave them.
+TEST(QueryObjectSort, ALargeResultSortsByValueAndKeepsEqualRowsInTheirOrder)
+{
+    SampleDatabase db(Engine::Sqlite);
+    QueryObject dataSet(db.connection(), kResultsMessageName);
+    // Times as text with many ties, and the row's place in the statement.
+    dataSet.setText("with recursive n(x) as (select 1 union all select x + 1 from n where x < 250000)"
+                    " select printf('%d.%d', (x * 7919) % 997, x % 2) as t, x from n");
+    dataSet.open();
+    while (dataSet.isFetching())
+        QCoreApplication::processEvents();
+    for (const bool descending : {false, true}) {
+        dataSet.setSort(descending ? "t DESC" : "t ASC");
+        ASSERT_EQ(dataSet.recordCount(), 250000);
+        std::vector<bool> seen(250001, false);
+        double previousTime = descending ? 1e9 : -1;
+        qint64 previousPlace = 0;
+        for (int row = 0; row < dataSet.recordCount(); ++row) {
+            const double time = dataSet.textAt(row, 0).toDouble();
+            const qint64 place = dataSet.textAt(row, 1).toLongLong();
+            ASSERT_TRUE(descending ? time <= previousTime : time >= previousTime) << "row " << row;
+            if (time == previousTime)
+                ASSERT_GT(place, previousPlace) << "row " << row;
+            ASSERT_FALSE(seen[std::size_t(place)]) << "row " << row;
+            seen[std::size_t(place)] = true;
+            previousTime = time;
+            previousPlace = place;
+        }
+    }
+}
+
 // The grid's filters: a view over the rows read, through which every position is counted, so an
 // edit, a delete or a new row lands on the row the user sees.
 TEST(QueryObjectFilter, KeepsTheMatchingRowsForSortsEditsDeletesAndNewRows)
