@@ -1,14 +1,19 @@
 #include "sitedata.h"
 
 #include "common/error.h"
+#include "db/cellview.h"
 #include "db/connection.h"
 #include "db/postgresschema.h"
+#include "db/rowsource.h"
 #include "db/schema.h"
 #include "db/sqlerrortext.h"
 #include "publish/pagenames.h"
 #include "publish/weeklybests.h"
 
 #include <QDate>
+#include <QLocale>
+#include <QSqlDriver>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -16,6 +21,9 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace publish {
 
@@ -146,6 +154,19 @@ public:
         return exec();
     }
 
+    // The statement's rows straight from the engine, as bytes: the large reads take no QVariant
+    // or QString per cell. The shard is written into the statement as the driver quotes a value.
+    std::unique_ptr<RowSource> rows(Connection& connection, Statement which)
+    {
+        QString sql = statement(which, m_engine, m_options);
+        if (!m_options.shard.isEmpty()) {
+            QSqlField shard(QString(), QMetaType(QMetaType::QString));
+            shard.setValue(m_options.shard);
+            sql.replace(QLatin1String(":shard"), m_db.driver()->formatValue(shard));
+        }
+        return rowsource::open(connection, sql, {}, rowsource::Want::Rows, {}).rows;
+    }
+
     Engine engine() const { return m_engine; }
     QSqlDatabase database() const { return m_db; }
 
@@ -171,6 +192,55 @@ QString text(const QSqlQuery& query, int field)
     return value.isNull() ? QString() : value.toString();
 }
 
+// Texts looked up by their bytes without a copy.
+struct BytesHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view bytes) const { return std::hash<std::string_view>{}(bytes); }
+};
+template <typename Value>
+using BytesMap = std::unordered_map<std::string, Value, BytesHash, std::equal_to<>>;
+
+// A cell read as the texts before were: numbers in their usual form, NULL as nothing.
+class CellText {
+public:
+    std::optional<std::string_view> operator()(const CellView& cell)
+    {
+        switch (cell.kind) {
+        case ResultStore::Kind::Null: return std::nullopt;
+        case ResultStore::Kind::Text:
+        case ResultStore::Kind::Blob: return cell.bytes;
+        case ResultStore::Kind::Integer: m_scratch = std::to_string(cell.integer); break;
+        case ResultStore::Kind::Real:
+            m_scratch = QByteArray::number(cell.real, 'g', QLocale::FloatingPointShortest).toStdString();
+            break;
+        }
+        return std::string_view(m_scratch);
+    }
+
+private:
+    std::string m_scratch;
+};
+
+double numberOf(const CellView& cell)
+{
+    switch (cell.kind) {
+    case ResultStore::Kind::Integer: return double(cell.integer);
+    case ResultStore::Kind::Real: return cell.real;
+    case ResultStore::Kind::Text: return QByteArray::fromRawData(cell.bytes.data(), qsizetype(cell.bytes.size())).toDouble();
+    default: return 0;
+    }
+}
+
+qint64 integerOf(const CellView& cell)
+{
+    switch (cell.kind) {
+    case ResultStore::Kind::Integer: return cell.integer;
+    case ResultStore::Kind::Real: return qint64(cell.real);
+    case ResultStore::Kind::Text: return QByteArray::fromRawData(cell.bytes.data(), qsizetype(cell.bytes.size())).toLongLong();
+    default: return 0;
+    }
+}
+
 // The tracks in the database's order of names.
 std::vector<std::pair<int, QString>> readTrackNames(Reader& reader, Site& site)
 {
@@ -192,18 +262,23 @@ int addDriver(Site& site, const QString& name)
     return int(site.drivers.size() - 1);
 }
 
-// Each driver's best and number of results per track and race type.
-void readStandings(Reader& reader, Site& site)
+// Each driver's best and number of results per track and race type. `driverBytes` gets each
+// driver's name as the engine gives it, for the pass over the results.
+void readStandings(Reader& reader, Connection& connection, Site& site, BytesMap<int>& driverBytes)
 {
-    QSqlQuery& query = reader.run(Standings);
+    const std::unique_ptr<RowSource> rows = reader.rows(connection, Standings);
     std::map<std::pair<int, bool>, Board> boards;
-    while (query.next()) {
-        const std::pair key{query.value(0).toInt(), query.value(1).toInt() == 1};
+    CellText text;
+    while (rows->nextRow()) {
+        const std::pair key{int(integerOf(rows->cell(0))), integerOf(rows->cell(1)) == 1};
         Board& board = boards[key];
         board.trackId = key.first;
         board.multiplayer = key.second;
-        board.standings.push_back(
-            Standing{addDriver(site, text(query, 2)), query.value(3).toDouble(), query.value(4).toLongLong()});
+        const std::string_view name = text(rows->cell(2)).value_or(std::string_view());
+        auto known = driverBytes.find(name);
+        if (known == driverBytes.end())
+            known = driverBytes.emplace(name, addDriver(site, QString::fromUtf8(name.data(), qsizetype(name.size())))).first;
+        board.standings.push_back(Standing{known->second, numberOf(rows->cell(3)), integerOf(rows->cell(4))});
     }
     for (auto& [key, board] : boards)
         site.boards.push_back(std::move(board));
@@ -332,12 +407,37 @@ int isoWeek(const QString& dayText)
     return year * 100 + week;
 }
 
+// The days of the results (their dates' first ten characters), numbered as they first come: a
+// few hundred for a million results. 0 stands for a result without a date.
+class Days {
+public:
+    int number(std::optional<std::string_view> day)
+    {
+        if (!day)
+            return 0;
+        auto known = m_numbers.find(*day);
+        if (known == m_numbers.end()) {
+            known = m_numbers.emplace(*day, int(m_texts.size())).first;
+            m_texts.push_back(QString::fromUtf8(day->data(), qsizetype(day->size())));
+            m_weeks.push_back(isoWeek(m_texts.back()));
+        }
+        return known->second;
+    }
+    const std::vector<QString>& texts() const { return m_texts; }
+    int isoWeekOf(int day) const { return m_weeks[std::size_t(day)]; }
+
+private:
+    BytesMap<int> m_numbers;
+    std::vector<QString> m_texts{QString()};
+    std::vector<int> m_weeks{0};
+};
+
 // From one pass over the results: the record of each board (its fastest result, the earliest of
 // equal ones); the best per ISO week of the leading drivers of each board and of each driver on
 // their most raced boards, counted here from the days the same on every engine; and the weekly
 // bests when the database's weeklybest is the program's own.
-void readResults(Reader& reader, Site& site, const std::vector<std::pair<int, QString>>& trackOrder,
-                 bool weeklyBests)
+void readResults(Reader& reader, Connection& connection, Site& site, const BytesMap<int>& driverBytes,
+                 const std::vector<std::pair<int, QString>>& trackOrder, bool weeklyBests)
 {
     // (board, driver) -> the series it feeds: on the board's chart and on the driver's chart.
     std::map<std::pair<int, int>, std::vector<ChartPoint>> wanted;
@@ -366,55 +466,61 @@ void readResults(Reader& reader, Site& site, const std::vector<std::pair<int, QS
     const bool nullDateFirst = reader.engine() != Engine::Postgres;
     WeeklyBests weeks(nullDateFirst);
     std::vector<std::optional<WeeklyBests::Result>> records(site.boards.size());
-    QHash<QString, int> weekOfDay;   // a few hundred days for a million results
-    QSqlQuery& query = reader.run(Results);
-    while (query.next()) {
-        const int trackId = query.value(0).toInt();
-        const bool multiplayer = query.value(1).toInt() == 1;
-        const QVariant driverName = query.value(2);
-        const double number = query.value(7).toDouble();
-        const QVariant day = query.value(8);
-        WeeklyBests::Result result{trackId, multiplayer, !query.value(6).isNull(), !query.value(4).isNull(), number,
-                                   query.value(5).toLongLong(), text(query, 6), text(query, 4),
-                                   driverName.isNull() ? QString() : driverName.toString(), text(query, 3)};
-        // The records and charts count only timed results of a named driver.
-        const bool counted = number > 0 && !driverName.isNull();
-        const auto board = counted ? boardIndex.find({trackId, multiplayer}) : boardIndex.end();
-        if (board != boardIndex.end()) {
-            std::optional<WeeklyBests::Result>& record = records[board->second];
-            if (!record || comesFirst(result, *record, nullDateFirst))
-                record = result;
+    Days days;
+    {
+        const std::unique_ptr<RowSource> rows = reader.rows(connection, Results);
+        CellText besttime, date, driver, car, day;
+        while (rows->nextRow()) {
+            const std::optional<std::string_view> time = besttime(rows->cell(6));
+            const std::optional<std::string_view> when = date(rows->cell(4));
+            const std::optional<std::string_view> who = driver(rows->cell(2));
+            const WeeklyBests::ResultView result{int(integerOf(rows->cell(0))),
+                                                 integerOf(rows->cell(1)) == 1,
+                                                 time.has_value(),
+                                                 when.has_value(),
+                                                 numberOf(rows->cell(7)),
+                                                 integerOf(rows->cell(5)),
+                                                 time.value_or(std::string_view()),
+                                                 when.value_or(std::string_view()),
+                                                 who.value_or(std::string_view()),
+                                                 car(rows->cell(3)).value_or(std::string_view())};
+            const int dayNumber = days.number(day(rows->cell(8)));
+            // The records and charts count only timed results of a named driver.
+            const bool counted = result.number > 0 && who;
+            const auto board = counted ? boardIndex.find({result.trackId, result.multiplayer}) : boardIndex.end();
+            if (board != boardIndex.end()) {
+                std::optional<WeeklyBests::Result>& record = records[board->second];
+                if (!record || comesFirst(result, *record, nullDateFirst))
+                    record.emplace(result);
+            }
+            if (weeklyBests && integerOf(rows->cell(9)) == 1)
+                weeks.add(result, dayNumber);
+            if (board == boardIndex.end())
+                continue;
+            const auto known = driverBytes.find(result.driver);
+            if (known == driverBytes.end())
+                continue;
+            const auto series = wanted.find({board->second, known->second});
+            if (series == wanted.end())
+                continue;
+            const int week = days.isoWeekOf(dayNumber);
+            if (week == 0)
+                continue;
+            std::vector<ChartPoint>& points = series->second;
+            const auto at = std::lower_bound(points.begin(), points.end(), week,
+                                             [](const ChartPoint& point, int w) { return point.week < w; });
+            if (at != points.end() && at->week == week)
+                at->best = std::min(at->best, result.number);
+            else
+                points.insert(at, ChartPoint{week, result.number});
         }
-        if (weeklyBests && query.value(9).toInt() == 1)
-            weeks.add(std::move(result), day);
-        if (board == boardIndex.end())
-            continue;
-        const int driver = site.driverIndex(driverName.toString());
-        if (driver < 0)
-            continue;
-        const auto series = wanted.find({board->second, driver});
-        if (series == wanted.end())
-            continue;
-        const QString dayText = day.isNull() ? QString() : day.toString();
-        auto known = weekOfDay.find(dayText);
-        if (known == weekOfDay.end())
-            known = weekOfDay.insert(dayText, isoWeek(dayText));
-        const int week = *known;
-        if (week == 0)
-            continue;
-        std::vector<ChartPoint>& points = series->second;
-        const auto at = std::lower_bound(points.begin(), points.end(), week,
-                                         [](const ChartPoint& point, int w) { return point.week < w; });
-        if (at != points.end() && at->week == week)
-            at->best = std::min(at->best, number);
-        else
-            points.insert(at, ChartPoint{week, number});
     }
 
     if (weeklyBests) {
         reader.prepare(WeekOfDay);
         site.weeks.rows = weeks.rows(
-            [&](const QVariant& day) {
+            days.texts(),
+            [&](const QString& day) {
                 QSqlQuery& week = reader.runWith(day);
                 return week.next() ? WeeklyBests::Week{week.value(0), week.value(1)} : WeeklyBests::Week{};
             },
@@ -429,9 +535,11 @@ void readResults(Reader& reader, Site& site, const std::vector<std::pair<int, QS
         Board& board = site.boards[b];
         if (!records[b])
             continue;
-        board.recordHolder = site.driverIndex(records[b]->driver);
-        board.recordCar = records[b]->car;
-        board.recordDate = records[b]->date;
+        const WeeklyBests::Result& record = *records[b];
+        const auto holder = driverBytes.find(record.driver);
+        board.recordHolder = holder == driverBytes.end() ? -1 : holder->second;
+        board.recordCar = QString::fromStdString(record.car);
+        board.recordDate = QString::fromStdString(record.date);
         if (board.recordHolder >= 0)
             ++site.drivers[board.recordHolder].records;
     }
@@ -511,14 +619,17 @@ Site readSite(Connection& connection, const SiteOptions& options)
     site.options = options;
     Reader reader(connection.database(), connection.engine(), site.options);
     const std::vector<std::pair<int, QString>> trackOrder = readTrackNames(reader, site);
-    readStandings(reader, site);
+    BytesMap<int> driverBytes;
+    readStandings(reader, connection, site, driverBytes);
     order(site);
+    for (auto& [name, index] : driverBytes)
+        index = site.driverIndex(QString::fromUtf8(name.data(), qsizetype(name.size())));
     chooseDrivers(site);
     linkDrivers(site);
     readLatest(reader, site);
     readDriverStats(reader, site);
     const bool weeklyBests = weeklybestIsOurs(reader);
-    readResults(reader, site, trackOrder, weeklyBests);
+    readResults(reader, connection, site, driverBytes, trackOrder, weeklyBests);
     rankDrivers(site);
     if (!weeklyBests)
         readWeeks(reader, site);

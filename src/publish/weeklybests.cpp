@@ -1,5 +1,7 @@
 #include "weeklybests.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <tuple>
 
@@ -12,66 +14,41 @@ QString text(const QVariant& value)
     return value.isNull() ? QString() : value.toString();
 }
 
+QString text(const std::string& utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 } // namespace
+
+WeeklyBests::Result::Result(const ResultView& view)
+    : trackId(view.trackId), multiplayer(view.multiplayer), hasTime(view.hasTime), hasDate(view.hasDate),
+      number(view.number), id(view.id), besttime(view.besttime), date(view.date), driver(view.driver), car(view.car)
+{
+}
 
 quint64 WeeklyBests::key(int trackId, bool multiplayer, int group)
 {
     return (quint64(quint32(trackId)) << 32) | (quint64(quint32(group)) << 1) | (multiplayer ? 1 : 0);
 }
 
-// ORDER BY besttime IS NULL, the time as a number, date, id. Dates compare as their bytes, as
-// SQLite does; a PostgreSQL collation orders dates of one form the same way.
-bool comesFirst(const WeeklyBests::Result& a, const WeeklyBests::Result& b, bool nullDateFirst)
+void WeeklyBests::add(const ResultView& result, int day)
 {
-    if (a.hasTime != b.hasTime)
-        return a.hasTime;
-    if (a.hasTime && a.number != b.number)
-        return a.number < b.number;
-    if (a.hasDate != b.hasDate)
-        return a.hasDate != nullDateFirst;
-    if (a.hasDate) {
-        const QByteArray dateA = a.date.toUtf8();
-        const QByteArray dateB = b.date.toUtf8();
-        if (dateA != dateB)
-            return dateA < dateB;
-    }
-    return a.id < b.id;
+    const auto [at, added] = m_bestPerDay.try_emplace(key(result.trackId, result.multiplayer, day));
+    if (added || comesFirst(result, at->second, m_nullDateFirst))
+        at->second = Result(result);
 }
 
-QString WeeklyBests::shared(const QString& name)
-{
-    return *m_names.insert(name);
-}
-
-void WeeklyBests::add(Result&& result, const QVariant& day)
-{
-    int dayId = 0;
-    if (!day.isNull()) {
-        const QString dayText = day.toString();
-        auto known = m_dayIds.find(dayText);
-        if (known == m_dayIds.end()) {
-            known = m_dayIds.insert(dayText, int(m_days.size()));
-            m_days.push_back(day);
-        }
-        dayId = *known;
-    }
-    const auto [at, added] = m_bestPerDay.try_emplace(key(result.trackId, result.multiplayer, dayId));
-    if (added || comesFirst(result, at->second, m_nullDateFirst)) {
-        result.driver = shared(result.driver);
-        result.car = shared(result.car);
-        at->second = std::move(result);
-    }
-}
-
-std::vector<QStringList> WeeklyBests::rows(const std::function<Week(const QVariant& day)>& weekOf,
+std::vector<QStringList> WeeklyBests::rows(const std::vector<QString>& days,
+                                           const std::function<Week(const QString& day)>& weekOf,
                                            const std::vector<std::pair<int, QString>>& trackOrder) const
 {
     // Each day's week: days of one week share its Thursday, the view's partition.
-    std::vector<int> weekOfDay(m_days.size(), 0);
+    std::vector<int> weekOfDay(days.size(), 0);
     std::vector<QVariant> weekNames{QVariant()};   // 0: no week
     QHash<QString, int> weekByThursday;
-    for (std::size_t d = 1; d < m_days.size(); ++d) {
-        const Week week = weekOf(m_days[d]);
+    for (std::size_t d = 1; d < days.size(); ++d) {
+        const Week week = weekOf(days[d]);
         if (week.thursday.isNull())
             continue;
         auto known = weekByThursday.find(week.thursday.toString());
@@ -119,7 +96,8 @@ std::vector<QStringList> WeeklyBests::rows(const std::function<Week(const QVaria
     for (const Row& row : ordered) {
         const Result& result = *row.result;
         rows.push_back({trackOrder[row.trackPlace].second, result.multiplayer ? QStringLiteral("MP") : QStringLiteral("SP"),
-                        result.besttime, result.driver, result.car, result.date, text(weekNames[row.weekIndex])});
+                        text(result.besttime), text(result.driver), text(result.car), text(result.date),
+                        text(weekNames[row.weekIndex])});
     }
     return rows;
 }
