@@ -4,9 +4,63 @@
 #include "publish/sitefolder.h"
 #include "publish/sitepages.h"
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
 #include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace publish {
+
+namespace {
+
+struct Page {
+    QString name;
+    std::function<QByteArray()> make;
+};
+
+// The pages are made and written on every core: a club of thousands of drivers has as many
+// pages, which otherwise take as long as reading the database. The calling thread takes pages
+// too and tells the progress after each of its own, so a window's progress bar is only ever
+// touched from the window's thread. The first failure stops the rest and is thrown here.
+void writePages(SiteFolder& site, const std::vector<Page>& pages, const std::function<void(int written)>& progress)
+{
+    std::atomic<std::size_t> next = 0;
+    std::atomic<int> written = 0;
+    std::atomic<bool> failed = false;
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    const auto work = [&](bool tells) {
+        for (std::size_t i; !failed && (i = next++) < pages.size();) {
+            try {
+                site.write(pages[i].name, pages[i].make());
+            } catch (...) {
+                const std::lock_guard lock(failureMutex);
+                if (!failure)
+                    failure = std::current_exception();
+                failed = true;
+                return;
+            }
+            ++written;
+            if (tells)
+                progress(written);
+        }
+    };
+    std::vector<std::thread> helpers;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned h = 1; h < cores && h < pages.size(); ++h)
+        helpers.emplace_back(work, false);
+    work(true);
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    progress(written);
+}
+
+} // namespace
 
 PublishReport publishSite(Connection& connection, const QString& folder, const SiteOptions& options,
                           const Progress& progress)
@@ -27,23 +81,20 @@ PublishReport publishSite(Connection& connection, const QString& folder, const S
     report.tracks = int(tracks.size());
     for (const Driver& driver : data.drivers)
         report.drivers += driver.hasPage ? 1 : 0;
-    const int total = 3 + report.tracks + report.drivers;
-    int done = 0;
 
-    site.write(QStringLiteral("style.css"), styleSheet());
-    site.write(QStringLiteral("index.html"), indexPage(data));
-    site.write(QStringLiteral("weeks.html"), weeksPage(data));
-    step(done += 3, total);
-    for (const auto& [trackId, boards] : tracks) {
-        site.write(pagenames::trackPage(trackId), trackPage(data, boards));
-        step(++done, total);
-    }
+    std::vector<Page> pages{
+        {QStringLiteral("style.css"), [] { return styleSheet(); }},
+        {QStringLiteral("index.html"), [&] { return indexPage(data); }},
+        {QStringLiteral("weeks.html"), [&] { return weeksPage(data); }},
+    };
+    for (const auto& [trackId, boards] : tracks)
+        pages.push_back({pagenames::trackPage(trackId), [&data, &boards = boards] { return trackPage(data, boards); }});
     for (std::size_t d = 0; d < data.drivers.size(); ++d) {
-        if (!data.drivers[d].hasPage)
-            continue;
-        site.write(data.drivers[d].page, driverPage(data, int(d)));
-        step(++done, total);
+        if (data.drivers[d].hasPage)
+            pages.push_back({data.drivers[d].page, [&data, d] { return driverPage(data, int(d)); }});
     }
+    const int total = int(pages.size());
+    writePages(site, pages, [&](int written) { step(written, total); });
     site.commit();
     report.pages = 2 + report.tracks + report.drivers;
     return report;
