@@ -158,6 +158,20 @@ TEST_P(QueryObjectTest, BestTimesOrderAsNumbersInTheDefaultStatementAndTheTitleS
     EXPECT_EQ(column(1).last(1), QStringList{"DNF"});
 }
 
+// The engine reads the first statement's rows in their order from the indexes of a new database:
+// a sort would make a million results wait for all of them to be read and cost more per row the
+// larger the table. The engine matches an indexed expression by its text, case included.
+TEST(QueryObjectPlan, ANewDatabaseServesTheFirstStatementsOrderWithoutASort)
+{
+    SampleDatabase db(Engine::Sqlite);
+    QSqlQuery plan(db.connection().database());
+    ASSERT_TRUE(plan.exec("EXPLAIN QUERY PLAN " + SqlWorkbench::defaultStatement()));
+    QStringList steps;
+    while (plan.next())
+        steps.append(plan.value(3).toString());
+    EXPECT_FALSE(steps.join('\n').contains("TEMP B-TREE")) << steps.join('\n').toStdString();
+}
+
 TEST_P(QueryObjectTest, OpenOnAStatementWithoutRowsReportsCommandTextError)
 {
     const QString error = errorOf<racr::DatabaseError>([&] { open("update RACR set shard = 'CHICANE' where driver = 'kestrel'"); });
