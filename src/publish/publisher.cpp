@@ -34,8 +34,12 @@ void writePages(SiteFolder& site, const std::vector<Page>& pages, const std::fun
     std::exception_ptr failure;
     const auto work = [&](bool tells) {
         for (std::size_t i; !failed && (i = next++) < pages.size();) {
+            // A failing progress report counts as a failure too: the helpers must be joined.
             try {
                 site.write(pages[i].name, pages[i].make());
+                ++written;
+                if (tells)
+                    progress(written);
             } catch (...) {
                 const std::lock_guard lock(failureMutex);
                 if (!failure)
@@ -43,9 +47,6 @@ void writePages(SiteFolder& site, const std::vector<Page>& pages, const std::fun
                 failed = true;
                 return;
             }
-            ++written;
-            if (tells)
-                progress(written);
         }
     };
     std::vector<std::thread> helpers;
