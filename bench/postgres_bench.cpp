@@ -167,14 +167,14 @@ void fill(Connection& connection, int rows)
     const QString best = postgres ? QStringLiteral("(40 + x % 97) || '.' || to_char(x % 1000, 'FM000')")
                                   : QStringLiteral("printf('%d.%03d', 40 + x % 97, x % 1000)");
     run(query, QStringLiteral("INSERT INTO DRIVERS (drivername, driverlevel, image, drivershard)"
-                           " SELECT 'driver' || x, x % 60, 1 + x % 24, 'APEX' FROM %1")
-                .arg(numbers.arg(2000)));
+                              " SELECT 'driver' || x, x % 60, 1 + x % 24, 'APEX' FROM %1")
+                   .arg(numbers.arg(2000)));
     run(query, QStringLiteral("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
-                           " SELECT 'driver' || (x % 2500), 'Make' || (x % 13) || ' Model ' || (x % 37), %1,"
-                           " t.trackid, 1 + x % 2, %2, CASE WHEN x % 3 = 0 THEN 'CHICANE' ELSE 'APEX' END"
-                           " FROM %3 JOIN (SELECT trackid, row_number() OVER (ORDER BY trackid) - 1 AS k"
-                           " FROM TRACKLIST) t ON t.k = x % 90")
-                .arg(time, best, numbers.arg(rows)));
+                              " SELECT 'driver' || (x % 2500), 'Make' || (x % 13) || ' Model ' || (x % 37), %1,"
+                              " t.trackid, 1 + x % 2, %2, CASE WHEN x % 3 = 0 THEN 'CHICANE' ELSE 'APEX' END"
+                              " FROM %3 JOIN (SELECT trackid, row_number() OVER (ORDER BY trackid) - 1 AS k"
+                              " FROM TRACKLIST) t ON t.k = x % 90")
+                   .arg(time, best, numbers.arg(rows)));
     // What a club server's autovacuum does after such an insert.
     if (postgres)
         run(query, QStringLiteral("VACUUM ANALYZE"));
