@@ -10,6 +10,7 @@
 //
 //   chart_bench [--points 100000,1000000] [--drivers 1,2500]
 
+#include "peakmemory.h"
 #include "charts/chartwindow.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
@@ -21,7 +22,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -34,18 +34,6 @@
 #include <stdexcept>
 
 namespace {
-
-// This process's resident memory now, or at its peak so far, in MB.
-double memoryMb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
 
 // Processor time in ms: of the whole process (every thread), or of the calling thread alone.
 double cpuMs(bool wholeProcess)
@@ -76,7 +64,7 @@ int chartChild(int points, int drivers)
                                      " 'driver' || (x % ")
                     + QString::number(drivers) + QStringLiteral(") AS driver FROM n"));
     dataSet.open();
-    const double before = memoryMb("VmRSS:");
+    const double before = ownMemoryMb("VmRSS:");
 
     FakeShell shell;
     ChartWindow chart(dataSet, shell);
@@ -104,7 +92,7 @@ int chartChild(int points, int drivers)
     frozen = std::max(frozen, painted - lastTick);
 
     std::printf("frozen_ms=%lld\ndrawn_ms=%lld\npainted_ms=%lld\nadded_mb=%.0f\nseries=%lld\n", frozen, drawn, painted,
-                memoryMb("VmHWM:") - before, qlonglong(chart.view->chart()->series().size()));
+                ownMemoryMb("VmHWM:") - before, qlonglong(chart.view->chart()->series().size()));
     std::printf("cpu_ms=%.0f\nwindow_cpu_ms=%.0f\n", cpuMs(true) - processBefore, cpuMs(false) - windowBefore);
     return 0;
 }

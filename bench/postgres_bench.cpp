@@ -9,6 +9,7 @@
 // as a club's does; the setting read back from the server is printed. Ctrl+C or SIGTERM stops it.
 //
 //   postgres_bench [--rows 1000000] [--records-per-track 100]
+#include "benchdatabase.h"
 #include "benchoptions.h"
 #include "quiethost.h"
 #include "db/connection.h"
@@ -37,13 +38,6 @@
 #include <unistd.h>
 
 namespace {
-
-void run(const QSqlDatabase& db, const QString& sql)
-{
-    QSqlQuery query(db);
-    if (!query.exec(sql))
-        throw std::runtime_error(query.lastError().text().toStdString());
-}
 
 QString script(const QStringList& arguments)
 {
@@ -114,7 +108,8 @@ public:
     QString newDatabase()
     {
         const QString name = QStringLiteral("bench%1").arg(++m_databases);
-        run(QSqlDatabase::database(QStringLiteral("bench-admin")), QStringLiteral("CREATE DATABASE ") + name);
+        QSqlQuery admin(QSqlDatabase::database(QStringLiteral("bench-admin")));
+        run(admin, QStringLiteral("CREATE DATABASE ") + name);
         return QStringLiteral("postgresql://racr@%1:%2/%3")
             .arg(QString::fromUtf8(QUrl::toPercentEncoding(m_socket)), m_port, name);
     }
@@ -157,19 +152,11 @@ double fourAtOnce(const QString& base, const QStringList& databaseArguments)
     return clock.nsecsElapsed() / 1e9;
 }
 
-int count(Connection& connection)
-{
-    QSqlQuery query(connection.database());
-    if (!query.exec(QStringLiteral("select count(*) from RACR")) || !query.next())
-        throw std::runtime_error(query.lastError().text().toStdString());
-    return query.value(0).toInt();
-}
-
 // `rows` results of 2,500 drivers over the 90 tracks, 2,000 of the drivers with a DRIVERS row;
 // times are numbers, as the service's are.
 void fill(Connection& connection, int rows)
 {
-    const QSqlDatabase db = connection.database();
+    QSqlQuery query(connection.database());
     const bool postgres = connection.engine() == Engine::Postgres;
     const QString numbers = postgres ? QStringLiteral("(SELECT generate_series(1, %1) AS x) AS n")
                                      : QStringLiteral("(WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n"
@@ -179,18 +166,18 @@ void fill(Connection& connection, int rows)
                                   : QStringLiteral("strftime('%Y-%m-%d  %H:%M:%S', 1609459200 + x * 37, 'unixepoch')");
     const QString best = postgres ? QStringLiteral("(40 + x % 97) || '.' || to_char(x % 1000, 'FM000')")
                                   : QStringLiteral("printf('%d.%03d', 40 + x % 97, x % 1000)");
-    run(db, QStringLiteral("INSERT INTO DRIVERS (drivername, driverlevel, image, drivershard)"
-                           " SELECT 'driver' || x, x % 60, 1 + x % 24, 'APEX' FROM %1")
-                .arg(numbers.arg(2000)));
-    run(db, QStringLiteral("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
-                           " SELECT 'driver' || (x % 2500), 'Make' || (x % 13) || ' Model ' || (x % 37), %1,"
-                           " t.trackid, 1 + x % 2, %2, CASE WHEN x % 3 = 0 THEN 'CHICANE' ELSE 'APEX' END"
-                           " FROM %3 JOIN (SELECT trackid, row_number() OVER (ORDER BY trackid) - 1 AS k"
-                           " FROM TRACKLIST) t ON t.k = x % 90")
-                .arg(time, best, numbers.arg(rows)));
+    run(query, QStringLiteral("INSERT INTO DRIVERS (drivername, driverlevel, image, drivershard)"
+                              " SELECT 'driver' || x, x % 60, 1 + x % 24, 'APEX' FROM %1")
+                   .arg(numbers.arg(2000)));
+    run(query, QStringLiteral("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
+                              " SELECT 'driver' || (x % 2500), 'Make' || (x % 13) || ' Model ' || (x % 37), %1,"
+                              " t.trackid, 1 + x % 2, %2, CASE WHEN x % 3 = 0 THEN 'CHICANE' ELSE 'APEX' END"
+                              " FROM %3 JOIN (SELECT trackid, row_number() OVER (ORDER BY trackid) - 1 AS k"
+                              " FROM TRACKLIST) t ON t.k = x % 90")
+                   .arg(time, best, numbers.arg(rows)));
     // What a club server's autovacuum does after such an insert.
     if (postgres)
-        run(db, QStringLiteral("VACUUM ANALYZE"));
+        run(query, QStringLiteral("VACUUM ANALYZE"));
 }
 
 struct Opening {
@@ -243,7 +230,7 @@ int main(int argc, char** argv)
     Folder postgres(server.newDatabase());
     const double pgFirst = timedImport(sim.base(), postgres.query).seconds;
     const double pgAgain = timedImport(sim.base(), postgres.query).seconds;
-    const int stored = count(postgres.connection);
+    const int stored = resultCount(postgres.connection);
 
     // SQLite: four members sharing one program folder's file; PostgreSQL: one server database.
     TempHome shared;
@@ -260,7 +247,7 @@ int main(int argc, char** argv)
     line("same import again, all duplicates (target <= 1.5)", sqliteAgain, pgAgain);
     line("four racr import leaderboards at once", sqliteFour, pgFour);
     std::printf("rows stored on PostgreSQL: %d by one import, %d by four at once\n", stored,
-                count(fourCheck.connection));
+                resultCount(fourCheck.connection));
 
     Folder sqliteLarge;
     fill(sqliteLarge.connection, rows);

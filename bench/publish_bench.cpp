@@ -7,7 +7,8 @@
 //   racr publish   the whole site into a new folder: time and peak memory
 //   sqlite3        the statements the publish runs, their rows written to /dev/null
 // and the ratio of the two times. Goal: a few seconds and under 100 MB for 1,000,000 results.
-#include "common/programpaths.h"
+#include "benchdatabase.h"
+#include "peakmemory.h"
 #include "db/connection.h"
 #include "publish/sitedata.h"
 
@@ -15,11 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -27,50 +24,9 @@
 
 namespace {
 
-void run(QSqlQuery& query, const QString& sql)
-{
-    if (!query.exec(sql))
-        throw std::runtime_error(sql.toStdString() + ": " + query.lastError().text().toStdString());
-}
-
-void fill(const QString& folder, int rows)
-{
-    ProgramPaths::setHome(folder);
-    Connection connection(QDir(folder).filePath("connection.dsn"), QDir(folder).filePath("RACR.db"));
-    connection.open();
-    QSqlDatabase db = connection.database();
-    QSqlQuery query(db);
-    // The indexes are made again after the rows: the same file, filled in a fraction of the time.
-    QStringList names;
-    QStringList indexes;
-    run(query, "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
-    while (query.next()) {
-        names.append(query.value(0).toString());
-        indexes.append(query.value(1).toString());
-    }
-    for (const QString& name : names)
-        run(query, "DROP INDEX " + name);
-    db.transaction();
-    run(query, "INSERT INTO DRIVERS (drivername, driverlevel, image, drivershard, car_count)"
-               " WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 2000)"
-               " SELECT 'driver' || x, x % 60, 1 + x % 24, 'APEX', x % 9 FROM n");
-    // Times as the service sends them, seconds with three decimals ("86.425").
-    run(query, QStringLiteral(
-                   "INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
-                   " WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < %1)"
-                   " SELECT 'driver' || (x % 2500), 'Make' || (x % 13) || ' Model ' || (x % 37),"
-                   " strftime('%Y-%m-%d  %H:%M:%S', 1609459200 + (x * 31) % 31536000, 'unixepoch'),"
-                   " t.trackid, 1 + x % 2, printf('%d.%03d', 60 + (x * 7) % 97, (x * 13) % 1000),"
-                   " CASE WHEN x % 3 = 0 THEN 'CHICANE' ELSE 'APEX' END"
-                   " FROM n JOIN (SELECT trackid, row_number() OVER (ORDER BY trackid) - 1 AS k FROM TRACKLIST) t"
-                   " ON t.k = x % 90")
-                   .arg(rows));
-    for (const QString& index : indexes)
-        run(query, index);
-    run(query, "ANALYZE TRACKLIST");
-    db.commit();
-    query.finish();
-}
+// Times as the service sends them, seconds with three decimals ("86.425"), on dates spread over
+// a year; drivers own up to eight cars.
+const ResultShape kShape{"(x * 31) % 31536000", "printf('%d.%03d', 60 + (x * 7) % 97, (x * 13) % 1000)", "x % 9"};
 
 struct Outcome {
     double seconds = 0;
@@ -80,21 +36,19 @@ struct Outcome {
 // GNU time gives the child's own peak memory; its output goes to /dev/null.
 Outcome timed(const QStringList& command)
 {
-    QTemporaryDir scratch;
-    const QString peakFile = scratch.filePath("peak");
+    ChildPeakMemory peak;
+    const QStringList underTime = peak.underTime(command);
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    process.start("/usr/bin/time", QStringList{"-f", "%M", "-o", peakFile} + command);
+    process.start(underTime.first(), underTime.mid(1));
     if (!process.waitForFinished(-1) || process.exitCode() != 0)
         throw std::runtime_error(command.join(' ').toStdString() + " failed: "
                                  + process.readAllStandardError().toStdString());
     Outcome outcome;
     outcome.seconds = double(clock.nsecsElapsed()) / 1e9;
-    QFile peak(peakFile);
-    if (peak.open(QIODevice::ReadOnly))
-        outcome.peakMb = peak.readAll().trimmed().toDouble() / 1024.0;
+    outcome.peakMb = peak.megabytes();
     return outcome;
 }
 
@@ -129,7 +83,7 @@ int main(int argc, char** argv)
     try {
         for (const int rows : sizes) {
             QTemporaryDir home;
-            fill(home.path(), rows);
+            fillProgramFolder(home.path(), rows, kShape);
             const QString db = QDir(home.path()).filePath("RACR.db");
             const Outcome publish = timed({RACR_PATH, "--home", home.path(), "publish", home.filePath("site")});
             const QString statements =

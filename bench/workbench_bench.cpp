@@ -27,6 +27,8 @@
 //
 // Needs GNU time (/usr/bin/time) and the sqlite3 shell. `workbench_bench --help` lists the options.
 
+#include "benchdatabase.h"
+#include "peakmemory.h"
 #include "common/programpaths.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
@@ -40,11 +42,8 @@
 #include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QWidget>
@@ -62,64 +61,8 @@ namespace {
 
 const QString kSelectAll = QStringLiteral("select * from RACR");
 
-void run(QSqlQuery& query, const QString& sql)
-{
-    if (!query.exec(sql))
-        throw std::runtime_error(query.lastError().text().toStdString());
-}
-
-// A program folder whose RACR table holds `rows` results: 2,500 drivers (2,000 of them with a
-// DRIVERS row and an avatar), the 90 tracks, both race types, distinct dates and times. The
-// schema is the one the program gives a new database.
-void fill(const QString& folder, int rows)
-{
-    ProgramPaths::setHome(folder);
-    Connection connection(QDir(folder).filePath("connection.dsn"), QDir(folder).filePath("RACR.db"));
-    connection.open();
-    QSqlDatabase db = connection.database();
-    QSqlQuery query(db);
-    // The indexes are made again after the rows: the same file, filled in a fraction of the time.
-    QStringList names;
-    QStringList indexes;
-    run(query, "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
-    while (query.next()) {
-        names.append(query.value(0).toString());
-        indexes.append(query.value(1).toString());
-    }
-    for (const QString& name : names)
-        run(query, "DROP INDEX " + name);
-    db.transaction();
-    run(query, "INSERT INTO DRIVERS (drivername, driverlevel, image, drivershard)"
-               " WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 2000)"
-               " SELECT 'driver' || x, x % 60, 1 + x % 24, 'APEX' FROM n");
-    run(query, QStringLiteral(
-                   "INSERT INTO RACR (driver, car, [date], trackid, multiplayer, besttime, shard)"
-                   " WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < %1)"
-                   " SELECT 'driver' || (x % 2500), 'Make' || (x % 13) || ' Model ' || (x % 37),"
-                   " strftime('%Y-%m-%d  %H:%M:%S', 1609459200 + x * 37, 'unixepoch'),"
-                   " t.trackid, 1 + x % 2, printf('%02d:%02d.%03d', x % 7, (x / 7) % 60, x % 1000),"
-                   " CASE WHEN x % 3 = 0 THEN 'CHICANE' ELSE 'APEX' END"
-                   " FROM n JOIN (SELECT trackid, row_number() OVER (ORDER BY trackid) - 1 AS k FROM TRACKLIST) t"
-                   " ON t.k = x % 90")
-                   .arg(rows));
-    for (const QString& index : indexes)
-        run(query, index);
-    run(query, "ANALYZE TRACKLIST");   // as the program does when it creates the file
-    db.commit();
-    query.finish();
-}
-
-// This process's peak resident memory so far.
-double peakMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
+// Distinct dates and times, best times as minutes, seconds and thousandths; no car counts.
+const ResultShape kShape{"x * 37", "printf('%02d:%02d.%03d', x % 7, (x / 7) % 60, x % 1000)", "NULL"};
 
 double msSince(const QElapsedTimer& clock)
 {
@@ -153,7 +96,7 @@ int windowChild(const QString& folder, const QString& sql, bool sortAfter)
     grid->grid->viewport()->repaint();
     out << "whole_ms=" << msSince(clock) << '\n';
     out << "label=" << workbench->recordsLabel->text() << '\n';
-    out << "loaded_peak_mb=" << peakMegabytes() << '\n';
+    out << "loaded_peak_mb=" << ownMemoryMb("VmHWM:") << '\n';
     if (sortAfter) {
         const int besttime = int(dataSet.fieldNames().indexOf(QStringLiteral("besttime")));
         clock.restart();
@@ -184,13 +127,11 @@ struct Outcome {
 };
 
 // Runs a program with its output read through a pipe (and dropped unless it is key=value),
-// and gives its own peak memory. GNU time starts it: a child started straight from this process
-// would count this process's memory as its own.
+// and gives its own peak memory.
 Outcome spawn(const QStringList& command)
 {
-    QTemporaryDir scratch;
-    const QString peakFile = scratch.filePath(QStringLiteral("peak"));
-    const QStringList arguments = QStringList{"/usr/bin/time", "-f", "%M", "-o", peakFile} + command;
+    ChildPeakMemory peak;
+    const QStringList arguments = peak.underTime(command);
     std::vector<QByteArray> bytes;
     for (const QString& a : arguments)
         bytes.push_back(a.toLocal8Bit());
@@ -228,9 +169,7 @@ Outcome spawn(const QStringList& command)
     int status = 0;
     waitpid(pid, &status, 0);
     outcome.wallMs = msSince(clock);
-    QFile peak(peakFile);
-    if (peak.open(QIODevice::ReadOnly))
-        outcome.peakMb = peak.readAll().trimmed().toDouble() / 1024.0;
+    outcome.peakMb = peak.megabytes();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error(command.join(' ').toStdString() + " failed");
     for (const QByteArray& line : text.split('\n')) {
@@ -298,7 +237,7 @@ double measure(int rows, int runs)
         throw std::runtime_error("no temporary folder");
     QElapsedTimer clock;
     clock.start();
-    fill(folder.path(), rows);
+    fillProgramFolder(folder.path(), rows, kShape);
     std::printf("%d results (database %.0f MB, filled in %.0f s; best of %d runs)\n", rows,
                 double(QFileInfo(folder.filePath("RACR.db")).size()) / 1e6, double(clock.elapsed()) / 1000.0, runs);
 

@@ -69,8 +69,9 @@ SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
 
     m_lexer = new SqlLexer(this);
     followDesktopFont();
-    // A platform theme sets the desktop's fonts after the editor exists.
-    connect(qApp, &QGuiApplication::fontChanged, this, &SqlEditor::followDesktopFont);
+    // A platform theme sets the desktop's fonts after the editor exists. Qt tells the application
+    // object alone (windows only see their own font resolved again), so the editor listens there.
+    qApp->installEventFilter(this);
     m_apis = new CatalogueApis(m_lexer);
     setLexer(m_lexer);
     // The lexer's own colours, kept before the palette's replace them.
@@ -156,6 +157,13 @@ bool SqlEditor::event(QEvent* event)
         }
     }
     return QsciScintilla::event(event);
+}
+
+bool SqlEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationFontChange)
+        followDesktopFont();
+    return QsciScintilla::eventFilter(watched, event);
 }
 
 void SqlEditor::keyPressEvent(QKeyEvent* event)
