@@ -9,6 +9,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -51,8 +52,12 @@ void writePages(SiteFolder& site, const std::vector<Page>& pages, const std::fun
     };
     std::vector<std::thread> helpers;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned h = 1; h < cores && h < pages.size(); ++h)
-        helpers.emplace_back(work, false);
+    try {
+        for (unsigned h = 1; h < cores && h < pages.size(); ++h)
+            helpers.emplace_back(work, false);
+    } catch (const std::system_error&) {
+        // No thread to be had: the pages are made by those that started and this one.
+    }
     work(true);
     for (std::thread& helper : helpers)
         helper.join();
