@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "db/asynccommits.h"
 #include "db/connection.h"
+#include "db/pgprepared.h"
 #include "db/queryobject.h"
 #include "import/drivernames.h"
 #include "import/jobsupport.h"
@@ -35,7 +36,7 @@ QString passName(int pass)
 class ResultTable {
 public:
     explicit ResultTable(const QSqlDatabase& db)
-        : m_db(db), m_check(db), m_insert(db), m_batched(db.driverName() == QLatin1String("QPSQL"))
+        : m_db(db), m_check(db), m_insert(db), m_batch(db), m_batched(db.driverName() == QLatin1String("QPSQL"))
     {
     }
 
@@ -99,22 +100,31 @@ public:
 private:
     int insertAtOnce(const QList<QVariantList>& records)
     {
+        constexpr int kColumns = 7;
         const int rows = int(records.size());
         if (rows != m_batchRows) {
-            QStringList tuples(rows, QStringLiteral("(?,?,?,?,?,?,?)"));
-            if (!m_insert.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
-                                                 " VALUES %1 ON CONFLICT DO NOTHING")
-                                      .arg(tuples.join(QLatin1Char(',')))))
-                importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
+            QStringList tuples;
+            for (int r = 0; r < rows; ++r) {
+                QStringList values;
+                for (int c = 1; c <= kColumns; ++c)
+                    values.append(QLatin1Char('$') + QString::number(r * kColumns + c));
+                tuples.append(QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')'));
+            }
+            if (!m_batch.prepare(QStringLiteral("INSERT INTO RACR (driver,car,date,trackid,multiplayer,besttime,shard)"
+                                                " VALUES %1 ON CONFLICT DO NOTHING")
+                                     .arg(tuples.join(QLatin1Char(','))),
+                                 rows * kColumns))
+                importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_batch.lastError());
             m_batchRows = rows;
         }
-        int at = 0;
+        QVariantList values;
+        values.reserve(rows * kColumns);
         for (const QVariantList& row : records)
-            for (const QVariant& value : row)
-                m_insert.bindValue(at++, value);
-        if (!m_insert.exec())
-            importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_insert.lastError());
-        return m_insert.numRowsAffected();
+            values.append(row);
+        const int added = m_batch.exec(values);
+        if (added < 0)
+            importjob::failStatement(m_db, QStringLiteral("Storing records in table RACR"), m_batch.lastError());
+        return added;
     }
 
     // Whether a row with these duplicate-check values (driver, shard, track, date, event type,
@@ -152,6 +162,7 @@ private:
     QSqlDatabase m_db;
     QSqlQuery m_check;
     QSqlQuery m_insert;
+    pg::PreparedStatement m_batch;  // PostgreSQL: a track's records in one statement
     const bool m_batched;           // PostgreSQL: records wait for flush()
     QList<QVariantList> m_pending;
     int m_batchRows = 0;            // the rows m_insert was prepared for in flush()

@@ -354,6 +354,29 @@ TEST(ImportLeaderboards, CancelDuringTheSecondPassWritesBothPassLinesAndNothingE
     EXPECT_EQ(host.gauge.position(), 100);
 }
 
+// A club's server refusing a track: its words reach the user, the tracks before it stay and
+// nothing of the refused one is stored.
+TEST(ImportLeaderboards, OnPostgresARefusedTrackEndsTheRunWithTheServersWords)
+{
+    Simulator sim({"--records-per-track", "3"});
+    ImportDatabase db{Engine::Postgres};
+    db.exec("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN"
+            " IF NEW.trackid = 57 THEN RAISE EXCEPTION 'the disk is full'; END IF; RETURN NEW; END$$");
+    db.exec("CREATE TRIGGER refuse BEFORE INSERT ON RACR FOR EACH ROW EXECUTE FUNCTION refuse()");
+    RecordingHost host;
+    try {
+        LeaderboardImport(inputsFor(sim.base()), db.query, host).run();
+        ADD_FAILURE() << "no error";
+    } catch (const racr::Error& error) {
+        EXPECT_TRUE(error.message().startsWith("Storing records in table RACR failed: ")) << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains("the disk is full")) << error.message().toStdString();
+    }
+    EXPECT_EQ(host.lines, QStringList{QStringLiteral("MultiPlayer: 24 new record(s).")});
+    EXPECT_EQ(db.count("RACR"), 24);
+    // The session goes on: the next statement on it works.
+    EXPECT_EQ(db.count("TRACKLIST"), 90);
+}
+
 TEST(ImportLeaderboards, AnErrorEndsTheRunAfterThePassLineAndKeepsTheRowsStoredBeforeIt)
 {
     {
