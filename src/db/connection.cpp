@@ -68,6 +68,22 @@ void exec(QSqlDatabase& db, const QString& sql)
         throw racr::ProviderError(sqlErrorText(query.lastError()));
 }
 
+// An earlier build's file gets the indexes that let the first statement's rows come in order
+// without a sort, once. Only speed depends on them: a file another program keeps locked, or that
+// refuses, opens as it is and is asked again at the next start.
+void upgradeOrderIndexes(QSqlDatabase& db, const QString& file)
+{
+    try {
+        if (!schema::hasEarlierOrderIndexes(db))
+            return;
+        racr::WriteTransaction transaction(db, QStringLiteral("Indexing the results of %1").arg(file));
+        if (schema::hasEarlierOrderIndexes(db))
+            schema::upgradeOrderIndexes(db);
+        transaction.commit();
+    } catch (const racr::Error&) {
+    }
+}
+
 // Gives a file without tables the schema, and saved queries an earlier build wrote their current
 // form. Nothing is written to a file that needs neither, so an ordinary start takes no lock.
 void prepare(QSqlDatabase& db, const QString& path)
@@ -90,11 +106,14 @@ void prepare(QSqlDatabase& db, const QString& path)
         if (schema::isEmpty(db))
             schema::create(db);
         transaction.commit();
-    } else if (schema::hasProgramTables(db) && schema::hasOutdatedViews(db) && QFileInfo(path).isWritable()) {
-        // A file that cannot be written keeps its views; it opens as before.
-        racr::WriteTransaction transaction(db, QStringLiteral("Updating the saved queries of %1").arg(file));
-        schema::upgradeViews(db);
-        transaction.commit();
+    } else if (schema::hasProgramTables(db) && QFileInfo(path).isWritable()) {
+        // A file that cannot be written keeps its views and indexes; it opens as before.
+        if (schema::hasOutdatedViews(db)) {
+            racr::WriteTransaction transaction(db, QStringLiteral("Updating the saved queries of %1").arg(file));
+            schema::upgradeViews(db);
+            transaction.commit();
+        }
+        upgradeOrderIndexes(db, file);
     }
 }
 

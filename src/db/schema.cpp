@@ -12,6 +12,11 @@
 
 namespace {
 
+const char* const kTrackOrder =
+    "CREATE INDEX RACR_track_order ON RACR"
+    " (trackid, multiplayer DESC, cast(besttime as real), besttime, driver, car, date)";
+const char* const kTrackNames = "CREATE UNIQUE INDEX TRACKLIST_trackname ON TRACKLIST (trackname)";
+
 const char* const tables[] = {
     // Created in the order the catalogue then lists them.
     "CREATE TABLE DRIVERS (drivername TEXT NOT NULL, driverlevel INTEGER, statusmessage TEXT,"
@@ -35,10 +40,16 @@ const char* const tables[] = {
     // written exactly as the statement writes it; and only a track name known to be unique tells
     // it that one track's rows in index order complete the order (else it sorts each track's
     // results again).
-    "CREATE INDEX RACR_track_order ON RACR"
-    " (trackid, multiplayer DESC, cast(besttime as real), besttime, driver, car, date)",
-    "CREATE UNIQUE INDEX TRACKLIST_trackname ON TRACKLIST (trackname)",
+    kTrackOrder,
+    kTrackNames,
 };
+
+// The two indexes above as the previous build wrote them: the time's expression in other letters
+// and the track names not declared unique, so the engine sorted each track's results.
+const char* const kEarlierTrackOrder =
+    "CREATE INDEX RACR_track_order ON RACR"
+    " (trackid, multiplayer DESC, CAST(besttime AS REAL), besttime, driver, car, date)";
+const char* const kEarlierTrackNames = "CREATE INDEX TRACKLIST_trackname ON TRACKLIST (trackname)";
 
 // A saved query: its current text and the texts earlier builds wrote for it. The texts are compared
 // with the catalogue word for word, so a text once released must never change here.
@@ -188,6 +199,34 @@ bool hasCurrentView(const QSqlDatabase& db, const char* name)
             return viewText(db, name) == QLatin1String(view.current);
     }
     return false;
+}
+
+bool hasEarlierOrderIndexes(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='index' AND sql IN (?, ?)")))
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
+    query.addBindValue(QString::fromLatin1(kEarlierTrackOrder));
+    query.addBindValue(QString::fromLatin1(kEarlierTrackNames));
+    if (!query.exec())
+        throw racr::ProviderError(sqlErrorText(query.lastError()));
+    return query.next() && query.value(0).toInt() > 0;
+}
+
+void upgradeOrderIndexes(const QSqlDatabase& db)
+{
+    // Both or neither: the time's index alone still leaves each track sorted. Track names a user
+    // made twice cannot be declared unique, and such a file keeps what it has.
+    if (count(db, QStringLiteral("SELECT count(*) FROM (SELECT trackname FROM TRACKLIST GROUP BY trackname"
+                                 " HAVING count(*) > 1)"))
+        > 0)
+        return;
+    QSqlQuery query(db);
+    run(query, QStringLiteral("DROP INDEX IF EXISTS RACR_track_order"));
+    run(query, QStringLiteral("DROP INDEX IF EXISTS TRACKLIST_trackname"));
+    run(query, QString::fromLatin1(kTrackOrder));
+    run(query, QString::fromLatin1(kTrackNames));
+    run(query, QStringLiteral("ANALYZE TRACKLIST"));
 }
 
 void upgradeViews(const QSqlDatabase& db)

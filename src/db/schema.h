@@ -26,6 +26,14 @@ bool hasOutdatedViews(const QSqlDatabase& db);
 // text, an earlier build's or none. Throws racr::ProviderError when the catalogue cannot be read.
 bool hasCurrentView(const QSqlDatabase& db, const char* name);
 
+// True when the indexes that serve the workbench's first statement are still those an earlier
+// build wrote, with which the engine sorts each track's results.
+bool hasEarlierOrderIndexes(const QSqlDatabase& db);
+
+// Replaces them by the current ones, inside the caller's write transaction; a file whose track
+// names repeat keeps them. A few seconds per million results.
+void upgradeOrderIndexes(const QSqlDatabase& db);
+
 // Replaces each saved query whose text is exactly what an earlier build wrote by its current
 // form, inside the caller's write transaction. A view of the same name with any other text is the
 // user's own and stays as it is.

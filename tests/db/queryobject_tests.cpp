@@ -158,18 +158,49 @@ TEST_P(QueryObjectTest, BestTimesOrderAsNumbersInTheDefaultStatementAndTheTitleS
     EXPECT_EQ(column(1).last(1), QStringList{"DNF"});
 }
 
-// The engine reads the first statement's rows in their order from the indexes of a new database:
-// a sort would make a million results wait for all of them to be read and cost more per row the
-// larger the table. The engine matches an indexed expression by its text, case included.
-TEST(QueryObjectPlan, ANewDatabaseServesTheFirstStatementsOrderWithoutASort)
+// The engine reads the first statement's rows in their order from the indexes of a new database,
+// and of an earlier build's once it has been opened: a sort would make a million results wait for
+// all of them to be read and cost more per row the larger the table. The engine matches an indexed
+// expression by its text, case included.
+TEST(QueryObjectPlan, TheFirstStatementsOrderComesFromTheIndexesWithoutASort)
 {
     SampleDatabase db(Engine::Sqlite);
-    QSqlQuery plan(db.connection().database());
-    ASSERT_TRUE(plan.exec("EXPLAIN QUERY PLAN " + SqlWorkbench::defaultStatement()));
-    QStringList steps;
-    while (plan.next())
-        steps.append(plan.value(3).toString());
-    EXPECT_FALSE(steps.join('\n').contains("TEMP B-TREE")) << steps.join('\n').toStdString();
+    const auto plan = [&](Connection& connection) {
+        QSqlQuery explain(connection.database());
+        EXPECT_TRUE(explain.exec("EXPLAIN QUERY PLAN " + SqlWorkbench::defaultStatement()));
+        QStringList steps;
+        while (explain.next())
+            steps.append(explain.value(3).toString());
+        return steps.join('\n');
+    };
+    EXPECT_FALSE(plan(db.connection()).contains("TEMP B-TREE")) << plan(db.connection()).toStdString();
+
+    // The indexes as the earlier build wrote them.
+    const auto makeEarlier = [&] {
+        db.exec("DROP INDEX RACR_track_order");
+        db.exec("DROP INDEX TRACKLIST_trackname");
+        db.exec("CREATE INDEX RACR_track_order ON RACR"
+                " (trackid, multiplayer DESC, CAST(besttime AS REAL), besttime, driver, car, date)");
+        db.exec("CREATE INDEX TRACKLIST_trackname ON TRACKLIST (trackname)");
+    };
+    makeEarlier();
+    ASSERT_TRUE(plan(db.connection()).contains("TEMP B-TREE"));
+    {
+        Connection reopened(db.home().file("connection.dsn"), db.home().file("RACR.db"));
+        reopened.open();
+        EXPECT_FALSE(plan(reopened).contains("TEMP B-TREE")) << plan(reopened).toStdString();
+    }
+    QueryObject dataSet(db.connection(), kResultsMessageName);
+    dataSet.setText(SqlWorkbench::defaultStatement());
+    dataSet.open();
+    EXPECT_EQ(dataSet.recordCount(), 4);
+
+    // Track names a user made twice cannot be declared unique: that file opens with what it has.
+    makeEarlier();
+    db.exec("INSERT INTO TRACKLIST (trackid, trackname) VALUES (99999, '" + db.trackA() + "')");
+    Connection reopened(db.home().file("connection.dsn"), db.home().file("RACR.db"));
+    reopened.open();
+    EXPECT_EQ(db.count("select count(*) from sqlite_master where sql like '%CAST(besttime AS REAL)%'"), 1);
 }
 
 TEST_P(QueryObjectTest, OpenOnAStatementWithoutRowsReportsCommandTextError)
