@@ -74,10 +74,10 @@ void exec(QSqlDatabase& db, const QString& sql)
 void upgradeOrderIndexes(QSqlDatabase& db, const QString& file)
 {
     try {
-        if (!schema::hasEarlierOrderIndexes(db))
+        if (!schema::canUpgradeOrderIndexes(db))
             return;
         racr::WriteTransaction transaction(db, QStringLiteral("Indexing the results of %1").arg(file));
-        if (schema::hasEarlierOrderIndexes(db))
+        if (schema::canUpgradeOrderIndexes(db))
             schema::upgradeOrderIndexes(db);
         transaction.commit();
     } catch (const racr::Error&) {

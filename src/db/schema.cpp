@@ -201,7 +201,7 @@ bool hasCurrentView(const QSqlDatabase& db, const char* name)
     return false;
 }
 
-bool hasEarlierOrderIndexes(const QSqlDatabase& db)
+bool canUpgradeOrderIndexes(const QSqlDatabase& db)
 {
     QSqlQuery query(db);
     if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='index' AND sql IN (?, ?)")))
@@ -210,17 +210,17 @@ bool hasEarlierOrderIndexes(const QSqlDatabase& db)
     query.addBindValue(QString::fromLatin1(kEarlierTrackNames));
     if (!query.exec())
         throw racr::ProviderError(sqlErrorText(query.lastError()));
-    return query.next() && query.value(0).toInt() > 0;
+    if (!query.next() || query.value(0).toInt() == 0)
+        return false;
+    // Track names a user made twice cannot be declared unique, and the time's index alone still
+    // leaves each track sorted: such a file keeps what it has.
+    return count(db, QStringLiteral("SELECT count(*) FROM (SELECT trackname FROM TRACKLIST GROUP BY trackname"
+                                    " HAVING count(*) > 1)"))
+        == 0;
 }
 
 void upgradeOrderIndexes(const QSqlDatabase& db)
 {
-    // Both or neither: the time's index alone still leaves each track sorted. Track names a user
-    // made twice cannot be declared unique, and such a file keeps what it has.
-    if (count(db, QStringLiteral("SELECT count(*) FROM (SELECT trackname FROM TRACKLIST GROUP BY trackname"
-                                 " HAVING count(*) > 1)"))
-        > 0)
-        return;
     QSqlQuery query(db);
     run(query, QStringLiteral("DROP INDEX IF EXISTS RACR_track_order"));
     run(query, QStringLiteral("DROP INDEX IF EXISTS TRACKLIST_trackname"));

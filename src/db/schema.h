@@ -27,11 +27,12 @@ bool hasOutdatedViews(const QSqlDatabase& db);
 bool hasCurrentView(const QSqlDatabase& db, const char* name);
 
 // True when the indexes that serve the workbench's first statement are still those an earlier
-// build wrote, with which the engine sorts each track's results.
-bool hasEarlierOrderIndexes(const QSqlDatabase& db);
+// build wrote, with which the engine sorts each track's results, and the current ones can replace
+// them: not in a file whose track names repeat.
+bool canUpgradeOrderIndexes(const QSqlDatabase& db);
 
-// Replaces them by the current ones, inside the caller's write transaction; a file whose track
-// names repeat keeps them. A few seconds per million results.
+// Replaces them by the current ones, inside the caller's write transaction. About two seconds per
+// million results.
 void upgradeOrderIndexes(const QSqlDatabase& db);
 
 // Replaces each saved query whose text is exactly what an earlier build wrote by its current
