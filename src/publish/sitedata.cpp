@@ -160,7 +160,7 @@ public:
     {
         QString sql = statement(which, m_engine, m_options);
         if (!m_options.shard.isEmpty()) {
-            QSqlField shard(QString(), QMetaType(QMetaType::QString));
+            QSqlField shard{QString(), QMetaType(QMetaType::QString)};
             shard.setValue(m_options.shard);
             sql.replace(QLatin1String(":shard"), m_db.driver()->formatValue(shard));
         }
