@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "db/cellview.h"
 #include "db/connection.h"
+#include "db/csvtext.h"
 #include "db/postgresschema.h"
 #include "db/rowsource.h"
 #include "db/schema.h"
@@ -11,7 +12,6 @@
 #include "publish/weeklybests.h"
 
 #include <QDate>
-#include <QLocale>
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -200,7 +200,8 @@ struct BytesHash {
 template <typename Value>
 using BytesMap = std::unordered_map<std::string, Value, BytesHash, std::equal_to<>>;
 
-// A cell read as the texts before were: numbers in their usual form, NULL as nothing.
+// A cell read as the texts before were: numbers as the grid writes them, NULL as nothing; a text's
+// own bytes, which the lookups by name compare.
 class CellText {
 public:
     std::optional<std::string_view> operator()(const CellView& cell)
@@ -209,16 +210,16 @@ public:
         case ResultStore::Kind::Null: return std::nullopt;
         case ResultStore::Kind::Text:
         case ResultStore::Kind::Blob: return cell.bytes;
-        case ResultStore::Kind::Integer: m_scratch = std::to_string(cell.integer); break;
-        case ResultStore::Kind::Real:
-            m_scratch = QByteArray::number(cell.real, 'g', QLocale::FloatingPointShortest).toStdString();
-            break;
+        case ResultStore::Kind::Integer:
+        case ResultStore::Kind::Real: break;
         }
-        return std::string_view(m_scratch);
+        m_scratch.clear();
+        appendCellText(m_scratch, cell);
+        return std::string_view(m_scratch.constData(), std::size_t(m_scratch.size()));
     }
 
 private:
-    std::string m_scratch;
+    QByteArray m_scratch;
 };
 
 double numberOf(const CellView& cell)
