@@ -83,6 +83,9 @@ int mistake(const QCommandLineParser& parser, const QString& message)
 
 int runWindows(int argc, char** argv, const QCommandLineParser& parser)
 {
+    // The desktop's file dialogs read the files they list to find their types, which would drop
+    // SQLite's locks on the open database (see common/dialogs.cpp): the program uses Qt's own.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     RacrApplication app(argc, argv);
     // The icon the menu entry shows, and the entry itself, so that docks group the window with it.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.racrtool.Racr.svg")));

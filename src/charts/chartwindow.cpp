@@ -6,6 +6,7 @@
 #include "common/errordisplay.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
+#include "db/databasefiles.h"
 #include "db/queryobject.h"
 #include "import/drivernames.h"
 #include "viewers/accessiblewindow.h"
@@ -474,6 +475,7 @@ void ChartWindow::saveClick()
          QStringLiteral("png"), m_lastSaved});
     if (path.isEmpty())
         return;
+    databasefiles::refuseOpenDatabaseFile(m_dataSet.connection(), path, QStringLiteral("replaced by the chart"));
     m_lastSaved = path;
     if (!chartdrawing::save(*view, path, doubleSize->isChecked()))
         Dialogs::instance().message(caption,

@@ -7,7 +7,6 @@
 #include "writetransaction.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -237,6 +236,41 @@ QString odbcPointedAt(const QString& connectionString, const QString& path)
 }
 
 // The old file on a connection of its own, for reading.
+// Whether SQLite takes the file for a database, asked of SQLite itself on the connection `name`,
+// which stays open when it does. Reading the header here instead would open a second descriptor
+// of a file SQLite may hold (the open database, an attached one), and closing it would drop
+// SQLite's locks on it.
+bool readsAsSqlite(const QString& path, const QString& name)
+{
+    // An empty file would read as an empty database; it holds no results either way.
+    if (QFileInfo(path).size() == 0)
+        return false;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    // Never changed, and a lock held by a program writing it is waited for as our own.
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(racr::kBusyTimeoutMs));
+    bool sqlite = false;
+    QString failure;
+    if (db.open()) {
+        QSqlQuery probe(db);
+        sqlite = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        // SQLITE_NOTADB: another kind of file; anything else (a lock held too long, a damaged
+        // file) is SQLite's to tell.
+        if (!sqlite && probe.lastError().nativeErrorCode() != QLatin1String("26"))
+            failure = sqlErrorText(probe.lastError());
+    } else {
+        failure = sqlErrorText(db.lastError());
+    }
+    if (sqlite)
+        return true;
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty())
+        throw racr::ProviderError(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), failure));
+    return false;
+}
+
 class OldFile {
 public:
     OldFile(const QString& path, const QSqlDatabase& current);
@@ -258,18 +292,9 @@ OldFile::OldFile(const QString& path, const QSqlDatabase& current)
     // Opening a missing file could create an empty database in its place.
     if (!QFileInfo(path).isFile())
         throw racr::Error(QStringLiteral("Cannot open %1: there is no such file.").arg(file));
-    QFile header(path);
-    if (!header.open(QIODevice::ReadOnly))
-        throw racr::Error(QStringLiteral("Cannot open %1: %2").arg(file, header.errorString()));
-    const bool sqlite = header.read(16) == QByteArray("SQLite format 3", 16);   // with its closing NUL
-    header.close();
-
     QSqlDatabase db;
-    if (sqlite) {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        // Never changed, and a lock held by a program writing it is waited for as our own.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(racr::kBusyTimeoutMs));
+    if (readsAsSqlite(path, m_name)) {
+        db = QSqlDatabase::database(m_name, false);
     } else if (current.driverName() == QLatin1String("QODBC")) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
         db.setDatabaseName(odbcPointedAt(current.databaseName(), path));
@@ -277,7 +302,7 @@ OldFile::OldFile(const QString& path, const QSqlDatabase& current)
     } else {
         throw racr::Error(QStringLiteral("Cannot open %1: it is not an SQLite database.").arg(file));
     }
-    if (!db.open()) {
+    if (!db.isOpen() && !db.open()) {
         const QString why = sqlErrorText(db.lastError());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);

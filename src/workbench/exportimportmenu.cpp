@@ -4,6 +4,7 @@
 #include "common/error.h"
 #include "common/errordisplay.h"
 #include "db/connection.h"
+#include "db/databasefiles.h"
 #include "db/csvexport.h"
 #include "db/oldmerge.h"
 #include "db/queryobject.h"
@@ -51,6 +52,7 @@ void ExportImportMenu::exportToCsvFile()
          m_lastExported});
     if (path.isEmpty())
         return;
+    databasefiles::refuseOpenDatabaseFile(m_dataSet.connection(), path, QStringLiteral("replaced by the exported rows"));
     m_lastExported = path;
     exportCsv(m_dataSet, path);
 }

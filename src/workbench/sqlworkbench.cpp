@@ -5,6 +5,7 @@
 #include "common/errordisplay.h"
 #include "common/programpaths.h"
 #include "db/connection.h"
+#include "db/databasefiles.h"
 #include "db/errorplace.h"
 #include "workbench/errorpane.h"
 #include "workbench/fetchcontrol.h"
@@ -236,6 +237,7 @@ void SqlWorkbench::openSql()
     const QString path = Dialogs::instance().openFileName(sqlFileRequest(QStringLiteral("Open SQL"), folder));
     if (path.isEmpty())
         return;
+    databasefiles::refuseOpenDatabaseFile(m_dataSet.connection(), path, QStringLiteral("opened as an SQL script"));
     m_lastFolder = QFileInfo(path).absolutePath();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -264,6 +266,7 @@ void SqlWorkbench::saveSql()
         sqlFileRequest(QStringLiteral("Save SQL"), m_filePath.isEmpty() ? folder : m_filePath));
     if (path.isEmpty())
         return;
+    databasefiles::refuseOpenDatabaseFile(m_dataSet.connection(), path, QStringLiteral("replaced by the SQL script"));
     m_lastFolder = QFileInfo(path).absolutePath();
     QByteArray bytes;
     for (const QString& line : lines())
