@@ -29,7 +29,7 @@ bool keepsFilesBesideItself(const QString& folder)
 {
     const QDir dir(folder);
     return QFileInfo(folder).isWritable()
-        && (dir.exists(QStringLiteral("racr.ini")) || dir.exists(QStringLiteral("RACR.db"))
+        && (dir.exists(ProgramPaths::kSettingsName) || dir.exists(ProgramPaths::kDatabaseName)
             || dir.exists(QStringLiteral("../CMakeCache.txt")));
 }
 

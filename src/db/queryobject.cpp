@@ -70,17 +70,17 @@ void QueryObject::setText(const QString& sql)
 
 void QueryObject::open()
 {
-    perform(Want::Rows);
+    perform(rowsource::Want::Rows);
 }
 
 void QueryObject::execute()
 {
-    perform(Want::NoRows);
+    perform(rowsource::Want::NoRows);
 }
 
 bool QueryObject::run()
 {
-    return perform(Want::Either);
+    return perform(rowsource::Want::Either);
 }
 
 bool QueryObject::runReplacing(const QString& sql)
@@ -88,7 +88,7 @@ bool QueryObject::runReplacing(const QString& sql)
     requireNotReading();
     m_text = sql;
     try {
-        return perform(Want::Either, true);
+        return perform(rowsource::Want::Either, true);
     } catch (const racr::Cancelled&) {
         close();
         throw;
@@ -102,7 +102,7 @@ void QueryObject::requireNotReading() const
             message(QStringLiteral("The result is still being read; wait until its rows are in, or stop it.")));
 }
 
-bool QueryObject::perform(Want want, bool keepUntilRun)
+bool QueryObject::perform(rowsource::Want want, bool keepUntilRun)
 {
     requireNotReading();
     // A statement still being read would hold the tables it reads against the next one.
@@ -112,9 +112,6 @@ bool QueryObject::perform(Want want, bool keepUntilRun)
         close();
     m_rowsAffected = 0;
     const rowsource::Statement statement = rowsource::statementOf(m_connection, m_text, message({}));
-    const rowsource::Want wanted = want == Want::Rows ? rowsource::Want::Rows
-        : want == Want::NoRows                        ? rowsource::Want::NoRows
-                                                      : rowsource::Want::Either;
     std::unique_ptr<Result> result;
     {
         const Waiting waiting(*this);
@@ -126,7 +123,7 @@ bool QueryObject::perform(Want want, bool keepUntilRun)
             wait = [this] { return m_waitHandler() || (m_result && m_result->source && m_result->stopped); };
         rowsource::Opened opened;
         try {
-            opened = rowsource::open(m_connection, statement.sql, statement.filter, wanted, message({}), std::move(wait));
+            opened = rowsource::open(m_connection, statement.sql, statement.filter, want, message({}), std::move(wait));
         } catch (const racr::ProviderError& error) {
             // The engine's place is one in the text it was given; "exec NAME" gave it another.
             if (error.position() >= 0 && statement.sql != m_text)

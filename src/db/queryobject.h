@@ -13,6 +13,9 @@
 #include <memory>
 
 class Connection;
+namespace rowsource {
+enum class Want;
+}
 class QTimer;
 
 // A query object on the one connection (the main window's results, the import window's writes).
@@ -151,8 +154,7 @@ Q_SIGNALS:
 private:
     struct Result;
     struct Table;
-    enum class Want { Rows, NoRows, Either };
-    bool perform(Want want, bool keepUntilRun = false);
+    bool perform(rowsource::Want want, bool keepUntilRun = false);
     void fetchMore(int maxRows, std::chrono::milliseconds budget, bool show);
     void showFetched();
     void finishFetching();

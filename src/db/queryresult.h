@@ -5,6 +5,7 @@
 
 #include "connection.h"
 #include "queryobject.h"
+#include "resultfield.h"
 #include "resultstore.h"
 #include "rowfilter.h"
 #include "roworder.h"
@@ -22,30 +23,11 @@ class RowSource;
 
 namespace queryresult {
 
-// How a column takes the text typed into the grid: a number goes to a numeric column as a
-// number, anything else as text.
-enum class Affinity { Integer, Real, Text, None };
-
-struct Field {
-    QString name;
-    QString table;      // as the catalogue names it, for messages and the key lookup
-    QString qualified;  // the table as written in our own statements
-    QString origin;     // the table's column; empty for an expression (read-only)
-    Affinity affinity = Affinity::None;
-};
-
 inline bool sameValue(const QVariant& a, const QVariant& b)
 {
     if (a.isNull() || b.isNull())
         return a.isNull() == b.isNull();
     return a.typeId() == b.typeId() && a == b;
-}
-
-// The engine's own words, without Qt's "Unable to execute statement" tail.
-inline QString providerText(const QSqlError& error)
-{
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.text().trimmed() : text;
 }
 
 } // namespace queryresult

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cellview.h"
-#include "queryresult.h"
+#include "resultfield.h"
 
 #include <QString>
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 class Connection;
+class ResultStore;
 
 // The rows of one running statement, read as the engine delivers them: nothing behind the last
 // row read is kept here, so a caller holds as much of a result as it wants and no more.
