@@ -17,7 +17,7 @@
 #include "quiethost.h"
 #include "db/connection.h"
 #include "db/queryobject.h"
-#include "workbench/sqlworkbench.h"
+#include "db/startingstatement.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -196,7 +196,7 @@ Opening openAsTheWindowDoes(Connection& connection, int rows)
     QueryObject dataSet(connection, kResultsMessageName);
     dataSet.setBackgroundFetch(true);
     dataSet.setWaitHandler([] { return false; });
-    dataSet.setText(SqlWorkbench::defaultStatement());
+    dataSet.setText(startingStatement());
     QElapsedTimer clock;
     clock.start();
     dataSet.open();

@@ -35,6 +35,7 @@
 #include "workbench/filterheader.h"
 #include "workbench/resultgrid.h"
 #include "workbench/sqleditor.h"
+#include "db/startingstatement.h"
 #include "workbench/sqlworkbench.h"
 
 #include <QApplication>
@@ -243,7 +244,7 @@ double measure(int rows, int runs)
 
     const QString self = QCoreApplication::applicationFilePath();
     const QString db = folder.filePath("RACR.db");
-    const QString defaultStatement = QString(SqlWorkbench::defaultStatement()).replace('\n', ' ');
+    const QString defaultStatement = QString(startingStatement()).replace('\n', ' ');
     const QString racr = QStringLiteral(RACR_PATH);
 
     // In turns, so that a busy spell of the machine falls on both sides alike.

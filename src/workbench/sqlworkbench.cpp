@@ -10,6 +10,7 @@
 #include "workbench/errorpane.h"
 #include "workbench/fetchcontrol.h"
 #include "db/queryobject.h"
+#include "db/startingstatement.h"
 #include "db/statementat.h"
 #include "workbench/sqleditor.h"
 
@@ -111,12 +112,7 @@ QPushButton* SqlWorkbench::stopButton() const
 
 QString SqlWorkbench::defaultStatement()
 {
-    return QStringLiteral("select image,driver,driverlevel, car, date, besttime, \n"
-                          "trackname,iif(multiplayer=1,'MP','SP') as Racetype\n"
-                          "from ((RACR\n"
-                          "left join DRIVERS on DRIVERS.drivername=RACR.driver) \n"
-                          "inner join TRACKLIST on TRACKLIST.trackid=RACR.trackid)\n"
-                          "order by trackname, multiplayer DESC,cast(besttime as real) ASC");
+    return startingStatement();
 }
 
 namespace {

@@ -2,7 +2,7 @@
 #include "db/errorplace.h"
 #include "db/queryobject.h"
 #include "db/resultmodel.h"
-#include "workbench/sqlworkbench.h"
+#include "db/startingstatement.h"
 #include "sampledb.h"
 
 #include <QCoreApplication>
@@ -85,7 +85,7 @@ TEST_P(QueryObjectTest, CountsRecordNumbersAndScrolling)
 
 TEST_P(QueryObjectTest, NullsAreEmptyTextAndNumbersKeepTheirType)
 {
-    open(SqlWorkbench::defaultStatement());
+    open(startingStatement());
     ASSERT_EQ(dataSet.recordCount(), 4);   // the row without a track is left out
     const int image = int(dataSet.fieldNames().indexOf("image"));
     const int driver = int(dataSet.fieldNames().indexOf("driver"));
@@ -139,7 +139,7 @@ TEST_P(QueryObjectTest, BestTimesOrderAsNumbersInTheDefaultStatementAndTheTitleS
                            " ('middle', 'Mini', '2021-03-07  09:00:00', (SELECT trackid FROM TRACKLIST WHERE trackname = '%1'),"
                            " 1, '85.051', 'APEX')")
                 .arg(db.trackA()));
-    open(SqlWorkbench::defaultStatement());
+    open(startingStatement());
     const int besttime = int(dataSet.fieldNames().indexOf("besttime"));
     EXPECT_EQ(column(besttime), (QStringList{"69.900", "70.500", "85.051", "100.486", "68.250", "72.000"}));
 
@@ -167,7 +167,7 @@ TEST(QueryObjectPlan, TheFirstStatementsOrderComesFromTheIndexesWithoutASort)
     SampleDatabase db(Engine::Sqlite);
     const auto plan = [&](Connection& connection) {
         QSqlQuery explain(connection.database());
-        EXPECT_TRUE(explain.exec("EXPLAIN QUERY PLAN " + SqlWorkbench::defaultStatement()));
+        EXPECT_TRUE(explain.exec("EXPLAIN QUERY PLAN " + startingStatement()));
         QStringList steps;
         while (explain.next())
             steps.append(explain.value(3).toString());
@@ -191,7 +191,7 @@ TEST(QueryObjectPlan, TheFirstStatementsOrderComesFromTheIndexesWithoutASort)
         EXPECT_FALSE(plan(reopened).contains("TEMP B-TREE")) << plan(reopened).toStdString();
     }
     QueryObject dataSet(db.connection(), kResultsMessageName);
-    dataSet.setText(SqlWorkbench::defaultStatement());
+    dataSet.setText(startingStatement());
     dataSet.open();
     EXPECT_EQ(dataSet.recordCount(), 4);
 
@@ -306,7 +306,7 @@ TEST_P(QueryObjectTest, AFaultsPlaceIsALineAndAColumnOfCharactersInTheEditor)
 
 TEST_P(QueryObjectTest, EditInsertAndDeleteAreWrittenToTheirTables)
 {
-    open(SqlWorkbench::defaultStatement());
+    open(startingStatement());
     const int car = int(dataSet.fieldNames().indexOf("car"));
     const int level = int(dataSet.fieldNames().indexOf("driverlevel"));
     ASSERT_EQ(dataSet.fieldText(car), "Audi R8");   // single-player first: multiplayer DESC
@@ -343,7 +343,7 @@ TEST_P(QueryObjectTest, EditInsertAndDeleteAreWrittenToTheirTables)
 
 TEST_P(QueryObjectTest, ARowOfAJoinIsDeletedFromItsMainTableOnly)
 {
-    open(SqlWorkbench::defaultStatement());
+    open(startingStatement());
     dataSet.deleteRecord();
     EXPECT_EQ(db.count("select count(*) from RACR"), 4);
     EXPECT_EQ(db.count("select count(*) from DRIVERS"), 2);
@@ -385,7 +385,7 @@ TEST_P(QueryObjectTest, ARefusedWriteKeepsTheOldValues)
 
 TEST_P(QueryObjectTest, ComputedAndMissingRowsAreNotWritable)
 {
-    open(SqlWorkbench::defaultStatement());
+    open(startingStatement());
     const int computed = int(dataSet.fieldNames().indexOf(racetype()));
     EXPECT_TRUE(dataSet.isReadOnly(computed));
     EXPECT_FALSE(dataSet.isReadOnly(int(dataSet.fieldNames().indexOf("car"))));

@@ -1,0 +1,11 @@
+#include "startingstatement.h"
+
+QString startingStatement()
+{
+    return QStringLiteral("select image,driver,driverlevel, car, date, besttime, \n"
+                          "trackname,iif(multiplayer=1,'MP','SP') as Racetype\n"
+                          "from ((RACR\n"
+                          "left join DRIVERS on DRIVERS.drivername=RACR.driver) \n"
+                          "inner join TRACKLIST on TRACKLIST.trackid=RACR.trackid)\n"
+                          "order by trackname, multiplayer DESC,cast(besttime as real) ASC");
+}
