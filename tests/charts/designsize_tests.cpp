@@ -21,6 +21,15 @@ TEST(ChartDesignSize, ChartWindow)
     ChartWindow window(dataSet, shell);
     window.show();
     expectAsDesigned(window, QStringLiteral(RACR_DESIGNSIZE_DIR), QStringLiteral("chartwindow"));
+
+    // A larger window gives all the height it gains to the chart; the controls above stay.
+    const QMap<QString, QRect> before = controlPlaces(window);
+    resizeShown(window, window.size() + QSize(120, 80));
+    const QMap<QString, QRect> after = controlPlaces(window);
+    EXPECT_EQ(after["view"].height(), before["view"].height() + 80);
+    EXPECT_GT(after["view"].width(), before["view"].width());
+    for (const char* name : {"xBox", "yList", "trackBox", "note", "saveButton"})
+        EXPECT_EQ(after[name].top(), before[name].top()) << name;
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -152,6 +153,23 @@ QString describe(const QRect& r)
 
 } // namespace
 
+QMap<QString, QRect> controlPlaces(const QWidget& window)
+{
+    QMap<QString, QRect> places;
+    const auto named = namedControls(window);
+    for (auto at = named.begin(); at != named.end(); ++at)
+        places.insert(at.key(), placed(window, at.value()).rect);
+    return places;
+}
+
+void resizeShown(QWidget& window, const QSize& size)
+{
+    window.resize(size);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == size; }, 2000))
+        << qPrintable(window.objectName()) << " did not take the size " << size.width() << "x" << size.height();
+    QCoreApplication::sendPostedEvents();   // the layout request the resize raised
+}
+
 void useDesignSizeLook()
 {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -216,6 +234,7 @@ void expectAsDesigned(QWidget& window, const QString& folder, const QString& nam
         for (const QRect& area : textAreas(window))
             painter.fillRect(area, Qt::white);
     }
+    int compared = 0;
     int differing = 0;
     QPoint first;
     for (int y = 0; y < shot.height(); ++y) {
@@ -225,12 +244,15 @@ void expectAsDesigned(QWidget& window, const QString& folder, const QString& nam
         for (int x = 0; x < shot.width(); ++x) {
             if (masked[x])
                 continue;
+            ++compared;
             const int apart = std::max({std::abs(qRed(got[x]) - qRed(want[x])), std::abs(qGreen(got[x]) - qGreen(want[x])),
                                         std::abs(qBlue(got[x]) - qBlue(want[x]))});
             if (apart > channelTolerance && differing++ == 0)
                 first = QPoint(x, y);
         }
     }
+    std::printf("%s: %d of %d pixels compared outside the text\n", qPrintable(name), compared,
+                shot.width() * shot.height());
     if (differing > 0) {
         const QString kept = QDir::temp().filePath(name + QStringLiteral("-as-drawn.png"));
         shot.save(kept);

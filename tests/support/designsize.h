@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMap>
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -14,3 +16,9 @@ void useDesignSizeLook();
 // set in the environment it writes both instead: that is how they were taken from the windows as
 // they were before the controls were placed by tables.
 void expectAsDesigned(QWidget& window, const QString& folder, const QString& name);
+
+// The place of every named control in the window, by name (a repeated name counted on: "down#2").
+QMap<QString, QRect> controlPlaces(const QWidget& window);
+
+// Resizes a shown window to `size` and waits until its controls are laid out for it.
+void resizeShown(QWidget& window, const QSize& size);
