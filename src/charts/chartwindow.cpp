@@ -59,88 +59,88 @@ ChartWindow::ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget
     windowstyle::closeWithKeys(this);
     resize(960, 600);
 
-    xBox = new QComboBox(this);
-    xBox->setObjectName(QStringLiteral("xBox"));
-    yList = new QListWidget(this);
-    yList->setObjectName(QStringLiteral("yList"));
-    yList->setMaximumHeight(110);
-    splitBox = new QComboBox(this);
-    splitBox->setObjectName(QStringLiteral("splitBox"));
-    styleBox = new QComboBox(this);
-    styleBox->setObjectName(QStringLiteral("styleBox"));
-    styleBox->addItems({QStringLiteral("Lines"), QStringLiteral("Points")});
-    trackBox = new QComboBox(this);
-    trackBox->setObjectName(QStringLiteral("trackBox"));
-    raceTypeBox = new QComboBox(this);
-    raceTypeBox->setObjectName(QStringLiteral("raceTypeBox"));
-    driverBox = new QComboBox(this);
-    driverBox->setObjectName(QStringLiteral("driverBox"));
-    listedOnly = new QCheckBox(QStringLiteral("Only the drivers of the list"), this);
-    listedOnly->setObjectName(QStringLiteral("listedOnly"));
-    driverOnTrack = new QPushButton(QStringLiteral("This driver on this track"), this);
-    driverOnTrack->setObjectName(QStringLiteral("driverOnTrack"));
-    driverOnTrack->setToolTip(QStringLiteral("The best times of the current row's driver on its track, over time"));
-    listOnTrack = new QPushButton(QStringLiteral("Drivers of the list on this track"), this);
-    listOnTrack->setObjectName(QStringLiteral("listOnTrack"));
-    listOnTrack->setToolTip(QStringLiteral("The best times of the drivers of the list on the current row's track"));
-    saveButton = new QPushButton(QStringLiteral("Save…"), this);
-    saveButton->setObjectName(QStringLiteral("saveButton"));
-    doubleSize = new QCheckBox(QStringLiteral("Twice the si&ze"), this);
-    doubleSize->setObjectName(QStringLiteral("doubleSize"));
-    doubleSize->setToolTip(QStringLiteral("Saves a PNG picture of twice the chart's size on the screen"));
-    note = new QLabel(this);
-    note->setObjectName(QStringLiteral("note"));
-    note->setWordWrap(true);
-    view = new QChartView(this);
-    view->setObjectName(QStringLiteral("view"));
-    view->setRenderHint(QPainter::Antialiasing);
-    legend = new QListWidget(this);
-    legend->setObjectName(QStringLiteral("legend"));
-    legend->setAccessibleName(QStringLiteral("Legend"));
-    legend->setSelectionMode(QAbstractItemView::NoSelection);
-    legend->setFocusPolicy(Qt::NoFocus);
-    legend->setFixedWidth(200);
-    legend->hide();
+    m_xBox = new QComboBox(this);
+    m_xBox->setObjectName(QStringLiteral("xBox"));
+    m_yList = new QListWidget(this);
+    m_yList->setObjectName(QStringLiteral("yList"));
+    m_yList->setMaximumHeight(110);
+    m_splitBox = new QComboBox(this);
+    m_splitBox->setObjectName(QStringLiteral("splitBox"));
+    m_styleBox = new QComboBox(this);
+    m_styleBox->setObjectName(QStringLiteral("styleBox"));
+    m_styleBox->addItems({QStringLiteral("Lines"), QStringLiteral("Points")});
+    m_trackBox = new QComboBox(this);
+    m_trackBox->setObjectName(QStringLiteral("trackBox"));
+    m_raceTypeBox = new QComboBox(this);
+    m_raceTypeBox->setObjectName(QStringLiteral("raceTypeBox"));
+    m_driverBox = new QComboBox(this);
+    m_driverBox->setObjectName(QStringLiteral("driverBox"));
+    m_listedOnly = new QCheckBox(QStringLiteral("Only the drivers of the list"), this);
+    m_listedOnly->setObjectName(QStringLiteral("listedOnly"));
+    m_driverOnTrack = new QPushButton(QStringLiteral("This driver on this track"), this);
+    m_driverOnTrack->setObjectName(QStringLiteral("driverOnTrack"));
+    m_driverOnTrack->setToolTip(QStringLiteral("The best times of the current row's driver on its track, over time"));
+    m_listOnTrack = new QPushButton(QStringLiteral("Drivers of the list on this track"), this);
+    m_listOnTrack->setObjectName(QStringLiteral("listOnTrack"));
+    m_listOnTrack->setToolTip(QStringLiteral("The best times of the drivers of the list on the current row's track"));
+    m_saveButton = new QPushButton(QStringLiteral("Save…"), this);
+    m_saveButton->setObjectName(QStringLiteral("saveButton"));
+    m_doubleSize = new QCheckBox(QStringLiteral("Twice the si&ze"), this);
+    m_doubleSize->setObjectName(QStringLiteral("doubleSize"));
+    m_doubleSize->setToolTip(QStringLiteral("Saves a PNG picture of twice the chart's size on the screen"));
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setWordWrap(true);
+    m_view = new QChartView(this);
+    m_view->setObjectName(QStringLiteral("view"));
+    m_view->setRenderHint(QPainter::Antialiasing);
+    m_legend = new QListWidget(this);
+    m_legend->setObjectName(QStringLiteral("legend"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
+    m_legend->setSelectionMode(QAbstractItemView::NoSelection);
+    m_legend->setFocusPolicy(Qt::NoFocus);
+    m_legend->setFixedWidth(200);
+    m_legend->hide();
 
     auto* columns = new QFormLayout;
-    columns->addRow(QStringLiteral("&X:"), xBox);
-    columns->addRow(QStringLiteral("&Y:"), yList);
-    columns->addRow(QStringLiteral("&Series by:"), splitBox);
-    columns->addRow(QStringLiteral("&Draw:"), styleBox);
+    columns->addRow(QStringLiteral("&X:"), m_xBox);
+    columns->addRow(QStringLiteral("&Y:"), m_yList);
+    columns->addRow(QStringLiteral("&Series by:"), m_splitBox);
+    columns->addRow(QStringLiteral("&Draw:"), m_styleBox);
     auto* rows = new QFormLayout;
-    rows->addRow(QStringLiteral("&Track:"), trackBox);
-    rows->addRow(QStringLiteral("&Race type:"), raceTypeBox);
-    rows->addRow(QStringLiteral("Dri&ver:"), driverBox);
-    rows->addRow(QString(), listedOnly);
+    rows->addRow(QStringLiteral("&Track:"), m_trackBox);
+    rows->addRow(QStringLiteral("&Race type:"), m_raceTypeBox);
+    rows->addRow(QStringLiteral("Dri&ver:"), m_driverBox);
+    rows->addRow(QString(), m_listedOnly);
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(driverOnTrack);
-    buttons->addWidget(listOnTrack);
+    buttons->addWidget(m_driverOnTrack);
+    buttons->addWidget(m_listOnTrack);
     buttons->addStretch();
-    buttons->addWidget(saveButton);
-    buttons->addWidget(doubleSize);
+    buttons->addWidget(m_saveButton);
+    buttons->addWidget(m_doubleSize);
     auto* controls = new QHBoxLayout;
     controls->addLayout(columns, 2);
     controls->addLayout(rows, 2);
     controls->addLayout(buttons, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(controls);
-    layout->addWidget(note);
+    layout->addWidget(m_note);
     auto* plot = new QHBoxLayout;
-    plot->addWidget(view, 1);
-    plot->addWidget(legend);
+    plot->addWidget(m_view, 1);
+    plot->addWidget(m_legend);
     layout->addLayout(plot, 1);
 
     const auto changed = [this] {
         if (!m_filling)
             guarded([this] { redraw(); });
     };
-    for (QComboBox* box : {xBox, splitBox, styleBox, trackBox, raceTypeBox, driverBox})
+    for (QComboBox* box : {m_xBox, m_splitBox, m_styleBox, m_trackBox, m_raceTypeBox, m_driverBox})
         connect(box, &QComboBox::currentIndexChanged, this, changed);
-    connect(yList, &QListWidget::itemChanged, this, changed);
-    connect(listedOnly, &QCheckBox::toggled, this, changed);
-    connect(driverOnTrack, &QPushButton::clicked, this, [this] { guarded([this] { driverOnTrackClick(); }); });
-    connect(listOnTrack, &QPushButton::clicked, this, [this] { guarded([this] { listOnTrackClick(); }); });
-    connect(saveButton, &QPushButton::clicked, this, [this] { guarded([this] { saveClick(); }); });
+    connect(m_yList, &QListWidget::itemChanged, this, changed);
+    connect(m_listedOnly, &QCheckBox::toggled, this, changed);
+    connect(m_driverOnTrack, &QPushButton::clicked, this, [this] { guarded([this] { driverOnTrackClick(); }); });
+    connect(m_listOnTrack, &QPushButton::clicked, this, [this] { guarded([this] { listOnTrackClick(); }); });
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { guarded([this] { saveClick(); }); });
     // A new or reordered result is read again when the window shows it.
     connect(&m_dataSet, &QueryObject::resultChanged, this, [this] {
         m_stale = true;
@@ -197,9 +197,9 @@ void ChartWindow::applyTheme()
 {
     const bool dark = palette().color(QPalette::Window).lightness() < 128;
     const QChart::ChartTheme theme = dark ? QChart::ChartThemeDark : QChart::ChartThemeLight;
-    if (view->chart()->theme() != theme) {
-        view->chart()->setTheme(theme);
-        chartdrawing::colourSeries(*view->chart());
+    if (m_view->chart()->theme() != theme) {
+        m_view->chart()->setTheme(theme);
+        chartdrawing::colourSeries(*m_view->chart());
         showLegend();
     }
 }
@@ -207,16 +207,16 @@ void ChartWindow::applyTheme()
 // One entry per series drawn, in the series' order and colour; none for a single series.
 void ChartWindow::showLegend()
 {
-    legend->clear();
-    const QList<QAbstractSeries*> all = view->chart()->series();
-    legend->setVisible(all.size() > 1);
+    m_legend->clear();
+    const QList<QAbstractSeries*> all = m_view->chart()->series();
+    m_legend->setVisible(all.size() > 1);
     if (all.size() <= 1)
         return;
-    const int side = legend->fontMetrics().height();
+    const int side = m_legend->fontMetrics().height();
     for (QAbstractSeries* series : all) {
         QPixmap swatch(side, side);
         swatch.fill(static_cast<QXYSeries*>(series)->color());
-        legend->addItem(new QListWidgetItem(QIcon(swatch), series->name()));
+        m_legend->addItem(new QListWidgetItem(QIcon(swatch), series->name()));
     }
 }
 
@@ -229,45 +229,45 @@ int ChartWindow::fieldOf(const QComboBox* box) const
 void ChartWindow::reload()
 {
     if (m_dataSet.isFetching()) {
-        note->setText(QStringLiteral("Reading the rest of the result: the chart follows when it is all in."));
+        m_note->setText(QStringLiteral("Reading the rest of the result: the chart follows when it is all in."));
         return;
     }
     m_stale = false;
     const QStringList fields = m_dataSet.isOpen() ? m_dataSet.fieldNames() : QStringList();
-    const QString x = xBox->currentText();
-    const QString split = splitBox->currentText();
+    const QString x = m_xBox->currentText();
+    const QString split = m_splitBox->currentText();
     QStringList checked;
-    for (int i = 0; i < yList->count(); ++i)
-        if (yList->item(i)->checkState() == Qt::Checked)
-            checked.append(yList->item(i)->text());
+    for (int i = 0; i < m_yList->count(); ++i)
+        if (m_yList->item(i)->checkState() == Qt::Checked)
+            checked.append(m_yList->item(i)->text());
 
     m_filling = true;
-    xBox->clear();
-    yList->clear();
-    splitBox->clear();
-    splitBox->addItem(QStringLiteral("(none)"));
+    m_xBox->clear();
+    m_yList->clear();
+    m_splitBox->clear();
+    m_splitBox->addItem(QStringLiteral("(none)"));
     for (int f = 0; f < fields.size(); ++f) {
-        xBox->addItem(fields[f], f);
-        splitBox->addItem(fields[f], f);
-        auto* item = new QListWidgetItem(fields[f], yList);
+        m_xBox->addItem(fields[f], f);
+        m_splitBox->addItem(fields[f], f);
+        auto* item = new QListWidgetItem(fields[f], m_yList);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(checked.contains(fields[f]) ? Qt::Checked : Qt::Unchecked);
     }
     // A first look: times over dates per driver when the result has them.
     const bool fresh = x.isEmpty() || !fields.contains(x);
-    xBox->setCurrentIndex(std::max(0, int(fields.indexOf(fresh && fields.contains(dateName) ? dateName : x))));
-    splitBox->setCurrentIndex(fresh ? firstOf(fields, driverNames) + 1 : int(fields.indexOf(split)) + 1);
+    m_xBox->setCurrentIndex(std::max(0, int(fields.indexOf(fresh && fields.contains(dateName) ? dateName : x))));
+    m_splitBox->setCurrentIndex(fresh ? firstOf(fields, driverNames) + 1 : int(fields.indexOf(split)) + 1);
     const bool anyChecked = std::any_of(checked.begin(), checked.end(),
                                         [&](const QString& name) { return fields.contains(name); });
     if (fresh && !anyChecked) {
         const int y = fields.contains(timeName) ? int(fields.indexOf(timeName)) : (fields.size() > 1 ? 1 : 0);
-        if (QListWidgetItem* item = yList->item(y))
+        if (QListWidgetItem* item = m_yList->item(y))
             item->setCheckState(Qt::Checked);
     }
 
     // The filter boxes keep their choice while the result's values are read with the chart.
-    for (auto [box, names] : {std::pair{trackBox, &trackNames}, std::pair{raceTypeBox, &raceTypeNames},
-                              std::pair{driverBox, &driverNames}}) {
+    for (auto [box, names] : {std::pair{m_trackBox, &trackNames}, std::pair{m_raceTypeBox, &raceTypeNames},
+                              std::pair{m_driverBox, &driverNames}}) {
         const QString kept = box->currentText();
         const int field = firstOf(fields, *names);
         box->clear();
@@ -291,8 +291,8 @@ void ChartWindow::fillChoices(const QList<QStringList>& choices)
     bool lost = false;
     m_filling = true;
     int at = 0;
-    for (auto [box, names] : {std::pair{trackBox, &trackNames}, std::pair{raceTypeBox, &raceTypeNames},
-                              std::pair{driverBox, &driverNames}}) {
+    for (auto [box, names] : {std::pair{m_trackBox, &trackNames}, std::pair{m_raceTypeBox, &raceTypeNames},
+                              std::pair{m_driverBox, &driverNames}}) {
         const int field = firstOf(m_dataSet.fieldNames(), *names);
         if (field < 0)
             continue;
@@ -321,21 +321,21 @@ void ChartWindow::redraw()
 {
     const QStringList fields = m_dataSet.isOpen() ? m_dataSet.fieldNames() : QStringList();
     chartdata::Request request;
-    request.xField = fieldOf(xBox);
-    for (int i = 0; i < yList->count(); ++i)
-        if (yList->item(i)->checkState() == Qt::Checked)
+    request.xField = fieldOf(m_xBox);
+    for (int i = 0; i < m_yList->count(); ++i)
+        if (m_yList->item(i)->checkState() == Qt::Checked)
             request.yFields.append(i);
-    request.splitField = fieldOf(splitBox);
+    request.splitField = fieldOf(m_splitBox);
     QStringList shown;
-    for (QComboBox* box : {trackBox, raceTypeBox, driverBox})
+    for (QComboBox* box : {m_trackBox, m_raceTypeBox, m_driverBox})
         if (const int field = fieldOf(box); field >= 0) {
             request.filters.append({field, box->currentText()});
             shown.append(box->currentText());
         }
     // The list holds driver names: it only picks series split by a driver column.
     const bool byDriver = driverNames.contains(fields.value(request.splitField), Qt::CaseInsensitive);
-    listedOnly->setEnabled(byDriver);
-    if (listedOnly->isChecked() && byDriver)
+    m_listedOnly->setEnabled(byDriver);
+    if (m_listedOnly->isChecked() && byDriver)
         // Split as the import splits it: `"Night: Rider"` is the driver Night: Rider.
         for (const QString& name : splitDriverNames(m_shell.driverList()))
             if (!name.trimmed().isEmpty())
@@ -359,13 +359,13 @@ void ChartWindow::redraw()
     connect(m_job.get(), &ChartJob::finished, this,
             [this, notes, title](const chartdata::Chart& chart, const QList<QStringList>& choices) {
                 guarded([&] {
-                    view->chart()->setTitle(chart.yTitle + title);
+                    m_view->chart()->setTitle(chart.yTitle + title);
                     present(chart, choices, notes);
                 });
             });
     m_job->start();
     if (m_job->isRunning())
-        note->setText(QStringLiteral("Reading %L1 rows for the chart…").arg(m_dataSet.recordCount()));
+        m_note->setText(QStringLiteral("Reading %L1 rows for the chart…").arg(m_dataSet.recordCount()));
 }
 
 void ChartWindow::present(const chartdata::Chart& chart, const QList<QStringList>& choices, QStringList notes)
@@ -373,8 +373,8 @@ void ChartWindow::present(const chartdata::Chart& chart, const QList<QStringList
     if (m_choicesStale && !choices.isEmpty())
         fillChoices(choices);
     m_chart = chart;
-    const bool drawnAsLines = chartdrawing::draw(*view->chart(), m_chart,
-                                                 styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
+    const bool drawnAsLines = chartdrawing::draw(*m_view->chart(), m_chart,
+                                                 m_styleBox->currentIndex() == 0 ? chartdrawing::Style::Lines
                                                                                : chartdrawing::Style::Points);
     showLegend();
     if (m_chart.leftOut > 0)
@@ -388,7 +388,7 @@ void ChartWindow::present(const chartdata::Chart& chart, const QList<QStringList
     if (drawnAsLines)
         notes.append(QStringLiteral("Too many points to draw one by one: drawn as lines. Choose a track or "
                                     "driver to draw fewer."));
-    note->setText(notes.join(QLatin1Char(' ')));
+    m_note->setText(notes.join(QLatin1Char(' ')));
     Q_EMIT drawn();
 }
 
@@ -399,12 +399,12 @@ bool ChartWindow::oneClickReady(int row)
     const bool columns = fields.contains(dateName) && fields.contains(timeName) && firstOf(fields, trackNames) >= 0
                          && firstOf(fields, driverNames) >= 0;
     if (!columns) {
-        note->setText(QStringLiteral("This chart needs a result with the columns driver, trackname, date and "
+        m_note->setText(QStringLiteral("This chart needs a result with the columns driver, trackname, date and "
                                      "besttime, such as the default statement's. Run it, then try again."));
         return false;
     }
     if (row < 0) {
-        note->setText(QStringLiteral("Select a row of the result in the main window first: its driver and "
+        m_note->setText(QStringLiteral("Select a row of the result in the main window first: its driver and "
                                      "track are charted."));
         return false;
     }
@@ -415,19 +415,19 @@ bool ChartWindow::oneClickReady(int row)
 void ChartWindow::chooseForTimes(int split)
 {
     const QStringList fields = m_dataSet.fieldNames();
-    xBox->setCurrentIndex(int(fields.indexOf(dateName)));
+    m_xBox->setCurrentIndex(int(fields.indexOf(dateName)));
     const int y = int(fields.indexOf(timeName));
-    for (int i = 0; i < yList->count(); ++i)
-        yList->item(i)->setCheckState(i == y ? Qt::Checked : Qt::Unchecked);
-    splitBox->setCurrentIndex(split + 1);
+    for (int i = 0; i < m_yList->count(); ++i)
+        m_yList->item(i)->setCheckState(i == y ? Qt::Checked : Qt::Unchecked);
+    m_splitBox->setCurrentIndex(split + 1);
 }
 
 // The filter shows the row's value of its column, or all rows when the result lacks the column.
 void ChartWindow::setFilter(QComboBox* box, int row)
 {
-    const int field = firstOf(m_dataSet.fieldNames(), box == trackBox      ? trackNames
-                                                      : box == raceTypeBox ? raceTypeNames
-                                                                           : driverNames);
+    const int field = firstOf(m_dataSet.fieldNames(), box == m_trackBox      ? trackNames
+                                                      : box == m_raceTypeBox ? raceTypeNames
+                                                                             : driverNames);
     if (row < 0 || field < 0) {
         box->setCurrentIndex(0);
         return;
@@ -460,10 +460,10 @@ void ChartWindow::oneClick(bool listedDrivers)
         return;
     m_filling = true;
     chooseForTimes(listedDrivers ? firstOf(m_dataSet.fieldNames(), driverNames) : -1);
-    setFilter(trackBox, row);
-    setFilter(raceTypeBox, row);
-    setFilter(driverBox, listedDrivers ? -1 : row);
-    listedOnly->setChecked(listedDrivers);
+    setFilter(m_trackBox, row);
+    setFilter(m_raceTypeBox, row);
+    setFilter(m_driverBox, listedDrivers ? -1 : row);
+    m_listedOnly->setChecked(listedDrivers);
     m_filling = false;
     redraw();
 }
@@ -477,7 +477,7 @@ void ChartWindow::saveClick()
         return;
     databasefiles::refuseOpenDatabaseFile(m_dataSet.connection(), path, QStringLiteral("replaced by the chart"));
     m_lastSaved = path;
-    if (!chartdrawing::save(*view, path, doubleSize->isChecked()))
+    if (!chartdrawing::save(*m_view, path, m_doubleSize->isChecked()))
         Dialogs::instance().message(caption,
                                     QStringLiteral("The chart could not be written to %1. Choose a folder you "
                                                    "may write to.")

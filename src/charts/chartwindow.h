@@ -17,29 +17,14 @@ class ShellValues;
 
 // A chart of the main window's open result: x from one column (numbers or the service's dates),
 // y from the checked columns, one series per value of a column, as lines or points; filters on
-// the track, race type and driver when the result has them; saved as PNG or SVG.
+// the track, race type and driver when the result has them; saved as PNG or SVG. Its controls are
+// its own; tests and assistive technology find them by their object names.
 class ChartWindow : public QWidget {
     Q_OBJECT
 
 public:
     ChartWindow(QueryObject& dataSet, const ShellValues& shell, QWidget* parent = nullptr);
     ~ChartWindow() override;
-
-    QComboBox* xBox;
-    QListWidget* yList;           // checkable items, one per column
-    QComboBox* splitBox;          // "(none)" and the columns
-    QComboBox* styleBox;          // Lines, Points
-    QComboBox* trackBox;          // "(all)" and the result's values of the column named
-    QComboBox* raceTypeBox;
-    QComboBox* driverBox;
-    QCheckBox* listedOnly;        // only the drivers of the main window's list
-    QPushButton* driverOnTrack;   // one-click: the current row's driver on its track over time
-    QPushButton* listOnTrack;     // one-click: the drivers of the list on the current row's track
-    QPushButton* saveButton;
-    QCheckBox* doubleSize;        // pictures at twice the size the chart has on the screen
-    QChartView* view;
-    QListWidget* legend;          // the series' names in their colours; scrolls when they are many
-    QLabel* note;                 // rows left out, or what a one-click chart needs
 
     // The points drawn last.
     const chartdata::Chart& chart() const { return m_chart; }
@@ -74,6 +59,21 @@ private:
 
     QueryObject& m_dataSet;
     const ShellValues& m_shell;
+    QComboBox* m_xBox;
+    QListWidget* m_yList;           // checkable items, one per column
+    QComboBox* m_splitBox;          // "(none)" and the columns
+    QComboBox* m_styleBox;          // Lines, Points
+    QComboBox* m_trackBox;          // "(all)" and the result's values of the column named
+    QComboBox* m_raceTypeBox;
+    QComboBox* m_driverBox;
+    QCheckBox* m_listedOnly;        // only the drivers of the main window's list
+    QPushButton* m_driverOnTrack;   // one-click: the current row's driver on its track over time
+    QPushButton* m_listOnTrack;     // one-click: the drivers of the list on the current row's track
+    QPushButton* m_saveButton;
+    QCheckBox* m_doubleSize;        // pictures at twice the size the chart has on the screen
+    QChartView* m_view;
+    QListWidget* m_legend;          // the series' names in their colours; scrolls when they are many
+    QLabel* m_note;                 // rows left out, or what a one-click chart needs
     chartdata::Chart m_chart;
     bool m_filling = false;       // controls being refilled: no redraw per change
     bool m_stale = true;          // the result changed while the window was hidden

@@ -7,12 +7,13 @@
 
 namespace windowstyle {
 
-void makeFixed(QWidget* window, const QSize& client)
+void makeGrowable(QWidget* window, const QSize& designSize)
 {
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    window->setFixedSize(client);
+                           | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setMinimumSize(designSize);
+    window->resize(designSize);
 }
 
 void fitIntoScreen(QWidget* window)

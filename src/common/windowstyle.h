@@ -6,9 +6,9 @@ class QWidget;
 
 namespace windowstyle {
 
-// A single fixed border with the system menu and a minimise box only; the client area is
-// exactly `client` and cannot be resized or maximised.
-void makeFixed(QWidget* window, const QSize& client);
+// A window that opens with its client area at the design size and may grow (the system menu,
+// minimise and maximise boxes) but not become smaller: its controls are placed for that size.
+void makeGrowable(QWidget* window, const QSize& designSize);
 
 // Escape and Ctrl+W close the window, as they close a dialog.
 void closeWithKeys(QWidget* window);

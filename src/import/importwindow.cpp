@@ -4,6 +4,7 @@
 #include "common/errordisplay.h"
 #include "common/responsive.h"
 #include "common/designfont.h"
+#include "common/designtablelayout.h"
 #include "common/windowstyle.h"
 #include "db/queryobject.h"
 #include "import/driverimport.h"
@@ -22,34 +23,38 @@ ImportWindow::ImportWindow(QWidget* mainWindow) : QDialog(mainWindow)
 {
     setObjectName(QStringLiteral("ImportWindow"));
     setWindowTitle(QStringLiteral("Data import progress"));
-    windowstyle::makeFixed(this, QSize(354, 194));
+    const QSize designSize(354, 194);
+    windowstyle::makeGrowable(this, designSize);
     setFont(designFont(11));
 
-    importLog = new QPlainTextEdit(this);
-    importLog->setObjectName(QStringLiteral("importLog"));
-    importLog->setGeometry(16, 16, 321, 113);
-    importLog->setReadOnly(true);
-    importLog->setAccessibleName(QStringLiteral("Import log"));
-    importLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_importLog = new QPlainTextEdit(this);
+    m_importLog->setObjectName(QStringLiteral("importLog"));
+    m_importLog->setReadOnly(true);
+    m_importLog->setAccessibleName(QStringLiteral("Import log"));
+    m_importLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    gauge = new CylinderGauge(this);
-    gauge->setObjectName(QStringLiteral("gauge"));
-    gauge->setGeometry(16, 144, 321, 41);
-    gauge->setAccessibleName(QStringLiteral("Import progress"));
-    connect(gauge, &CylinderGauge::progressDone, this, &ImportWindow::gaugeDone);
+    m_gauge = new CylinderGauge(this);
+    m_gauge->setObjectName(QStringLiteral("gauge"));
+    m_gauge->setAccessibleName(QStringLiteral("Import progress"));
+    connect(m_gauge, &CylinderGauge::progressDone, this, &ImportWindow::gaugeDone);
 
-    jobTimer = new QTimer(this);
-    jobTimer->setObjectName(QStringLiteral("jobTimer"));
-    jobTimer->setInterval(110);
-    connect(jobTimer, &QTimer::timeout, this, &ImportWindow::startJob);
+    // A larger window gives its room to the log; the gauge stays below it, as wide.
+    auto* table = new DesignTableLayout(this, designSize);
+    table->place(m_importLog, QRect(16, 16, 321, 113), Qt::RightEdge | Qt::BottomEdge);
+    table->place(m_gauge, QRect(16, 144, 321, 41), Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
+
+    m_jobTimer = new QTimer(this);
+    m_jobTimer->setObjectName(QStringLiteral("jobTimer"));
+    m_jobTimer->setInterval(110);
+    connect(m_jobTimer, &QTimer::timeout, this, &ImportWindow::startJob);
 }
 
 ImportWindow::~ImportWindow() = default;
 
 void ImportWindow::attach(Connection& connection, std::function<ImportInputs()> inputs)
 {
-    if (importQuery == nullptr)
-        importQuery = new QueryObject(connection, kImportMessageName, this);
+    if (m_importQuery == nullptr)
+        m_importQuery = new QueryObject(connection, kImportMessageName, this);
     m_inputs = std::move(inputs);
 }
 
@@ -68,14 +73,14 @@ void ImportWindow::prepareJob()
     cancelFlag = 0;
     m_abort = false;
     m_closeWhenDone = false;
-    gauge->setPosition(0);
-    importLog->clear();
-    jobTimer->start();
+    m_gauge->setPosition(0);
+    m_importLog->clear();
+    m_jobTimer->start();
 }
 
 void ImportWindow::startJob()
 {
-    jobTimer->stop();   // one job per show
+    m_jobTimer->stop();   // one job per show
     m_running = true;
     guarded([this] { runJob(); });
     m_running = false;
@@ -87,13 +92,13 @@ void ImportWindow::startJob()
 
 void ImportWindow::runJob()
 {
-    if (importQuery == nullptr || !m_inputs)
+    if (m_importQuery == nullptr || !m_inputs)
         throw racr::Error(QStringLiteral("The import window was shown before it was given a database connection."));
     const ImportInputs inputs = m_inputs();
     if (importMode == 1)
-        LeaderboardImport(inputs, *importQuery, *this).run();
+        LeaderboardImport(inputs, *m_importQuery, *this).run();
     else
-        DriverImport(inputs, *importQuery, *this).run();
+        DriverImport(inputs, *m_importQuery, *this).run();
 }
 
 void ImportWindow::closeEvent(QCloseEvent* event)
@@ -112,7 +117,7 @@ void ImportWindow::done(int result)
         return;
     }
     // Closed before the timer fired: the job never starts.
-    jobTimer->stop();
+    m_jobTimer->stop();
     QDialog::done(result);
 }
 
@@ -142,7 +147,7 @@ void ImportWindow::changeEvent(QEvent* event)
 
 void ImportWindow::gaugeDone()
 {
-    connect(gauge, &CylinderGauge::clicked, this, &ImportWindow::gaugeClicked, Qt::UniqueConnection);
+    connect(m_gauge, &CylinderGauge::clicked, this, &ImportWindow::gaugeClicked, Qt::UniqueConnection);
 }
 
 void ImportWindow::gaugeClicked()
@@ -152,27 +157,27 @@ void ImportWindow::gaugeClicked()
 
 void ImportWindow::logLine(const QString& line)
 {
-    importLog->appendPlainText(line);
+    m_importLog->appendPlainText(line);
 }
 
 void ImportWindow::setGaugeMaximum(int maximum)
 {
-    gauge->setMaximum(maximum);
+    m_gauge->setMaximum(maximum);
 }
 
 int ImportWindow::gaugeMaximum() const
 {
-    return gauge->maximum();
+    return m_gauge->maximum();
 }
 
 void ImportWindow::setGaugePosition(int position)
 {
-    gauge->setPosition(position);
+    m_gauge->setPosition(position);
 }
 
 void ImportWindow::stepGauge()
 {
-    gauge->stepIt();
+    m_gauge->stepIt();
 }
 
 void ImportWindow::processPendingEvents()

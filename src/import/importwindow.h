@@ -14,7 +14,8 @@ class QueryObject;
 
 // The modal import progress window: the log and the gauge of one import job. The job runs from
 // the window's one-shot timer; a close request sets the cancel flag, which the job reads after
-// each unit of work.
+// each unit of work. The log and the gauge are its own; tests and assistive technology find them
+// by their object names.
 class ImportWindow : public QDialog, public JobHost {
     Q_OBJECT
 
@@ -22,17 +23,12 @@ public:
     explicit ImportWindow(QWidget* mainWindow);
     ~ImportWindow() override;
 
-    // Once, before the first show: importQuery is made on `connection`, and a job reads its values
+    // Once, before the first show: the import's query is made on `connection`, and a job reads its values
     // from `inputs` when it starts (the main window takes no input meanwhile).
     void attach(Connection& connection, std::function<ImportInputs()> inputs);
 
     int importMode = 1;   // 1 leaderboard import, 2 driver data import; written by the starters
     int cancelFlag = 0;   // 0 go on, -1 the window was asked to close
-
-    QPlainTextEdit* importLog;
-    CylinderGauge* gauge;
-    QTimer* jobTimer;
-    QueryObject* importQuery = nullptr;
 
     bool jobRunning() const { return m_running; }
 
@@ -64,6 +60,10 @@ private:
     void prepareJob();
     void runJob();
 
+    QPlainTextEdit* m_importLog;
+    CylinderGauge* m_gauge;
+    QTimer* m_jobTimer;
+    QueryObject* m_importQuery = nullptr;
     std::function<ImportInputs()> m_inputs;
     bool m_running = false;
     bool m_closeWhenDone = false;

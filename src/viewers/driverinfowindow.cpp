@@ -1,6 +1,7 @@
 #include "driverinfowindow.h"
 
 #include "viewers/accessiblewindow.h"
+#include "common/designtablelayout.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "viewers/driverreport.h"
@@ -16,41 +17,43 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+namespace {
+const QSize designSize(714, 704);
+}
+
 DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("DriverInfoWindow"));
     installWindowAccessibility(staticMetaObject);
-    windowstyle::makeFixed(this, QSize(714, 704));
+    windowstyle::makeGrowable(this, designSize);
     windowstyle::closeWithKeys(this);
     setFont(designFont(11));
 
-    driverNameLabel = new QLabel(QStringLiteral("Driver Name:"), this);
-    driverNameLabel->setObjectName(QStringLiteral("driverNameLabel"));
-    driverNameLabel->move(16, 16);
+    const QRect nameEditPlace(80, 16, 137, 21);
+    const QPoint nameLabelAt(16, 16);
+    m_driverNameLabel = new QLabel(QStringLiteral("Driver Name:"), this);
+    m_driverNameLabel->setObjectName(QStringLiteral("driverNameLabel"));
 
-    driverNameEdit = new QLineEdit(this);
-    driverNameEdit->setObjectName(QStringLiteral("driverNameEdit"));
-    driverNameEdit->setGeometry(80, 16, 137, 21);
-    driverNameLabel->setFont(narrowedToFit(font(), driverNameLabel->text(), driverNameEdit->x() - labelGap - driverNameLabel->x()));
-    driverNameLabel->adjustSize();
-    driverNameLabel->setBuddy(driverNameEdit);
-    driverNameEdit->setAccessibleName(QStringLiteral("Driver name"));
+    m_driverNameEdit = new QLineEdit(this);
+    m_driverNameEdit->setObjectName(QStringLiteral("driverNameEdit"));
+    // The label is as large as its text, narrowed to end before the name field.
+    m_driverNameLabel->setFont(narrowedToFit(font(), m_driverNameLabel->text(),
+                                             nameEditPlace.x() - labelGap - nameLabelAt.x()));
+    m_driverNameLabel->setBuddy(m_driverNameEdit);
+    m_driverNameEdit->setAccessibleName(QStringLiteral("Driver name"));
 
-    okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setGeometry(224, 16, 57, 25);
-    okButton->setDefault(true);
-    okButton->setAutoDefault(true);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setDefault(true);
+    m_okButton->setAutoDefault(true);
 
-    avatarImage = new QLabel(this);
-    avatarImage->setObjectName(QStringLiteral("avatarImage"));
-    avatarImage->setGeometry(333, 4, 48, 48);
-    avatarImage->setAlignment(Qt::AlignCenter);
-    avatarImage->setAccessibleName(QStringLiteral("Avatar"));
+    m_avatarImage = new QLabel(this);
+    m_avatarImage->setObjectName(QStringLiteral("avatarImage"));
+    m_avatarImage->setAlignment(Qt::AlignCenter);
+    m_avatarImage->setAccessibleName(QStringLiteral("Avatar"));
 
     driverReport = new QPlainTextEdit(this);
     driverReport->setObjectName(QStringLiteral("driverReport"));
-    driverReport->setGeometry(8, 56, 697, 641);
     driverReport->setReadOnly(true);
     driverReport->setAccessibleName(QStringLiteral("Driver info"));
     driverReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -58,16 +61,24 @@ DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : 
     driverReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     driverReport->setFont(designFont(13, true));
 
-    // The main window empties the memo on a shard change; the reason of an old failure goes too.
+    // A larger window gives its room to the report.
+    auto* table = new DesignTableLayout(this, designSize);
+    table->place(m_driverNameLabel, QRect(nameLabelAt, m_driverNameLabel->sizeHint()));
+    table->place(m_driverNameEdit, nameEditPlace);
+    table->place(m_okButton, QRect(224, 16, 57, 25));
+    table->place(m_avatarImage, QRect(333, 4, 48, 48));
+    table->place(driverReport, QRect(8, 56, 697, 641), Qt::RightEdge | Qt::BottomEdge);
+
+    // On a shard change the memo is emptied; the reason of an old failure goes too.
     connect(driverReport, &QPlainTextEdit::textChanged, this, [this] {
         if (driverReport->document()->isEmpty())
             driverReport->setToolTip(QString());
     });
-    connect(okButton, &QPushButton::clicked, this, &DriverInfoWindow::showDriver);
+    connect(m_okButton, &QPushButton::clicked, this, &DriverInfoWindow::showDriver);
     // OK is the default button: Enter in the name field presses it (a disabled button ignores it).
-    connect(driverNameEdit, &QLineEdit::returnPressed, okButton, &QPushButton::click);
+    connect(m_driverNameEdit, &QLineEdit::returnPressed, m_okButton, &QPushButton::click);
 
-    setFocusProxy(driverNameEdit);
+    setFocusProxy(m_driverNameEdit);
     showShardCaption();
 }
 
@@ -81,14 +92,20 @@ void DriverInfoWindow::setShardCaption(const QString& shard)
     setWindowTitle(QStringLiteral("Driver Info - ") + shard);
 }
 
+void DriverInfoWindow::showShard(const QString& shard)
+{
+    setShardCaption(shard);
+    driverReport->clear();
+}
+
 void DriverInfoWindow::showDriver()
 {
-    avatarImage->clear();
+    m_avatarImage->clear();
     driverReport->clear();
-    driverNameEdit->setText(racr::upperCaseAsciiLetters(driverNameEdit->text()));
-    const QString name = driverNameEdit->text();
+    m_driverNameEdit->setText(racr::upperCaseAsciiLetters(m_driverNameEdit->text()));
+    const QString name = m_driverNameEdit->text();
 
-    WaitingControl waiting(okButton);
+    WaitingControl waiting(m_okButton);
     racr::HttpRequest http;
     const racr::DocumentLoader load = [&http](const QString& url, racr::XmlDocument& document) {
         racr::fetchResponsive(http, document, QStringLiteral("GET"), url);
@@ -97,9 +114,9 @@ void DriverInfoWindow::showDriver()
     output.appendLine = [this](const QString& line) { driverReport->appendPlainText(line); };
     output.showAvatar = [this](const QImage& avatar) {
         if (avatar.isNull())
-            avatarImage->clear();
+            m_avatarImage->clear();
         else
-            avatarImage->setPixmap(QPixmap::fromImage(avatar));
+            m_avatarImage->setPixmap(QPixmap::fromImage(avatar));
     };
     const QString failure = racr::runDriverReport(m_shell.serviceBase(), name, m_shell.currentShard(), load, output);
     if (failure.isEmpty())

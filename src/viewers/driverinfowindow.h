@@ -8,27 +8,32 @@ class QPlainTextEdit;
 class QPushButton;
 class ShellValues;
 
-// The driver info window: one driver's last login, personas, statistics and cars as text.
+// The driver info window: one driver's last login, personas, statistics and cars as text. Its
+// controls are its own; tests and assistive technology find them by their object names.
 class DriverInfoWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit DriverInfoWindow(const ShellValues& shell, QWidget* parent = nullptr);
 
-    QLabel* driverNameLabel;
-    QLineEdit* driverNameEdit;
-    QPushButton* okButton;
-    QLabel* avatarImage;
-    QPlainTextEdit* driverReport;
-
     void setShardCaption(const QString& shard);
+    // The main window's shard changed: the caption names it, and the old shard's report goes.
+    void showShard(const QString& shard);
 
 public Q_SLOTS:
-    // Shows the last login, personas, statistics and cars of the driver named in driverNameEdit.
+    // Shows the last login, personas, statistics and cars of the driver named in the name field.
     void showDriver();
 
 private:
     void showShardCaption();
 
     const ShellValues& m_shell;
+    QLabel* m_driverNameLabel;
+    QLineEdit* m_driverNameEdit;
+    QPushButton* m_okButton;
+    QLabel* m_avatarImage;
+    // The main window's shard change still empties this control itself (MainWindow::shardChanged);
+    // once it calls showShard() the friendship goes and the name takes the m_ of the others.
+    friend class MainWindow;
+    QPlainTextEdit* driverReport;
 };

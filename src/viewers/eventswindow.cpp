@@ -1,6 +1,7 @@
 #include "eventswindow.h"
 
 #include "viewers/accessiblewindow.h"
+#include "common/designtablelayout.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "viewers/eventspage.h"
@@ -19,12 +20,15 @@ EventsWindow::EventsWindow(const ShellValues& shell, QWidget* parent) : QWidget(
     setObjectName(QStringLiteral("EventsWindow"));
     installWindowAccessibility(staticMetaObject);
     setWindowTitle(QStringLiteral("Daily Leaderboard Events"));
-    windowstyle::makeFixed(this, QSize(540, 621));
+    const QSize designSize(540, 621);
+    windowstyle::makeGrowable(this, designSize);
     windowstyle::closeWithKeys(this);
-    page = new HtmlView(this);
-    page->setObjectName(QStringLiteral("page"));
-    page->setGeometry(0, 0, 540, 621);
-    page->setAccessibleName(QStringLiteral("Events"));
+    m_page = new HtmlView(this);
+    m_page->setObjectName(QStringLiteral("page"));
+    m_page->setAccessibleName(QStringLiteral("Events"));
+    // The page is the whole window, however large.
+    auto* table = new DesignTableLayout(this, designSize);
+    table->place(m_page, QRect(QPoint(0, 0), designSize), Qt::RightEdge | Qt::BottomEdge);
 }
 
 void EventsWindow::showEvent(QShowEvent* event)
@@ -37,7 +41,7 @@ void EventsWindow::showEvent(QShowEvent* event)
     // The page of the last opening may be of another shard or day: until the new answer is in,
     // the window shows an empty page. An answer still on its way serves the new opening.
     if (!m_waiting)
-        page->ShowHtmlText(QString());
+        m_page->ShowHtmlText(QString());
     // Fetched once the window is on the screen, so that it paints while it waits.
     QMetaObject::invokeMethod(this, &EventsWindow::fetchEvents, Qt::QueuedConnection);
 }
@@ -53,8 +57,8 @@ void EventsWindow::fetchEvents()
     racr::XmlDocument answer;
     try {
         racr::fetchResponsive(http, answer, QStringLiteral("GET"), url);
-        page->ShowHtmlText(racr::eventsPage(answer));
+        m_page->ShowHtmlText(racr::eventsPage(answer));
     } catch (const std::exception& error) {
-        page->showErrorPage(racr::failureMessage(error));
+        m_page->showErrorPage(racr::failureMessage(error));
     }
 }

@@ -6,13 +6,12 @@ class HtmlView;
 class ShellValues;
 
 // The daily events viewer: the day's leaderboard events of the shard, fetched at every opening.
+// Its page is its own; tests and assistive technology find it by its object name.
 class EventsWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit EventsWindow(const ShellValues& shell, QWidget* parent = nullptr);
-
-    HtmlView* page;
 
 public Q_SLOTS:
     // Fetches the events of the current shard and shows them.
@@ -23,5 +22,6 @@ protected:
 
 private:
     const ShellValues& m_shell;
+    HtmlView* m_page;
     bool m_waiting = false;
 };

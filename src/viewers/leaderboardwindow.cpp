@@ -2,6 +2,7 @@
 
 #include "viewers/accessiblewindow.h"
 #include "common/apptext.h"
+#include "common/designtablelayout.h"
 #include "common/periodchoice.h"
 #include "common/radiogroup.h"
 #include "common/shellvalues.h"
@@ -22,64 +23,66 @@
 #include <exception>
 #include <QDate>
 #include <QLabel>
-#include <QLineEdit>
+
+namespace {
+const QSize designSize(595, 704);
+}
 
 LeaderboardWindow::LeaderboardWindow(const ShellValues& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("LeaderboardWindow"));
     installWindowAccessibility(staticMetaObject);
-    windowstyle::makeFixed(this, QSize(595, 704));
+    windowstyle::makeGrowable(this, designSize);
     windowstyle::closeWithKeys(this);
     setFont(designFont(11));
 
-    period = new PeriodChoice(this, QString(), QRect(25, 8, 168, 97), QPoint(146, 48), QPoint(146, 76));
-    periodGroup = period->periodGroup;
-    daysEdit = period->daysEdit;
-    daysBeforeToday = period->daysBeforeToday;
-    weekEdit = period->weekEdit;
-    weekNumber = period->weekNumber;
+    // The period's group and edits place themselves at the top left, where they stay.
+    m_period = new PeriodChoice(this, QString(), QRect(25, 8, 168, 97), QPoint(146, 48), QPoint(146, 76));
 
-    playerMode = new RadioGroup(QString(), {QStringLiteral("MultiPlayer"), QStringLiteral("SinglePlayer")}, this);
-    playerMode->setObjectName(QStringLiteral("playerMode"));
-    playerMode->setGeometry(217, 8, 96, 70);
-    playerMode->setItemIndex(1);
+    m_playerMode = new RadioGroup(QString(), {QStringLiteral("MultiPlayer"), QStringLiteral("SinglePlayer")}, this);
+    m_playerMode->setObjectName(QStringLiteral("playerMode"));
+    m_playerMode->setItemIndex(1);
     // Both groups are drawn without captions; a screen reader still says what they choose.
-    periodGroup->setAccessibleName(QStringLiteral("Period"));
-    playerMode->setAccessibleName(QStringLiteral("Race type"));
+    m_period->periodGroup->setAccessibleName(QStringLiteral("Period"));
+    m_playerMode->setAccessibleName(QStringLiteral("Race type"));
 
-    trackLabel = new QLabel(QStringLiteral("Track:"), this);
-    trackLabel->setObjectName(QStringLiteral("trackLabel"));
-    trackLabel->setGeometry(336, 12, 31, 13);
+    m_trackLabel = new QLabel(QStringLiteral("Track:"), this);
+    m_trackLabel->setObjectName(QStringLiteral("trackLabel"));
 
-    trackList = new QComboBox(this);
-    trackList->setObjectName(QStringLiteral("trackList"));
-    trackList->setGeometry(336, 28, 185, 21);
-    trackList->setMaxVisibleItems(43);
+    m_trackList = new QComboBox(this);
+    m_trackList->setObjectName(QStringLiteral("trackList"));
+    m_trackList->setMaxVisibleItems(43);
     for (const auto& track : racr::trackTable())
-        trackList->addItem(track.name);
+        m_trackList->addItem(track.name);
     // A pick by the user, and only that, asks the service; the other controls take effect then.
-    connect(trackList, &QComboBox::activated, this, &LeaderboardWindow::fetchLeaderboard);
+    connect(m_trackList, &QComboBox::activated, this, &LeaderboardWindow::fetchLeaderboard);
     // On Linux a combo box tells its current value as its name, so the label names it by
     // relation there; other platforms read the name.
-    trackLabel->setBuddy(trackList);
-    trackList->setAccessibleName(QStringLiteral("Track"));
-    trackList->view()->setAccessibleName(QStringLiteral("Tracks"));
+    m_trackLabel->setBuddy(m_trackList);
+    m_trackList->setAccessibleName(QStringLiteral("Track"));
+    m_trackList->view()->setAccessibleName(QStringLiteral("Tracks"));
 
     page = new HtmlView(this);
     page->setObjectName(QStringLiteral("page"));
-    page->setGeometry(8, 112, 577, 585);
     page->setAccessibleName(QStringLiteral("Leaderboard"));
     // Pages are read in the desktop's own font, as in the daily events window.
     const QFont desktop = QApplication::font();
     page->setFont(QFont(desktop.family(), desktop.pointSize()));
+
+    // A larger window gives its room to the page.
+    auto* table = new DesignTableLayout(this, designSize);
+    table->place(m_playerMode, QRect(217, 8, 96, 70));
+    table->place(m_trackLabel, QRect(336, 12, 31, 13));
+    table->place(m_trackList, QRect(336, 28, 185, 21));
+    table->place(page, QRect(8, 112, 577, 585), Qt::RightEdge | Qt::BottomEdge);
 
     resetControls();
 }
 
 void LeaderboardWindow::resetControls()
 {
-    trackList->setCurrentIndex(-1);
-    weekNumber->setPosition(apptext::isoWeek(QDate::currentDate()));
+    m_trackList->setCurrentIndex(-1);
+    m_period->weekNumber->setPosition(apptext::isoWeek(QDate::currentDate()));
     setShardCaption(m_shell.currentShard());
 }
 
@@ -88,17 +91,23 @@ void LeaderboardWindow::setShardCaption(const QString& shard)
     setWindowTitle(QStringLiteral("Leaderboard - ") + shard);
 }
 
+void LeaderboardWindow::showShard(const QString& shard)
+{
+    setShardCaption(shard);
+    page->ShowHtmlText(QString());
+}
+
 void LeaderboardWindow::fetchLeaderboard()
 {
-    const int index = trackList->currentIndex();
+    const int index = m_trackList->currentIndex();
     if (index < 0)
         return;
-    const racr::LeaderboardChoice choice{index, trackList->itemText(index), playerMode->itemIndex() + 1,
-                                         period->periodType(), period->periodValue()};
+    const racr::LeaderboardChoice choice{index, m_trackList->itemText(index), m_playerMode->itemIndex() + 1,
+                                         m_period->periodType(), m_period->periodValue()};
     const racr::LeaderboardRequest request =
         racr::leaderboardRequest(m_shell.serviceBase(), m_shell.driverList(), m_shell.currentShard(), choice);
 
-    WaitingControl waiting(trackList);
+    WaitingControl waiting(m_trackList);
     racr::HttpRequest http;
     racr::XmlDocument answer;
     try {

@@ -6,31 +6,21 @@ class HtmlView;
 class PeriodChoice;
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class RadioGroup;
 class ShellValues;
-class UpDown;
 
-// The leaderboard viewer: one track's leaderboard fetched live and shown as a page.
+// The leaderboard viewer: one track's leaderboard fetched live and shown as a page. Its controls
+// are its own; tests and assistive technology find them by their object names.
 class LeaderboardWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit LeaderboardWindow(const ShellValues& shell, QWidget* parent = nullptr);
 
-    PeriodChoice* period;
-    RadioGroup* periodGroup;
-    QLineEdit* daysEdit;
-    UpDown* daysBeforeToday;
-    QLineEdit* weekEdit;
-    UpDown* weekNumber;
-    RadioGroup* playerMode;
-    QLabel* trackLabel;
-    QComboBox* trackList;
-    HtmlView* page;
-
     // Caption for the shard shown by the main window's shard list.
     void setShardCaption(const QString& shard);
+    // The main window's shard changed: the caption names it, and the page of the old one goes.
+    void showShard(const QString& shard);
 
 public Q_SLOTS:
     // The user picked a track: fetch its leaderboard and show it.
@@ -40,4 +30,12 @@ private:
     void resetControls();
 
     const ShellValues& m_shell;
+    PeriodChoice* m_period;
+    RadioGroup* m_playerMode;
+    QLabel* m_trackLabel;
+    QComboBox* m_trackList;
+    // The main window's shard change still empties this control itself (MainWindow::shardChanged);
+    // once it calls showShard() the friendship goes and the name takes the m_ of the others.
+    friend class MainWindow;
+    HtmlView* page;
 };

@@ -1,4 +1,5 @@
 #include "charts/chartdata.h"
+#include "support/namedcontrol.h"
 #include "charts/chartdrawing.h"
 #include "charts/chartwindow.h"
 #include "workbench/workbenchform.h"
@@ -158,11 +159,19 @@ protected:
 
     QList<QPointF> drawn(const QString& name)
     {
-        for (QAbstractSeries* series : chart.view->chart()->series())
+        for (QAbstractSeries* series : shownChart()->series())
             if (series->name() == name)
                 return static_cast<QXYSeries*>(series)->points();
         ADD_FAILURE() << "no series " << name.toStdString() << " drawn";
         return {};
+    }
+
+    // The chart on the screen and the window's controls, found by their names.
+    QChart* shownChart() { return control<QChartView>("view")->chart(); }
+    template <typename T>
+    T* control(const char* name)
+    {
+        return namedControl<T>(chart, name);
     }
 
     WorkbenchForm w;
@@ -174,27 +183,27 @@ protected:
 TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
 {
     moveToRow("kestrel", "2021-03-01  10:00:00");
-    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("driverOnTrack"), Qt::LeftButton);
 
-    ASSERT_EQ(chart.view->chart()->series().size(), 1);
+    ASSERT_EQ(shownChart()->series().size(), 1);
     EXPECT_EQ(drawn("besttime"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
-    EXPECT_NE(qobject_cast<QDateTimeAxis*>(chart.view->chart()->axes(Qt::Horizontal).value(0)), nullptr);
-    EXPECT_EQ(chart.view->chart()->axes(Qt::Horizontal).value(0)->titleText(), "date");
-    EXPECT_TRUE(chart.view->chart()->title().contains(w.db.trackA()));
-    EXPECT_TRUE(chart.view->chart()->title().contains("kestrel"));
+    EXPECT_NE(qobject_cast<QDateTimeAxis*>(shownChart()->axes(Qt::Horizontal).value(0)), nullptr);
+    EXPECT_EQ(shownChart()->axes(Qt::Horizontal).value(0)->titleText(), "date");
+    EXPECT_TRUE(shownChart()->title().contains(w.db.trackA()));
+    EXPECT_TRUE(shownChart()->title().contains("kestrel"));
 
     // PostgreSQL gives the race type as "racetype": the single-player result stays out as well.
     w.run(SqlWorkbench::defaultStatement().replace("as Racetype", "as racetype"));
     moveToRow("kestrel", "2021-03-01  10:00:00");
-    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("driverOnTrack"), Qt::LeftButton);
     EXPECT_EQ(drawn("besttime"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
 
     // The drivers of the list on the same track and race type, one series each.
-    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
-    ASSERT_EQ(chart.view->chart()->series().size(), 2);
+    QTest::mouseClick(control<QPushButton>("listOnTrack"), Qt::LeftButton);
+    ASSERT_EQ(shownChart()->series().size(), 2);
     EXPECT_EQ(drawn("kestrel"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
     EXPECT_EQ(drawn("pilot000"), (QList<QPointF>{{at(2021, 3, 7, 8, 0), 9.75}}));
-    EXPECT_TRUE(chart.legend->isVisible());
+    EXPECT_TRUE(control<QListWidget>("legend")->isVisible());
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 
     // A dark desktop gets a dark chart.
@@ -202,7 +211,7 @@ TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
     dark.setColor(QPalette::Window, Qt::black);
     dark.setColor(QPalette::WindowText, Qt::white);
     chart.setPalette(dark);
-    EXPECT_EQ(chart.view->chart()->theme(), QChart::ChartThemeDark);
+    EXPECT_EQ(shownChart()->theme(), QChart::ChartThemeDark);
 }
 
 TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursOfTheirOwn)
@@ -211,15 +220,15 @@ TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursO
     shell.drivers = "\"Night: Rider\",kestrel nobody";
     w.run(SqlWorkbench::defaultStatement());
     moveToRow("kestrel", "2021-03-01  10:00:00");
-    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("listOnTrack"), Qt::LeftButton);
     const auto entries = [&] {
         QStringList names;
-        for (int i = 0; i < chart.legend->count(); ++i)
-            names.append(chart.legend->item(i)->text());
+        for (int i = 0; i < control<QListWidget>("legend")->count(); ++i)
+            names.append(control<QListWidget>("legend")->item(i)->text());
         return names;
     };
     EXPECT_EQ(entries(), (QStringList{"Night: Rider", "kestrel"}));
-    EXPECT_EQ(chart.view->chart()->series().size(), 2);
+    EXPECT_EQ(shownChart()->series().size(), 2);
 
     // Thirty drivers: every one has its entry, reached by scrolling the legend.
     QStringList names;
@@ -230,12 +239,12 @@ TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursO
     shell.drivers = names.join(',');
     w.run(SqlWorkbench::defaultStatement());
     moveToRow("racer00", "2021-03-11  08:00:00");
-    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("listOnTrack"), Qt::LeftButton);
     EXPECT_EQ(entries(), names);
     QCoreApplication::processEvents();   // the list lays its entries out
-    EXPECT_GT(chart.legend->verticalScrollBar()->maximum(), 0);
-    chart.legend->scrollToBottom();
-    EXPECT_TRUE(chart.legend->viewport()->rect().contains(chart.legend->visualItemRect(chart.legend->item(29))));
+    EXPECT_GT(control<QListWidget>("legend")->verticalScrollBar()->maximum(), 0);
+    control<QListWidget>("legend")->scrollToBottom();
+    EXPECT_TRUE(control<QListWidget>("legend")->viewport()->rect().contains(control<QListWidget>("legend")->visualItemRect(control<QListWidget>("legend")->item(29))));
 
     // Twelve colours apart from each other, each at a contrast of 3:1 or more with the page, on a
     // light and a dark theme.
@@ -260,26 +269,26 @@ TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursO
         EXPECT_EQ(distinct.size(), chartdrawing::distinctColours);
     }
     // Drawn in them.
-    EXPECT_EQ(static_cast<QXYSeries*>(chart.view->chart()->series().at(11))->color(),
-              chartdrawing::seriesColour(11, chart.view->chart()->theme() == QChart::ChartThemeDark));
+    EXPECT_EQ(static_cast<QXYSeries*>(shownChart()->series().at(11))->color(),
+              chartdrawing::seriesColour(11, shownChart()->theme() == QChart::ChartThemeDark));
 }
 
 TEST_F(ChartWindowTest, OneClickWithoutTheColumnsSaysWhatItNeeds)
 {
     w.run("select driver, besttime from RACR");
-    QTest::mouseClick(chart.driverOnTrack, Qt::LeftButton);
-    EXPECT_TRUE(chart.note->text().contains("trackname")) << chart.note->text().toStdString();
-    EXPECT_TRUE(chart.view->chart()->series().isEmpty());
+    QTest::mouseClick(control<QPushButton>("driverOnTrack"), Qt::LeftButton);
+    EXPECT_TRUE(control<QLabel>("note")->text().contains("trackname")) << control<QLabel>("note")->text().toStdString();
+    EXPECT_TRUE(shownChart()->series().isEmpty());
 }
 
 TEST_F(ChartWindowTest, SavesAsPngOrSvg)
 {
     moveToRow("kestrel", "2021-03-01  10:00:00");
-    QTest::mouseClick(chart.listOnTrack, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("listOnTrack"), Qt::LeftButton);
     QCoreApplication::processEvents();   // the axes of the chart before go
     for (const char* name : {"chart.png", "chart.svg"}) {
         w.dialogs.saveAnswer = w.db.home().file(name);
-        QTest::mouseClick(chart.saveButton, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>("saveButton"), Qt::LeftButton);
         QFile file(w.dialogs.saveAnswer);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
         const QByteArray content = file.readAll();
@@ -290,9 +299,9 @@ TEST_F(ChartWindowTest, SavesAsPngOrSvg)
     }
     // Twice the size on the screen, when asked: the same whole chart, legend and all, finer.
     const QImage single(w.db.home().file("chart.png"));
-    chart.doubleSize->setChecked(true);
+    control<QCheckBox>("doubleSize")->setChecked(true);
     w.dialogs.saveAnswer = w.db.home().file("double.png");
-    QTest::mouseClick(chart.saveButton, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("saveButton"), Qt::LeftButton);
     const QImage twice(w.dialogs.saveAnswer);
     ASSERT_EQ(twice.size(), single.size() * 2);
     const QImage halved = twice.scaled(single.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -301,10 +310,10 @@ TEST_F(ChartWindowTest, SavesAsPngOrSvg)
         for (int x = 0; x < single.width(); ++x)
             difference += std::abs(qGray(single.pixel(x, y)) - qGray(halved.pixel(x, y)));
     EXPECT_LT(difference / (single.width() * single.height()), 8.0);
-    EXPECT_FALSE(chart.view->chart()->legend()->isVisible());   // the window keeps its own
+    EXPECT_FALSE(shownChart()->legend()->isVisible());   // the window keeps its own
 
     w.dialogs.saveAnswer = w.db.home().file("no-such-folder/chart.png");
-    QTest::mouseClick(chart.saveButton, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("saveButton"), Qt::LeftButton);
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.contains("no-such-folder"));
 }
@@ -332,28 +341,28 @@ TEST_F(ChartWindowTest, AMillionPointsAreChartedWhileTheWindowAnswersAndTheirPea
     ASSERT_EQ(charts, 1);
     EXPECT_GE(ticks, 5);
 
-    ASSERT_EQ(chart.view->chart()->series().size(), 1);
-    const QList<QPointF> points = static_cast<QXYSeries*>(chart.view->chart()->series().first())->points();
+    ASSERT_EQ(shownChart()->series().size(), 1);
+    const QList<QPointF> points = static_cast<QXYSeries*>(shownChart()->series().first())->points();
     EXPECT_LT(points.size(), 40000);
     EXPECT_TRUE(points.contains(QPointF(654321, 1000)));
     EXPECT_EQ(chart.chart().pointCount, 1000000);
-    const auto* yAxis = qobject_cast<QValueAxis*>(chart.view->chart()->axes(Qt::Vertical).value(0));
+    const auto* yAxis = qobject_cast<QValueAxis*>(shownChart()->axes(Qt::Vertical).value(0));
     ASSERT_NE(yAxis, nullptr);
     EXPECT_GE(yAxis->max(), 1000);
     EXPECT_LE(yAxis->min(), 0);
 
     // As points, a column's extremes alone would hide the points between them: a line is drawn.
     building = true;
-    chart.styleBox->setCurrentIndex(1);
+    control<QComboBox>("styleBox")->setCurrentIndex(1);
     while (charts == 1 && !deadline.hasExpired())
         QTest::qWait(20);
     ASSERT_EQ(charts, 2);
-    EXPECT_NE(qobject_cast<QLineSeries*>(chart.view->chart()->series().value(0)), nullptr);
-    EXPECT_TRUE(chart.note->text().contains("drawn as lines")) << chart.note->text().toStdString();
+    EXPECT_NE(qobject_cast<QLineSeries*>(shownChart()->series().value(0)), nullptr);
+    EXPECT_TRUE(control<QLabel>("note")->text().contains("drawn as lines")) << control<QLabel>("note")->text().toStdString();
 
     // Closed while a chart is being made: the making stops and nothing arrives later; a window
     // that goes away meanwhile takes its worker with it.
-    chart.styleBox->setCurrentIndex(0);
+    control<QComboBox>("styleBox")->setCurrentIndex(0);
     chart.close();
     auto second = std::make_unique<ChartWindow>(w.dataSet, shell);
     second->show();

@@ -65,7 +65,7 @@ TEST(ImportWindowX11, TheImportButtonsRefuseASecondStartWhileTheWindowIsOpen)
     QElapsedTimer sincePress;
     whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
         if (!pressed) {
-            if (w.progress.gauge->position() < 2)
+            if (w.gauge()->position() < 2)
                 return false;
             // Assistive technology presses buttons past the modal window.
             QAccessibleInterface* button = QAccessible::queryAccessibleInterface(w.controls.importDriversButton);

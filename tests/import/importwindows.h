@@ -1,9 +1,11 @@
 #pragma once
 
 #include "common/shellvalues.h"
+#include "support/namedcontrol.h"
 #include "db/queryobject.h"
 #include "workbench/sqlworkbench.h"
 #include "import/importcontrols.h"
+#include "import/cylindergauge.h"
 #include "import/importwindow.h"
 #include "importtesting.h"
 
@@ -35,7 +37,11 @@ struct Windows {
         controls.attach(&progress, dataSet, workbench, shell);
     }
 
-    QStringList log() const { return progress.importLog->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    QStringList log() const
+    {
+        return namedControl<QPlainTextEdit>(progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts);
+    }
+    CylinderGauge* gauge() const { return namedControl<CylinderGauge>(progress, "gauge"); }
     bool finished() const { return log().contains(QStringLiteral("Finished!")); }
 
     ImportDatabase db;

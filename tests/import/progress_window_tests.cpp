@@ -1,4 +1,5 @@
 #include "common/periodchoice.h"
+#include "support/namedcontrol.h"
 #include "common/radiogroup.h"
 #include "common/shellvalues.h"
 #include "leaderboarddocument.h"
@@ -29,7 +30,7 @@ namespace {
 
 void clickGauge(ImportWindow& progress)
 {
-    QTest::mouseClick(progress.gauge, Qt::LeftButton);
+    QTest::mouseClick(namedControl<CylinderGauge>(progress, "gauge"), Qt::LeftButton);
 }
 
 } // namespace
@@ -94,7 +95,7 @@ TEST(ImportWindow, LeaderboardButtonRunsTheJobModallyAndTheFullGaugeClosesTheWin
 
     bool checkedWhileRunning = false;
     whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
-        if (!checkedWhileRunning && w.progress.gauge->position() >= 5) {
+        if (!checkedWhileRunning && w.gauge()->position() >= 5) {
             checkedWhileRunning = true;
             EXPECT_TRUE(w.progress.isVisible());
             EXPECT_TRUE(w.progress.isModal());
@@ -103,13 +104,13 @@ TEST(ImportWindow, LeaderboardButtonRunsTheJobModallyAndTheFullGaugeClosesTheWin
             EXPECT_EQ(w.workbench.recordsLabel->text(), QStringLiteral("Records: "));
             EXPECT_EQ(w.workbench.sortLabel->text(), QStringLiteral("Sort: default"));
             EXPECT_EQ(w.workbench.recNoLabel->text(), QStringLiteral("RecNo:"));
-            EXPECT_EQ(w.progress.gauge->maximum(), 180);
+            EXPECT_EQ(w.gauge()->maximum(), 180);
             clickGauge(w.progress);   // not full yet: nothing happens
         }
         if (!w.finished())
             return false;
         EXPECT_TRUE(w.progress.isVisible());   // the job never closes the window itself
-        EXPECT_EQ(w.progress.gauge->text(), QStringLiteral("Done"));
+        EXPECT_EQ(w.gauge()->text(), QStringLiteral("Done"));
         clickGauge(w.progress);
         return true;
     });
@@ -129,7 +130,7 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
     Windows w(sim.base());
     bool closed = false;
     whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
-        if (w.progress.gauge->position() < 3)
+        if (w.gauge()->position() < 3)
             return false;
         w.progress.close();
         closed = true;
@@ -139,7 +140,7 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
     });
     ASSERT_TRUE(closed);
     EXPECT_FALSE(w.progress.isVisible());
-    const int tracks = w.progress.gauge->position();
+    const int tracks = w.gauge()->position();
     EXPECT_GE(tracks, 3);
     EXPECT_LT(tracks, 90);
     // AGOSTINI AVENUE, then BAY BRIDGE with its repeated record, then three records a track.
@@ -155,7 +156,7 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
         EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - APEX"));
         EXPECT_EQ(w.progress.cancelFlag, 0);
         EXPECT_EQ(w.log().first(), QStringLiteral("0 new driver(s)."));
-        EXPECT_EQ(w.progress.gauge->position(), 0);
+        EXPECT_EQ(w.gauge()->position(), 0);
         w.progress.close();   // after the job: the flag is set and the window goes at once
         EXPECT_EQ(w.progress.cancelFlag, -1);
         EXPECT_FALSE(w.progress.isVisible());
@@ -179,7 +180,7 @@ TEST(ImportWindow, AJobErrorReachesTheDefaultErrorDisplayAndTheWindowStaysOpen)
         EXPECT_TRUE(w.progress.isVisible());
         EXPECT_FALSE(w.progress.jobRunning());
         EXPECT_EQ(w.log(), QStringList{QStringLiteral("MultiPlayer: 2 new record(s).")});
-        EXPECT_EQ(w.progress.gauge->position(), 0);
+        EXPECT_EQ(w.gauge()->position(), 0);
         w.progress.close();
         return true;
     });
@@ -197,7 +198,7 @@ TEST(ImportWindow, DriverButtonRunsTheDriverImportAndAFailedNameFillsTheGauge)
         if (!w.finished())
             return false;
         EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - CHICANE"));
-        EXPECT_EQ(w.progress.gauge->text(), QStringLiteral("Done"));
+        EXPECT_EQ(w.gauge()->text(), QStringLiteral("Done"));
         clickGauge(w.progress);   // attached when the failed name filled the gauge
         return true;
     });

@@ -1,4 +1,5 @@
 #include "support/fakeservice.h"
+#include "support/namedcontrol.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -102,9 +103,30 @@ Report display(const std::map<QString, QByteArray>& answers, const QString& name
     return shown;
 }
 
+// The window's controls, found by their names.
+QLineEdit* nameEdit(const DriverInfoWindow& form)
+{
+    return namedControl<QLineEdit>(form, "driverNameEdit");
+}
+
+QPushButton* okButton(const DriverInfoWindow& form)
+{
+    return namedControl<QPushButton>(form, "okButton");
+}
+
+QLabel* avatar(const DriverInfoWindow& form)
+{
+    return namedControl<QLabel>(form, "avatarImage");
+}
+
+QPlainTextEdit* report(const DriverInfoWindow& form)
+{
+    return namedControl<QPlainTextEdit>(form, "driverReport");
+}
+
 QStringList memoLines(const DriverInfoWindow& form)
 {
-    return form.driverReport->toPlainText().split('\n');
+    return report(form)->toPlainText().split('\n');
 }
 
 } // namespace
@@ -223,12 +245,12 @@ TEST(DriverWindow, TheTypedNameIsUpperCasedAndTheDisplayShown)
     DriverInfoWindow form(shell);
     EXPECT_EQ(form.windowTitle(), "Driver Info - APEX");
 
-    QTest::keyClicks(form.driverNameEdit, "kestrel");
-    whileAnswering(service, 1, [&] { QTest::mouseClick(form.okButton, Qt::LeftButton); });
-    QTest::mouseClick(form.okButton, Qt::LeftButton);
-    EXPECT_EQ(form.driverNameEdit->text(), "KESTREL");
+    QTest::keyClicks(nameEdit(form), "kestrel");
+    whileAnswering(service, 1, [&] { QTest::mouseClick(okButton(form), Qt::LeftButton); });
+    QTest::mouseClick(okButton(form), Qt::LeftButton);
+    EXPECT_EQ(nameEdit(form)->text(), "KESTREL");
     EXPECT_EQ(memoLines(form), kKestrelLines);
-    EXPECT_EQ(form.avatarImage->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
+    EXPECT_EQ(avatar(form)->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
     // The click made while the answers were on their way asked nothing.
     EXPECT_EQ(service.requests(), (QStringList{"GET /StatsAPI/ws/game/racr/driver/KESTREL/lastLogin",
                                                "GET /StatsAPI/ws/game/racr/driver/KESTREL/profiles?shard=APEX",
@@ -236,14 +258,16 @@ TEST(DriverWindow, TheTypedNameIsUpperCasedAndTheDisplayShown)
                                                "GET /StatsAPI/ws/game/racr/driver/KESTREL/cars?shard=APEX"}));
 
     // Enter in the name field starts the next display from an empty memo and image.
-    form.driverNameEdit->setText("nobody");
-    QTest::keyClick(form.driverNameEdit, Qt::Key_Return);
+    nameEdit(form)->setText("nobody");
+    QTest::keyClick(nameEdit(form), Qt::Key_Return);
     EXPECT_EQ(service.requests().size(), 5);
     EXPECT_EQ(memoLines(form).mid(0, 3), (QStringList{"NOBODY last login: ", " ", "Error parsing data!"}));
-    EXPECT_TRUE(form.avatarImage->pixmap().isNull());
-    EXPECT_FALSE(form.driverReport->toolTip().isEmpty());
-    form.driverReport->clear(); // as on a shard change
-    EXPECT_TRUE(form.driverReport->toolTip().isEmpty());
+    EXPECT_TRUE(avatar(form)->pixmap().isNull());
+    EXPECT_FALSE(report(form)->toolTip().isEmpty());
+    form.showShard("CHICANE"); // what the main window does on a shard change
+    EXPECT_TRUE(memoLines(form).join(QString()).isEmpty());
+    EXPECT_EQ(form.windowTitle(), "Driver Info - CHICANE");
+    EXPECT_TRUE(report(form)->toolTip().isEmpty());
 }
 
 TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
@@ -253,8 +277,8 @@ TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
     FakeShell shell;
     shell.base = sim.base();
     DriverInfoWindow form(shell);
-    QTest::keyClicks(form.driverNameEdit, "kestrel");
-    QTest::mouseClick(form.okButton, Qt::LeftButton);
+    QTest::keyClicks(nameEdit(form), "kestrel");
+    QTest::mouseClick(okButton(form), Qt::LeftButton);
 
     const QStringList lines = memoLines(form);
     EXPECT_FALSE(lines.contains("Error parsing data!")) << qPrintable(lines.join('\n'));
@@ -264,7 +288,7 @@ TEST(DriverWindow, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
     const QString image = QRegularExpression("image:(\\d+) ").match(persona.first()).captured(1);
     const QImage bundled(QCoreApplication::applicationDirPath() + "/avatars/" + image + ".bmp");
     ASSERT_FALSE(bundled.isNull()) << "the build draws avatars/ beside the program";
-    EXPECT_EQ(form.avatarImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+    EXPECT_EQ(avatar(form)->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
               bundled.convertToFormat(QImage::Format_RGB32));
 }
 
@@ -278,26 +302,26 @@ TEST(DriverWindow, ShowsTheSimulatorsDrivers)
     shell.base = sim.base();
     DriverInfoWindow form(shell);
 
-    form.driverNameEdit->setText("kestrel");
-    QTest::mouseClick(form.okButton, Qt::LeftButton);
+    nameEdit(form)->setText("kestrel");
+    QTest::mouseClick(okButton(form), Qt::LeftButton);
     QStringList lines = memoLines(form);
     EXPECT_EQ(lines.mid(0, 2), (QStringList{"KESTREL last login: ", " "}));
-    EXPECT_TRUE(form.driverReport->toPlainText().contains(R"(statustext: "Don't brake: it's a "race" & I'm #1 on 2 shards")"));
+    EXPECT_TRUE(report(form)->toPlainText().contains(R"(statustext: "Don't brake: it's a "race" & I'm #1 on 2 shards")"));
     EXPECT_EQ(lines.count(kSeparator), 3);
     EXPECT_EQ(lines.at(lines.size() - 2), "Error parsing data!");
     EXPECT_TRUE(lines.last().startsWith("<list><worldCar"));
-    EXPECT_FALSE(form.avatarImage->pixmap().isNull());
+    EXPECT_FALSE(avatar(form)->pixmap().isNull());
 
     // An unknown driver: the service's error document is shown.
-    form.driverNameEdit->setText("nobody here");
-    QTest::mouseClick(form.okButton, Qt::LeftButton);
+    nameEdit(form)->setText("nobody here");
+    QTest::mouseClick(okButton(form), Qt::LeftButton);
     EXPECT_EQ(memoLines(form), (QStringList{"NOBODY HERE last login: ", " ", "Error parsing data!",
                                             R"(<error><code>404</code><message>No driver is named "NOBODY HERE".</message></error>)"}));
     // Names that look like dot segments are names too, not a way to other addresses.
     for (const QString name : {".", ".."}) {
-        form.driverNameEdit->clear();
-        QTest::keyClicks(form.driverNameEdit, name);
-        QTest::mouseClick(form.okButton, Qt::LeftButton);
+        nameEdit(form)->clear();
+        QTest::keyClicks(nameEdit(form), name);
+        QTest::mouseClick(okButton(form), Qt::LeftButton);
         EXPECT_EQ(memoLines(form), (QStringList{name + " last login: ", " ", "Error parsing data!",
                                                 "<error><code>404</code><message>No driver is named \"" + name
                                                     + "\".</message></error>"}));

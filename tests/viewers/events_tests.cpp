@@ -1,4 +1,5 @@
 #include "support/fakeservice.h"
+#include "support/namedcontrol.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "viewertesting.h"
@@ -16,6 +17,12 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// The window's page, found by its name.
+HtmlView* shownPage(const EventsWindow& form)
+{
+    return namedControl<HtmlView>(form, "page");
+}
 
 const std::string kEventsPath = "/StatsAPI/ws/game/racr/leaderboards/events";
 
@@ -104,7 +111,7 @@ TEST(EventsWindow, FetchesEachTimeItIsOpenedAndNotWhenShownAgain)
     form.show();
     EXPECT_EQ(requestsMade(service, 1), 1);
     EXPECT_EQ(service.requests().first(), "GET /StatsAPI/ws/game/racr/leaderboards/events?shard=CHICANE");
-    QTRY_VERIFY(pageText(form.page->toHtml()).contains("BURROWS"));
+    QTRY_VERIFY(pageText(shownPage(form)->toHtml()).contains("BURROWS"));
 
     // Opened again while open: only brought to the front.
     form.show();
@@ -131,7 +138,7 @@ TEST(EventsWindow, ReopenedWhileWaitingMakesNoSecondRequest)
         form.hide();
         form.show();
     });
-    QTRY_COMPARE(tableRows(form.page->toHtml()), QList<QStringList>{kHeader});
+    QTRY_COMPARE(tableRows(shownPage(form)->toHtml()), QList<QStringList>{kHeader});
     EXPECT_EQ(requestsMade(service, 1), 1);
 }
 
@@ -147,16 +154,16 @@ TEST(EventsWindow, OpenedAgainShowsAnEmptyPageUntilTheAnswerIsIn)
     shell.base = service.base();
     EventsWindow form(shell);
     form.show();
-    QTRY_VERIFY(pageText(form.page->toHtml()).contains("APEX"));
+    QTRY_VERIFY(pageText(shownPage(form)->toHtml()).contains("APEX"));
 
     form.hide();
     shell.shard = "CHICANE";
     QString whileWaiting = "(not looked at)";
-    whileAnswering(service, 2, [&] { whileWaiting = form.page->toPlainText(); });
+    whileAnswering(service, 2, [&] { whileWaiting = shownPage(form)->toPlainText(); });
     form.show();
-    QTRY_VERIFY(pageText(form.page->toHtml()).contains("CHICANE"));
+    QTRY_VERIFY(pageText(shownPage(form)->toHtml()).contains("CHICANE"));
     EXPECT_EQ(whileWaiting, "");
-    EXPECT_FALSE(pageText(form.page->toHtml()).contains("APEX"));
+    EXPECT_FALSE(pageText(shownPage(form)->toHtml()).contains("APEX"));
 }
 
 TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
@@ -166,16 +173,16 @@ TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
     shell.base = sim.base();
     EventsWindow form(shell);
     form.show();
-    QTRY_COMPARE(tableRows(form.page->toHtml()).size(), 9);
+    QTRY_COMPARE(tableRows(shownPage(form)->toHtml()).size(), 9);
     QStringList classes;
-    for (const QStringList& row : tableRows(form.page->toHtml()).mid(1))
+    for (const QStringList& row : tableRows(shownPage(form)->toHtml()).mid(1))
         classes.append(row.last());
     classes.sort();
     EXPECT_EQ(classes, (QStringList{"", "A", "B", "C", "D", "E", "OPEN", "S"}));
 
     // A screen reader finds a document with its heading and a table: the titles as column
     // headers, each event a row whose cells hold their texts.
-    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(form.page);
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(shownPage(form));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->role(), QAccessible::Document);
     EXPECT_EQ(page->text(QAccessible::Name), "Events");
@@ -187,7 +194,7 @@ TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
     EXPECT_EQ(table->rowCount(), 8);
     EXPECT_EQ(table->columnCount(), 4);
     EXPECT_EQ(table->columnDescription(1), "Trackname");
-    const QList<QStringList> shown = tableRows(form.page->toHtml());
+    const QList<QStringList> shown = tableRows(shownPage(form)->toHtml());
     for (int row = 0; row < 8; ++row)
         for (int column = 0; column < 4; ++column) {
             QAccessibleInterface* cell = table->cellAt(row, column);
@@ -202,8 +209,8 @@ TEST(EventsWindow, ShowsTheSimulatorsEventsOrTheErrorPage)
     shell.base = failing.base();
     form.hide();
     form.show();
-    QTRY_COMPARE(form.page->toPlainText(), "Error parsing data! ");
-    EXPECT_TRUE(form.page->toolTip().contains("servicebase")) << qPrintable(form.page->toolTip());
+    QTRY_COMPARE(shownPage(form)->toPlainText(), "Error parsing data! ");
+    EXPECT_TRUE(shownPage(form)->toolTip().contains("servicebase")) << qPrintable(shownPage(form)->toolTip());
     // The reader gets the new page, not the table before.
     ASSERT_EQ(page->childCount(), 1);
     EXPECT_EQ(page->child(0)->role(), QAccessible::Paragraph);

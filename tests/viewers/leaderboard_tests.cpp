@@ -1,4 +1,5 @@
 #include "support/fakeservice.h"
+#include "support/namedcontrol.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "viewertesting.h"
@@ -21,16 +22,27 @@ namespace {
 
 const std::string kLeaderboardsPath = "/StatsAPI/ws/game/racr/leaderboards";
 
+// The window's controls, found by their names.
+QComboBox* trackList(const LeaderboardWindow& form)
+{
+    return namedControl<QComboBox>(form, "trackList");
+}
+
+HtmlView* shownPage(const LeaderboardWindow& form)
+{
+    return namedControl<HtmlView>(form, "page");
+}
+
 // Picks a track with the keyboard, the way a user steps through the list.
 void pickTrack(LeaderboardWindow& form, int index)
 {
-    form.trackList->setCurrentIndex(index == 0 ? 1 : index - 1);
-    QTest::keyClick(form.trackList, index == 0 ? Qt::Key_Up : Qt::Key_Down);
+    trackList(form)->setCurrentIndex(index == 0 ? 1 : index - 1);
+    QTest::keyClick(trackList(form), index == 0 ? Qt::Key_Up : Qt::Key_Down);
 }
 
 QString shownText(const LeaderboardWindow& form)
 {
-    return pageText(form.page->toHtml());
+    return pageText(shownPage(form)->toHtml());
 }
 
 racr::LeaderboardRequest request(int track, int eventType, int periodType, const QString& periodValue,
@@ -128,12 +140,12 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
     FakeShell shell;
     shell.base = service.base();
     LeaderboardWindow form(shell);
-    EXPECT_EQ(form.trackList->count(), 90);
-    EXPECT_EQ(form.trackList->currentIndex(), -1);
+    EXPECT_EQ(trackList(form)->count(), 90);
+    EXPECT_EQ(trackList(form)->currentIndex(), -1);
 
     // Changing the other controls asks nothing; the pick does.
-    form.periodGroup->setItemIndex(0);
-    form.playerMode->setItemIndex(0);
+    namedControl<RadioGroup>(form, "periodGroup")->setItemIndex(0);
+    namedControl<RadioGroup>(form, "playerMode")->setItemIndex(0);
     EXPECT_TRUE(service.requests().isEmpty());
     pickTrack(form, 1);
     EXPECT_EQ(service.requests(),
@@ -142,9 +154,9 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
         << qPrintable(shownText(form));
 
     // Typed edits go out as typed; the shard is read at the pick.
-    form.periodGroup->setItemIndex(1);
-    form.daysEdit->clear();
-    QTest::keyClicks(form.daysEdit, "12");
+    namedControl<RadioGroup>(form, "periodGroup")->setItemIndex(1);
+    namedControl<QLineEdit>(form, "daysEdit")->clear();
+    QTest::keyClicks(namedControl<QLineEdit>(form, "daysEdit"), "12");
     shell.shard.clear();
     pickTrack(form, 89);
     EXPECT_EQ(service.requests().last(),
@@ -154,10 +166,9 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
         << qPrintable(shownText(form));
 
     // What the main window does on a shard change.
-    form.setShardCaption("CHICANE");
-    form.page->ShowHtmlText(QString());
+    form.showShard("CHICANE");
     EXPECT_EQ(form.windowTitle(), "Leaderboard - CHICANE");
-    EXPECT_TRUE(form.page->toPlainText().isEmpty());
+    EXPECT_TRUE(shownPage(form)->toPlainText().isEmpty());
 }
 
 TEST(LeaderboardWindow, FailuresShowTheErrorPageWithTheReasonAtHand)
@@ -169,7 +180,7 @@ TEST(LeaderboardWindow, FailuresShowTheErrorPageWithTheReasonAtHand)
         LeaderboardWindow form(shell);
         pickTrack(form, 0);
         EXPECT_EQ(shownText(form), "Error parsing data! ");
-        EXPECT_TRUE(form.page->toolTip().contains("servicebase")) << qPrintable(form.page->toolTip());
+        EXPECT_TRUE(shownPage(form)->toolTip().contains("servicebase")) << qPrintable(shownPage(form)->toolTip());
     }
 }
 
@@ -182,14 +193,14 @@ TEST(LeaderboardWindow, TakesNoSecondPickWhileWaiting)
     form.show();
     bool triedAgain = false;
     whileAnswering(service, 1, [&] {
-        QTest::keyClick(form.trackList, Qt::Key_Down);
+        QTest::keyClick(trackList(form), Qt::Key_Down);
         triedAgain = true;
     });
     pickTrack(form, 3);
     EXPECT_TRUE(triedAgain);
     EXPECT_EQ(service.requests().size(), 1);
-    EXPECT_TRUE(form.trackList->isEnabled());
-    EXPECT_EQ(form.trackList->currentText(), "BEACON & STATION");
+    EXPECT_TRUE(trackList(form)->isEnabled());
+    EXPECT_EQ(trackList(form)->currentText(), "BEACON & STATION");
     EXPECT_TRUE(shownText(form).startsWith("BEACON & STATION - SinglePlayer"));
 }
 
@@ -200,7 +211,7 @@ TEST(LeaderboardWindow, ShowsTheSimulatorsRecordsWithNamesInAnyScript)
     shell.base = sim.base();
     shell.drivers = QStringLiteral("Jürgen Größ,東京ドリフト,Fast & Loose");
     LeaderboardWindow form(shell);
-    form.periodGroup->setItemIndex(0);
+    namedControl<RadioGroup>(form, "periodGroup")->setItemIndex(0);
     pickTrack(form, 40);
     const QString text = shownText(form);
     EXPECT_TRUE(text.startsWith("LION'S CHALLENGE - SinglePlayer\nOverall\nrecords: 6\n")) << qPrintable(text);
@@ -208,7 +219,7 @@ TEST(LeaderboardWindow, ShowsTheSimulatorsRecordsWithNamesInAnyScript)
         EXPECT_TRUE(text.contains(QString::fromUtf8(name))) << name;
 
     // A screen reader finds a document: the headings, then a paragraph per record.
-    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(form.page);
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(shownPage(form));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->role(), QAccessible::Document);
     ASSERT_EQ(page->childCount(), 3 + 6);

@@ -1,6 +1,7 @@
 // A long page or report is shown from its top, and its scroll bar says so at a glance.
 
 #include "fakeshell.h"
+#include "support/namedcontrol.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
 
@@ -71,10 +72,11 @@ TEST(ScrollBars, ALongLeaderboardPageIsShownFromItsTop)
     shell.base = sim.base();
     LeaderboardWindow form(shell);
     form.show();
-    form.trackList->setCurrentIndex(39);
-    QTest::keyClick(form.trackList, Qt::Key_Down);
-    ASSERT_TRUE(form.page->toPlainText().startsWith("LION'S CHALLENGE")) << qPrintable(form.page->toPlainText());
-    expectShownFromTheTop(form.page);
+    namedControl<QComboBox>(form, "trackList")->setCurrentIndex(39);
+    QTest::keyClick(namedControl<QComboBox>(form, "trackList"), Qt::Key_Down);
+    HtmlView* page = namedControl<HtmlView>(form, "page");
+    ASSERT_TRUE(page->toPlainText().startsWith("LION'S CHALLENGE")) << qPrintable(page->toPlainText());
+    expectShownFromTheTop(page);
 }
 
 TEST(ScrollBars, ALongDriverReportIsShownFromItsTop)
@@ -91,8 +93,9 @@ TEST(ScrollBars, ALongDriverReportIsShownFromItsTop)
     shell.base = sim.base();
     DriverInfoWindow form(shell);
     form.show();
-    QTest::keyClicks(form.driverNameEdit, "kestrel");
-    QTest::mouseClick(form.okButton, Qt::LeftButton);
-    ASSERT_TRUE(form.driverReport->toPlainText().endsWith(QString(133, '-'))) << qPrintable(form.driverReport->toPlainText());
-    expectShownFromTheTop(form.driverReport);
+    QTest::keyClicks(namedControl<QLineEdit>(form, "driverNameEdit"), "kestrel");
+    QTest::mouseClick(namedControl<QPushButton>(form, "okButton"), Qt::LeftButton);
+    QPlainTextEdit* report = namedControl<QPlainTextEdit>(form, "driverReport");
+    ASSERT_TRUE(report->toPlainText().endsWith(QString(133, '-'))) << qPrintable(report->toPlainText());
+    expectShownFromTheTop(report);
 }

@@ -69,21 +69,21 @@ int main(int argc, char** argv)
     bool ok = true;
     LeaderboardWindow leaderboard(shell);
     leaderboard.show();
-    leaderboard.periodGroup->setItemIndex(0);
-    leaderboard.playerMode->setItemIndex(0);
-    leaderboard.trackList->setCurrentIndex(39);
-    QTest::keyClick(leaderboard.trackList, Qt::Key_Down);
+    leaderboard.findChild<RadioGroup*>("periodGroup")->setItemIndex(0);
+    leaderboard.findChild<RadioGroup*>("playerMode")->setItemIndex(0);
+    leaderboard.findChild<QComboBox*>("trackList")->setCurrentIndex(39);
+    QTest::keyClick(leaderboard.findChild<QComboBox*>("trackList"), Qt::Key_Down);
     ok = save(leaderboard, folder + "/viewers-leaderboard.png") && ok;
 
     DriverInfoWindow driverInfo(shell);
     driverInfo.show();
-    QTest::keyClicks(driverInfo.driverNameEdit, "kestrel");
-    QTest::mouseClick(driverInfo.okButton, Qt::LeftButton);
+    QTest::keyClicks(driverInfo.findChild<QLineEdit*>("driverNameEdit"), "kestrel");
+    QTest::mouseClick(driverInfo.findChild<QPushButton*>("okButton"), Qt::LeftButton);
     ok = save(driverInfo, folder + "/viewers-driverinfo.png") && ok;
 
     EventsWindow events(shell);
     events.show();
-    ok = QTest::qWaitFor([&] { return !events.page->toPlainText().isEmpty(); }, 5000) && ok;
+    ok = QTest::qWaitFor([&] { return !events.findChild<HtmlView*>("page")->toPlainText().isEmpty(); }, 5000) && ok;
     ok = save(events, folder + "/viewers-events.png") && ok;
     return ok ? 0 : 1;
 }
