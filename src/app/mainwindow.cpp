@@ -269,14 +269,10 @@ void MainWindow::editDriverNames()
 void MainWindow::shardChanged()
 {
     const QString shard = currentShard();
-    if (m_leaderboard) {
-        m_leaderboard->setShardCaption(shard);
-        m_leaderboard->page->ShowHtmlText(QString());
-    }
-    if (m_driverInfo) {
-        m_driverInfo->setShardCaption(shard);
-        m_driverInfo->driverReport->clear();
-    }
+    if (m_leaderboard)
+        m_leaderboard->showShard(shard);
+    if (m_driverInfo)
+        m_driverInfo->showShard(shard);
 }
 
 void MainWindow::showInfo()

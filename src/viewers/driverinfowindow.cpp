@@ -52,14 +52,14 @@ DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : 
     m_avatarImage->setAlignment(Qt::AlignCenter);
     m_avatarImage->setAccessibleName(QStringLiteral("Avatar"));
 
-    driverReport = new QPlainTextEdit(this);
-    driverReport->setObjectName(QStringLiteral("driverReport"));
-    driverReport->setReadOnly(true);
-    driverReport->setAccessibleName(QStringLiteral("Driver info"));
-    driverReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    markScrollThumbs(driverReport);
-    driverReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    driverReport->setFont(designFont(13, true));
+    m_driverReport = new QPlainTextEdit(this);
+    m_driverReport->setObjectName(QStringLiteral("driverReport"));
+    m_driverReport->setReadOnly(true);
+    m_driverReport->setAccessibleName(QStringLiteral("Driver info"));
+    m_driverReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    markScrollThumbs(m_driverReport);
+    m_driverReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_driverReport->setFont(designFont(13, true));
 
     // A larger window gives its room to the report.
     auto* table = new DesignTableLayout(this, designSize);
@@ -67,12 +67,12 @@ DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : 
     table->place(m_driverNameEdit, nameEditPlace);
     table->place(m_okButton, QRect(224, 16, 57, 25));
     table->place(m_avatarImage, QRect(333, 4, 48, 48));
-    table->place(driverReport, QRect(8, 56, 697, 641), Qt::RightEdge | Qt::BottomEdge);
+    table->place(m_driverReport, QRect(8, 56, 697, 641), Qt::RightEdge | Qt::BottomEdge);
 
     // On a shard change the memo is emptied; the reason of an old failure goes too.
-    connect(driverReport, &QPlainTextEdit::textChanged, this, [this] {
-        if (driverReport->document()->isEmpty())
-            driverReport->setToolTip(QString());
+    connect(m_driverReport, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_driverReport->document()->isEmpty())
+            m_driverReport->setToolTip(QString());
     });
     connect(m_okButton, &QPushButton::clicked, this, &DriverInfoWindow::showDriver);
     // OK is the default button: Enter in the name field presses it (a disabled button ignores it).
@@ -95,13 +95,13 @@ void DriverInfoWindow::setShardCaption(const QString& shard)
 void DriverInfoWindow::showShard(const QString& shard)
 {
     setShardCaption(shard);
-    driverReport->clear();
+    m_driverReport->clear();
 }
 
 void DriverInfoWindow::showDriver()
 {
     m_avatarImage->clear();
-    driverReport->clear();
+    m_driverReport->clear();
     m_driverNameEdit->setText(racr::upperCaseAsciiLetters(m_driverNameEdit->text()));
     const QString name = m_driverNameEdit->text();
 
@@ -111,7 +111,7 @@ void DriverInfoWindow::showDriver()
         racr::fetchResponsive(http, document, QStringLiteral("GET"), url);
     };
     racr::DriverReportOutput output;
-    output.appendLine = [this](const QString& line) { driverReport->appendPlainText(line); };
+    output.appendLine = [this](const QString& line) { m_driverReport->appendPlainText(line); };
     output.showAvatar = [this](const QImage& avatar) {
         if (avatar.isNull())
             m_avatarImage->clear();
@@ -120,8 +120,8 @@ void DriverInfoWindow::showDriver()
     };
     const QString failure = racr::runDriverReport(m_shell.serviceBase(), name, m_shell.currentShard(), load, output);
     if (failure.isEmpty())
-        driverReport->moveCursor(QTextCursor::Start); // a complete display is read from the top
+        m_driverReport->moveCursor(QTextCursor::Start); // a complete display is read from the top
     // After a failure the memo shows what the service sent; why it could not be read is one
     // hover away.
-    driverReport->setToolTip(failure);
+    m_driverReport->setToolTip(failure);
 }

@@ -32,8 +32,5 @@ private:
     QLineEdit* m_driverNameEdit;
     QPushButton* m_okButton;
     QLabel* m_avatarImage;
-    // The main window's shard change still empties this control itself (MainWindow::shardChanged);
-    // once it calls showShard() the friendship goes and the name takes the m_ of the others.
-    friend class MainWindow;
-    QPlainTextEdit* driverReport;
+    QPlainTextEdit* m_driverReport;
 };

@@ -62,19 +62,19 @@ LeaderboardWindow::LeaderboardWindow(const ShellValues& shell, QWidget* parent) 
     m_trackList->setAccessibleName(QStringLiteral("Track"));
     m_trackList->view()->setAccessibleName(QStringLiteral("Tracks"));
 
-    page = new HtmlView(this);
-    page->setObjectName(QStringLiteral("page"));
-    page->setAccessibleName(QStringLiteral("Leaderboard"));
+    m_page = new HtmlView(this);
+    m_page->setObjectName(QStringLiteral("page"));
+    m_page->setAccessibleName(QStringLiteral("Leaderboard"));
     // Pages are read in the desktop's own font, as in the daily events window.
     const QFont desktop = QApplication::font();
-    page->setFont(QFont(desktop.family(), desktop.pointSize()));
+    m_page->setFont(QFont(desktop.family(), desktop.pointSize()));
 
     // A larger window gives its room to the page.
     auto* table = new DesignTableLayout(this, designSize);
     table->place(m_playerMode, QRect(217, 8, 96, 70));
     table->place(m_trackLabel, QRect(336, 12, 31, 13));
     table->place(m_trackList, QRect(336, 28, 185, 21));
-    table->place(page, QRect(8, 112, 577, 585), Qt::RightEdge | Qt::BottomEdge);
+    table->place(m_page, QRect(8, 112, 577, 585), Qt::RightEdge | Qt::BottomEdge);
 
     resetControls();
 }
@@ -94,7 +94,7 @@ void LeaderboardWindow::setShardCaption(const QString& shard)
 void LeaderboardWindow::showShard(const QString& shard)
 {
     setShardCaption(shard);
-    page->ShowHtmlText(QString());
+    m_page->ShowHtmlText(QString());
 }
 
 void LeaderboardWindow::fetchLeaderboard()
@@ -112,8 +112,8 @@ void LeaderboardWindow::fetchLeaderboard()
     racr::XmlDocument answer;
     try {
         racr::fetchResponsive(http, answer, QStringLiteral("POST"), request.url);
-        page->ShowHtmlText(racr::leaderboardPage(answer, request.track));
+        m_page->ShowHtmlText(racr::leaderboardPage(answer, request.track));
     } catch (const std::exception& error) {
-        page->showErrorPage(racr::failureMessage(error));
+        m_page->showErrorPage(racr::failureMessage(error));
     }
 }

@@ -34,8 +34,5 @@ private:
     RadioGroup* m_playerMode;
     QLabel* m_trackLabel;
     QComboBox* m_trackList;
-    // The main window's shard change still empties this control itself (MainWindow::shardChanged);
-    // once it calls showShard() the friendship goes and the name takes the m_ of the others.
-    friend class MainWindow;
-    HtmlView* page;
+    HtmlView* m_page;
 };

@@ -1,4 +1,5 @@
 #include "app/linklabel.h"
+#include "support/namedcontrol.h"
 #include "app/programwindows.h"
 #include "charts/chartwindow.h"
 #include "common/dialogs.h"
@@ -135,7 +136,8 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
 
     // A combo box tells its value as its name on Linux; its label names it by relation.
     for (const auto& [combo, label] : {std::pair<QWidget*, QWidget*>{w.main.shardList, w.main.shardLabel},
-                                       {w.leaderboard.trackList, w.leaderboard.trackLabel}}) {
+                                       {namedControl<QComboBox>(w.leaderboard, "trackList"),
+                                        namedControl<QLabel>(w.leaderboard, "trackLabel")}}) {
         const auto labels = QAccessible::queryAccessibleInterface(combo)->relations(QAccessible::Label);
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const auto& r) { return r.first->object() == label; }))
             << qPrintable(combo->objectName());
@@ -165,11 +167,11 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     QAccessibleInterface* gauge = find(all, QAccessible::ProgressBar, "Import progress");
     ASSERT_NE(gauge, nullptr);
     ASSERT_NE(gauge->valueInterface(), nullptr);
-    w.progress.gauge->setMaximum(4);
-    w.progress.gauge->setPosition(1);
+    w.progress.setGaugeMaximum(4);
+    w.progress.setGaugePosition(1);
     EXPECT_EQ(gauge->valueInterface()->currentValue().toInt(), 25);
     EXPECT_EQ(gauge->text(QAccessible::Value), "25%");
-    w.progress.gauge->setPosition(4);
+    w.progress.setGaugePosition(4);
     EXPECT_EQ(gauge->text(QAccessible::Value), "Done");
 }
 

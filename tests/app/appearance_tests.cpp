@@ -2,6 +2,7 @@
 // before the control beside them in whatever font stands in for the dialog font.
 
 #include "app/linklabel.h"
+#include "support/namedcontrol.h"
 #include "app/programwindows.h"
 #include "common/periodchoice.h"
 #include "common/radiogroup.h"
@@ -111,16 +112,17 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     // events table stay readable.
     racr::XmlDocument answer;
     answer.load(R"(<list><worldLeaderboardEvent eventName="BAY BRIDGE" eventModeName="Circuit" minTier="0" maxTier="999"/></list>)");
-    w.events.page->ShowHtmlText(racr::eventsPage(answer));
-    const QImage page = w.events.page->viewport()->grab().toImage();
+    HtmlView* eventsPage = namedControl<HtmlView>(w.events, "page");
+    eventsPage->ShowHtmlText(racr::eventsPage(answer));
+    const QImage page = eventsPage->viewport()->grab().toImage();
     EXPECT_EQ(page.pixelColor(page.width() - 4, page.height() - 4).name().toStdString(), "#ffffff");
-    QTextCursor header = w.events.page->document()->find(QStringLiteral("Trackname"));
+    QTextCursor header = eventsPage->document()->find(QStringLiteral("Trackname"));
     ASSERT_FALSE(header.isNull());
     header.setPosition(header.selectionStart());
-    const QRect headerText = w.events.page->cursorRect(header).adjusted(0, 0, 50, 0) & page.rect();
+    const QRect headerText = eventsPage->cursorRect(header).adjusted(0, 0, 50, 0) & page.rect();
     EXPECT_LT(darkestGrey(page, headerText), 60);
 
-    const QImage blank = w.leaderboard.page->viewport()->grab().toImage();
+    const QImage blank = namedControl<HtmlView>(w.leaderboard, "page")->viewport()->grab().toImage();
     EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2).name().toStdString(), "#ffffff");
 }
 
@@ -135,6 +137,11 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
     ASSERT_TRUE(w.leaderboard.isVisible() && w.driverInfo.isVisible());
 
     const PeriodChoice& import = *w.main.importControls->period;
+    const auto* leaderboardPeriod = namedControl<RadioGroup>(w.leaderboard, "periodGroup");
+    auto* leaderboardDays = namedControl<QLineEdit>(w.leaderboard, "daysEdit");
+    auto* leaderboardWeek = namedControl<QLineEdit>(w.leaderboard, "weekEdit");
+    auto* driverNameLabel = namedControl<QLabel>(w.driverInfo, "driverNameLabel");
+    auto* driverNameEdit = namedControl<QLineEdit>(w.driverInfo, "driverNameEdit");
     const struct {
         const char* label;
         int end;
@@ -142,18 +149,17 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
     } beside[] = {
         {"main window: minus", textEnd(&w.main, import.periodGroup->item(1)), leftIn(&w.main, import.daysEdit)},
         {"main window: weeknum.", textEnd(&w.main, import.periodGroup->item(2)), leftIn(&w.main, import.weekEdit)},
-        {"leaderboard: minus", textEnd(&w.leaderboard, w.leaderboard.periodGroup->item(1)),
-         leftIn(&w.leaderboard, w.leaderboard.daysEdit)},
-        {"leaderboard: weeknum.", textEnd(&w.leaderboard, w.leaderboard.periodGroup->item(2)),
-         leftIn(&w.leaderboard, w.leaderboard.weekEdit)},
-        {"driver info: Driver Name:", textEnd(&w.driverInfo, w.driverInfo.driverNameLabel), leftIn(&w.driverInfo, w.driverInfo.driverNameEdit)},
+        {"leaderboard: minus", textEnd(&w.leaderboard, leaderboardPeriod->item(1)), leftIn(&w.leaderboard, leaderboardDays)},
+        {"leaderboard: weeknum.", textEnd(&w.leaderboard, leaderboardPeriod->item(2)),
+         leftIn(&w.leaderboard, leaderboardWeek)},
+        {"driver info: Driver Name:", textEnd(&w.driverInfo, driverNameLabel), leftIn(&w.driverInfo, driverNameEdit)},
     };
     for (const auto& pair : beside)
         EXPECT_GE(pair.control - pair.end, 3) << pair.label << ": text ends at " << pair.end << ", control at " << pair.control;
 
     // The controls keep their places.
     EXPECT_EQ(leftIn(&w.main, import.daysEdit), 944);
-    EXPECT_EQ(w.leaderboard.weekEdit->pos(), QPoint(146, 76));
-    EXPECT_EQ(w.driverInfo.driverNameLabel->pos(), QPoint(16, 16));
-    EXPECT_EQ(w.driverInfo.driverNameEdit->pos(), QPoint(80, 16));
+    EXPECT_EQ(leaderboardWeek->pos(), QPoint(146, 76));
+    EXPECT_EQ(driverNameLabel->pos(), QPoint(16, 16));
+    EXPECT_EQ(driverNameEdit->pos(), QPoint(80, 16));
 }

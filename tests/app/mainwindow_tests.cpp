@@ -1,4 +1,5 @@
 #include "app/linklabel.h"
+#include "support/namedcontrol.h"
 #include "app/programwindows.h"
 #include "charts/chartwindow.h"
 #include "common/updown.h"
@@ -510,18 +511,21 @@ TEST(MainWindow, PickingAShardRetitlesAndEmptiesTwoViewers)
     FakeDialogs dialogs;
     Program program(home);
     ProgramWindows& w = program.start();
-    w.leaderboard.page->ShowHtmlText("<html><body>old page</body></html>");
-    w.driverInfo.driverReport->setPlainText("old text");
-    w.events.page->ShowHtmlText("<html><body>events</body></html>");
+    HtmlView* leaderboardPage = namedControl<HtmlView>(w.leaderboard, "page");
+    QPlainTextEdit* driverReport = namedControl<QPlainTextEdit>(w.driverInfo, "driverReport");
+    HtmlView* eventsPage = namedControl<HtmlView>(w.events, "page");
+    leaderboardPage->ShowHtmlText("<html><body>old page</body></html>");
+    driverReport->setPlainText("old text");
+    eventsPage->ShowHtmlText("<html><body>events</body></html>");
 
     w.main.shardList->setCurrentIndex(1);
     Q_EMIT w.main.shardList->activated(1);   // what a pick by the user raises
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - CHICANE");
     EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - CHICANE");
-    EXPECT_TRUE(w.leaderboard.page->toPlainText().isEmpty());
-    EXPECT_TRUE(w.driverInfo.driverReport->toPlainText().isEmpty());
+    EXPECT_TRUE(leaderboardPage->toPlainText().isEmpty());
+    EXPECT_TRUE(driverReport->toPlainText().isEmpty());
     EXPECT_EQ(w.events.windowTitle(), "Daily Leaderboard Events");
-    EXPECT_EQ(w.events.page->toPlainText(), "events");
+    EXPECT_EQ(eventsPage->toPlainText(), "events");
 }
 
 TEST(MainWindow, LinksShowTheViewersOnce)
