@@ -63,7 +63,8 @@ struct SavedQuery {
 };
 
 // The saved queries, as on SQLite (see schema.cpp): per ISO week, track and race type the fastest
-// time; every result of a driver.
+// time; every result of a driver. A time is a number by the same test as there, so both engines
+// give the same rows in the same order.
 const SavedQuery savedQueries[] = {
     {"weeklybest",
      "CREATE VIEW weeklybest AS"
@@ -71,12 +72,23 @@ const SavedQuery savedQueries[] = {
      " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS Racetype, r.besttime, r.driver,"
      " r.car, r.date, to_char(r.thursday, 'IYYY-\"W\"IW') AS week,"
      " row_number() OVER (PARTITION BY r.trackid, iif(r.multiplayer=1,'MP','SP'), r.thursday"
-     " ORDER BY r.besttime IS NULL, racr_number(r.besttime), r.date, r.id) AS place"
-     " FROM (SELECT *, racr_thursday(date) AS thursday FROM RACR) AS r"
+     " ORDER BY CAST(r.besttime AS NUMERIC), r.date, r.id) AS place"
+     " FROM (SELECT *, racr_thursday(date) AS thursday FROM RACR"
+     " WHERE trim(besttime,'0123456789') IN ('','.') AND besttime NOT IN ('','.')) AS r"
      " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid) AS best"
      " WHERE place=1"
      " ORDER BY trackname, Racetype, week IS NULL, week",
      {"CREATE VIEW weeklybest AS"
+      " SELECT trackname, Racetype, besttime, driver, car, date, week FROM"
+      " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS Racetype, r.besttime, r.driver,"
+      " r.car, r.date, to_char(r.thursday, 'IYYY-\"W\"IW') AS week,"
+      " row_number() OVER (PARTITION BY r.trackid, iif(r.multiplayer=1,'MP','SP'), r.thursday"
+      " ORDER BY r.besttime IS NULL, racr_number(r.besttime), r.date, r.id) AS place"
+      " FROM (SELECT *, racr_thursday(date) AS thursday FROM RACR) AS r"
+      " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid) AS best"
+      " WHERE place=1"
+      " ORDER BY trackname, Racetype, week IS NULL, week",
+      "CREATE VIEW weeklybest AS"
       " SELECT trackname, \"Racetype\", besttime, driver, car, date, week FROM"
       " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS \"Racetype\", r.besttime, r.driver,"
       " r.car, r.date, r.multiplayer, to_char(r.thursday, 'IYYY-\"W\"IW') AS week,"
@@ -91,8 +103,17 @@ const SavedQuery savedQueries[] = {
      " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
      " RACR.besttime, RACR.car, RACR.date, RACR.shard"
      " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
-     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, racr_number(RACR.besttime)",
+     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer,"
+     " CASE WHEN trim(RACR.besttime,'0123456789') IN ('','.') AND RACR.besttime NOT IN ('','.')"
+     " THEN CAST(RACR.besttime AS NUMERIC) END IS NULL,"
+     " CASE WHEN trim(RACR.besttime,'0123456789') IN ('','.') AND RACR.besttime NOT IN ('','.')"
+     " THEN CAST(RACR.besttime AS NUMERIC) END, RACR.besttime NULLS FIRST",
      {"CREATE VIEW driverstats AS"
+      " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+      " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+      " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+      " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, racr_number(RACR.besttime)",
+      "CREATE VIEW driverstats AS"
       " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS \"Racetype\","
       " RACR.besttime, RACR.car, RACR.date, RACR.shard"
       " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"

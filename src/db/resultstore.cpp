@@ -473,31 +473,34 @@ struct __attribute__((packed, aligned(4))) ResultStore::SortKey {
 
 bool ResultStore::decimalKeys(const RowOrder& order, int column, std::vector<SortKey>& keys) const
 {
-    bool anyText = false;
+    std::size_t numbers = 0, others = 0;
     for (std::size_t place = 0; place < order.size(); ++place) {
         const Cell cell = cellAt(order[place], column);
         double value = std::numeric_limits<double>::quiet_NaN();
         switch (kindOf(cell.code)) {
-        case Kind::Null: break;
+        case Kind::Null:
+            keys[place] = SortKey{0, std::uint32_t(place) | (2u << 29)};
+            continue;
         case Kind::Integer: value = double(unzigzag(cell.payload)); break;
         case Kind::Real: value = realOf(cell.payload); break;
         case Kind::Blob: return false;
         case Kind::Text: {
             const std::string_view bytes = bytesOf(column, cell);
-            if (bytes.empty())
-                break;
-            const std::optional<double> number = decimalValue(bytes);
-            if (!number)
-                return false;
-            value = *number;
-            anyText = true;
+            if (const std::optional<double> number = decimalValue(bytes)) {
+                value = *number;
+                ++numbers;
+            } else {
+                others += bytes.empty() ? 0 : 1;
+                keys[place] = SortKey{leadingBytes(bytes), std::uint32_t(place) | (3u << 29) | (1u << 31)};
+                continue;
+            }
         }
         }
-        const bool empty = std::isnan(value);
-        keys[place] = SortKey{empty ? 0 : orderedBits(value), std::uint32_t(place) | (empty ? 0u : 1u << 29)};
+        keys[place] = SortKey{orderedBits(value), std::uint32_t(place) | (1u << 29)};
     }
-    // A column that holds no text is compared by value anyway.
-    return anyText;
+    // A column that holds no text is compared by value anyway; one of names or codes, where a
+    // number is the exception, as text.
+    return numbers > 0 && numbers >= others;
 }
 
 std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column,
@@ -506,8 +509,11 @@ std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column
     using Key = SortKey;
     static_assert(sizeof(Key) == 12);
     std::vector<Key> keys(order.size());
-    // Times and other numbers kept as text ("100.486" after "85.051"): by value, empty cells first.
-    if (!decimalKeys(order, column, keys)) {
+    // Times and other numbers kept as text ("100.486" after "85.051"): by value. What is no number
+    // there (NULL, an empty text, "DNF") is no time: it follows every number whichever way the
+    // column is sorted, NULL first, then the texts in their order, as the first statement has them.
+    const bool numbersFirst = decimalKeys(order, column, keys);
+    if (!numbersFirst) {
         for (std::size_t place = 0; place < order.size(); ++place) {
             const Cell cell = cellAt(order[place], column);
             const Kind k = kindOf(cell.code);
@@ -539,8 +545,9 @@ std::vector<std::uint32_t> ResultStore::sorted(const RowOrder& order, int column
             result = pa < pb ? -1 : 1;
         else if (a.full() || b.full())
             result = compare(column, order[a.place()], order[b.place()]);
+        const bool reversed = descending && !(numbersFirst && (a.rank() > 1 || b.rank() > 1));
         if (result != 0)
-            return descending ? result > 0 : result < 0;
+            return reversed ? result > 0 : result < 0;
         return a.place() < b.place();
     };
 

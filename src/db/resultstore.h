@@ -52,7 +52,8 @@ public:
     int compare(int column, std::uint32_t a, std::uint32_t b) const;
 
     // The rows of `order` sorted by one column; equal values keep their place in `order`. A
-    // column whose texts all read as decimal numbers (empty ones aside) is sorted by value.
+    // column of texts that read as decimal numbers at least as often as not is sorted by value,
+    // and what is no number follows every number in either direction.
     std::vector<std::uint32_t> sorted(const RowOrder& order, int column,
                                       bool descending) const;
 
@@ -85,9 +86,10 @@ private:
     };
 
     struct SortKey;
-    // Fills `keys` with the column's values in `order` when it holds texts and every non-empty one
-    // is a decimal number, null and empty cells first; false (and `keys` left to be overwritten)
-    // otherwise.
+    // Fills `keys` with the column's values in `order` and returns true when it holds texts and
+    // the decimal numbers among them are at least as many as the other texts that are not empty:
+    // numbers rank 1, NULL 2, any other text 3 (by its bytes). False (and `keys` left to be
+    // overwritten) otherwise.
     bool decimalKeys(const RowOrder& order, int column, std::vector<SortKey>& keys) const;
     Cell cellOf(const QVariant& value);
     Cell textCell(int column, std::string_view utf8);

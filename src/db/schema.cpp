@@ -12,9 +12,17 @@
 
 namespace {
 
+// A time is a number when it is digits with at most one decimal point ("86.372", "5.", ".5"); an
+// empty text, "DNF" or NULL is none. Both engines read that test alike (PostgreSQL's trim(text,
+// chars) is SQLite's), it never fails where PostgreSQL's cast would, and NUMERIC takes any length
+// of digits. The workbench's first statement orders by whether a time is none, then its value,
+// then its text (NULL first), so a time that is no number comes after every number on both engines.
 const char* const kTrackOrder =
     "CREATE INDEX RACR_track_order ON RACR"
-    " (trackid, multiplayer DESC, cast(besttime as real), besttime, driver, car, date)";
+    " (trackid, multiplayer DESC,"
+    " case when trim(besttime,'0123456789') in ('','.') and besttime not in ('','.') then cast(besttime as numeric) end is null,"
+    " case when trim(besttime,'0123456789') in ('','.') and besttime not in ('','.') then cast(besttime as numeric) end,"
+    " besttime, driver, car, date)";
 const char* const kTrackNames = "CREATE UNIQUE INDEX TRACKLIST_trackname ON TRACKLIST (trackname)";
 
 const char* const tables[] = {
@@ -44,11 +52,15 @@ const char* const tables[] = {
     kTrackNames,
 };
 
-// The two indexes above as the previous build wrote them: the time's expression in other letters
-// and the track names not declared unique, so the engine sorted each track's results.
-const char* const kEarlierTrackOrder =
+// The two indexes above as earlier builds wrote them: the time's expression in other letters and
+// the track names not declared unique, so the engine sorted each track's results; then the time
+// read as a number without regard to whether it is one, so an empty time came first.
+const char* const kEarlierTrackOrders[] = {
     "CREATE INDEX RACR_track_order ON RACR"
-    " (trackid, multiplayer DESC, CAST(besttime AS REAL), besttime, driver, car, date)";
+    " (trackid, multiplayer DESC, CAST(besttime AS REAL), besttime, driver, car, date)",
+    "CREATE INDEX RACR_track_order ON RACR"
+    " (trackid, multiplayer DESC, cast(besttime as real), besttime, driver, car, date)",
+};
 const char* const kEarlierTrackNames = "CREATE INDEX TRACKLIST_trackname ON TRACKLIST (trackname)";
 
 // A saved query: its current text and the texts earlier builds wrote for it. The texts are compared
@@ -65,7 +77,9 @@ const SavedQuery savedQueries[] = {
     // car and date of that result. The week is the one of its Thursday, whose year is the week's
     // year ("2010-01-03" is in 2009-W53). Equal times go to the earliest result. The columns
     // earlier builds showed keep their places; the week comes last. Results whose date is not a
-    // date have no week; they come after the weeks of their track and race type, as on PostgreSQL.
+    // date (nor one that cannot exist, such as "2011-02-30", which date() would carry into March)
+    // have no week; they come after the weeks of their track and race type, as on PostgreSQL. A
+    // time that is no number (empty, "DNF", NULL; see kTrackOrder) is never a best.
     {"weeklybest",
      "CREATE VIEW weeklybest AS"
      " SELECT trackname, Racetype, besttime, driver, car, date, week FROM"
@@ -73,12 +87,25 @@ const SavedQuery savedQueries[] = {
      " r.car, r.date,"
      " strftime('%Y', r.thursday) || '-W' || printf('%02d', (strftime('%j', r.thursday) - 1) / 7 + 1) AS week,"
      " row_number() OVER (PARTITION BY r.trackid, iif(r.multiplayer=1,'MP','SP'), r.thursday"
-     " ORDER BY r.besttime IS NULL, CAST(r.besttime AS REAL), r.date, r.id) AS place"
-     " FROM (SELECT *, date(substr(date, 1, 10), '-3 days', 'weekday 4') AS thursday FROM RACR) AS r"
+     " ORDER BY CAST(r.besttime AS NUMERIC), r.date, r.id) AS place"
+     " FROM (SELECT *, CASE WHEN date(substr(date, 1, 10), '+0 days')=substr(date, 1, 10)"
+     " THEN date(substr(date, 1, 10), '-3 days', 'weekday 4') END AS thursday FROM RACR"
+     " WHERE trim(besttime,'0123456789') IN ('','.') AND besttime NOT IN ('','.')) AS r"
      " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid)"
      " WHERE place=1"
      " ORDER BY trackname, Racetype, week IS NULL, week",
      {"CREATE VIEW weeklybest AS"
+      " SELECT trackname, Racetype, besttime, driver, car, date, week FROM"
+      " (SELECT TRACKLIST.trackname, iif(r.multiplayer=1,'MP','SP') AS Racetype, r.besttime, r.driver,"
+      " r.car, r.date,"
+      " strftime('%Y', r.thursday) || '-W' || printf('%02d', (strftime('%j', r.thursday) - 1) / 7 + 1) AS week,"
+      " row_number() OVER (PARTITION BY r.trackid, iif(r.multiplayer=1,'MP','SP'), r.thursday"
+      " ORDER BY r.besttime IS NULL, CAST(r.besttime AS REAL), r.date, r.id) AS place"
+      " FROM (SELECT *, date(substr(date, 1, 10), '-3 days', 'weekday 4') AS thursday FROM RACR) AS r"
+      " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid)"
+      " WHERE place=1"
+      " ORDER BY trackname, Racetype, week IS NULL, week",
+      "CREATE VIEW weeklybest AS"
       " SELECT TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
       " MIN(RACR.besttime) AS besttime, RACR.driver, RACR.car, RACR.date"
       " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
@@ -95,14 +122,24 @@ const SavedQuery savedQueries[] = {
       " INNER JOIN TRACKLIST ON TRACKLIST.trackid=r.trackid)"
       " WHERE place=1"
       " ORDER BY trackname, multiplayer, week"}},
-    // The driver comes first: "exec driverstats NAME" keeps the rows of that driver.
+    // The driver comes first: "exec driverstats NAME" keeps the rows of that driver. Times that are
+    // no number come after the numbers, ordered as in the workbench's first statement.
     {"driverstats",
      "CREATE VIEW driverstats AS"
      " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
      " RACR.besttime, RACR.car, RACR.date, RACR.shard"
      " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
-     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, CAST(RACR.besttime AS REAL)",
+     " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer,"
+     " CASE WHEN trim(RACR.besttime,'0123456789') IN ('','.') AND RACR.besttime NOT IN ('','.')"
+     " THEN CAST(RACR.besttime AS NUMERIC) END IS NULL,"
+     " CASE WHEN trim(RACR.besttime,'0123456789') IN ('','.') AND RACR.besttime NOT IN ('','.')"
+     " THEN CAST(RACR.besttime AS NUMERIC) END, RACR.besttime",
      {"CREATE VIEW driverstats AS"
+      " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
+      " RACR.besttime, RACR.car, RACR.date, RACR.shard"
+      " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
+      " ORDER BY RACR.driver, TRACKLIST.trackname, RACR.multiplayer, CAST(RACR.besttime AS REAL)",
+      "CREATE VIEW driverstats AS"
       " SELECT RACR.driver, TRACKLIST.trackname, iif(RACR.multiplayer=1,'MP','SP') AS Racetype,"
       " RACR.besttime, RACR.car, RACR.date, RACR.shard"
       " FROM RACR INNER JOIN TRACKLIST ON TRACKLIST.trackid=RACR.trackid"
@@ -204,9 +241,10 @@ bool hasCurrentView(const QSqlDatabase& db, const char* name)
 bool canUpgradeOrderIndexes(const QSqlDatabase& db)
 {
     QSqlQuery query(db);
-    if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='index' AND sql IN (?, ?)")))
+    if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='index' AND sql IN (?, ?, ?)")))
         throw racr::ProviderError(sqlErrorText(query.lastError()));
-    query.addBindValue(QString::fromLatin1(kEarlierTrackOrder));
+    for (const char* earlier : kEarlierTrackOrders)
+        query.addBindValue(QString::fromLatin1(earlier));
     query.addBindValue(QString::fromLatin1(kEarlierTrackNames));
     if (!query.exec())
         throw racr::ProviderError(sqlErrorText(query.lastError()));

@@ -7,5 +7,8 @@ QString startingStatement()
                           "from ((RACR\n"
                           "left join DRIVERS on DRIVERS.drivername=RACR.driver) \n"
                           "inner join TRACKLIST on TRACKLIST.trackid=RACR.trackid)\n"
-                          "order by trackname, multiplayer DESC,cast(besttime as real) ASC");
+                          "order by trackname, multiplayer DESC,\n"
+                          "case when trim(besttime,'0123456789') in ('','.') and besttime not in ('','.') then cast(besttime as numeric) end is null,\n"
+                          "case when trim(besttime,'0123456789') in ('','.') and besttime not in ('','.') then cast(besttime as numeric) end ASC,\n"
+                          "besttime NULLS FIRST");
 }

@@ -237,7 +237,7 @@ LeaderboardImport::Outcome LeaderboardImport::run()
                     if (answer.failure)
                         std::rethrow_exception(answer.failure);
                     document.load(answer.body);
-                    problem = racr::answerProblem(answer.status, document, QStringLiteral("list"));
+                    problem = racr::answerProblem(answer.status, document);
                 } catch (const racr::AnswerTooLargeError&) {
                     problem = QStringLiteral("more than %1 MB").arg(racr::HttpRequest::kMaxAnswerBytes / (1024 * 1024));
                 }

@@ -35,11 +35,13 @@ constexpr std::size_t kChartedBoards = 3;
 constexpr int kLatestResults = 50;
 
 // Best times are the service's texts; they are compared as numbers ("86.372" before "112.215").
-// A text that is no positive number (empty, "DNF") holds no time and is left out.
+// A text that is no number by the saved queries' test (empty, "DNF", "5 s") gives NULL and a time
+// of 0 none: such a result holds no time and is left out.
 QString numberOf(Engine engine, const QString& column)
 {
-    return engine == Engine::Postgres ? QStringLiteral("racr_number(%1)").arg(column)
-                                      : QStringLiteral("CAST(%1 AS REAL)").arg(column);
+    return QStringLiteral("CASE WHEN trim(%1,'0123456789') IN ('','.') AND %1 NOT IN ('','.') THEN %2 END")
+        .arg(column, engine == Engine::Postgres ? QStringLiteral("racr_number(%1)").arg(column)
+                                                : QStringLiteral("CAST(%1 AS REAL)").arg(column));
 }
 
 // RACR's rows with a time, as a subquery with the columns the summaries read and "n", the time.
@@ -113,7 +115,8 @@ QString statement(Statement which, Engine engine, const SiteOptions& options)
                                   " FROM (SELECT racr_thursday(CAST(? AS TEXT)) AS thursday) AS day");
         return QStringLiteral("SELECT thursday, strftime('%Y', thursday) || '-W'"
                               " || printf('%02d', (strftime('%j', thursday) - 1) / 7 + 1)"
-                              " FROM (SELECT date(CAST(? AS TEXT), '-3 days', 'weekday 4') AS thursday) AS day");
+                              " FROM (SELECT CASE WHEN date(day, '+0 days')=day THEN date(day, '-3 days', 'weekday 4') END"
+                              " AS thursday FROM (SELECT CAST(? AS TEXT) AS day) AS given) AS day");
     case WeeklyBestView:
         // Quoted names keep their case on every engine (PostgreSQL folds the view's Racetype).
         return QStringLiteral("SELECT trackname AS \"trackname\", Racetype AS \"Racetype\", besttime AS \"besttime\","
@@ -475,11 +478,12 @@ void readResults(Reader& reader, Connection& connection, Site& site, const Bytes
             const std::optional<std::string_view> time = besttime(rows->cell(6));
             const std::optional<std::string_view> when = date(rows->cell(4));
             const std::optional<std::string_view> who = driver(rows->cell(2));
+            const CellView number = rows->cell(7);
             const WeeklyBests::ResultView result{int(integerOf(rows->cell(0))),
                                                  integerOf(rows->cell(1)) == 1,
-                                                 time.has_value(),
+                                                 number.kind != ResultStore::Kind::Null,
                                                  when.has_value(),
-                                                 numberOf(rows->cell(7)),
+                                                 numberOf(number),
                                                  integerOf(rows->cell(5)),
                                                  time.value_or(std::string_view()),
                                                  when.value_or(std::string_view()),
@@ -494,7 +498,8 @@ void readResults(Reader& reader, Connection& connection, Site& site, const Bytes
                 if (!record || comesFirst(result, *record, nullDateFirst))
                     record.emplace(result);
             }
-            if (weeklyBests && integerOf(rows->cell(9)) == 1)
+            // The view leaves out a result whose time is no number.
+            if (weeklyBests && result.hasTime && integerOf(rows->cell(9)) == 1)
                 weeks.add(result, dayNumber);
             if (board == boardIndex.end())
                 continue;

@@ -4,7 +4,7 @@
 
 namespace racr {
 
-QString answerProblem(int httpStatus, const XmlDocument& document, const QString& expectedRoot)
+QString answerProblem(int httpStatus, const XmlDocument& document)
 {
     if (httpStatus >= 400)
         return QStringLiteral("HTTP %1").arg(httpStatus);
@@ -13,7 +13,7 @@ QString answerProblem(int httpStatus, const XmlDocument& document, const QString
     const QString root = document.rootName();
     const bool errorPage = root.compare(QLatin1String("html"), Qt::CaseInsensitive) == 0
                            || root == QLatin1String("error");
-    if (errorPage || (!expectedRoot.isEmpty() && root != expectedRoot))
+    if (errorPage)
         return QStringLiteral("root element <%1>").arg(root);
     return {};
 }

@@ -15,17 +15,6 @@ QString servicePath(const QString& base)
     return root + QStringLiteral("/StatsAPI/ws/game/racr/");
 }
 
-// Printable ASCII that goes into an address as it is: everything but the blank and the six
-// characters that would end or split a value or change its meaning.
-QByteArray keptAsTyped()
-{
-    QByteArray kept;
-    for (char c = 0x21; c < 0x7f; ++c)
-        if (!QByteArray("#&?%+/").contains(c))
-            kept.append(c);
-    return kept;
-}
-
 // The driver's own path segment. A name of dots alone would be a dot segment ("." or ".."), which
 // libcurl and servers resolve away, so the request would reach another resource; "%2E" is
 // decoded back to a dot by the server but is no dot segment on the way.
@@ -40,8 +29,8 @@ QString driverSegment(const QString& name)
 
 QString encodeUrlValue(const QString& value)
 {
-    static const QByteArray kept = keptAsTyped();
-    return QString::fromLatin1(value.toUtf8().toPercentEncoding(kept));
+    // QByteArray keeps exactly the unreserved characters by default.
+    return QString::fromLatin1(value.toUtf8().toPercentEncoding());
 }
 
 QString leaderboardsUrl(const QString& base, const LeaderboardQuery& query)

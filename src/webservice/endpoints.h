@@ -24,8 +24,9 @@ QString serversStatusUrl(const QString& base);
 // one path segment: encoded as a query value, and a name of dots alone ("..") as %2E each.
 QString driverUrl(const QString& base, DriverResource resource, const QString& name, const QString& shard);
 
-// Percent-encodes only what would change the address (blank, '#', '&', '?', '%', '+', '/',
-// control characters, and non-ASCII as UTF-8); commas and every other character stay as typed.
+// Percent-encodes every byte of the value's UTF-8 but the unreserved characters of RFC 3986
+// (letters, digits, '-', '.', '_', '~'): a strict server or proxy refuses a '"', '<' or '\' left
+// raw in a query, and every server decodes the others back, commas included, to the same value.
 QString encodeUrlValue(const QString& value);
 
 } // namespace racr

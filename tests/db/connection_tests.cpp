@@ -289,6 +289,36 @@ TEST_P(ConnectionOn, WeeklyBestIsTheFastestTimeOfEachIsoWeekTrackAndRaceType)
               (QStringList{"86.372|MP", "112.1|MP"}));
 }
 
+// Results as a real service and hand-made files give them over months: a time that is no
+// number is never a week's best (a week of nothing else has no row), an impossible date has no
+// week, and both engines give the same rows in the same order.
+TEST_P(ConnectionOn, SavedQueriesPassOverTimesThatAreNoNumberAndDatesThatCannotBe)
+{
+    TempHome home;
+    useEngine(home);
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    insertResults(connection, {
+        "('a', 'Mini', '2011-06-01  10:00:00', 10, 1, '101.000', 'APEX')",
+        "('b', 'Mini', '2011-06-02  10:00:00', 10, 1, '95.100', 'APEX')",
+        "('c', 'Mini', '2011-06-03  10:00:00', 10, 1, '', 'APEX')",
+        "('d', 'Mini', '2011-06-03  10:00:00', 10, 1, 'DNF', 'APEX')",
+        "('e', 'Mini', '2011-06-03  10:00:00', 10, 1, NULL, 'APEX')",
+        "('f', 'Mini', '2011-06-09  10:00:00', 10, 1, 'DNF', 'APEX')",
+        "('g', 'Mini', '2011-02-30  10:00:00', 10, 1, '80.0', 'APEX')",
+        "('h', 'Mini', '2011-03-02  10:00:00', 10, 1, '90.0', 'APEX')",
+    });
+    EXPECT_EQ(rows(connection, "select besttime, driver, week from weeklybest"),
+              (QStringList{"90.0|h|2011-W09", "95.100|b|2011-W22", "80.0|g|"}));
+    EXPECT_EQ(rows(connection, "select driver from driverstats where driver in ('a', 'b', 'c', 'd', 'e')"),
+              (QStringList{"a", "b", "c", "d", "e"}));
+    insertResults(connection, {"('a', 'Mini', '2011-06-04  10:00:00', 10, 1, '', 'APEX')",
+                               "('a', 'Mini', '2011-06-04  10:00:00', 10, 1, NULL, 'APEX')",
+                               "('a', 'Mini', '2011-06-04  10:00:00', 10, 1, '99.5', 'APEX')"});
+    EXPECT_EQ(rows(connection, "select besttime from driverstats where driver = 'a'"),
+              (QStringList{"99.5", "101.000", "", ""}));
+}
+
 TEST_P(ConnectionOn, SavedQueriesTheBuildBeforeWroteAreUpgraded)
 {
     // The views as the build before wrote them: on PostgreSQL with the race type quoted, and

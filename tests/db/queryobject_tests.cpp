@@ -143,19 +143,40 @@ TEST_P(QueryObjectTest, BestTimesOrderAsNumbersInTheDefaultStatementAndTheTitleS
     const int besttime = int(dataSet.fieldNames().indexOf("besttime"));
     EXPECT_EQ(column(besttime), (QStringList{"69.900", "70.500", "85.051", "100.486", "68.250", "72.000"}));
 
-    // A title click compares a column of decimal texts by value, empty ones first ...
-    db.exec("INSERT INTO RACR (driver, besttime) VALUES ('untimed', '')");
+    // A title click compares a column of decimal texts by value; what is no number follows every
+    // number either way, NULL first, as in the first statement ...
+    db.exec("INSERT INTO RACR (driver, besttime) VALUES ('untimed', ''), ('crashed', 'DNF'), ('missing', NULL)");
     open("select driver, besttime from RACR order by id");
     dataSet.setSort("besttime ASC");
-    EXPECT_EQ(column(1), (QStringList{"", "68.250", "69.900", "70.500", "72.000", "85.051", "90.000", "100.486"}));
+    EXPECT_EQ(column(0).last(3), (QStringList{"missing", "untimed", "crashed"}));
+    EXPECT_EQ(column(1), (QStringList{"68.250", "69.900", "70.500", "72.000", "85.051", "90.000", "100.486", "", "", "DNF"}));
     dataSet.setSort("besttime DESC");
-    EXPECT_EQ(column(1).first(2), (QStringList{"100.486", "90.000"}));
-    // ... and a column with any other text as text.
-    db.exec("INSERT INTO RACR (driver, besttime) VALUES ('crashed', 'DNF')");
-    open("select driver, besttime from RACR order by id");
+    EXPECT_EQ(column(1), (QStringList{"100.486", "90.000", "85.051", "72.000", "70.500", "69.900", "68.250", "", "", "DNF"}));
+    // ... and a column where numbers are the exception, as text.
+    open("select driver, besttime from RACR where besttime not like '%0%' or besttime is null order by id");
     dataSet.setSort("besttime ASC");
-    EXPECT_EQ(column(1).mid(1, 3), (QStringList{"100.486", "68.250", "69.900"}));
-    EXPECT_EQ(column(1).last(1), QStringList{"DNF"});
+    EXPECT_EQ(column(1), (QStringList{"", "", "DNF"}));
+    open("select driver from RACR union all select '007' union all select '10' order by 1");
+    dataSet.setSort("driver DESC");
+    EXPECT_EQ(column(0).last(3), (QStringList{"crashed", "10", "007"}));
+}
+
+// A time that is no number (the service's empty one, a hand-made "DNF", NULL) is no best time: in
+// the first statement it comes after every number, the same rows in the same order on every
+// engine, and PostgreSQL runs the statement instead of refusing its cast.
+TEST_P(QueryObjectTest, ATimeThatIsNoNumberComesAfterEveryNumberInTheFirstStatement)
+{
+    db.exec("DELETE FROM RACR");
+    db.exec(QStringLiteral("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
+                           " SELECT driver, 'Mini', '2011-06-01  10:00:00', (SELECT trackid FROM TRACKLIST WHERE trackname = '%1'),"
+                           " 1, besttime, 'APEX' FROM (SELECT 'a' AS driver, '101.000' AS besttime UNION ALL SELECT 'b', '95.100'"
+                           " UNION ALL SELECT 'c', '' UNION ALL SELECT 'd', 'DNF' UNION ALL SELECT 'e', NULL"
+                           " UNION ALL SELECT 'f', '95.1' UNION ALL SELECT 'g', '.' UNION ALL SELECT 'h', '1.2.3'"
+                           " UNION ALL SELECT 'i', '7.') AS given")
+                .arg(db.trackA()));
+    open(startingStatement());
+    EXPECT_EQ(column(int(dataSet.fieldNames().indexOf("driver"))),
+              (QStringList{"i", "f", "b", "a", "e", "c", "g", "h", "d"}));
 }
 
 // The engine reads the first statement's rows in their order from the indexes of a new database,
@@ -194,6 +215,17 @@ TEST(QueryObjectPlan, TheFirstStatementsOrderComesFromTheIndexesWithoutASort)
     dataSet.setText(startingStatement());
     dataSet.open();
     EXPECT_EQ(dataSet.recordCount(), 4);
+
+    // The indexes as the release before wrote them, before a time that is no number came last.
+    db.exec("DROP INDEX RACR_track_order");
+    db.exec("CREATE INDEX RACR_track_order ON RACR"
+            " (trackid, multiplayer DESC, cast(besttime as real), besttime, driver, car, date)");
+    ASSERT_TRUE(plan(db.connection()).contains("TEMP B-TREE"));
+    {
+        Connection reopened(db.home().file("connection.dsn"), db.home().file("RACR.db"));
+        reopened.open();
+        EXPECT_FALSE(plan(reopened).contains("TEMP B-TREE")) << plan(reopened).toStdString();
+    }
 
     // Track names a user made twice cannot be declared unique: that file opens with what it has.
     makeEarlier();

@@ -110,7 +110,7 @@ TEST(ImportCommand, OptionsChooseThePeriodKeys)
         {{"leaderboards", "--days", "4", "--shard", "CHICANE"}, "&lt=2&eid=299&rf=4&shard=CHICANE"},
         {{"leaderboards", "--week=12"}, "&lt=3&eid=299&rf=12&shard=APEX"},
         // Two names, as the driver import reads them; a blank inside a name would be sent as %20.
-        {{"leaderboards", "--type", "weekly", "--week", "53", "--drivers", "a b"}, "?dn=a,b&et=1&lt=3&eid=299&rf=53&shard=APEX"},
+        {{"leaderboards", "--type", "weekly", "--week", "53", "--drivers", "a b"}, "?dn=a%2Cb&et=1&lt=3&eid=299&rf=53&shard=APEX"},
         {{"leaderboards", "--drivers", "\"a b\""}, "?dn=a%20b&et=1&lt=2&eid=299&rf=0&shard=APEX"},
     };
     for (const auto& c : cases) {

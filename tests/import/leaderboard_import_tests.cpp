@@ -161,7 +161,7 @@ TEST(ImportLeaderboards, RequestsCarryTheInputsAndAnEmptyShardIsStoredEmpty)
 
     const QStringList targets = service.targets();
     ASSERT_EQ(targets.size(), 180);
-    const QString dn = "kestrel,Zo%C3%AB%20N%C3%BA%C3%B1ez,O'Malley";
+    const QString dn = "kestrel%2CZo%C3%AB%20N%C3%BA%C3%B1ez%2CO%27Malley";
     EXPECT_EQ(targets[0], "/StatsAPI/ws/game/racr/leaderboards?dn=" + dn + "&et=1&lt=3&eid=299&rf=17&shard=");
     EXPECT_EQ(targets[89], "/StatsAPI/ws/game/racr/leaderboards?dn=" + dn + "&et=1&lt=3&eid=501&rf=17&shard=");
     EXPECT_EQ(targets[90], "/StatsAPI/ws/game/racr/leaderboards?dn=" + dn + "&et=2&lt=3&eid=299&rf=17&shard=");
@@ -239,6 +239,16 @@ TEST(ImportLeaderboards, AnswersThatAreNoLeaderboardAddNothingAndAreToldAfterThe
         FakeService::Reply bomb(std::string(zlib.constData() + 4, std::size_t(zlib.size() - 4)));   // no length prefix
         bomb.contentEncoding = "deflate";
         const FakeService::Reply page("<html><body>" + leaderboardDocument({CannedRecord{}}) + "</body></html>");
+        // A well-formed answer with another root: its records count wherever they stand, unlike
+        // those of an error document (BEACHFRONT, 302; BEACON & STATION, 25).
+        const auto rootedIn = [](const std::string& root, const std::string& eid, const std::string& et) {
+            CannedRecord record;
+            record.eventId = eid;
+            record.eventType = et;
+            std::string body = leaderboardDocument({record});
+            body = body.substr(body.find("<list>"));
+            return "<?xml version=\"1.0\"?><" + root + ">" + body + "</" + root + ">";
+        };
         FakeService service([&](const FakeService::Request& asked) -> FakeService::Reply {
             const std::string& eid = asked.query.at("eid");
             if (eid == "299")   // AGOSTINI AVENUE, the first track
@@ -247,6 +257,10 @@ TEST(ImportLeaderboards, AnswersThatAreNoLeaderboardAddNothingAndAreToldAfterThe
                 return bomb;
             if (eid == "10")
                 return page;
+            if (eid == "302")
+                return rootedIn("leaderboards", eid, asked.query.at("et"));
+            if (eid == "25")
+                return rootedIn("error", eid, asked.query.at("et"));
             CannedRecord record;
             record.eventId = eid;
             record.eventType = asked.query.at("et");
@@ -257,12 +271,13 @@ TEST(ImportLeaderboards, AnswersThatAreNoLeaderboardAddNothingAndAreToldAfterThe
         LeaderboardImport job(inputsFor(service.base()), db.query, host);
         EXPECT_EQ(job.run(), LeaderboardImport::Outcome::Finished);
         ASSERT_EQ(host.lines.size(), 6);
-        EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: 87 new record(s)."));
+        EXPECT_EQ(host.lines[0], QStringLiteral("MultiPlayer: 86 new record(s)."));
         EXPECT_EQ(host.lines[1],
-                  QStringLiteral("MultiPlayer: 3 track(s) gave no leaderboard (first: a DTD on AGOSTINI AVENUE)."));
-        EXPECT_EQ(host.lines[2], QStringLiteral("SinglePlayer: 87 new record(s)."));
-        EXPECT_EQ(db.count("RACR"), 2 * 87);
-        EXPECT_EQ(db.rows("select count(*) from RACR where trackid in (299, 57, 10)").value(0).value(0).toInt(), 0);
+                  QStringLiteral("MultiPlayer: 4 track(s) gave no leaderboard (first: a DTD on AGOSTINI AVENUE)."));
+        EXPECT_EQ(host.lines[2], QStringLiteral("SinglePlayer: 86 new record(s)."));
+        EXPECT_EQ(db.count("RACR"), 2 * 86);
+        EXPECT_EQ(db.rows("select count(*) from RACR where trackid in (299, 57, 10, 25)").value(0).value(0).toInt(), 0);
+        EXPECT_EQ(db.rows("select count(*) from RACR where trackid = 302").value(0).value(0).toInt(), 2);
     }
 }
 

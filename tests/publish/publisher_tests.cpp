@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "publish/pagenames.h"
 #include "publish/publisher.h"
+#include "publish/sitedata.h"
 #include "support/temphome.h"
 
 #include <QDir>
@@ -135,4 +136,45 @@ TEST(Publisher, EveryPageIsWrittenWholeByTheThreadsAndAPageThatCannotBeWrittenKe
     EXPECT_EQ(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"club"})
         << "the half-made site was left beside it";
+}
+
+// The pages work out the weekly bests and the records themselves rather than read the view: a time
+// that is no number ("", "DNF", NULL) is no best there either, and a date that cannot be has no week.
+TEST(Publisher, TimesThatAreNoNumberAreNoBestAndAnImpossibleDateHasNoWeekAsInTheView)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    QSqlQuery query(connection.database());
+    ASSERT_TRUE(query.exec("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard) VALUES"
+                           " ('a', 'Mini', '2011-06-01  10:00:00', 10, 1, '101.000', 'APEX'),"
+                           " ('b', 'Mini', '2011-06-02  10:00:00', 10, 1, '95.100', 'APEX'),"
+                           " ('c', 'Mini', '2011-06-03  10:00:00', 10, 1, '', 'APEX'),"
+                           " ('d', 'Mini', '2011-06-03  10:00:00', 10, 1, 'DNF', 'APEX'),"
+                           " ('e', 'Mini', '2011-06-03  10:00:00', 10, 1, NULL, 'APEX'),"
+                           " ('c', 'Mini', '2011-06-09  10:00:00', 10, 1, '5abc', 'APEX'),"
+                           " ('g', 'Mini', '2011-02-30  10:00:00', 10, 1, '80.0', 'APEX')"))
+        << query.lastError().text().toStdString();
+    const publish::Site site = publish::readSite(connection, {});
+
+    std::vector<QStringList> view;
+    ASSERT_TRUE(query.exec("SELECT trackname, Racetype, besttime, driver, car, date, week FROM weeklybest"));
+    while (query.next()) {
+        QStringList row;
+        for (int i = 0; i < 7; ++i)
+            row.append(query.value(i).toString());
+        view.push_back(row);
+    }
+    ASSERT_EQ(view.size(), 2u);
+    EXPECT_EQ(view[0][2], "95.100");
+    EXPECT_EQ(view[1][6], "");
+    EXPECT_EQ(site.weeks.rows, view);
+
+    ASSERT_EQ(site.boards.size(), 1u);
+    const publish::Board& board = site.boards.front();
+    EXPECT_EQ(site.drivers[std::size_t(board.recordHolder)].name, "g");
+    QStringList ranked;
+    for (const publish::Standing& standing : board.standings)
+        ranked.append(site.drivers[std::size_t(standing.driver)].name);
+    EXPECT_EQ(ranked, (QStringList{"g", "b", "a"}));
 }

@@ -84,16 +84,16 @@ TEST(LeaderboardRequest, KeysAndHeadingsFollowTheControls)
         const char* type;
     };
     const Case cases[] = {
-        {request(1, 1, 1, "0"), "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel,pilot000&et=1&lt=1&eid=10&rf=0&shard=APEX",
+        {request(1, 1, 1, "0"), "/StatsAPI/ws/game/racr/leaderboards?dn=kestrel%2Cpilot000&et=1&lt=1&eid=10&rf=0&shard=APEX",
          "MultiPlayer", "Overall"},
         {request(1, 2, 2, "3"), "&et=2&lt=2&eid=10&rf=3&shard=APEX", "SinglePlayer", "Daily -  today minus 3 day(s)"},
         {request(1, 2, 3, "17"), "&et=2&lt=3&eid=10&rf=17&shard=APEX", "SinglePlayer", "Weekly - week: 17"},
         {request(89, 1, 1, "0"), "&eid=501&rf=0&shard=APEX", "MultiPlayer", "Overall"},
         {request(0, 1, 1, "0"), "&eid=299&rf=0&shard=APEX", "MultiPlayer", "Overall"},
-        // Typed text goes out as typed; only what would break the address is encoded.
+        // Typed text goes out as typed, every character but the unreserved ones percent-encoded.
         {request(1, 1, 2, "-9"), "&lt=2&eid=10&rf=-9&shard=APEX", "MultiPlayer", "Daily -  today minus -9 day(s)"},
         {request(1, 1, 3, "wk 5"), "&lt=3&eid=10&rf=wk%205&shard=APEX", "MultiPlayer", "Weekly - week: wk 5"},
-        {request(1, 1, 1, "0", "Fast & Loose,#1 Racer"), "?dn=Fast%20%26%20Loose,%231%20Racer&et=1", "MultiPlayer", "Overall"},
+        {request(1, 1, 1, "0", "Fast & Loose,#1 Racer"), "?dn=Fast%20%26%20Loose%2C%231%20Racer&et=1", "MultiPlayer", "Overall"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.urlEnd);
@@ -149,7 +149,7 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
     EXPECT_TRUE(service.requests().isEmpty());
     pickTrack(form, 1);
     EXPECT_EQ(service.requests(),
-              QStringList{"POST /StatsAPI/ws/game/racr/leaderboards?dn=kestrel,pilot000&et=1&lt=1&eid=10&rf=0&shard=APEX"});
+              QStringList{"POST /StatsAPI/ws/game/racr/leaderboards?dn=kestrel%2Cpilot000&et=1&lt=1&eid=10&rf=0&shard=APEX"});
     EXPECT_TRUE(shownText(form).startsWith("BAY BRIDGE - MultiPlayer\nOverall\nrecords: 1\n1. KESTREL\n"))
         << qPrintable(shownText(form));
 
@@ -160,7 +160,7 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
     shell.shard.clear();
     pickTrack(form, 89);
     EXPECT_EQ(service.requests().last(),
-              "POST /StatsAPI/ws/game/racr/leaderboards?dn=kestrel,pilot000&et=1&lt=2&eid=501&rf=12&shard=");
+              "POST /StatsAPI/ws/game/racr/leaderboards?dn=kestrel%2Cpilot000&et=1&lt=2&eid=501&rf=12&shard=");
     // The page lays the heading's two blanks out as one, as any browser does.
     EXPECT_TRUE(shownText(form).startsWith("SPEED FAIR - MultiPlayer\nDaily - today minus 12 day(s)\n"))
         << qPrintable(shownText(form));

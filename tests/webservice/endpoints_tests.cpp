@@ -17,7 +17,7 @@ TEST(LeaderboardAddress, KeysInOrderWithTheDefaultList)
 {
     const LeaderboardQuery overall{QStringLiteral("kestrel,pilot000"), 1, 1, 10, QStringLiteral("0"), QStringLiteral("APEX")};
     EXPECT_EQ(leaderboardsUrl(kBase, overall),
-              kRoot + QStringLiteral("leaderboards?dn=kestrel,pilot000&et=1&lt=1&eid=10&rf=0&shard=APEX"));
+              kRoot + QStringLiteral("leaderboards?dn=kestrel%2Cpilot000&et=1&lt=1&eid=10&rf=0&shard=APEX"));
     const LeaderboardQuery weekly{QStringLiteral("kestrel"), 2, 3, 501, QStringLiteral("17"), QStringLiteral("CHICANE")};
     EXPECT_EQ(leaderboardsUrl(kBase, weekly),
               kRoot + QStringLiteral("leaderboards?dn=kestrel&et=2&lt=3&eid=501&rf=17&shard=CHICANE"));
@@ -31,20 +31,23 @@ TEST(LeaderboardAddress, EmptyListAndShardAreStillSent)
 
 TEST(LeaderboardAddress, TypedValuesKeepTheirMeaning)
 {
-    // Commas separate the names and stay; what would end or split a value is encoded.
-    const LeaderboardQuery query{QStringLiteral("Fast & Loose,#1 Racer,Jürgen,O'Malley"), 1, 2, 10,
-                                 QStringLiteral("x?"), QStringLiteral("A+B/C")};
+    // Every character a strict server refuses raw, or that would end or split a value, is encoded,
+    // the commas between the names too (the server decodes them back).
+    const LeaderboardQuery query{QStringLiteral("Fast & Loose,#1 Racer,Jürgen,O'Malley,The \"Ghost\""), 1, 2, 10,
+                                 QStringLiteral("x?<>"), QStringLiteral("A+B/C\\")};
     EXPECT_EQ(leaderboardsUrl(kBase, query),
-              kRoot + QStringLiteral("leaderboards?dn=Fast%20%26%20Loose,%231%20Racer,J%C3%BCrgen,O'Malley"
-                                     "&et=1&lt=2&eid=10&rf=x%3F&shard=A%2BB%2FC"));
+              kRoot + QStringLiteral("leaderboards?dn=Fast%20%26%20Loose%2C%231%20Racer%2CJ%C3%BCrgen%2CO%27Malley%2CThe%20%22Ghost%22"
+                                     "&et=1&lt=2&eid=10&rf=x%3F%3C%3E&shard=A%2BB%2FC%5C"));
 }
 
-TEST(ValueEncoding, OnlyAddressBreakingCharactersAreEncoded)
+TEST(ValueEncoding, EverythingButTheUnreservedCharactersIsEncoded)
 {
     EXPECT_EQ(encodeUrlValue(QStringLiteral(" #&?%+/")), QStringLiteral("%20%23%26%3F%25%2B%2F"));
     EXPECT_EQ(encodeUrlValue(QStringLiteral("a\tb\nc") + QChar(0x7f)), QStringLiteral("a%09b%0Ac%7F"));
     EXPECT_EQ(encodeUrlValue(QStringLiteral("Größ 東")), QStringLiteral("Gr%C3%B6%C3%9F%20%E6%9D%B1"));
-    const QString kept = QStringLiteral("kestrel,pilot000:'\"()*;=@!$~._-[]{}|\\^`<>");
+    EXPECT_EQ(encodeUrlValue(QStringLiteral(",:'\"()*;=@!$[]{}|\\^`<>")),
+              QStringLiteral("%2C%3A%27%22%28%29%2A%3B%3D%40%21%24%5B%5D%7B%7D%7C%5C%5E%60%3C%3E"));
+    const QString kept = QStringLiteral("ABCXYZabcxyz0189-._~");
     EXPECT_EQ(encodeUrlValue(kept), kept);
 }
 
