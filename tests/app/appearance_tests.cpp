@@ -5,8 +5,8 @@
 #include "app/programwindows.h"
 #include "common/periodchoice.h"
 #include "common/radiogroup.h"
-#include "import/importcontrols.h"
 #include "support/fakedialogs.h"
+#include "support/findnamed.h"
 #include "support/temphome.h"
 #include "viewers/eventspage.h"
 #include "viewers/htmlview.h"
@@ -104,8 +104,8 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     w.main.show();
 
     // The underline is drawn in the theme's own link colour, which reads on its dark window.
-    EXPECT_TRUE(holdsColour(w.main.driverInfoLink->grab().toImage(), link));
-    EXPECT_FALSE(holdsColour(w.main.driverInfoLink->grab().toImage(), QColor(Qt::blue)));
+    EXPECT_TRUE(holdsColour(named<LinkLabel>(w.main, "driverInfoLink")->grab().toImage(), link));
+    EXPECT_FALSE(holdsColour(named<LinkLabel>(w.main, "driverInfoLink")->grab().toImage(), QColor(Qt::blue)));
 
     // Pages are drawn on white with black text, as a browser does: the grey header cells of the
     // events table stay readable.
@@ -130,18 +130,20 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
     FakeDialogs dialogs;
     ProgramWindows w;
     w.main.show();
-    QTest::mouseClick(w.main.leaderboardLink, Qt::LeftButton);
-    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "leaderboardLink"), Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "driverInfoLink"), Qt::LeftButton);
     ASSERT_TRUE(w.leaderboard.isVisible() && w.driverInfo.isVisible());
 
-    const PeriodChoice& import = *w.main.importControls->period;
+    const auto* importType = named<RadioGroup>(w.main, "periodGroup");
+    const auto* daysEdit = named<QLineEdit>(w.main, "daysEdit");
+    const auto* weekEdit = named<QLineEdit>(w.main, "weekEdit");
     const struct {
         const char* label;
         int end;
         int control;
     } beside[] = {
-        {"main window: minus", textEnd(&w.main, import.periodGroup->item(1)), leftIn(&w.main, import.daysEdit)},
-        {"main window: weeknum.", textEnd(&w.main, import.periodGroup->item(2)), leftIn(&w.main, import.weekEdit)},
+        {"main window: minus", textEnd(&w.main, importType->item(1)), leftIn(&w.main, daysEdit)},
+        {"main window: weeknum.", textEnd(&w.main, importType->item(2)), leftIn(&w.main, weekEdit)},
         {"leaderboard: minus", textEnd(&w.leaderboard, w.leaderboard.periodGroup->item(1)),
          leftIn(&w.leaderboard, w.leaderboard.daysEdit)},
         {"leaderboard: weeknum.", textEnd(&w.leaderboard, w.leaderboard.periodGroup->item(2)),
@@ -152,7 +154,7 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
         EXPECT_GE(pair.control - pair.end, 3) << pair.label << ": text ends at " << pair.end << ", control at " << pair.control;
 
     // The controls keep their places.
-    EXPECT_EQ(leftIn(&w.main, import.daysEdit), 944);
+    EXPECT_EQ(leftIn(&w.main, daysEdit), 944);
     EXPECT_EQ(w.leaderboard.weekEdit->pos(), QPoint(146, 76));
     EXPECT_EQ(w.driverInfo.driverNameLabel->pos(), QPoint(16, 16));
     EXPECT_EQ(w.driverInfo.driverNameEdit->pos(), QPoint(80, 16));

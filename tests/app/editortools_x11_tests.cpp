@@ -7,7 +7,7 @@
 #include "workbench/sqlworkbench.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
-#include "support/xserver.h"
+#include "support/x11program.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -23,47 +23,14 @@
 // What runs on Execute SQL and Shift+F5, the editor's find bar and the grid's copy keys, with keys
 // typed through the X server: the widgets' own bindings and Qt's shortcut map decide who gets them.
 
-namespace {
-
-struct Program {
-    Program()
-    {
-        windows = std::make_unique<ProgramWindows>();
-        windows->main.show();
-        windows->main.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&windows->main));
-        editor()->setFocus();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return editor()->hasFocus(); }));
-    }
-
-    SqlEditor* editor() { return windows->main.workbench->sqlEditor; }
-    QString records() { return windows->main.workbench->recordsLabel->text(); }
-
-    // Types keys, then waits for what they should bring about.
-    bool type(const QStringList& keys, const std::function<bool()>& done)
-    {
-        return typeKeys(keys) && QTest::qWaitFor(done, 5'000);
-    }
-
-    // Places the caret at a byte of the text, or selects a range of it.
-    void select(qsizetype from, qsizetype to)
-    {
-        editor()->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(from),
-                                static_cast<long>(to));
-    }
-
-    std::unique_ptr<ProgramWindows> windows;
-};
-
-} // namespace
 
 TEST(EditorToolsX11, ASelectionRunsAloneAndShiftF5RunsTheStatementAtTheCaret)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
-    SqlWorkbench* workbench = program.windows->main.workbench;
+    SqlWorkbench* workbench = program.workbench();
     const QString script = "select 'a;b';\n"
                            "select 1 union select 2;\n"
                            "select 1 union select 2 union select 3";
@@ -107,12 +74,12 @@ TEST(EditorToolsX11, AFaultyStatementShowsItsPlaceUnderTheEditorAndKeepsThePrevi
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
-    SqlWorkbench* workbench = program.windows->main.workbench;
-    QWidget* pane = workbench->errorPane;
+    SqlWorkbench* workbench = program.workbench();
+    QWidget* pane = program.main().findChild<QWidget*>("sqlErrorPane");
     const QRect editorPlace = editor->geometry();
-    const QRect executePlace = workbench->executeButton->geometry();
+    const QRect executePlace = program.main().findChild<QPushButton*>("executeButton")->geometry();
     editor->setText("select trackname from TRACKLIST");
     ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 90"; })) << program.records().toStdString();
     EXPECT_FALSE(pane->isVisible());
@@ -138,7 +105,7 @@ TEST(EditorToolsX11, AFaultyStatementShowsItsPlaceUnderTheEditorAndKeepsThePrevi
     // The pane takes its room from the editor's foot; nothing else moves.
     EXPECT_EQ(pane->geometry().bottom(), editorPlace.bottom());
     EXPECT_LT(editor->geometry().bottom(), pane->geometry().top());
-    EXPECT_EQ(workbench->executeButton->geometry(), executePlace);
+    EXPECT_EQ(program.main().findChild<QPushButton*>("executeButton")->geometry(), executePlace);
 
     // One statement of several, run with Shift+F5: the line is the editor's, and what ran stays selected.
     editor->setText("select 1;\nselect 2,\nfrom TRACKLIST");
@@ -160,7 +127,7 @@ TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
     FindBar* bar = editor->findBar;
     editor->setText("select car from RACR\nwhere car like 'Ford%'\nor CAR like 'Audi%'");
@@ -201,10 +168,10 @@ TEST(EditorToolsX11, CtrlCCopiesTheCellsAloneAndCtrlShiftCUnderTheirTitles)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     program.editor()->setText("select 'kestrel' as driver, 86.372 as besttime union all select 'Fast & Loose', 90.5");
     ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
-    DataGrid* grid = program.windows->main.resultGrid->grid;
+    auto* grid = program.main().findChild<DataGrid*>("grid");
     // The filter fields made for the result are the first controls Tab reaches after the grid.
     QWidget* next = grid->nextInFocusChain();
     while (!(next->focusPolicy() & Qt::TabFocus))

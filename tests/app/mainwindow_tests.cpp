@@ -9,6 +9,7 @@
 #include "workbench/sqlworkbench.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
+#include "support/findnamed.h"
 #include "support/pgserver.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -103,15 +104,15 @@ TEST(MainWindow, FirstStartInAnEmptyFolder)
     EXPECT_EQ(w.main.windowTitle(), "RACR tool 1.7.1.1");
     // The client area keeps its designed size; a screen smaller than that scrolls it.
     EXPECT_EQ(w.main.findChild<QWidget*>("client")->size(), QSize(1006, 698));
-    EXPECT_EQ(w.main.shardList->currentText(), "APEX");
+    EXPECT_EQ(named<QComboBox>(w.main, "shardList")->currentText(), "APEX");
     EXPECT_EQ(w.main.driverList(), "kestrel,pilot000");
     EXPECT_EQ(w.main.findChild<QLineEdit*>("driverNameEdit")->text(), "PILOT000");
     EXPECT_EQ(w.main.findChild<QLineEdit*>("weekEdit")->text(),
               QString::number(QDate::currentDate().weekNumber()));
-    auto* rightOfMenu = qobject_cast<QMenuBar*>(w.main.mainMenu->cornerWidget(Qt::TopRightCorner));
+    auto* rightOfMenu = qobject_cast<QMenuBar*>(named<QMenuBar>(w.main, "mainMenu")->cornerWidget(Qt::TopRightCorner));
     ASSERT_NE(rightOfMenu, nullptr);
-    EXPECT_TRUE(rightOfMenu->actions().contains(w.main.infoAction));
-    EXPECT_EQ(w.main.infoAction->text(), "&Info");
+    EXPECT_TRUE(rightOfMenu->actions().contains(named<QAction>(w.main, "infoAction")));
+    EXPECT_EQ(named<QAction>(w.main, "infoAction")->text(), "&Info");
 
     EXPECT_EQ(w.progress.windowTitle(), "Data import progress");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - APEX");
@@ -193,7 +194,7 @@ TEST(MainWindow, UnknownShardLeavesNoSelectionAndEmptyRequests)
     home.write("racr.ini", "[settings]\nshard=NOWHERE\n");
     Program program(home);
     ProgramWindows& w = program.start();
-    EXPECT_EQ(w.main.shardList->currentIndex(), -1);
+    EXPECT_EQ(named<QComboBox>(w.main, "shardList")->currentIndex(), -1);
     EXPECT_EQ(w.main.currentShard(), "");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - ");
     EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - ");
@@ -514,8 +515,8 @@ TEST(MainWindow, PickingAShardRetitlesAndEmptiesTwoViewers)
     w.driverInfo.driverReport->setPlainText("old text");
     w.events.page->ShowHtmlText("<html><body>events</body></html>");
 
-    w.main.shardList->setCurrentIndex(1);
-    Q_EMIT w.main.shardList->activated(1);   // what a pick by the user raises
+    named<QComboBox>(w.main, "shardList")->setCurrentIndex(1);
+    Q_EMIT named<QComboBox>(w.main, "shardList")->activated(1);   // what a pick by the user raises
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - CHICANE");
     EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - CHICANE");
     EXPECT_TRUE(w.leaderboard.page->toPlainText().isEmpty());
@@ -530,20 +531,20 @@ TEST(MainWindow, LinksShowTheViewersOnce)
     FakeDialogs dialogs;
     Program program(home);
     ProgramWindows& w = program.start();
-    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "driverInfoLink"), Qt::LeftButton);
     EXPECT_TRUE(w.driverInfo.isVisible());
     w.driverInfo.close();
     EXPECT_FALSE(w.driverInfo.isVisible());
-    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "driverInfoLink"), Qt::LeftButton);
     EXPECT_TRUE(w.driverInfo.isVisible());
 
-    w.main.chartAction->trigger();
+    named<QAction>(w.main, "chartAction")->trigger();
     ChartWindow* chart = w.main.chartWindow();
     ASSERT_NE(chart, nullptr);
     EXPECT_TRUE(chart->isVisible());
     EXPECT_TRUE(chart->isWindow());
     chart->close();
-    w.main.chartAction->trigger();
+    named<QAction>(w.main, "chartAction")->trigger();
     EXPECT_EQ(w.main.chartWindow(), chart);
     EXPECT_TRUE(chart->isVisible());
 }
@@ -559,12 +560,12 @@ TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
     ProgramWindows& w = program.start();
     const QString status = "http://127.0.0.1:8680/StatsAPI/ws/game/racr/servers/status";
 
-    QTest::mouseClick(w.main.serversStatusLink, Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "serversStatusLink"), Qt::LeftButton);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.contains("\n" + status + "\n")) << qPrintable(dialogs.messages[0].text);
-    auto* infoBar = qobject_cast<QMenuBar*>(w.main.mainMenu->cornerWidget(Qt::TopRightCorner));
+    auto* infoBar = qobject_cast<QMenuBar*>(named<QMenuBar>(w.main, "mainMenu")->cornerWidget(Qt::TopRightCorner));
     ASSERT_NE(infoBar, nullptr);
-    QTest::mouseClick(infoBar, Qt::LeftButton, {}, infoBar->actionGeometry(w.main.infoAction).center());
+    QTest::mouseClick(infoBar, Qt::LeftButton, {}, infoBar->actionGeometry(named<QAction>(w.main, "infoAction")).center());
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[1].text.contains("\nhttp://127.0.0.1:8680/\n")) << qPrintable(dialogs.messages[1].text);
 
@@ -572,7 +573,7 @@ TEST(MainWindow, AddressesForTheWebBrowserAreShownWhenNoneStarts)
     QStringList opened;
     {
         const FakeBrowser browser;
-        QTest::mouseClick(w.main.serversStatusLink, Qt::LeftButton);
+        QTest::mouseClick(named<LinkLabel>(w.main, "serversStatusLink"), Qt::LeftButton);
         opened = browser.opened;
     }
     EXPECT_EQ(opened, QStringList{status});
@@ -584,8 +585,8 @@ TEST(MainWindowMenu, ExportAndImportComesFirst)
     TempHome home;
     FakeDialogs dialogs;
     MainWindow main;
-    QMenu* menu = main.mainMenu->actions().value(0)->menu();
-    ASSERT_EQ(menu, main.exportImportMenu->menu);
+    QMenu* menu = named<QMenuBar>(main, "mainMenu")->actions().value(0)->menu();
+    ASSERT_EQ(menu, named<QMenu>(main, "exportImportMenu"));
     EXPECT_EQ(menu->title(), "Export && Import");
     const QList<QAction*> entries = menu->actions();
     ASSERT_EQ(entries.size(), 5);
@@ -607,7 +608,7 @@ TEST(MainWindowMenu, PublishClubPagesMakesASiteNamingEachRecordHolder)
                             " VALUES ('Kestrel', 'Falk Roadster S', '2011-06-30  10:00:00', 299, 1, '86.4', 'APEX')"));
     QTemporaryDir parent;
     dialogs.folderAnswer = parent.filePath("club");
-    main.exportImportMenu->publishAction->trigger();
+    named<QAction>(main, "publishAction")->trigger();
 
     QFile index(parent.filePath("club/index.html"));
     ASSERT_TRUE(index.open(QIODevice::ReadOnly)) << "no site was written";
