@@ -7,6 +7,7 @@
 #include "workbench/sqlworkbench.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
+#include "support/findnamed.h"
 #include "support/x11program.h"
 
 #include <QApplication>
@@ -129,13 +130,13 @@ TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
     FakeDialogs dialogs;
     X11Program program;
     SqlEditor* editor = program.editor();
-    FindBar* bar = editor->findBar;
+    auto* bar = named<FindBar>(*editor, "findBar");
     editor->setText("select car from RACR\nwhere car like 'Ford%'\nor CAR like 'Audi%'");
     program.select(0, 0);
 
-    ASSERT_TRUE(program.type({"ctrl+f"}, [&] { return bar->findField->hasFocus(); }));
-    EXPECT_EQ(bar->findField->accessibleName(), "Find");
-    EXPECT_FALSE(bar->replaceField->isVisible());
+    ASSERT_TRUE(program.type({"ctrl+f"}, [&] { return named<QLineEdit>(*bar, "findField")->hasFocus(); }));
+    EXPECT_EQ(named<QLineEdit>(*bar, "findField")->accessibleName(), "Find");
+    EXPECT_FALSE(named<QLineEdit>(*bar, "replaceField")->isVisible());
     const auto selectedAt = [&](int line, int index) {
         int fromLine, fromIndex, toLine, toIndex;
         editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
@@ -149,8 +150,8 @@ TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
     EXPECT_EQ(editor->lines(), 3);   // Enter in the field broke no line of the statement
 
     // Ctrl+H: the replace field; Enter replaces the match shown and moves on.
-    ASSERT_TRUE(program.type({"ctrl+h"}, [&] { return bar->replaceField->hasFocus(); }));
-    EXPECT_EQ(bar->replaceField->accessibleName(), "Replace with");
+    ASSERT_TRUE(program.type({"ctrl+h"}, [&] { return named<QLineEdit>(*bar, "replaceField")->hasFocus(); }));
+    EXPECT_EQ(named<QLineEdit>(*bar, "replaceField")->accessibleName(), "Replace with");
     EXPECT_TRUE(program.type({"m", "a", "k", "e", "Return"},
                              [&] { return editor->text().startsWith("select car from RACR\nwhere make like"); }))
         << editor->text().toStdString();
