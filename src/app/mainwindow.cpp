@@ -5,20 +5,17 @@
 #include "charts/chartwindow.h"
 #include "common/apptext.h"
 #include "common/designfont.h"
+#include "common/designlayout.h"
 #include "common/dialogs.h"
 #include "common/errordisplay.h"
-#include "common/periodchoice.h"
-#include "common/radiogroup.h"
 #include "common/programpaths.h"
 #include "common/settings.h"
-#include "common/updown.h"
 #include "common/windowstyle.h"
 #include "db/connection.h"
 #include "workbench/exportimportmenu.h"
 #include "db/queryobject.h"
 #include "workbench/resultgrid.h"
 #include "workbench/schemabrowser.h"
-#include "workbench/sqleditor.h"
 #include "workbench/sqlmenu.h"
 #include "workbench/sqlworkbench.h"
 #include "import/importcontrols.h"
@@ -33,6 +30,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QScrollArea>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <algorithm>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -70,6 +71,60 @@ void openInBrowser(const QString& address)
                                 Dialogs::Icon::Information);
 }
 constexpr QSize designedClient(1006, 698);
+
+// The client area is the grid above a splitter handle and the editor area under it. At the
+// design size the grid stands at (5, 8, 996, 369) and the editor area's controls where the
+// table below puts them; a larger window gives the grid the extra width and height.
+constexpr QMargins gridMargins(5, 8, 5, 0);
+constexpr int gridPaneHeight = 377;
+constexpr int splitterHandle = 5;   // the empty strip between the grid and the status line
+constexpr int editorAreaTop = gridPaneHeight + splitterHandle;
+constexpr QSize designedEditorArea(1006, 698 - editorAreaTop);
+
+// Where each control under the grid stands at the design size, in client coordinates, and which
+// of its edges follow the editor area when the user makes it taller: the editor and the lists
+// grow, the rows under them move down. Day and week edits come before their group, whose items
+// fit their words to the edits' places.
+struct Placement {
+    const char* name;
+    QRect designed;
+    Qt::Edges following;
+};
+constexpr Qt::Edges grows = Qt::BottomEdge;
+constexpr Qt::Edges movesDown = Qt::TopEdge | Qt::BottomEdge;
+const Placement editorAreaTable[] = {
+    {"recordsLabel", {8, 384, 116, 26}, {}},
+    {"recNoLabel", {128, 384, 108, 26}, {}},
+    {"sortLabel", {244, 384, 149, 26}, {}},
+    {"navigator", {399, 384, 207, 25}, {}},
+    {"sqlLabel", {8, 416, 24, 13}, {}},
+    {"sqlEditorBox", {8, 436, 411, 209}, grows},
+    {"executeButton", {8, 656, 82, 32}, movesDown},
+    {"stopButton", {100, 656, 82, 32}, movesDown},
+    {"openSqlButton", {232, 656, 82, 32}, movesDown},
+    {"saveSqlButton", {336, 656, 82, 32}, movesDown},
+    {"proceduresButton", {448, 416, 89, 15}, {}},
+    {"tablesButton", {568, 416, 57, 15}, {}},
+    {"catalogueList", {448, 436, 177, 209}, grows},
+    {"fieldsLabel", {640, 416, 27, 13}, {}},
+    {"fieldList", {640, 436, 177, 209}, grows},
+    {"driverNameLabel", {448, 648, 57, 13}, movesDown},
+    {"driverNameEdit", {512, 648, 113, 21}, movesDown},
+    {"shardLabel", {824, 382, 31, 13}, {}},
+    {"shardList", {824, 396, 89, 21}, {}},
+    {"serversStatusLink", {824, 424, 100, 13}, {}},
+    {"driverInfoLink", {824, 448, 80, 13}, {}},
+    {"leaderboardLink", {824, 472, 112, 13}, {}},
+    {"dailyEventsLink", {824, 496, 111, 13}, {}},
+    {"setDriverNamesButton", {824, 520, 105, 25}, {}},
+    {"daysEdit", {944, 586, 25, 21}, movesDown},
+    {"daysBeforeToday", {969, 586, 16, 21}, movesDown},
+    {"weekEdit", {944, 614, 25, 21}, movesDown},
+    {"weekNumber", {969, 614, 16, 21}, movesDown},
+    {"periodGroup", {824, 548, 169, 97}, movesDown},
+    {"importDriversButton", {640, 656, 178, 32}, movesDown},
+    {"importLeaderboardsButton", {824, 656, 170, 32}, movesDown},
+};
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -78,99 +133,136 @@ MainWindow::MainWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(designedTitle);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
 
     setFont(designFont(11));
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("client"));
-    central->setFixedSize(designedClient);
-    // The client area keeps its designed size and places; a window smaller than that (a small
-    // screen, a large scale factor) scrolls it instead of hiding its lower and right parts.
+    // Never smaller than designed: a window smaller than that (a small screen, a large scale
+    // factor) scrolls the client area instead of squeezing its controls together.
+    central->setMinimumSize(designedClient);
     auto* scroller = new QScrollArea(this);
     scroller->setObjectName(QStringLiteral("clientScroller"));
     scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
     scroller->setWidget(central);
     setCentralWidget(scroller);
 
-    installCornerAwareMenuBarAccessibility();   // "Info" sits in a corner of the menu bar
-    mainMenu = named(menuBar(), "mainMenu");
-    infoAction = new QAction(QStringLiteral("Info"), this);
-    infoAction->setObjectName(QStringLiteral("infoAction"));
-    connect(infoAction, &QAction::triggered, this, [this] { guarded([this] { showInfo(); }); });
+    m_gridSplitter = new QSplitter(Qt::Vertical, central);
+    m_gridSplitter->setObjectName(QStringLiteral("gridSplitter"));
+    m_gridSplitter->setHandleWidth(splitterHandle);
+    m_gridSplitter->setChildrenCollapsible(false);
+    auto* clientLayout = new QVBoxLayout(central);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->addWidget(m_gridSplitter);
+    auto* gridPane = new QWidget(m_gridSplitter);
+    gridPane->setObjectName(QStringLiteral("gridPane"));
+    m_editorArea = new QWidget(m_gridSplitter);
+    m_editorArea->setObjectName(QStringLiteral("editorArea"));
+    m_gridSplitter->addWidget(gridPane);
+    m_gridSplitter->addWidget(m_editorArea);
+    m_gridSplitter->setStretchFactor(0, 1);
+    m_gridSplitter->setStretchFactor(1, 0);
+    m_gridSplitter->setSizes({gridPaneHeight, designedEditorArea.height()});
 
-    shardLabel = named(new QLabel(QStringLiteral("Shard:"), central), "shardLabel");
-    shardLabel->setGeometry(824, 382, 31, 13);
-    shardLabel->resize(qMax(31, shardLabel->sizeHint().width()), 13);   // designed for a narrower font
-    shardList = named(new QComboBox(central), "shardList");
-    shardList->setGeometry(824, 396, 89, 21);
-    shardList->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
-    shardList->setCurrentIndex(0);
+    installCornerAwareMenuBarAccessibility();   // "Info" sits in a corner of the menu bar
+    m_menu = named(menuBar(), "mainMenu");
+    m_infoAction = new QAction(QStringLiteral("Info"), this);
+    m_infoAction->setObjectName(QStringLiteral("infoAction"));
+    connect(m_infoAction, &QAction::triggered, this, [this] { guarded([this] { showInfo(); }); });
+
+    QWidget* form = m_editorArea;
+    auto* shardLabel = named(new QLabel(QStringLiteral("Shard:"), form), "shardLabel");
+    shardLabel->setMinimumWidth(shardLabel->sizeHint().width());   // designed for a narrower font
+    m_shardList = named(new QComboBox(form), "shardList");
+    m_shardList->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
+    m_shardList->setCurrentIndex(0);
     // On Linux a combo box tells its current value as its name, so the label names it by
     // relation there; other platforms read the name.
-    shardLabel->setBuddy(shardList);
-    shardList->setAccessibleName(QStringLiteral("Shard"));
-    shardList->view()->setAccessibleName(QStringLiteral("Shard"));
+    shardLabel->setBuddy(m_shardList);
+    m_shardList->setAccessibleName(QStringLiteral("Shard"));
+    m_shardList->view()->setAccessibleName(QStringLiteral("Shard"));
     // Only a pick by the user counts as a shard change; selecting the saved shard does not.
-    connect(shardList, &QComboBox::activated, this, [this] { guarded([this] { shardChanged(); }); });
+    connect(m_shardList, &QComboBox::activated, this, [this] { guarded([this] { shardChanged(); }); });
 
-    const auto link = [&](const char* name, const QString& text, const QRect& geometry, void (MainWindow::*handler)()) {
-        auto* label = named(new LinkLabel(text, central), name);
-        label->setGeometry(geometry);
+    const auto link = [&](const char* name, const QString& text, void (MainWindow::*handler)()) {
+        auto* label = named(new LinkLabel(text, form), name);
         connect(label, &LinkLabel::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
-        return label;
-    };
-    serversStatusLink = link("serversStatusLink", QStringLiteral("Direct Servers Status"), QRect(824, 424, 100, 13), &MainWindow::openServersStatus);
-    driverInfoLink = link("driverInfoLink", QStringLiteral("Direct Driver Info"), QRect(824, 448, 80, 13), &MainWindow::openDriverInfo);
-    leaderboardLink = link("leaderboardLink", QStringLiteral("Direct Leaderboard Info"), QRect(824, 472, 112, 13), &MainWindow::openLeaderboard);
-    dailyEventsLink = link("dailyEventsLink", QStringLiteral("Direct Daily Events Info"), QRect(824, 496, 111, 13), &MainWindow::openDailyEvents);
-    // Link texts are wider than the designed boxes in most fonts; let them show whole.
-    for (LinkLabel* label : {serversStatusLink, driverInfoLink, leaderboardLink, dailyEventsLink})
+        // Link texts are wider than the designed boxes in most fonts; let them show whole.
         label->setMinimumWidth(label->sizeHint().width());
+        m_links.append(label);
+    };
+    link("serversStatusLink", QStringLiteral("Direct Servers Status"), &MainWindow::openServersStatus);
+    link("driverInfoLink", QStringLiteral("Direct Driver Info"), &MainWindow::openDriverInfo);
+    link("leaderboardLink", QStringLiteral("Direct Leaderboard Info"), &MainWindow::openLeaderboard);
+    link("dailyEventsLink", QStringLiteral("Direct Daily Events Info"), &MainWindow::openDailyEvents);
 
-    setDriverNamesButton = named(new QPushButton(QStringLiteral("Set Driver Names"), central), "setDriverNamesButton");
-    setDriverNamesButton->setGeometry(824, 520, 105, 25);
-    connect(setDriverNamesButton, &QPushButton::clicked, this, [this] { guarded([this] { editDriverNames(); }); });
+    m_setDriverNames = named(new QPushButton(QStringLiteral("Set Driver Names"), form), "setDriverNamesButton");
+    connect(m_setDriverNames, &QPushButton::clicked, this, [this] { guarded([this] { editDriverNames(); }); });
 
-    databaseConnection = new Connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
-                                    ProgramPaths::file(QStringLiteral("RACR.db")), this);
-    resultsQuery = new QueryObject(*databaseConnection, kResultsMessageName, this);
-    workbench = new SqlWorkbench(central, *resultsQuery, this);
-    resultGrid = new ResultGrid(central, *resultsQuery, *workbench, this);
-    schemaBrowser = new SchemaBrowser(central, *databaseConnection, *workbench, this);
-    importControls = new ImportControls(central, this);
-    exportImportMenu = new ExportImportMenu(mainMenu, *resultsQuery, this);
-    sqlMenu = new SqlMenu(mainMenu, *workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
+    m_connection = new Connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
+                                  ProgramPaths::file(QStringLiteral("RACR.db")), this);
+    m_results = new QueryObject(*m_connection, kResultsMessageName, this);
+    m_workbench = new SqlWorkbench(form, *m_results, this);
+    m_resultGrid = new ResultGrid(gridPane, form, *m_results, *m_workbench, this);
+    auto* gridLayout = new QVBoxLayout(gridPane);
+    gridLayout->setContentsMargins(gridMargins);
+    gridLayout->addWidget(gridPane->findChild<QWidget*>(QStringLiteral("grid"), Qt::FindDirectChildrenOnly));
+    m_schemaBrowser = new SchemaBrowser(form, *m_connection, *m_workbench, this);
+    m_importControls = new ImportControls(form, this);
+    m_exportImportMenu = new ExportImportMenu(m_menu, *m_results, this);
+    m_sqlMenu = new SqlMenu(m_menu, *m_workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
     // Members of a club share a server database: the title says which one this window shows.
-    connect(databaseConnection, &Connection::afterConnect, this, [this] {
+    connect(m_connection, &Connection::afterConnect, this, [this] {
         const QString title = designedTitle + ' ' + QStringLiteral(RACR_VERSION);
-        const QString server = databaseConnection->serverName();
+        const QString server = m_connection->serverName();
         setWindowTitle(server.isEmpty() ? title : title + QStringLiteral(" \u2013 ") + server);
     });
-    chartAction = mainMenu->addAction(QStringLiteral("&Chart…"));
-    chartAction->setObjectName(QStringLiteral("chartAction"));
-    connect(chartAction, &QAction::triggered, this, [this] { guarded([this] { openChart(); }); });
+    m_chartAction = m_menu->addAction(QStringLiteral("&Chart…"));
+    m_chartAction->setObjectName(QStringLiteral("chartAction"));
+    connect(m_chartAction, &QAction::triggered, this, [this] { guarded([this] { openChart(); }); });
 
+    layOutEditorArea();
     orderFocusChain();
-    const QSize designed = designedClient + QSize(0, mainMenu->sizeHint().height());
-    resize(designed);
-    setMaximumSize(designed);
+    resize(designedClient + QSize(0, m_menu->sizeHint().height()));
     guarded([this] { restoreSettings(); });
 }
 
+// Every control under the grid is placed by the one table above, whichever part made it.
+void MainWindow::layOutEditorArea()
+{
+    auto* layout = new DesignLayout(m_editorArea, designedEditorArea);
+    for (const Placement& entry : editorAreaTable) {
+        auto* widget = m_editorArea->findChild<QWidget*>(QLatin1String(entry.name));
+        Q_ASSERT_X(widget, "MainWindow::layOutEditorArea", entry.name);
+        layout->place(widget, entry.designed.translated(0, -editorAreaTop), entry.following);
+    }
+}
+
+int MainWindow::editorAreaHeight() const
+{
+    return m_gridSplitter->sizes().value(1);
+}
+
+// A height saved on a larger screen is kept as far as the grid keeps a few rows.
+void MainWindow::setEditorAreaHeight(int height)
+{
+    const int total = gridPaneHeight + designedEditorArea.height();
+    const int editor = std::clamp(height, designedEditorArea.height(), total - 100);
+    m_gridSplitter->setSizes({total - editor, editor});
+}
+
 // Tab walks the window as it is read: the workbench from the editor down, the grid, the schema
-// browser, the import controls, then the links at the right.
+// browser, the import controls, then the shard and the links at the right.
 void MainWindow::orderFocusChain()
 {
-    const QList<QWidget*> chain{workbench->sqlEditor, workbench->executeButton, workbench->stopButton(),
-                                workbench->openSqlButton, workbench->saveSqlButton, resultGrid->grid,
-                                schemaBrowser->proceduresButton, schemaBrowser->tablesButton,
-                                schemaBrowser->catalogueList, schemaBrowser->fieldList, schemaBrowser->driverNameEdit,
-                                importControls->period->periodGroup, importControls->period->daysEdit,
-                                importControls->period->weekEdit, importControls->importLeaderboardsButton,
-                                importControls->importDriversButton, shardList, setDriverNamesButton,
-                                serversStatusLink, driverInfoLink, leaderboardLink, dailyEventsLink};
+    QList<QWidget*> chain = m_workbench->tabOrder();
+    chain.append(m_resultGrid->focusWidget());
+    chain += m_schemaBrowser->tabOrder();
+    chain += m_importControls->tabOrder();
+    chain.append(m_shardList);
+    chain.append(m_setDriverNames);
+    for (LinkLabel* link : std::as_const(m_links))
+        chain.append(link);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
@@ -183,20 +275,20 @@ void MainWindow::attachWindows(ImportWindow* progress, LeaderboardWindow* leader
     m_leaderboard = leaderboard;
     m_driverInfo = driverInfo;
     m_events = events;
-    importControls->attach(progress, *resultsQuery, *workbench, *this);
+    m_importControls->attach(progress, *m_results, *m_workbench, *this);
 }
 
 void MainWindow::restoreSettings()
 {
     // "&Info" sits alone at the right edge of the menu bar.
-    infoAction->setText(QStringLiteral("&Info"));
-    auto* rightMenu = new QMenuBar(mainMenu);
+    m_infoAction->setText(QStringLiteral("&Info"));
+    auto* rightMenu = new QMenuBar(m_menu);
     rightMenu->setObjectName(QStringLiteral("InfoBar"));
-    rightMenu->addAction(infoAction);
-    mainMenu->setCornerWidget(rightMenu, Qt::TopRightCorner);
+    rightMenu->addAction(m_infoAction);
+    m_menu->setCornerWidget(rightMenu, Qt::TopRightCorner);
 
     setWindowTitle(designedTitle + ' ' + QStringLiteral(RACR_VERSION));
-    importControls->period->weekNumber->setPosition(apptext::isoWeek(QDate::currentDate()));
+    m_importControls->setWeekNumber(apptext::isoWeek(QDate::currentDate()));
 
     const QString dsnPath = ProgramPaths::file(QStringLiteral("connection.dsn"));
     if (!settings::writeDataSourcePath(dsnPath, ProgramPaths::file(QStringLiteral("RACR.db")))) {
@@ -208,11 +300,13 @@ void MainWindow::restoreSettings()
 
     ShellSettings defaults;
     defaults.drivers = m_driverList;
-    defaults.driverName = schemaBrowser->driverNameEdit->text();
+    defaults.driverName = m_schemaBrowser->driverName();
     const ShellSettings stored = settings::read(ProgramPaths::file(QStringLiteral("racr.ini")), defaults);
     m_driverList = stored.drivers;
-    schemaBrowser->driverNameEdit->setText(stored.driverName);
-    shardList->setCurrentIndex(settings::shardIndex(stored.shard));
+    m_schemaBrowser->setDriverName(stored.driverName);
+    m_shardList->setCurrentIndex(settings::shardIndex(stored.shard));
+    if (stored.gridSplit > 0)
+        setEditorAreaHeight(stored.gridSplit);
     m_settingsRead = true;
 }
 
@@ -229,7 +323,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::connectDatabase()
 {
-    databaseConnection->open();
+    m_connection->open();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -246,15 +340,17 @@ void MainWindow::saveSettings()
         return;
     ShellSettings values;
     values.drivers = m_driverList;
-    values.driverName = schemaBrowser->driverNameEdit->text();
+    values.driverName = m_schemaBrowser->driverName();
     values.shard = currentShard();
+    const int editorArea = editorAreaHeight();
+    values.gridSplit = editorArea == designedEditorArea.height() ? 0 : editorArea;
     // Saving is best effort: a read-only folder must not keep the program from closing.
     settings::write(ProgramPaths::file(QStringLiteral("racr.ini")), values);
 }
 
 QString MainWindow::currentShard() const
 {
-    return shardList->currentIndex() < 0 ? QString() : shardList->currentText();
+    return m_shardList->currentIndex() < 0 ? QString() : m_shardList->currentText();
 }
 
 void MainWindow::editDriverNames()
@@ -283,7 +379,7 @@ void MainWindow::showInfo()
 void MainWindow::openChart()
 {
     if (!m_chart)
-        m_chart = new ChartWindow(*resultsQuery, *this, this);
+        m_chart = new ChartWindow(*m_results, *this, this);
     showViewer(m_chart);
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/shellvalues.h"
 
+#include <QList>
 #include <QMainWindow>
 
 class ChartWindow;
@@ -14,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QMenuBar;
 class QPushButton;
+class QSplitter;
 class QueryObject;
 class ResultGrid;
 class SchemaBrowser;
@@ -25,7 +27,9 @@ class DriverInfoWindow;
 class EventsWindow;
 
 // The main window: the frame of the program (title, menu, shard, driver names, links to the
-// viewers), the schema browser, the SQL workbench with its grid, and the import controls.
+// viewers), the schema browser, the SQL workbench with its grid, and the import controls. At its
+// design size every control stands where it was designed; a larger window gives the grid the
+// extra room, and the splitter under the grid (named gridSplitter) gives the area under it more.
 class MainWindow : public QMainWindow, public ShellValues {
     Q_OBJECT
 
@@ -41,29 +45,9 @@ public:
     QString serviceBase() const override { return m_serviceBase; }
     void setDriverList(const QString& list) { m_driverList = list; }
 
-    Connection& connection() { return *databaseConnection; }
-    QueryObject& dataSet() { return *resultsQuery; }
+    Connection& connection() { return *m_connection; }
+    QueryObject& dataSet() { return *m_results; }
     ChartWindow* chartWindow() const { return m_chart; }
-
-    QMenuBar* mainMenu;
-    QAction* chartAction;
-    QAction* infoAction;
-    QLabel* shardLabel;
-    QComboBox* shardList;
-    LinkLabel* serversStatusLink;
-    LinkLabel* driverInfoLink;
-    LinkLabel* leaderboardLink;
-    LinkLabel* dailyEventsLink;
-    QPushButton* setDriverNamesButton;
-
-    Connection* databaseConnection;
-    QueryObject* resultsQuery;
-    SqlWorkbench* workbench;
-    ResultGrid* resultGrid;
-    SchemaBrowser* schemaBrowser;
-    ImportControls* importControls;
-    ExportImportMenu* exportImportMenu;
-    SqlMenu* sqlMenu;
 
 Q_SIGNALS:
     void closed();
@@ -88,6 +72,30 @@ private:
     void saveSettings();
     void showViewer(QWidget* viewer);
     void orderFocusChain();
+    void layOutEditorArea();
+    // The height of the area under the grid: the designed one unless the user moved the splitter.
+    int editorAreaHeight() const;
+    void setEditorAreaHeight(int height);
+
+    // Named mainMenu, chartAction, infoAction, shardLabel, shardList, serversStatusLink,
+    // driverInfoLink, leaderboardLink, dailyEventsLink, setDriverNamesButton.
+    QMenuBar* m_menu;
+    QAction* m_chartAction;
+    QAction* m_infoAction;
+    QComboBox* m_shardList;
+    QList<LinkLabel*> m_links;
+    QPushButton* m_setDriverNames;
+    QWidget* m_editorArea;   // the controls under the grid
+    QSplitter* m_gridSplitter;
+
+    Connection* m_connection;
+    QueryObject* m_results;
+    SqlWorkbench* m_workbench;
+    ResultGrid* m_resultGrid;
+    SchemaBrowser* m_schemaBrowser;
+    ImportControls* m_importControls;
+    ExportImportMenu* m_exportImportMenu;
+    SqlMenu* m_sqlMenu;
 
     QString m_driverList = QStringLiteral("kestrel,pilot000");
     bool m_shown = false;

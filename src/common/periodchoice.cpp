@@ -30,7 +30,16 @@ void fitBefore(QRadioButton* item, const QWidget* edit)
 
 PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& group,
                            const QPoint& daysAt, const QPoint& weekAt)
-    : QObject(form)
+    : PeriodChoice(form, caption)
+{
+    periodGroup->setGeometry(group);
+    daysEdit->setGeometry(QRect(daysAt, QSize(25, 21)));
+    daysBeforeToday->setGeometry(QRect(daysAt + QPoint(25, 0), QSize(16, 21)));
+    weekEdit->setGeometry(QRect(weekAt, QSize(25, 21)));
+    weekNumber->setGeometry(QRect(weekAt + QPoint(25, 0), QSize(16, 21)));
+}
+
+PeriodChoice::PeriodChoice(QWidget* form, const QString& caption) : QObject(form)
 {
     periodGroup = new RadioGroup(caption,
                                  {QStringLiteral("Overall"),
@@ -38,7 +47,6 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
                                   QStringLiteral("Weekly  weeknum.")},
                                  form);
     periodGroup->setObjectName(QStringLiteral("periodGroup"));
-    periodGroup->setGeometry(group);
     periodGroup->setItemIndex(1);
     // The captions are spaced to run into the edits over the group; a screen reader reads the
     // words alone, and the edits' names say what their numbers are.
@@ -47,19 +55,15 @@ PeriodChoice::PeriodChoice(QWidget* form, const QString& caption, const QRect& g
 
     daysEdit = new QLineEdit(QStringLiteral("0"), form);
     daysEdit->setObjectName(QStringLiteral("daysEdit"));
-    daysEdit->setGeometry(QRect(daysAt, QSize(25, 21)));
     daysEdit->setAccessibleName(QStringLiteral("Days before today"));
     daysBeforeToday = new UpDown(daysEdit, 0, 6, form);
     daysBeforeToday->setObjectName(QStringLiteral("daysBeforeToday"));
-    daysBeforeToday->setGeometry(QRect(daysAt + QPoint(25, 0), QSize(16, 21)));
 
     weekEdit = new QLineEdit(QStringLiteral("1"), form);
     weekEdit->setObjectName(QStringLiteral("weekEdit"));
-    weekEdit->setGeometry(QRect(weekAt, QSize(25, 21)));
     weekEdit->setAccessibleName(QStringLiteral("Week number"));
     weekNumber = new UpDown(weekEdit, 1, 53, form);
     weekNumber->setObjectName(QStringLiteral("weekNumber"));
-    weekNumber->setGeometry(QRect(weekAt + QPoint(25, 0), QSize(16, 21)));
 
     // The group places its items when it is laid out; each fits its words to its edit then.
     periodGroup->item(1)->installEventFilter(this);
@@ -75,6 +79,11 @@ bool PeriodChoice::eventFilter(QObject* watched, QEvent* event)
             fitBefore(periodGroup->item(2), weekEdit);
     }
     return QObject::eventFilter(watched, event);
+}
+
+void PeriodChoice::setWeekNumber(int week)
+{
+    weekNumber->setPosition(week);
 }
 
 int PeriodChoice::periodType() const

@@ -20,6 +20,11 @@ public:
     // (each 25 x 21, its up-down 16 x 21 right beside it).
     PeriodChoice(QWidget* form, const QString& caption, const QRect& group, const QPoint& daysAt,
                  const QPoint& weekAt);
+    // Unplaced, for a window whose layout places the controls by their names (periodGroup,
+    // daysEdit, daysBeforeToday, weekEdit, weekNumber).
+    PeriodChoice(QWidget* form, const QString& caption);
+
+    void setWeekNumber(int week);
 
     RadioGroup* periodGroup;
     QLineEdit* daysEdit;   // days before today, 0 to 6

@@ -123,6 +123,10 @@ ShellSettings read(const QString& iniPath, const ShellSettings& defaults)
     result.drivers = file.value(section, "drivers", defaults.drivers);
     result.driverName = file.value(section, "drivername", defaults.driverName);
     result.shard = file.value(section, "shard", defaults.shard);
+    // A value that is not a whole, positive number keeps the designed split.
+    bool number = false;
+    const int split = file.value(section, "gridsplit", QString::number(defaults.gridSplit)).trimmed().toInt(&number);
+    result.gridSplit = number && split > 0 ? split : defaults.gridSplit;
     return result;
 }
 
@@ -134,6 +138,8 @@ bool write(const QString& iniPath, const ShellSettings& values)
     file.set(section, "drivers", values.drivers);
     file.set(section, "drivername", values.driverName);
     file.set(section, "shard", values.shard);
+    if (values.gridSplit > 0 || file.ini.GetValue(section, "gridsplit", nullptr))
+        file.set(section, "gridsplit", QString::number(std::max(values.gridSplit, 0)));
     return file.save(iniPath);
 }
 

@@ -9,6 +9,10 @@ struct ShellSettings {
     QString drivers = QStringLiteral("kestrel,pilot000");
     QString driverName = QStringLiteral("PILOT000");
     QString shard = QStringLiteral("APEX");
+    // The height of the main window's area under the grid, which the user sets by dragging the
+    // splitter between them; 0 keeps the designed height. Key "gridsplit", written only once it
+    // differs from the designed height or the file holds it.
+    int gridSplit = 0;
 };
 
 // Only regular files are read or written: a FIFO, a device or a folder of the same name counts as
@@ -18,11 +22,11 @@ namespace settings {
 // The service base when racr.ini does not name one: the simulator's default address.
 inline const QString defaultServiceBase = QStringLiteral("http://127.0.0.1:8680");
 
-// Reads the three keys; a missing or unreadable file, section or key keeps the given value.
+// Reads the keys; a missing or unreadable file, section or key keeps the given value.
 // Values are cut at 2047 characters, as the profile API the file format comes from does.
 ShellSettings read(const QString& iniPath, const ShellSettings& defaults);
 
-// Writes the three keys in place (or appends them in the order drivers, drivername, shard).
+// Writes the keys in place (or appends them in the order drivers, drivername, shard, gridsplit).
 // Returns false when the file cannot be written; nothing else is reported.
 bool write(const QString& iniPath, const ShellSettings& values);
 

@@ -2,6 +2,7 @@
 
 #include "common/errordisplay.h"
 #include "common/periodchoice.h"
+#include "common/radiogroup.h"
 #include "common/programpaths.h"
 #include "common/settings.h"
 #include "common/shellvalues.h"
@@ -10,18 +11,26 @@
 #include "import/importwindow.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 ImportControls::ImportControls(QWidget* form, QObject* parent) : QObject(parent)
 {
-    period = new PeriodChoice(form, QStringLiteral("Import type:"), QRect(824, 548, 169, 97),
-                              QPoint(944, 586), QPoint(944, 614));
-    importDriversButton = new QPushButton(QStringLiteral("Import Driver Data"), form);
-    importDriversButton->setObjectName(QStringLiteral("importDriversButton"));
-    importDriversButton->setGeometry(640, 656, 178, 32);
-    importLeaderboardsButton = new QPushButton(QStringLiteral("Import Leaderboard Data"), form);
-    importLeaderboardsButton->setObjectName(QStringLiteral("importLeaderboardsButton"));
-    importLeaderboardsButton->setGeometry(824, 656, 170, 32);
+    m_period = new PeriodChoice(form, QStringLiteral("Import type:"));
+    m_importDrivers = new QPushButton(QStringLiteral("Import Driver Data"), form);
+    m_importDrivers->setObjectName(QStringLiteral("importDriversButton"));
+    m_importLeaderboards = new QPushButton(QStringLiteral("Import Leaderboard Data"), form);
+    m_importLeaderboards->setObjectName(QStringLiteral("importLeaderboardsButton"));
+}
+
+void ImportControls::setWeekNumber(int week)
+{
+    m_period->setWeekNumber(week);
+}
+
+QList<QWidget*> ImportControls::tabOrder() const
+{
+    return {m_period->periodGroup, m_period->daysEdit, m_period->weekEdit, m_importLeaderboards, m_importDrivers};
 }
 
 void ImportControls::attach(ImportWindow* progress, QueryObject& dataSet, SqlWorkbench& workbench, const ShellValues& shell)
@@ -30,8 +39,8 @@ void ImportControls::attach(ImportWindow* progress, QueryObject& dataSet, SqlWor
     m_workbench = &workbench;
     m_shell = &shell;
     progress->attach(dataSet.connection(), [this] { return inputs(); });
-    connect(importLeaderboardsButton, &QPushButton::clicked, this, [this] { guarded([this] { importLeaderboards(); }); });
-    connect(importDriversButton, &QPushButton::clicked, this, [this] { guarded([this] { importDrivers(); }); });
+    connect(m_importLeaderboards, &QPushButton::clicked, this, [this] { guarded([this] { importLeaderboards(); }); });
+    connect(m_importDrivers, &QPushButton::clicked, this, [this] { guarded([this] { importDrivers(); }); });
 }
 
 ImportInputs ImportControls::inputs() const
@@ -40,8 +49,8 @@ ImportInputs ImportControls::inputs() const
     values.serviceBase = m_shell->serviceBase();
     values.shard = m_shell->currentShard();
     values.drivers = m_shell->driverList();
-    values.periodType = period->periodType();
-    values.periodValue = period->periodValue();
+    values.periodType = m_period->periodType();
+    values.periodValue = m_period->periodValue();
     // Read at every start, so an edit of racr.ini counts from the next import on.
     values.parallel = settings::parallelRequests(ProgramPaths::file(QStringLiteral("racr.ini")),
                                                  racr::ParallelFetch::kDefaultParallel, racr::ParallelFetch::kMaxParallel);

@@ -2,6 +2,7 @@
 
 #include "import/jobhost.h"
 
+#include <QList>
 #include <QObject>
 
 class PeriodChoice;
@@ -13,7 +14,9 @@ class SqlWorkbench;
 class ImportWindow;
 
 // The main window's import controls: the import type with its day and week numbers, and the
-// two buttons that start an import.
+// two buttons that start an import. Made on the window's form under their names (periodGroup
+// "Import type:", daysEdit, daysBeforeToday, weekEdit, weekNumber, importDriversButton,
+// importLeaderboardsButton); the window's layout places them.
 class ImportControls : public QObject {
     Q_OBJECT
 
@@ -29,9 +32,10 @@ public:
     // What a job started now works with.
     ImportInputs inputs() const;
 
-    PeriodChoice* period;   // periodGroup "Import type:", daysEdit/daysBeforeToday, weekEdit/weekNumber
-    QPushButton* importDriversButton;   // "Import Driver Data"
-    QPushButton* importLeaderboardsButton;   // "Import Leaderboard Data"
+    void setWeekNumber(int week);
+
+    // The controls in the order Tab walks them.
+    QList<QWidget*> tabOrder() const;
 
 public Q_SLOTS:
     void importLeaderboards();
@@ -40,6 +44,9 @@ public Q_SLOTS:
 private:
     void start(int importMode, const QString& caption);
 
+    PeriodChoice* m_period;
+    QPushButton* m_importDrivers;        // "Import Driver Data"
+    QPushButton* m_importLeaderboards;   // "Import Leaderboard Data"
     ImportWindow* m_progress = nullptr;
     SqlWorkbench* m_workbench = nullptr;
     const ShellValues* m_shell = nullptr;

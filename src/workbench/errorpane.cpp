@@ -2,9 +2,11 @@
 
 #include "sqleditor.h"
 
+#include <QEvent>
+
 #include <algorithm>
 
-ErrorPane::ErrorPane(SqlEditor* editor, QWidget* form) : QLabel(form), m_editor(editor), m_area(editor->geometry())
+ErrorPane::ErrorPane(SqlEditor* editor, QWidget* box) : QLabel(box), m_editor(editor)
 {
     setObjectName(QStringLiteral("sqlErrorPane"));
     setAccessibleName(QStringLiteral("SQL error"));
@@ -16,6 +18,7 @@ ErrorPane::ErrorPane(SqlEditor* editor, QWidget* form) : QLabel(form), m_editor(
     setMargin(2);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     hide();
+    box->installEventFilter(this);
 }
 
 void ErrorPane::report(const QString& text)
@@ -23,12 +26,8 @@ void ErrorPane::report(const QString& text)
     setText(text);
     // Read out by a screen reader with the pane's name.
     setAccessibleDescription(text);
-    // As tall as the message, but never more than half the editor: the statement stays in sight.
-    const int oneLine = fontMetrics().lineSpacing() + 2 * (margin() + frameWidth());
-    const int height = std::clamp(heightForWidth(m_area.width()), oneLine, std::max(oneLine, m_area.height() / 2));
-    setGeometry(m_area.left(), m_area.bottom() + 1 - height, m_area.width(), height);
-    m_editor->setGeometry(m_area.adjusted(0, 0, 0, -height - 2));
     show();
+    arrange();
 }
 
 void ErrorPane::dismiss()
@@ -38,5 +37,27 @@ void ErrorPane::dismiss()
     hide();
     clear();
     setAccessibleDescription(QString());
-    m_editor->setGeometry(m_area);
+    arrange();
+}
+
+// The box was placed anew (the window grew): editor and pane share its new room.
+bool ErrorPane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        arrange();
+    return QLabel::eventFilter(watched, event);
+}
+
+void ErrorPane::arrange()
+{
+    const QRect area = parentWidget()->rect();
+    if (isHidden()) {
+        m_editor->setGeometry(area);
+        return;
+    }
+    // As tall as the message, but never more than half the editor: the statement stays in sight.
+    const int oneLine = fontMetrics().lineSpacing() + 2 * (margin() + frameWidth());
+    const int height = std::clamp(heightForWidth(area.width()), oneLine, std::max(oneLine, area.height() / 2));
+    setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
+    m_editor->setGeometry(area.adjusted(0, 0, 0, -height - 2));
 }

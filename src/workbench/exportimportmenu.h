@@ -17,12 +17,6 @@ public:
     // Puts the menu at the left of the menu bar.
     ExportImportMenu(QMenuBar* menuBar, QueryObject& dataSet, QObject* parent = nullptr);
 
-    QMenu* menu;
-    QAction* exportCsvAction;
-    QAction* exportSeparator;
-    QAction* mergeOldDatabaseAction;
-    QAction* publishAction;
-
 public Q_SLOTS:
     // Both throw racr::Error for the default error display; the menu's actions guard them.
     void exportToCsvFile();                       // "Export data to csv file"
@@ -30,6 +24,13 @@ public Q_SLOTS:
     void publishClubPages();    // "Publish Club Pages…": a folder, then the site with a progress bar
 
 private:
+    // Named exportImportMenu, with exportCsvAction, exportSeparator, mergeOldDatabaseAction and
+    // publishAction.
+    QMenu* menu;
+    QAction* exportCsvAction;
+    QAction* exportSeparator;
+    QAction* mergeOldDatabaseAction;
+    QAction* publishAction;
     QueryObject& m_dataSet;
     QString m_lastExported;   // the last file confirmed in each dialog, offered again
     QString m_lastMerged;

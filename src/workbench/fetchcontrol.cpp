@@ -11,20 +11,19 @@
 FetchControl::FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsLabel, QObject* parent)
     : QObject(parent), m_dataSet(dataSet), m_records(recordsLabel)
 {
-    stopButton = new QPushButton(QStringLiteral("Stop"), form);
-    stopButton->setObjectName(QStringLiteral("stopButton"));
-    stopButton->setGeometry(100, 656, 82, 32);
-    stopButton->setToolTip(QStringLiteral("Stops the running statement (Esc); the rows read so far stay"));
-    stopButton->setAccessibleName(QStringLiteral("Stop the statement"));
-    stopButton->setEnabled(false);
-    connect(stopButton, &QPushButton::clicked, this, &FetchControl::stop);
+    m_stop = new QPushButton(QStringLiteral("Stop"), form);
+    m_stop->setObjectName(QStringLiteral("stopButton"));
+    m_stop->setToolTip(QStringLiteral("Stops the running statement (Esc); the rows read so far stay"));
+    m_stop->setAccessibleName(QStringLiteral("Stop the statement"));
+    m_stop->setEnabled(false);
+    connect(m_stop, &QPushButton::clicked, this, &FetchControl::stop);
 
     // Only while rows come in: otherwise Escape keeps its meaning in the grid and the editor.
     m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), form);
     m_escape->setEnabled(false);
     connect(m_escape, &QShortcut::activated, this, &FetchControl::stop);
 
-    m_wait = new StatementWait(stopButton, this);
+    m_wait = new StatementWait(m_stop, this);
     m_dataSet.setBackgroundFetch(true);
     m_dataSet.setWaitHandler([this] { return (*m_wait)(); });
 
@@ -38,7 +37,7 @@ FetchControl::FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsL
             QApplication::setOverrideCursor(Qt::BusyCursor);
         else
             QApplication::restoreOverrideCursor();
-        stopButton->setEnabled(waiting || m_dataSet.isFetching());
+        m_stop->setEnabled(waiting || m_dataSet.isFetching());
     });
 }
 
@@ -62,7 +61,7 @@ void FetchControl::stop()
 void FetchControl::showState()
 {
     const bool fetching = m_dataSet.isFetching();
-    stopButton->setEnabled(fetching || m_waiting);
+    m_stop->setEnabled(fetching || m_waiting);
     m_escape->setEnabled(fetching);
     if (m_dataSet.isOpen())
         m_records->setText(recordsText(m_dataSet));

@@ -19,7 +19,8 @@ class FetchControl : public QObject {
 public:
     FetchControl(QWidget* form, QueryObject& dataSet, QLabel* recordsLabel, QObject* parent = nullptr);
 
-    QPushButton* stopButton;
+    // For the workbench's Tab order.
+    QPushButton* stopButton() const { return m_stop; }
 
     // The status line's count: "Records: N" once every row is read, "Records: N…" while rows
     // are still to come, and "(stopped)" after it when the rest was dropped; under a filter
@@ -31,6 +32,7 @@ private:
     void showState();
 
     QueryObject& m_dataSet;
+    QPushButton* m_stop;
     QLabel* m_records;
     QShortcut* m_escape;
     StatementWait* m_wait;

@@ -18,9 +18,6 @@ class FindBar : public QWidget {
 public:
     explicit FindBar(SqlEditor* editor);
 
-    QLineEdit* findField;
-    QLineEdit* replaceField;
-
     void open(bool withReplace);
     void dismiss();
     bool findNext();
@@ -36,6 +33,8 @@ private:
     void place();
     void showOutcome(bool found);
 
+    QLineEdit* findField;      // named findField
+    QLineEdit* replaceField;   // named replaceField
     SqlEditor* m_editor;
     QWidget* m_replaceRow;
     QLabel* m_outcome;

@@ -7,7 +7,6 @@
 #include "db/rangecopy.h"
 #include "db/resultmodel.h"
 #include "filterheader.h"
-#include "fetchcontrol.h"
 #include "sqlworkbench.h"
 
 #include <QAction>
@@ -125,7 +124,7 @@ void DataGrid::focusOutEvent(QFocusEvent* event)
         Q_EMIT focusLeftGrid();
 }
 
-ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent)
+ResultGrid::ResultGrid(QWidget* gridPane, QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent)
     : QObject(parent), m_dataSet(dataSet), m_workbench(workbench)
 {
     // While the query object adds, drops or replaces rows, the grid's current row moves with
@@ -137,73 +136,72 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     connect(&m_dataSet, &QueryObject::rowAboutToBeInserted, this, quiet);
     connect(&m_dataSet, &QueryObject::rowAboutToBeRemoved, this, quiet);
     connect(&m_dataSet, &QueryObject::rowsAboutToBeFetched, this, quiet);
-    resultModel = new ResultModel(dataSet, this);
-    resultModel->setObjectName(QStringLiteral("resultModel"));
+    m_model = new ResultModel(dataSet, this);
+    m_model->setObjectName(QStringLiteral("resultModel"));
     connect(&m_dataSet, &QueryObject::resultChanged, this, listen);
     connect(&m_dataSet, &QueryObject::rowInserted, this, listen);
     connect(&m_dataSet, &QueryObject::rowRemoved, this, listen);
     connect(&m_dataSet, &QueryObject::rowsFetched, this, listen);
 
-    grid = new DataGrid(form);
-    grid->setObjectName(QStringLiteral("grid"));
-    grid->setGeometry(5, 8, 996, 369);
-    grid->setItemDelegate(new CellDelegate(*this, grid));
-    grid->setModel(resultModel);
-    grid->setAccessibleName(QStringLiteral("Results"));
+    m_grid = new DataGrid(gridPane);
+    m_grid->setObjectName(QStringLiteral("grid"));
+    m_grid->setItemDelegate(new CellDelegate(*this, m_grid));
+    m_grid->setModel(m_model);
+    m_grid->setAccessibleName(QStringLiteral("Results"));
 
-    navigator = new RecordNavigator(form);
-    navigator->setObjectName(QStringLiteral("navigator"));
-    navigator->setGeometry(399, 384, 207, 25);
+    m_navigator = new RecordNavigator(form);
+    m_navigator->setObjectName(QStringLiteral("navigator"));
 
-    QHeaderView* titles = grid->horizontalHeader();
+    QHeaderView* titles = m_grid->horizontalHeader();
     connect(titles, &QHeaderView::sectionClicked, this, &ResultGrid::sortByColumn);
-    connect(grid->filters, &FilterHeader::filterEdited, this, &ResultGrid::applyFilter);
+    connect(m_grid->filters, &FilterHeader::filterEdited, this, &ResultGrid::applyFilter);
     connect(&m_dataSet, &QueryObject::resultChanged, this, &ResultGrid::showFilter);
     connect(titles, &QHeaderView::sectionResized, this, [this](int column) { applyWidthRule(column); });
-    connect(resultModel, &QAbstractItemModel::modelReset, this, &ResultGrid::sizeColumns);
-    connect(resultModel, &ResultModel::writeFailed, this, [](const QString& message) { showDefaultError(message); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ResultGrid::sizeColumns);
+    connect(m_model, &ResultModel::writeFailed, this, [](const QString& message) { showDefaultError(message); });
 
-    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { gridRowChanged(current.row()); });
     connect(&m_dataSet, &QueryObject::afterScroll, this, &ResultGrid::showCurrentRow);
 
-    connect(grid, &DataGrid::insertPressed, this, [this] { navigate(RecordNavigator::Insert); });
-    connect(grid, &DataGrid::deletePressed, this, [this] { navigate(RecordNavigator::Delete); });
-    connect(grid, &DataGrid::downFromLastRow, this, [this] { guarded([this] { appendFromLastRow(); }); });
-    connect(grid, &DataGrid::enterPressed, this, [this] {
+    connect(m_grid, &DataGrid::insertPressed, this, [this] { navigate(RecordNavigator::Insert); });
+    connect(m_grid, &DataGrid::deletePressed, this, [this] { navigate(RecordNavigator::Delete); });
+    connect(m_grid, &DataGrid::downFromLastRow, this, [this] { guarded([this] { appendFromLastRow(); }); });
+    connect(m_grid, &DataGrid::enterPressed, this, [this] {
         if (m_dataSet.state() == QueryObject::State::Insert || m_dataSet.state() == QueryObject::State::Edit)
             guarded([this] { m_dataSet.post(); });
     });
-    connect(grid, &DataGrid::focusLeftGrid, this, [this] {
+    connect(m_grid, &DataGrid::focusLeftGrid, this, [this] {
         if (m_dataSet.state() == QueryObject::State::Insert && !m_dataSet.isModified())
             m_dataSet.cancel();
     });
-    connect(navigator, &RecordNavigator::clicked, this, &ResultGrid::navigate);
+    connect(m_navigator, &RecordNavigator::clicked, this, &ResultGrid::navigate);
+    connect(this, &ResultGrid::sortChanged, &m_workbench, &SqlWorkbench::showSort);
 
     // Ctrl+C and Ctrl+Shift+C copy the whole selection instead of the one current cell the view
     // would copy. The shortcuts belong to the grid alone: in a cell editor they work on its text.
-    copyAction = new QAction(QStringLiteral("&Copy"), grid);
+    auto* copyAction = new QAction(QStringLiteral("&Copy"), m_grid);
     copyAction->setObjectName(QStringLiteral("copyAction"));
     copyAction->setShortcut(QKeySequence::Copy);
-    copyWithTitlesAction = new QAction(QStringLiteral("Copy with &Titles"), grid);
+    auto* copyWithTitlesAction = new QAction(QStringLiteral("Copy with &Titles"), m_grid);
     copyWithTitlesAction->setObjectName(QStringLiteral("copyWithTitlesAction"));
     copyWithTitlesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
-    selectAllAction = new QAction(QStringLiteral("Select &All"), grid);
+    auto* selectAllAction = new QAction(QStringLiteral("Select &All"), m_grid);
     selectAllAction->setObjectName(QStringLiteral("selectAllAction"));
     selectAllAction->setShortcut(QKeySequence::SelectAll);
     for (QAction* action : {copyAction, copyWithTitlesAction, selectAllAction}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
-        grid->addAction(action);
+        m_grid->addAction(action);
     }
-    grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(copyAction, &QAction::triggered, this, [this] { copySelection(false); });
     connect(copyWithTitlesAction, &QAction::triggered, this, [this] { copySelection(true); });
     // "All" means every row of the result, also those still to be read.
     connect(selectAllAction, &QAction::triggered, this, [this] {
         guarded([this] {
             m_dataSet.fetchAll();
-            grid->selectAll();
+            m_grid->selectAll();
         });
     });
 
@@ -216,9 +214,14 @@ ResultGrid::ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbe
     updateNavigator();
 }
 
+QWidget* ResultGrid::focusWidget() const
+{
+    return m_grid;
+}
+
 void ResultGrid::drawAvatar(QPainter* painter, const QRect& cell, const QModelIndex& index) const
 {
-    if (resultModel->fieldName(index.column()) != imageField)
+    if (m_model->fieldName(index.column()) != imageField)
         return;
     // Read from disk at every paint: a bitmap replaced while the program runs shows at once.
     const QImage picture = avatar::load(m_dataSet.valueAt(index.row(), index.column()));
@@ -229,10 +232,10 @@ void ResultGrid::drawAvatar(QPainter* painter, const QRect& cell, const QModelIn
 
 void ResultGrid::applyWidthRule(int column)
 {
-    QHeaderView* titles = grid->horizontalHeader();
+    QHeaderView* titles = m_grid->horizontalHeader();
     const int width = titles->sectionSize(column);
     int wanted = width;
-    if (resultModel->fieldName(column) == imageField)
+    if (m_model->fieldName(column) == imageField)
         wanted = imageColumnWidth();
     else if (width < narrowest || width > widest)
         wanted = fallbackWidth;
@@ -243,7 +246,7 @@ void ResultGrid::applyWidthRule(int column)
 // The avatars' width, or the title's when the desktop's font is wider than the design font.
 int ResultGrid::imageColumnWidth() const
 {
-    const QHeaderView* titles = grid->horizontalHeader();
+    const QHeaderView* titles = m_grid->horizontalHeader();
     const int margin = titles->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, titles);
     return std::max(imageWidth, QFontMetrics(titles->font()).horizontalAdvance(imageField) + 2 * margin);
 }
@@ -252,14 +255,14 @@ int ResultGrid::imageColumnWidth() const
 // reordered keeps the widths the user gave it.
 void ResultGrid::sizeColumns()
 {
-    QHeaderView* titles = grid->horizontalHeader();
+    QHeaderView* titles = m_grid->horizontalHeader();
     const QStringList fields = m_dataSet.fieldNames();
     if (m_sorting && fields == m_widthFields) {
         for (int c = 0; c < m_widths.size(); ++c)
             titles->resizeSection(c, m_widths[c]);
         return;
     }
-    const QFontMetrics text(grid->font());
+    const QFontMetrics text(m_grid->font());
     const QFontMetrics title(titles->font());
     const int rows = std::min(m_dataSet.recordCount(), sampledRows);
     for (int c = 0; c < fields.size(); ++c) {
@@ -274,7 +277,7 @@ void ResultGrid::sizeColumns()
 void ResultGrid::sortByColumn(int column)
 {
     guarded([&] {
-        const QString field = resultModel->fieldName(column);
+        const QString field = m_model->fieldName(column);
         const QString sort = m_dataSet.sort();
         // Whole field names are compared, so a click on `car` after a sort by `car_count` starts
         // `car` ascending.
@@ -289,9 +292,8 @@ void ResultGrid::sortByColumn(int column)
 
         keepingWidths([&] { m_dataSet.setSort(next); });
 
-        const QString now = m_dataSet.sort();
-        m_workbench.sortLabel->setText(now.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + now);
-        m_workbench.recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+        Q_EMIT sortChanged(m_dataSet.sort());
+        m_workbench.setRecordNumber(m_dataSet.recNo());
     });
     // Whatever the header made of the click, its arrow shows the sort the result has, also when
     // the sort was refused.
@@ -303,7 +305,7 @@ void ResultGrid::sortByColumn(int column)
 template <typename Reorder>
 void ResultGrid::keepingWidths(Reorder reorder)
 {
-    QHeaderView* titles = grid->horizontalHeader();
+    QHeaderView* titles = m_grid->horizontalHeader();
     m_widthFields = m_dataSet.fieldNames();
     m_widths.clear();
     for (int c = 0; c < titles->count(); ++c)
@@ -320,10 +322,10 @@ void ResultGrid::applyFilter()
             return;
         RowFilter filter;
         for (int c = 0; c < m_dataSet.fieldCount(); ++c)
-            filter.set(c, grid->filters->filterText(c));
+            filter.set(c, m_grid->filters->filterText(c));
         keepingWidths([&] { m_dataSet.setFilter(filter); });
-        m_workbench.recordsLabel->setText(FetchControl::recordsText(m_dataSet));
-        m_workbench.recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+        m_workbench.showRecordCount();
+        m_workbench.setRecordNumber(m_dataSet.recNo());
     });
     // A refused filter (a changed row the database would not take) leaves the fields as the
     // result's filter is.
@@ -338,12 +340,12 @@ void ResultGrid::showFilter()
     QStringList texts;
     for (int c = 0; c < fields.size(); ++c)
         texts.append(filter.text(c));
-    grid->filters->showColumns(fields, texts);
+    m_grid->filters->showColumns(fields, texts);
 }
 
 void ResultGrid::showSortIndicator()
 {
-    QHeaderView* titles = grid->horizontalHeader();
+    QHeaderView* titles = m_grid->horizontalHeader();
     const SortText sort = splitSort(m_dataSet.sort());
     const int column = sort.field.isEmpty() ? -1 : int(m_dataSet.fieldNames().indexOf(sort.field));
     titles->setSortIndicatorShown(column >= 0);
@@ -353,12 +355,12 @@ void ResultGrid::showSortIndicator()
 
 void ResultGrid::copySelection(bool withTitles)
 {
-    const QItemSelection selection = grid->selectionModel()->selection();
+    const QItemSelection selection = m_grid->selectionModel()->selection();
     if (selection.isEmpty())
         return;
     // Rows and columns each in the grid's order, whatever order the ranges were selected in.
-    QList<bool> rowTaken(resultModel->rowCount(), false);
-    QList<bool> columnTaken(resultModel->columnCount(), false);
+    QList<bool> rowTaken(m_model->rowCount(), false);
+    QList<bool> columnTaken(m_model->columnCount(), false);
     for (const QItemSelectionRange& range : selection) {
         for (int r = range.top(); r <= range.bottom(); ++r)
             rowTaken[r] = true;
@@ -374,15 +376,15 @@ void ResultGrid::copySelection(bool withTitles)
         if (columnTaken[c])
             columns.append(c);
     QStringList titles;
-    for (int c = 0; c < resultModel->columnCount(); ++c)
-        titles.append(resultModel->fieldName(c));
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        titles.append(m_model->fieldName(c));
     // A whole million-row result takes a few seconds to gather.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     // The cells as the grid shows them, "(BLOB)" included.
     const rangecopy::Copied copied = rangecopy::copy(
         titles, rows, columns,
-        [this](int row, int column) { return resultModel->data(resultModel->index(row, column), Qt::DisplayRole).toString(); },
+        [this](int row, int column) { return m_model->data(m_model->index(row, column), Qt::DisplayRole).toString(); },
         withTitles ? rangecopy::Titles::With : rangecopy::Titles::Without);
     auto* data = new QMimeData;
     data->setText(copied.text);
@@ -394,14 +396,14 @@ void ResultGrid::copySelection(bool withTitles)
 void ResultGrid::showCurrentRow()
 {
     const int row = m_dataSet.currentRow();
-    const int column = std::max(grid->currentIndex().column(), 0);
+    const int column = std::max(m_grid->currentIndex().column(), 0);
     m_following = true;
-    if (row >= 0 && column < resultModel->columnCount()) {
-        const QModelIndex index = resultModel->index(row, column);
-        grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        grid->scrollTo(index);
+    if (row >= 0 && column < m_model->columnCount()) {
+        const QModelIndex index = m_model->index(row, column);
+        m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_grid->scrollTo(index);
     } else {
-        grid->selectionModel()->clearCurrentIndex();
+        m_grid->selectionModel()->clearCurrentIndex();
     }
     m_following = false;
 }
@@ -444,9 +446,9 @@ void ResultGrid::deleteCurrentRow()
 void ResultGrid::commitEditor(bool keepValue)
 {
     QWidget* editor = m_editor;
-    if (!editor || !grid->isEditingCell())
+    if (!editor || !m_grid->isEditingCell())
         return;
-    auto* delegate = grid->itemDelegate();
+    auto* delegate = m_grid->itemDelegate();
     if (keepValue)
         Q_EMIT delegate->commitData(editor);
     Q_EMIT delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
@@ -476,9 +478,9 @@ void ResultGrid::navigate(RecordNavigator::Button button)
         case RecordNavigator::Delete: commitEditor(false); deleteCurrentRow(); break;
         case RecordNavigator::Edit: {
             m_dataSet.edit();
-            const QModelIndex cell = grid->currentIndex();
-            if (cell.isValid() && (resultModel->flags(cell) & Qt::ItemIsEditable))
-                grid->edit(cell);
+            const QModelIndex cell = m_grid->currentIndex();
+            if (cell.isValid() && (m_model->flags(cell) & Qt::ItemIsEditable))
+                m_grid->edit(cell);
             break;
         }
         case RecordNavigator::Post: commitEditor(true); m_dataSet.post(); break;
@@ -495,13 +497,13 @@ void ResultGrid::updateNavigator()
     // Rows still to come lie beyond the last one read.
     const int last = m_dataSet.isFetching() ? std::numeric_limits<int>::max() : m_dataSet.recordCount() - 1;
     const bool browsing = m_dataSet.state() == QueryObject::State::Browse;
-    navigator->setButtonEnabled(RecordNavigator::First, open && row > 0);
-    navigator->setButtonEnabled(RecordNavigator::Prior, open && row > 0);
-    navigator->setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < last);
-    navigator->setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < last);
-    navigator->setButtonEnabled(RecordNavigator::Insert, open);
-    navigator->setButtonEnabled(RecordNavigator::Delete, open && row >= 0);
-    navigator->setButtonEnabled(RecordNavigator::Edit, open && row >= 0 && browsing);
-    navigator->setButtonEnabled(RecordNavigator::Post, open && !browsing);
-    navigator->setButtonEnabled(RecordNavigator::Cancel, open && !browsing);
+    m_navigator->setButtonEnabled(RecordNavigator::First, open && row > 0);
+    m_navigator->setButtonEnabled(RecordNavigator::Prior, open && row > 0);
+    m_navigator->setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < last);
+    m_navigator->setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < last);
+    m_navigator->setButtonEnabled(RecordNavigator::Insert, open);
+    m_navigator->setButtonEnabled(RecordNavigator::Delete, open && row >= 0);
+    m_navigator->setButtonEnabled(RecordNavigator::Edit, open && row >= 0 && browsing);
+    m_navigator->setButtonEnabled(RecordNavigator::Post, open && !browsing);
+    m_navigator->setButtonEnabled(RecordNavigator::Cancel, open && !browsing);
 }

@@ -41,16 +41,22 @@ protected:
 
 // The upper part of the main window: grid bound to the open result of resultsQuery, the record
 // navigator under it, avatars in the `image` column, the column width rules and the title-click
-// sort cycle, which writes sortLabel and recNoLabel of the workbench.
+// sort cycle, whose sort, record number and count the workbench's status line shows. The grid
+// ("grid", with its model "resultModel") is made on `gridPane`, the navigator ("navigator") on
+// `form`; the window's layout places both.
 class ResultGrid : public QObject {
     Q_OBJECT
 
 public:
-    ResultGrid(QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent = nullptr);
+    ResultGrid(QWidget* gridPane, QWidget* form, QueryObject& dataSet, SqlWorkbench& workbench, QObject* parent = nullptr);
 
-    DataGrid* grid;
-    RecordNavigator* navigator;
-    ResultModel* resultModel;
+    // The grid in the window's Tab order.
+    QWidget* focusWidget() const;
+
+Q_SIGNALS:
+    // The result's sort after a title click: "<field> ASC", "<field> DESC", or "" for the
+    // statement's order.
+    void sortChanged(const QString& sort);
 
 public Q_SLOTS:
     // A completed click on the title of a column: ascending, descending, statement order.
@@ -63,10 +69,6 @@ public:
     // The selected cells to the clipboard as tab-separated text and as an HTML table, under a
     // line of their column titles when asked.
     void copySelection(bool withTitles);
-
-    QAction* copyAction;             // Ctrl+C: the cells alone
-    QAction* copyWithTitlesAction;   // Ctrl+Shift+C: under their titles
-    QAction* selectAllAction;
 
 private:
     friend class CellDelegate;
@@ -88,6 +90,9 @@ private:
 
     QueryObject& m_dataSet;
     SqlWorkbench& m_workbench;
+    DataGrid* m_grid;
+    RecordNavigator* m_navigator;
+    ResultModel* m_model;
     QPointer<QWidget> m_editor;      // the open cell editor, if any
     bool m_following = false;        // the grid is being moved to the query object's row
     bool m_sorting = false;          // a title click reorders: the columns stay as they are

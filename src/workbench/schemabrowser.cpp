@@ -17,11 +17,10 @@
 #include <functional>
 
 namespace {
-QListWidget* nameList(QWidget* form, const char* name, const QRect& geometry)
+QListWidget* nameList(QWidget* form, const char* name)
 {
     auto* list = new QListWidget(form);
     list->setObjectName(QLatin1String(name));
-    list->setGeometry(geometry);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setUniformItemSizes(true);
     return list;
@@ -68,47 +67,58 @@ private:
 SchemaBrowser::SchemaBrowser(QWidget* form, Connection& connection, SqlWorkbench& workbench, QObject* parent)
     : QObject(parent), m_connection(connection), m_workbench(workbench)
 {
-    proceduresButton = new QRadioButton(QStringLiteral("Procedures"), form);
-    proceduresButton->setObjectName(QStringLiteral("proceduresButton"));
-    proceduresButton->setGeometry(448, 416, 89, 15);
-    tablesButton = new QRadioButton(QStringLiteral("Tables"), form);
-    tablesButton->setObjectName(QStringLiteral("tablesButton"));
-    tablesButton->setGeometry(568, 416, 57, 15);
-    tablesButton->setChecked(true);
+    m_procedures = new QRadioButton(QStringLiteral("Procedures"), form);
+    m_procedures->setObjectName(QStringLiteral("proceduresButton"));
+    m_tables = new QRadioButton(QStringLiteral("Tables"), form);
+    m_tables->setObjectName(QStringLiteral("tablesButton"));
+    m_tables->setChecked(true);
 
-    catalogueList = nameList(form, "catalogueList", QRect(448, 436, 177, 209));
-    fieldsLabel = new QLabel(QStringLiteral("Fields"), form);
+    m_catalogue = nameList(form, "catalogueList");
+    auto* fieldsLabel = new QLabel(QStringLiteral("Fields"), form);
     fieldsLabel->setObjectName(QStringLiteral("fieldsLabel"));
-    fieldsLabel->setGeometry(640, 416, 27, 13);
-    fieldList = nameList(form, "fieldList", QRect(640, 436, 177, 209));
-    catalogueList->setAccessibleName(QStringLiteral("Tables"));
-    fieldList->setAccessibleName(QStringLiteral("Fields"));
-    fieldsLabel->setBuddy(fieldList);
+    m_fields = nameList(form, "fieldList");
+    m_catalogue->setAccessibleName(QStringLiteral("Tables"));
+    m_fields->setAccessibleName(QStringLiteral("Fields"));
+    fieldsLabel->setBuddy(m_fields);
 
-    driverNameLabel = new QLabel(QStringLiteral("Drivername:"), form);
-    driverNameLabel->setObjectName(QStringLiteral("driverNameLabel"));
-    driverNameLabel->setGeometry(448, 648, 57, 13);
-    for (QLabel* label : {fieldsLabel, driverNameLabel}) // designed for a narrower font: show the whole text
-        label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
-    driverNameLabel->hide();
-    driverNameEdit = new QLineEdit(QStringLiteral("PILOT000"), form);
-    driverNameEdit->setObjectName(QStringLiteral("driverNameEdit"));
-    driverNameEdit->setGeometry(512, 648, 113, 21);
-    driverNameEdit->hide();
-    driverNameEdit->setAccessibleName(QStringLiteral("Driver name"));
-    driverNameLabel->setBuddy(driverNameEdit);
+    m_driverNameLabel = new QLabel(QStringLiteral("Drivername:"), form);
+    m_driverNameLabel->setObjectName(QStringLiteral("driverNameLabel"));
+    // Designed for a narrower font: wherever they are placed, the labels show their whole text.
+    for (QLabel* label : {fieldsLabel, m_driverNameLabel})
+        label->setMinimumWidth(label->sizeHint().width());
+    m_driverNameLabel->hide();
+    m_driverName = new QLineEdit(QStringLiteral("PILOT000"), form);
+    m_driverName->setObjectName(QStringLiteral("driverNameEdit"));
+    m_driverName->hide();
+    m_driverName->setAccessibleName(QStringLiteral("Driver name"));
+    m_driverNameLabel->setBuddy(m_driverName);
 
     connect(&m_connection, &Connection::afterConnect, this, &SchemaBrowser::listNames);
-    new EveryClick(catalogueList, [this] { guarded([this] { catalogueEntryClicked(); }); });
-    new EveryClick(fieldList, [this] { guarded([this] { fieldClicked(); }); });
-    connect(proceduresButton, &QRadioButton::toggled, this, [this](bool on) {
+    new EveryClick(m_catalogue, [this] { guarded([this] { catalogueEntryClicked(); }); });
+    new EveryClick(m_fields, [this] { guarded([this] { fieldClicked(); }); });
+    connect(m_procedures, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             guarded([this] { showProcedures(); });
     });
-    connect(tablesButton, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_tables, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             guarded([this] { showTables(); });
     });
+}
+
+QString SchemaBrowser::driverName() const
+{
+    return m_driverName->text();
+}
+
+void SchemaBrowser::setDriverName(const QString& name)
+{
+    m_driverName->setText(name);
+}
+
+QList<QWidget*> SchemaBrowser::tabOrder() const
+{
+    return {m_procedures, m_tables, m_catalogue, m_fields, m_driverName};
 }
 
 QString SchemaBrowser::tableNameOf(const QString& entry)
@@ -127,75 +137,68 @@ QString SchemaBrowser::execStatement(const QString& entry, const QString& driver
 
 void SchemaBrowser::listNames()
 {
-    catalogueList->clear();
-    fieldList->clear();
+    m_catalogue->clear();
+    m_fields->clear();
     listTables();
 }
 
 void SchemaBrowser::listTables()
 {
     const QStringList tables = m_connection.tableNames();
-    catalogueList->clear();
-    catalogueList->addItems(tables);
+    m_catalogue->clear();
+    m_catalogue->addItems(tables);
 }
 
 void SchemaBrowser::catalogueEntryClicked()
 {
-    const QListWidgetItem* item = catalogueList->currentItem();
+    const QListWidgetItem* item = m_catalogue->currentItem();
     if (!item || !item->isSelected())
         return;
     const QString entry = item->text();
     // Listing the fields first: when it fails, clipboard and editor stay as they were.
     const QStringList fields = m_connection.fieldNames(tableNameOf(entry));
-    fieldList->clear();
-    fieldList->addItems(fields);
+    m_fields->clear();
+    m_fields->addItems(fields);
     copyToClipboard(entry);
-    if (proceduresButton->isChecked()) {
-        m_workbench.sqlEditor->clear();
-        m_workbench.sqlEditor->setText(execStatement(entry, driverNameEdit->text()));
+    if (m_procedures->isChecked()) {
+        m_workbench.setStatement(execStatement(entry, m_driverName->text()));
     }
 }
 
 void SchemaBrowser::fieldClicked()
 {
-    const QListWidgetItem* item = fieldList->currentItem();
+    const QListWidgetItem* item = m_fields->currentItem();
     if (item && item->isSelected())
         copyToClipboard(item->text());
 }
 
 void SchemaBrowser::showProcedures()
 {
-    m_workbench.openSqlButton->setEnabled(false);
-    m_workbench.saveSqlButton->setEnabled(false);
-    m_workbench.fileNameLabel->hide();
-    m_savedSql = m_workbench.sqlEditor->text();
-    m_workbench.sqlEditor->clear();
-    catalogueList->setAccessibleName(QStringLiteral("Procedures"));
-    driverNameLabel->show();
-    driverNameEdit->show();
-    fieldList->clear();
-    catalogueList->clear();
+    m_workbench.setFileCommandsEnabled(false);
+    m_savedSql = m_workbench.statement();
+    m_workbench.setStatement(QString());
+    m_catalogue->setAccessibleName(QStringLiteral("Procedures"));
+    m_driverNameLabel->show();
+    m_driverName->show();
+    m_fields->clear();
+    m_catalogue->clear();
     // On a closed connection this connects first, and the after-connect step lists the tables;
     // the views then follow them.
     const QStringList views = m_connection.viewNames();
     for (const QString& view : views)
-        if (catalogueList->findItems(view, Qt::MatchExactly).isEmpty())
-            catalogueList->addItem(view);
+        if (m_catalogue->findItems(view, Qt::MatchExactly).isEmpty())
+            m_catalogue->addItem(view);
 }
 
 void SchemaBrowser::showTables()
 {
-    m_workbench.openSqlButton->setEnabled(true);
-    m_workbench.saveSqlButton->setEnabled(true);
+    m_workbench.setFileCommandsEnabled(true);
     if (!m_savedSql.isEmpty())
-        m_workbench.sqlEditor->setText(m_savedSql);
-    m_workbench.fileNameLabel->show();
-    for (QLabel* label : {fieldsLabel, driverNameLabel}) // designed for a narrower font: show the whole text
-        label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
-    driverNameLabel->hide();
-    driverNameEdit->hide();
-    catalogueList->setAccessibleName(QStringLiteral("Tables"));
-    fieldList->clear();
-    catalogueList->clear();
+        m_workbench.setStatement(m_savedSql);
+    m_driverNameLabel->hide();
+    m_driverName->hide();
+    m_catalogue->setAccessibleName(QStringLiteral("Tables"));
+    m_fields->clear();
+    m_catalogue->clear();
     listTables();
 }

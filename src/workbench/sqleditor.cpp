@@ -93,7 +93,7 @@ SqlEditor::SqlEditor(QWidget* parent) : QsciScintilla(parent)
     setIndicatorForegroundColor(QColor(0xe0, 0x20, 0x20), m_errorIndicator);
 
     followPalette();
-    findBar = new FindBar(this);
+    new FindBar(this);   // Ctrl+F and Ctrl+H open it over the editor's bottom edge
 }
 
 void SqlEditor::setCatalogue(SqlCatalogue catalogue)

@@ -14,7 +14,6 @@
 #undef slots
 
 class CatalogueApis;
-class FindBar;
 
 // The workbench's SQL editor: SQL highlighting in the desktop's light or dark colours, completion
 // of the open database's names, line numbers on request, find and replace. Enter inserts a line
@@ -24,8 +23,6 @@ class SqlEditor : public QsciScintilla {
 
 public:
     explicit SqlEditor(QWidget* parent = nullptr);
-
-    FindBar* findBar;   // Ctrl+F, Ctrl+H
 
     void setCatalogue(SqlCatalogue catalogue);
 

@@ -19,15 +19,10 @@ public:
     // Appended to the menu bar; the history lives in the file historyPath.
     SqlMenu(QMenuBar* menuBar, SqlWorkbench& workbench, const QString& historyPath, QObject* parent = nullptr);
 
-    QMenu* menu;
-    QAction* executeAction;    // Ctrl+Enter, F5: the selection, or the whole text
-    QAction* executeAtCursorAction;   // Shift+F5: the statement at the caret
-    QAction* openAction;       // Ctrl+O
-    QAction* saveAction;       // Ctrl+S
-    QAction* previousAction;   // Ctrl+Up
-    QAction* nextAction;       // Ctrl+Down
-    QMenu* historyMenu;         // the latest statements, newest first
-    QAction* lineNumbersAction;
+    // Named sqlMenu; its entries executeAction (Ctrl+Enter, F5: the selection, or the whole
+    // text), executeAtCursorAction (Shift+F5: the statement at the caret), openAction (Ctrl+O),
+    // saveAction (Ctrl+S), previousAction (Ctrl+Up), nextAction (Ctrl+Down), historyMenu (the
+    // latest statements, newest first) and lineNumbersAction.
 
     static constexpr int listed = 25;   // statements in the History submenu
 
@@ -36,4 +31,6 @@ private:
 
     SqlWorkbench& m_workbench;
     SqlHistory m_history;
+    QMenu* m_menu;
+    QMenu* m_historyMenu;
 };

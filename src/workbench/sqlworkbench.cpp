@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -32,7 +33,7 @@ Dialogs::FileRequest sqlFileRequest(const QString& title, const QString& initial
     return {title, {QStringLiteral("SQL files (*.sql)"), QStringLiteral("All files (*.*)")}, QStringLiteral("sql"), initial};
 }
 
-QLabel* statusLabel(QWidget* form, const char* name, const QString& text, const QRect& geometry)
+QLabel* statusLabel(QWidget* form, const char* name, const QString& text)
 {
     auto* label = new QLabel(text, form);
     label->setObjectName(QLatin1String(name));
@@ -40,74 +41,144 @@ QLabel* statusLabel(QWidget* form, const char* name, const QString& text, const 
     bold.setBold(true);
     label->setFont(bold);
     label->setWordWrap(true);
-    label->setGeometry(geometry);
     return label;
 }
 
-QPushButton* button(QWidget* form, const char* name, const QString& text, const QRect& geometry)
+QPushButton* button(QWidget* form, const char* name, const QString& text)
 {
     auto* b = new QPushButton(text, form);
     b->setObjectName(QLatin1String(name));
-    b->setGeometry(geometry);
     return b;
+}
+
+QString recNoText(int recNo)
+{
+    return QStringLiteral("RecNo: ") + QString::number(recNo);
 }
 } // namespace
 
 SqlWorkbench::SqlWorkbench(QWidget* form, QueryObject& dataSet, QObject* parent)
     : QObject(parent), m_form(form), m_dataSet(dataSet)
 {
-    recordsLabel = statusLabel(form, "recordsLabel", QStringLiteral("Records:"), QRect(8, 384, 116, 26));
-    recNoLabel = statusLabel(form, "recNoLabel", QStringLiteral("RecNo:"), QRect(128, 384, 108, 26));
-    sortLabel = statusLabel(form, "sortLabel", QStringLiteral("Sort: default"), QRect(244, 384, 149, 26));
+    m_records = statusLabel(form, "recordsLabel", QStringLiteral("Records:"));
+    m_recNo = statusLabel(form, "recNoLabel", QStringLiteral("RecNo:"));
+    m_sort = statusLabel(form, "sortLabel", QStringLiteral("Sort: default"));
 
-    sqlLabel = new QLabel(QStringLiteral("SQL:"), form);
+    auto* sqlLabel = new QLabel(QStringLiteral("SQL:"), form);
     sqlLabel->setObjectName(QStringLiteral("sqlLabel"));
-    sqlLabel->setGeometry(8, 416, 24, 13);
 
-    // Right-aligned at x = 415 and sized to its text, so it grows to the left.
-    fileNameLabel = new QLabel(form);
-    fileNameLabel->setObjectName(QStringLiteral("fileNameLabel"));
-    QFont bold = fileNameLabel->font();
+    // Right-aligned 4 pixels inside the editor's right edge and sized to its text, so it grows to
+    // the left (see placeFileName).
+    m_fileName = new QLabel(form);
+    m_fileName->setObjectName(QStringLiteral("fileNameLabel"));
+    QFont bold = m_fileName->font();
     bold.setBold(true);
-    fileNameLabel->setFont(bold);
-    fileNameLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    fileNameLabel->setGeometry(415 - 200, 416, 200, 13);
+    m_fileName->setFont(bold);
+    m_fileName->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-    sqlEditor = new SqlEditor(form);
-    sqlEditor->setObjectName(QStringLiteral("sqlEditor"));
-    sqlEditor->setGeometry(8, 436, 411, 209);
-    sqlEditor->setText(defaultStatement());
-    sqlEditor->setAccessibleName(QStringLiteral("SQL statement"));
-    sqlLabel->setBuddy(sqlEditor);
-    errorPane = new ErrorPane(sqlEditor, form);
+    // The editor and the error pane share one place: the pane takes its room from the editor.
+    m_editorBox = new QWidget(form);
+    m_editorBox->setObjectName(QStringLiteral("sqlEditorBox"));
+    m_editor = new SqlEditor(m_editorBox);
+    m_editor->setObjectName(QStringLiteral("sqlEditor"));
+    m_editor->setText(defaultStatement());
+    m_editor->setAccessibleName(QStringLiteral("SQL statement"));
+    sqlLabel->setBuddy(m_editor);
+    m_errorPane = new ErrorPane(m_editor, m_editorBox);
+    m_editorBox->installEventFilter(this);
 
-    executeButton = button(form, "executeButton", QStringLiteral("Execute SQL"), QRect(8, 656, 82, 32));
-    executeButton->setDefault(true);
-    openSqlButton = button(form, "openSqlButton", QStringLiteral("Open SQL"), QRect(232, 656, 82, 32));
-    saveSqlButton = button(form, "saveSqlButton", QStringLiteral("Save SQL"), QRect(336, 656, 82, 32));
+    m_execute = button(form, "executeButton", QStringLiteral("Execute SQL"));
+    m_execute->setDefault(true);
+    m_open = button(form, "openSqlButton", QStringLiteral("Open SQL"));
+    m_save = button(form, "saveSqlButton", QStringLiteral("Save SQL"));
     // Enter on a focused button presses that button, as on any desktop; elsewhere it reaches
     // the form, which runs the statement (see eventFilter).
-    for (QPushButton* b : {executeButton, openSqlButton, saveSqlButton})
+    for (QPushButton* b : {m_execute, m_open, m_save})
         b->setAutoDefault(true);
 
-    connect(executeButton, &QPushButton::clicked, this, [this] { guarded([this] { runStatement(); }); });
-    connect(openSqlButton, &QPushButton::clicked, this, [this] { guarded([this] { openSql(); }); });
-    connect(saveSqlButton, &QPushButton::clicked, this, [this] { guarded([this] { saveSql(); }); });
-    connect(&m_dataSet, &QueryObject::afterScroll, this, &SqlWorkbench::showRecordNumber);
-    connect(sqlEditor, &QsciScintilla::modificationChanged, this, &SqlWorkbench::showFileName);
+    connect(m_execute, &QPushButton::clicked, this, [this] { guarded([this] { runStatement(); }); });
+    connect(m_open, &QPushButton::clicked, this, [this] { guarded([this] { openSql(); }); });
+    connect(m_save, &QPushButton::clicked, this, [this] { guarded([this] { saveSql(); }); });
+    connect(&m_dataSet, &QueryObject::afterScroll, this, [this] { setRecordNumber(m_dataSet.recNo()); });
+    connect(m_editor, &QsciScintilla::modificationChanged, this, &SqlWorkbench::showFileName);
     connect(&m_dataSet.connection(), &Connection::afterConnect, this, &SqlWorkbench::readCatalogue);
     if (m_dataSet.connection().isOpen())
         readCatalogue();
     form->installEventFilter(this);
-    m_fetch = new FetchControl(form, m_dataSet, recordsLabel, this);
+    m_fetch = new FetchControl(form, m_dataSet, m_records, this);
     // The engine failed on a row after the first ones: those read stay in the grid.
     connect(&m_dataSet, &QueryObject::fetchFailed, this,
-            [this](const QString& message) { errorPane->report(QStringLiteral("Error: ") + message); });
+            [this](const QString& message) { m_errorPane->report(QStringLiteral("Error: ") + message); });
 }
 
-QPushButton* SqlWorkbench::stopButton() const
+QList<QWidget*> SqlWorkbench::tabOrder() const
 {
-    return m_fetch->stopButton;
+    return {m_editor, m_execute, m_fetch->stopButton(), m_open, m_save};
+}
+
+QString SqlWorkbench::statement() const
+{
+    return m_editor->text();
+}
+
+void SqlWorkbench::setStatement(const QString& text, bool caretAtEnd)
+{
+    if (caretAtEnd) {
+        m_editor->setTextAtEnd(text);
+        return;
+    }
+    if (text.isEmpty())
+        m_editor->clear();
+    else
+        m_editor->setText(text);
+}
+
+void SqlWorkbench::setFileCommandsEnabled(bool enabled)
+{
+    m_open->setEnabled(enabled);
+    m_save->setEnabled(enabled);
+    m_fileName->setVisible(enabled);
+}
+
+bool SqlWorkbench::fileCommandsEnabled() const
+{
+    return m_open->isEnabled();
+}
+
+bool SqlWorkbench::runEnabled() const
+{
+    return m_execute->isEnabled();
+}
+
+void SqlWorkbench::clickRun()
+{
+    m_execute->click();
+}
+
+void SqlWorkbench::clickOpen()
+{
+    m_open->click();
+}
+
+void SqlWorkbench::clickSave()
+{
+    m_save->click();
+}
+
+void SqlWorkbench::addEditorAction(QAction* action)
+{
+    action->setShortcutContext(Qt::WidgetShortcut);
+    m_editor->addAction(action);
+}
+
+bool SqlWorkbench::lineNumbersShown() const
+{
+    return m_editor->lineNumbersShown();
+}
+
+void SqlWorkbench::setLineNumbersShown(bool shown)
+{
+    m_editor->setLineNumbersShown(shown);
 }
 
 QString SqlWorkbench::defaultStatement()
@@ -134,28 +205,28 @@ QString crlfLines(const QString& text)
 
 QStringList SqlWorkbench::lines() const
 {
-    return linesOf(sqlEditor->text());
+    return linesOf(m_editor->text());
 }
 
 QString SqlWorkbench::statementText() const
 {
-    return crlfLines(sqlEditor->text());
+    return crlfLines(m_editor->text());
 }
 
 QString SqlWorkbench::textToRun() const
 {
-    return sqlEditor->hasSelectedText() ? sqlEditor->selectedText() : sqlEditor->text();
+    return m_editor->hasSelectedText() ? m_editor->selectedText() : m_editor->text();
 }
 
 void SqlWorkbench::runStatementAtCursor()
 {
-    const QByteArray text = sqlEditor->text().toUtf8();
-    const auto caret = qsizetype(sqlEditor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    const QByteArray text = m_editor->text().toUtf8();
+    const auto caret = qsizetype(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
     const statementat::Range statement = statementat::around(text, caret);
     if (statement.begin == statement.end)
         return;
     // Selected, so the user sees what ran and Execute SQL runs it again.
-    sqlEditor->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(statement.begin),
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(statement.begin),
                              static_cast<long>(statement.end));
     runStatement();
 }
@@ -165,19 +236,19 @@ void SqlWorkbench::runStatementAtCursor()
 void SqlWorkbench::runStatement()
 {
     // A completion list left open by Ctrl+Enter would sit over the editor after the run.
-    if (sqlEditor->isListActive())
-        sqlEditor->cancelList();
+    if (m_editor->isListActive())
+        m_editor->cancelList();
     const QString text = textToRun();
     // Where that text begins in the editor: the engine counts the place of a fault from there.
     qsizetype start = 0;
-    if (sqlEditor->hasSelectedText()) {
-        const auto selectionStart = qsizetype(sqlEditor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
-        start = QString::fromUtf8(sqlEditor->text().toUtf8().left(selectionStart)).size();
+    if (m_editor->hasSelectedText()) {
+        const auto selectionStart = qsizetype(m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        start = QString::fromUtf8(m_editor->text().toUtf8().left(selectionStart)).size();
     }
     Q_EMIT statementRun(text);
     // What the pane says belongs to the statement before.
-    errorPane->dismiss();
-    sqlEditor->clearErrorMark();
+    m_errorPane->dismiss();
+    m_editor->clearErrorMark();
     const QString sent = crlfLines(text);
     bool stopped = false;
     // A statement that fails leaves the result before it, and the status line that describes it.
@@ -202,27 +273,27 @@ void SqlWorkbench::runStatement()
         stopped = true;
     }
     if (m_dataSet.isOpen()) {
-        recordsLabel->setText(FetchControl::recordsText(m_dataSet));
-        recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+        showRecordCount();
+        setRecordNumber(m_dataSet.recNo());
     } else {
-        recordsLabel->setText(stopped ? QStringLiteral("Stopped") : QStringLiteral("Records: "));
-        recNoLabel->setText(QStringLiteral("RecNo: "));
+        m_records->setText(stopped ? QStringLiteral("Stopped") : QStringLiteral("Records: "));
+        m_recNo->setText(QStringLiteral("RecNo: "));
     }
-    sortLabel->setText(QStringLiteral("Sort: default"));
+    showSort(QString());
 }
 
 void SqlWorkbench::showError(const QString& message, qsizetype position, qsizetype start, const QString& sent)
 {
     if (position < 0) {
-        errorPane->report(QStringLiteral("Error: ") + message);
+        m_errorPane->report(QStringLiteral("Error: ") + message);
         return;
     }
-    const QString text = sqlEditor->text();
+    const QString text = m_editor->text();
     const TextPlace place = placeInEditor(text, start, sent, position);
-    errorPane->report(QStringLiteral("Error at line %1, column %2: %3")
+    m_errorPane->report(QStringLiteral("Error at line %1, column %2: %3")
                           .arg(QString::number(place.line), QString::number(place.column), message));
     // A selection that ran stays selected, so Execute SQL runs it again after a fix.
-    sqlEditor->markError(text.left(indexOf(text, place)).toUtf8().size(), !sqlEditor->hasSelectedText());
+    m_editor->markError(text.left(indexOf(text, place)).toUtf8().size(), !m_editor->hasSelectedText());
 }
 
 // Both dialogs start in the folder last used, the program folder at first; Save offers the
@@ -249,8 +320,8 @@ void SqlWorkbench::openSql()
     QStringList fileLines = text.split(lineBreak);
     if (!text.isEmpty() && fileLines.last().isEmpty())
         fileLines.removeLast();   // a break at the end closes the last line, it does not add one
-    sqlEditor->setText(fileLines.join(QLatin1Char('\n')));
-    sqlEditor->setModified(false);
+    m_editor->setText(fileLines.join(QLatin1Char('\n')));
+    m_editor->setModified(false);
     m_filePath = path;
     showFileName();
 }
@@ -271,7 +342,7 @@ void SqlWorkbench::saveSql()
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw racr::Error(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    sqlEditor->setModified(false);
+    m_editor->setModified(false);
     m_filePath = path;
     showFileName();
 }
@@ -282,34 +353,53 @@ void SqlWorkbench::showFileName()
 {
     if (m_filePath.isEmpty())
         return;
-    // Right edge fixed at 415: the label grows to the left.
-    fileNameLabel->setText(QFileInfo(m_filePath).fileName() + (sqlEditor->isModified() ? QStringLiteral(" *") : QString()));
-    fileNameLabel->adjustSize();
-    fileNameLabel->move(415 - fileNameLabel->width(), fileNameLabel->y());
+    m_fileName->setText(QFileInfo(m_filePath).fileName() + (m_editor->isModified() ? QStringLiteral(" *") : QString()));
+    placeFileName();
+}
+
+// On the line of the "SQL:" label, its right edge fixed 4 pixels inside the editor's: before a
+// file is named it holds the designed 200 pixels, then the width of its text, growing to the left.
+void SqlWorkbench::placeFileName()
+{
+    const QRect editor = m_editorBox->geometry();
+    const QSize size = m_filePath.isEmpty() ? QSize(200, 13) : m_fileName->sizeHint();
+    m_fileName->setGeometry(editor.right() + 1 - 4 - size.width(), editor.top() - 20, size.width(), size.height());
 }
 
 void SqlWorkbench::readCatalogue()
 {
-    sqlEditor->setCatalogue(SqlCatalogue::read(m_dataSet.connection()));
+    m_editor->setCatalogue(SqlCatalogue::read(m_dataSet.connection()));
 }
 
-void SqlWorkbench::showRecordNumber()
+void SqlWorkbench::setRecordNumber(int recNo)
 {
-    recNoLabel->setText(QStringLiteral("RecNo: ") + QString::number(m_dataSet.recNo()));
+    m_recNo->setText(recNoText(recNo));
+}
+
+void SqlWorkbench::showSort(const QString& sort)
+{
+    m_sort->setText(sort.isEmpty() ? QStringLiteral("Sort: default") : QStringLiteral("Sort: ") + sort);
+}
+
+void SqlWorkbench::showRecordCount()
+{
+    m_records->setText(FetchControl::recordsText(m_dataSet));
 }
 
 void SqlWorkbench::closeResult()
 {
     m_dataSet.close();
-    recordsLabel->setText(QStringLiteral("Records: "));
-    sortLabel->setText(QStringLiteral("Sort: default"));
-    recNoLabel->setText(QStringLiteral("RecNo:"));
+    m_records->setText(QStringLiteral("Records: "));
+    showSort(QString());
+    m_recNo->setText(QStringLiteral("RecNo:"));
 }
 
 // Enter that no control took for itself (the editor and the grid do) runs the statement, as the
 // default button of the window would.
 bool SqlWorkbench::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_editorBox && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        placeFileName();
     if (watched == m_form && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;

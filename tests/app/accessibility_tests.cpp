@@ -1,5 +1,4 @@
 #include "app/linklabel.h"
-#include "support/namedcontrol.h"
 #include "app/programwindows.h"
 #include "charts/chartwindow.h"
 #include "common/dialogs.h"
@@ -8,6 +7,7 @@
 #include "import/cylindergauge.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
+#include "support/findnamed.h"
 #include "support/temphome.h"
 
 #include <QAccessible>
@@ -135,9 +135,8 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
             << name;
 
     // A combo box tells its value as its name on Linux; its label names it by relation.
-    for (const auto& [combo, label] : {std::pair<QWidget*, QWidget*>{w.main.shardList, w.main.shardLabel},
-                                       {namedControl<QComboBox>(w.leaderboard, "trackList"),
-                                        namedControl<QLabel>(w.leaderboard, "trackLabel")}}) {
+    for (const auto& [combo, label] : {std::pair<QWidget*, QWidget*>{named<QComboBox>(w.main, "shardList"), named<QLabel>(w.main, "shardLabel")},
+                                       {named<QComboBox>(w.leaderboard, "trackList"), named<QLabel>(w.leaderboard, "trackLabel")}}) {
         const auto labels = QAccessible::queryAccessibleInterface(combo)->relations(QAccessible::Label);
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const auto& r) { return r.first->object() == label; }))
             << qPrintable(combo->objectName());
@@ -146,7 +145,7 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     // The "Info" entry at the right of the menu bar.
     QAccessibleInterface* info = find(all, QAccessible::MenuItem, "Info");
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->object(), w.main.infoAction);
+    EXPECT_EQ(info->object(), named<QAction>(w.main, "infoAction"));
     ASSERT_NE(info->actionInterface(), nullptr);
     QStringList opened;
     {
@@ -157,7 +156,7 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     EXPECT_EQ(opened, QStringList{"http://127.0.0.1:8680/"});
 
     // The menus keep what Qt gives them: a popup menu with its entries.
-    QMenu* exportImport = w.main.mainMenu->actions().value(0)->menu();
+    QMenu* exportImport = named<QMenuBar>(w.main, "mainMenu")->actions().value(0)->menu();
     ASSERT_NE(exportImport, nullptr);
     QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(exportImport);
     EXPECT_EQ(menu->role(), QAccessible::PopupMenu);
@@ -183,25 +182,25 @@ TEST(Accessibility, EveryViewerOpensByKeyboardAndByTheAccessiblePressAction)
         // Tab indents in the SQL editor; Ctrl+Tab leaves it.
         for (int i = 0; i < 100 && QApplication::focusWidget() != target; ++i)
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w.main, Qt::Key_Tab,
-                            QApplication::focusWidget() == w.main.workbench->sqlEditor ? Qt::ControlModifier
+                            QApplication::focusWidget() == named<SqlEditor>(w.main, "sqlEditor") ? Qt::ControlModifier
                                                                                        : Qt::NoModifier);
         return QApplication::focusWidget() == target;
     };
 
-    const QImage unfocused = w.main.driverInfoLink->grab().toImage();
-    ASSERT_TRUE(tabTo(w.main.driverInfoLink));
+    const QImage unfocused = named<LinkLabel>(w.main, "driverInfoLink")->grab().toImage();
+    ASSERT_TRUE(tabTo(named<LinkLabel>(w.main, "driverInfoLink")));
     // Reached by Tab, the link shows where the keyboard is.
-    EXPECT_NE(w.main.driverInfoLink->grab().toImage(), unfocused);
-    QTest::keyClick(w.main.driverInfoLink, Qt::Key_Return);
+    EXPECT_NE(named<LinkLabel>(w.main, "driverInfoLink")->grab().toImage(), unfocused);
+    QTest::keyClick(named<LinkLabel>(w.main, "driverInfoLink"), Qt::Key_Return);
     EXPECT_TRUE(w.driverInfo.isVisible());
 
     w.main.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w.main));
-    ASSERT_TRUE(tabTo(w.main.leaderboardLink));
-    QTest::keyClick(w.main.leaderboardLink, Qt::Key_Space);
+    ASSERT_TRUE(tabTo(named<LinkLabel>(w.main, "leaderboardLink")));
+    QTest::keyClick(named<LinkLabel>(w.main, "leaderboardLink"), Qt::Key_Space);
     EXPECT_TRUE(w.leaderboard.isVisible());
 
-    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(w.main.dailyEventsLink);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(named<LinkLabel>(w.main, "dailyEventsLink"));
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(link->role(), QAccessible::Link);
     EXPECT_EQ(link->text(QAccessible::Name), "Direct Daily Events Info");
@@ -228,7 +227,7 @@ TEST(Accessibility, TheDriverNamesFieldAndTheChartWindowSayWhatTheyAre)
     QtDialogs().inputText("Driver names", "Type in Driver Names separated by commas", "kestrel", 255);
     EXPECT_EQ(fieldName, "Driver names");
 
-    program.windows->main.chartAction->trigger();
+    named<QAction>(program.windows->main, "chartAction")->trigger();
     ChartWindow* chart = program.windows->main.chartWindow();
     ASSERT_NE(chart, nullptr);
     QAccessibleInterface* top = QAccessible::queryAccessibleInterface(chart);

@@ -2,12 +2,12 @@
 // before the control beside them in whatever font stands in for the dialog font.
 
 #include "app/linklabel.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "app/programwindows.h"
 #include "common/periodchoice.h"
 #include "common/radiogroup.h"
-#include "import/importcontrols.h"
 #include "support/fakedialogs.h"
+#include "support/findnamed.h"
 #include "support/temphome.h"
 #include "viewers/eventspage.h"
 #include "viewers/htmlview.h"
@@ -105,14 +105,14 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     w.main.show();
 
     // The underline is drawn in the theme's own link colour, which reads on its dark window.
-    EXPECT_TRUE(holdsColour(w.main.driverInfoLink->grab().toImage(), link));
-    EXPECT_FALSE(holdsColour(w.main.driverInfoLink->grab().toImage(), QColor(Qt::blue)));
+    EXPECT_TRUE(holdsColour(named<LinkLabel>(w.main, "driverInfoLink")->grab().toImage(), link));
+    EXPECT_FALSE(holdsColour(named<LinkLabel>(w.main, "driverInfoLink")->grab().toImage(), QColor(Qt::blue)));
 
     // Pages are drawn on white with black text, as a browser does: the grey header cells of the
     // events table stay readable.
     racr::XmlDocument answer;
     answer.load(R"(<list><worldLeaderboardEvent eventName="BAY BRIDGE" eventModeName="Circuit" minTier="0" maxTier="999"/></list>)");
-    HtmlView* eventsPage = namedControl<HtmlView>(w.events, "page");
+    HtmlView* eventsPage = named<HtmlView>(w.events, "page");
     eventsPage->ShowHtmlText(racr::eventsPage(answer));
     const QImage page = eventsPage->viewport()->grab().toImage();
     EXPECT_EQ(page.pixelColor(page.width() - 4, page.height() - 4).name().toStdString(), "#ffffff");
@@ -122,7 +122,7 @@ TEST(Appearance, DarkDesktopThemeKeepsLinksAndPagesReadable)
     const QRect headerText = eventsPage->cursorRect(header).adjusted(0, 0, 50, 0) & page.rect();
     EXPECT_LT(darkestGrey(page, headerText), 60);
 
-    const QImage blank = namedControl<HtmlView>(w.leaderboard, "page")->viewport()->grab().toImage();
+    const QImage blank = named<HtmlView>(w.leaderboard, "page")->viewport()->grab().toImage();
     EXPECT_EQ(blank.pixelColor(blank.width() / 2, blank.height() / 2).name().toStdString(), "#ffffff");
 }
 
@@ -132,23 +132,25 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
     FakeDialogs dialogs;
     ProgramWindows w;
     w.main.show();
-    QTest::mouseClick(w.main.leaderboardLink, Qt::LeftButton);
-    QTest::mouseClick(w.main.driverInfoLink, Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "leaderboardLink"), Qt::LeftButton);
+    QTest::mouseClick(named<LinkLabel>(w.main, "driverInfoLink"), Qt::LeftButton);
     ASSERT_TRUE(w.leaderboard.isVisible() && w.driverInfo.isVisible());
 
-    const PeriodChoice& import = *w.main.importControls->period;
-    const auto* leaderboardPeriod = namedControl<RadioGroup>(w.leaderboard, "periodGroup");
-    auto* leaderboardDays = namedControl<QLineEdit>(w.leaderboard, "daysEdit");
-    auto* leaderboardWeek = namedControl<QLineEdit>(w.leaderboard, "weekEdit");
-    auto* driverNameLabel = namedControl<QLabel>(w.driverInfo, "driverNameLabel");
-    auto* driverNameEdit = namedControl<QLineEdit>(w.driverInfo, "driverNameEdit");
+    const auto* importType = named<RadioGroup>(w.main, "periodGroup");
+    const auto* daysEdit = named<QLineEdit>(w.main, "daysEdit");
+    const auto* weekEdit = named<QLineEdit>(w.main, "weekEdit");
+    const auto* leaderboardPeriod = named<RadioGroup>(w.leaderboard, "periodGroup");
+    auto* leaderboardDays = named<QLineEdit>(w.leaderboard, "daysEdit");
+    auto* leaderboardWeek = named<QLineEdit>(w.leaderboard, "weekEdit");
+    auto* driverNameLabel = named<QLabel>(w.driverInfo, "driverNameLabel");
+    auto* driverNameEdit = named<QLineEdit>(w.driverInfo, "driverNameEdit");
     const struct {
         const char* label;
         int end;
         int control;
     } beside[] = {
-        {"main window: minus", textEnd(&w.main, import.periodGroup->item(1)), leftIn(&w.main, import.daysEdit)},
-        {"main window: weeknum.", textEnd(&w.main, import.periodGroup->item(2)), leftIn(&w.main, import.weekEdit)},
+        {"main window: minus", textEnd(&w.main, importType->item(1)), leftIn(&w.main, daysEdit)},
+        {"main window: weeknum.", textEnd(&w.main, importType->item(2)), leftIn(&w.main, weekEdit)},
         {"leaderboard: minus", textEnd(&w.leaderboard, leaderboardPeriod->item(1)), leftIn(&w.leaderboard, leaderboardDays)},
         {"leaderboard: weeknum.", textEnd(&w.leaderboard, leaderboardPeriod->item(2)),
          leftIn(&w.leaderboard, leaderboardWeek)},
@@ -158,7 +160,7 @@ TEST(Appearance, LabelsEndBeforeTheControlsBesideThem)
         EXPECT_GE(pair.control - pair.end, 3) << pair.label << ": text ends at " << pair.end << ", control at " << pair.control;
 
     // The controls keep their places.
-    EXPECT_EQ(leftIn(&w.main, import.daysEdit), 944);
+    EXPECT_EQ(leftIn(&w.main, daysEdit), 944);
     EXPECT_EQ(leaderboardWeek->pos(), QPoint(146, 76));
     EXPECT_EQ(driverNameLabel->pos(), QPoint(16, 16));
     EXPECT_EQ(driverNameEdit->pos(), QPoint(80, 16));

@@ -7,7 +7,8 @@
 #include "workbench/sqlworkbench.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
-#include "support/xserver.h"
+#include "support/findnamed.h"
+#include "support/x11program.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -23,47 +24,14 @@
 // What runs on Execute SQL and Shift+F5, the editor's find bar and the grid's copy keys, with keys
 // typed through the X server: the widgets' own bindings and Qt's shortcut map decide who gets them.
 
-namespace {
-
-struct Program {
-    Program()
-    {
-        windows = std::make_unique<ProgramWindows>();
-        windows->main.show();
-        windows->main.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&windows->main));
-        editor()->setFocus();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return editor()->hasFocus(); }));
-    }
-
-    SqlEditor* editor() { return windows->main.workbench->sqlEditor; }
-    QString records() { return windows->main.workbench->recordsLabel->text(); }
-
-    // Types keys, then waits for what they should bring about.
-    bool type(const QStringList& keys, const std::function<bool()>& done)
-    {
-        return typeKeys(keys) && QTest::qWaitFor(done, 5'000);
-    }
-
-    // Places the caret at a byte of the text, or selects a range of it.
-    void select(qsizetype from, qsizetype to)
-    {
-        editor()->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(from),
-                                static_cast<long>(to));
-    }
-
-    std::unique_ptr<ProgramWindows> windows;
-};
-
-} // namespace
 
 TEST(EditorToolsX11, ASelectionRunsAloneAndShiftF5RunsTheStatementAtTheCaret)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
-    SqlWorkbench* workbench = program.windows->main.workbench;
+    SqlWorkbench* workbench = program.workbench();
     const QString script = "select 'a;b';\n"
                            "select 1 union select 2;\n"
                            "select 1 union select 2 union select 3";
@@ -107,12 +75,12 @@ TEST(EditorToolsX11, AFaultyStatementShowsItsPlaceUnderTheEditorAndKeepsThePrevi
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
-    SqlWorkbench* workbench = program.windows->main.workbench;
-    QWidget* pane = workbench->errorPane;
+    SqlWorkbench* workbench = program.workbench();
+    QWidget* pane = program.main().findChild<QWidget*>("sqlErrorPane");
     const QRect editorPlace = editor->geometry();
-    const QRect executePlace = workbench->executeButton->geometry();
+    const QRect executePlace = program.main().findChild<QPushButton*>("executeButton")->geometry();
     editor->setText("select trackname from TRACKLIST");
     ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 90"; })) << program.records().toStdString();
     EXPECT_FALSE(pane->isVisible());
@@ -138,7 +106,7 @@ TEST(EditorToolsX11, AFaultyStatementShowsItsPlaceUnderTheEditorAndKeepsThePrevi
     // The pane takes its room from the editor's foot; nothing else moves.
     EXPECT_EQ(pane->geometry().bottom(), editorPlace.bottom());
     EXPECT_LT(editor->geometry().bottom(), pane->geometry().top());
-    EXPECT_EQ(workbench->executeButton->geometry(), executePlace);
+    EXPECT_EQ(program.main().findChild<QPushButton*>("executeButton")->geometry(), executePlace);
 
     // One statement of several, run with Shift+F5: the line is the editor's, and what ran stays selected.
     editor->setText("select 1;\nselect 2,\nfrom TRACKLIST");
@@ -160,15 +128,15 @@ TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
-    FindBar* bar = editor->findBar;
+    auto* bar = named<FindBar>(*editor, "findBar");
     editor->setText("select car from RACR\nwhere car like 'Ford%'\nor CAR like 'Audi%'");
     program.select(0, 0);
 
-    ASSERT_TRUE(program.type({"ctrl+f"}, [&] { return bar->findField->hasFocus(); }));
-    EXPECT_EQ(bar->findField->accessibleName(), "Find");
-    EXPECT_FALSE(bar->replaceField->isVisible());
+    ASSERT_TRUE(program.type({"ctrl+f"}, [&] { return named<QLineEdit>(*bar, "findField")->hasFocus(); }));
+    EXPECT_EQ(named<QLineEdit>(*bar, "findField")->accessibleName(), "Find");
+    EXPECT_FALSE(named<QLineEdit>(*bar, "replaceField")->isVisible());
     const auto selectedAt = [&](int line, int index) {
         int fromLine, fromIndex, toLine, toIndex;
         editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
@@ -182,8 +150,8 @@ TEST(EditorToolsX11, CtrlFFindsForwardAndBackAndCtrlHReplaces)
     EXPECT_EQ(editor->lines(), 3);   // Enter in the field broke no line of the statement
 
     // Ctrl+H: the replace field; Enter replaces the match shown and moves on.
-    ASSERT_TRUE(program.type({"ctrl+h"}, [&] { return bar->replaceField->hasFocus(); }));
-    EXPECT_EQ(bar->replaceField->accessibleName(), "Replace with");
+    ASSERT_TRUE(program.type({"ctrl+h"}, [&] { return named<QLineEdit>(*bar, "replaceField")->hasFocus(); }));
+    EXPECT_EQ(named<QLineEdit>(*bar, "replaceField")->accessibleName(), "Replace with");
     EXPECT_TRUE(program.type({"m", "a", "k", "e", "Return"},
                              [&] { return editor->text().startsWith("select car from RACR\nwhere make like"); }))
         << editor->text().toStdString();
@@ -201,10 +169,10 @@ TEST(EditorToolsX11, CtrlCCopiesTheCellsAloneAndCtrlShiftCUnderTheirTitles)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     program.editor()->setText("select 'kestrel' as driver, 86.372 as besttime union all select 'Fast & Loose', 90.5");
     ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
-    DataGrid* grid = program.windows->main.resultGrid->grid;
+    auto* grid = program.main().findChild<DataGrid*>("grid");
     // The filter fields made for the result are the first controls Tab reaches after the grid.
     QWidget* next = grid->nextInFocusChain();
     while (!(next->focusPolicy() & Qt::TabFocus))

@@ -2,7 +2,7 @@
 // main() wires them.
 
 #include "app/closesignals.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "app/programwindows.h"
 #include "workbench/sqlworkbench.h"
 #include "import/importwindows.h"
@@ -23,7 +23,7 @@ namespace {
 
 void clickGauge(ImportWindow& progress)
 {
-    QTest::mouseClick(namedControl<CylinderGauge>(progress, "gauge"), Qt::LeftButton);
+    QTest::mouseClick(named<CylinderGauge>(progress, "gauge"), Qt::LeftButton);
 }
 
 TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
@@ -35,7 +35,7 @@ TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
     windows.main.show();   // connects to the database
     const auto runFrom = [&](const char* button) {
         whileShown(windows.progress, windows.main.findChild<QPushButton*>(button), [&] {
-            if (!namedControl<QPlainTextEdit>(windows.progress, "importLog")->toPlainText().contains("Finished!"))
+            if (!named<QPlainTextEdit>(windows.progress, "importLog")->toPlainText().contains("Finished!"))
                 return false;
             clickGauge(windows.progress);
             return true;
@@ -78,7 +78,7 @@ TEST(ImportWindow, ASigtermDuringAnImportStopsItAndClosesTheProgramWithItsSettin
     });
     EXPECT_TRUE(sent);
     EXPECT_FALSE(windows.main.isVisible());
-    EXPECT_EQ(namedControl<QPlainTextEdit>(windows.progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts),
+    EXPECT_EQ(named<QPlainTextEdit>(windows.progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts),
               (QStringList{QStringLiteral("Stopping\u2026"), QStringLiteral("MultiPlayer: 0 new record(s).")}));
     EXPECT_TRUE(home.read("racr.ini").contains("shard=CHICANE")) << home.read("racr.ini").toStdString();
 }

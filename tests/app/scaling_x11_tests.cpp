@@ -1,6 +1,7 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
 #include "support/fakedialogs.h"
+#include "support/findnamed.h"
 #include "support/temphome.h"
 
 #include <QScreen>
@@ -26,7 +27,7 @@ TEST(ScalingX11, AtTwiceTheScaleTheMainWindowFitsTheScreenAndScrollsItsControlsI
     // The link at the lower right is off the window at first and scrolls into view.
     auto* scroller = main.findChild<QScrollArea*>("clientScroller");
     ASSERT_NE(scroller, nullptr);
-    QWidget* link = main.dailyEventsLink;
+    QWidget* link = named<LinkLabel>(main, "dailyEventsLink");
     const auto shown = [&] {
         const QRect inViewport(link->mapTo(scroller->viewport(), QPoint()), link->size());
         return scroller->viewport()->rect().contains(inViewport);

@@ -172,3 +172,26 @@ TEST(AppText, IsoWeeks)
     EXPECT_EQ(apptext::isoWeek(QDate(2026, 12, 31)), 53);
     EXPECT_EQ(apptext::isoWeek(QDate(2026, 6, 15)), 25);
 }
+
+TEST(Settings, TheGridSplitIsWrittenOnceMovedAndAValueThatIsNoHeightKeepsTheDesign)
+{
+    TempHome home;
+    const QString ini = home.file("racr.ini");
+    // Never moved: the key is not added.
+    ASSERT_TRUE(settings::write(ini, designed));
+    EXPECT_FALSE(home.read("racr.ini").contains("gridsplit"));
+
+    ShellSettings moved = designed;
+    moved.gridSplit = 416;
+    ASSERT_TRUE(settings::write(ini, moved));
+    EXPECT_EQ(settings::read(ini, designed).gridSplit, 416);
+    // Moved back to the design: the key the file holds says so.
+    ASSERT_TRUE(settings::write(ini, designed));
+    EXPECT_TRUE(home.read("racr.ini").contains("gridsplit=0\n"));
+    EXPECT_EQ(settings::read(ini, designed).gridSplit, 0);
+
+    for (const char* value : {"-40", "tall", "", "3.5"}) {
+        home.write("racr.ini", QByteArray("[settings]\ngridsplit=") + value + "\n");
+        EXPECT_EQ(settings::read(ini, designed).gridSplit, 0) << value;
+    }
+}

@@ -6,7 +6,7 @@
 #include "workbench/sqlworkbench.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
-#include "support/xserver.h"
+#include "support/x11program.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,39 +21,12 @@
 // Keys typed through the X server reach the program as a user's do: past the input method, the
 // editor's own key bindings and Qt's shortcut map, which an event sent to a widget would skip.
 
-namespace {
-
-// The main window with the keyboard in the SQL editor.
-struct Program {
-    Program()
-    {
-        windows = std::make_unique<ProgramWindows>();
-        windows->main.show();
-        windows->main.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&windows->main));
-        editor()->setFocus();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return editor()->hasFocus(); }));
-    }
-
-    SqlEditor* editor() { return windows->main.workbench->sqlEditor; }
-    QString records() { return windows->main.workbench->recordsLabel->text(); }
-
-    // Types keys, then waits for what they should bring about.
-    bool type(const QStringList& keys, const std::function<bool()>& done)
-    {
-        return typeKeys(keys) && QTest::qWaitFor(done, 5'000);
-    }
-
-    std::unique_ptr<ProgramWindows> windows;
-};
-
-} // namespace
 
 TEST(SqlKeysX11, KeysTypedInTheEditorRunOpenAndSaveAndEnterBreaksTheLine)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
 
     editor->setTextAtEnd("select 1");
@@ -71,7 +44,7 @@ TEST(SqlKeysX11, KeysTypedInTheEditorRunOpenAndSaveAndEnterBreaksTheLine)
     EXPECT_EQ(dialogs.fileRequests[0].caption, "Open SQL");
     EXPECT_EQ(dialogs.fileRequests[1].caption, "Save SQL");
 
-    program.windows->main.workbench->closeResult();
+    program.workbench()->closeResult();
     EXPECT_TRUE(program.type({"Return", "KP_Enter"}, [&] { return editor->text() == "select 1 union select 2 union select 3\n\n"; }))
         << editor->text().toStdString();
     EXPECT_EQ(program.records(), "Records: ");   // a line break, not a run
@@ -82,16 +55,16 @@ TEST(SqlKeysX11, StatementsRunAreRecalledWithCtrlUpAfterARestart)
     TempHome home;
     FakeDialogs dialogs;
     {
-        Program program;
+        X11Program program;
         for (const QString& statement : {"select 'first'", "select 'second',\n  'two lines'"}) {
             program.editor()->setTextAtEnd(statement);
             ASSERT_TRUE(program.type({"ctrl+Return"}, [&] { return program.records() == "Records: 1"; }));
-            program.windows->main.workbench->closeResult();
+            program.workbench()->closeResult();
         }
         program.windows->main.close();
     }
 
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
     editor->setTextAtEnd("select 'draft'");
     EXPECT_TRUE(program.type({"ctrl+Up"}, [&] { return editor->text() == "select 'second',\n  'two lines'"; }))
@@ -101,7 +74,7 @@ TEST(SqlKeysX11, StatementsRunAreRecalledWithCtrlUpAfterARestart)
         << editor->text().toStdString();
 
     // The History menu lists them newest first; its entry puts the statement in the editor.
-    QMenu* history = program.windows->main.sqlMenu->historyMenu;
+    QMenu* history = program.main().findChild<QMenu*>("historyMenu");
     Q_EMIT history->aboutToShow();
     ASSERT_EQ(history->actions().size(), 2);
     EXPECT_EQ(history->actions().at(0)->text(), "select 'second', 'two lines'");
@@ -113,19 +86,19 @@ TEST(SqlKeysX11, CtrlTabLeavesTheEditorAndTabWalksTheWorkbenchInReadingOrder)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     SqlEditor* editor = program.editor();
-    SqlWorkbench* workbench = program.windows->main.workbench;
+    SqlWorkbench* workbench = program.workbench();
     editor->setTextAtEnd("select 1");
 
     // Tab still indents.
     EXPECT_TRUE(program.type({"Tab"}, [&] { return editor->text() == "select 1\t"; })) << editor->text().toStdString();
     const auto focusIs = [](QWidget* widget) { return [widget] { return QApplication::focusWidget() == widget; }; };
     // Stop is disabled while nothing runs, so the chain passes over it.
-    EXPECT_TRUE(program.type({"ctrl+Tab"}, focusIs(workbench->executeButton)));
-    EXPECT_TRUE(program.type({"Tab"}, focusIs(workbench->openSqlButton)));
-    EXPECT_TRUE(program.type({"Tab"}, focusIs(workbench->saveSqlButton)));
-    EXPECT_TRUE(program.type({"Tab"}, focusIs(program.windows->main.resultGrid->grid)));
+    EXPECT_TRUE(program.type({"ctrl+Tab"}, focusIs(program.main().findChild<QPushButton*>("executeButton"))));
+    EXPECT_TRUE(program.type({"Tab"}, focusIs(program.main().findChild<QPushButton*>("openSqlButton"))));
+    EXPECT_TRUE(program.type({"Tab"}, focusIs(program.main().findChild<QPushButton*>("saveSqlButton"))));
+    EXPECT_TRUE(program.type({"Tab"}, focusIs(program.main().findChild<QWidget*>("grid"))));
     EXPECT_TRUE(program.type({"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab"}, focusIs(editor)));
     EXPECT_TRUE(program.type({"ctrl+shift+Tab"}, [&] { return QApplication::focusWidget() != editor; }));
     EXPECT_EQ(editor->text(), "select 1\t");
@@ -135,9 +108,9 @@ TEST(SqlKeysX11, EscapeAndCtrlWCloseTheViewersAndTheChart)
 {
     TempHome home;
     FakeDialogs dialogs;
-    Program program;
+    X11Program program;
     ProgramWindows& w = *program.windows;
-    program.windows->main.chartAction->trigger();
+    program.main().findChild<QAction*>("chartAction")->trigger();
     int round = 0;
     for (QWidget* window : std::initializer_list<QWidget*>{&w.driverInfo, &w.leaderboard, &w.events,
                                                             w.main.chartWindow()}) {

@@ -1,5 +1,5 @@
 #include "charts/chartdata.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "charts/chartdrawing.h"
 #include "charts/chartwindow.h"
 #include "workbench/workbenchform.h"
@@ -171,7 +171,7 @@ protected:
     template <typename T>
     T* control(const char* name)
     {
-        return namedControl<T>(chart, name);
+        return named<T>(chart, name);
     }
 
     WorkbenchForm w;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/periodchoice.h"
 #include "common/shellvalues.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "db/queryobject.h"
 #include "workbench/sqlworkbench.h"
 #include "import/importcontrols.h"
@@ -9,6 +10,7 @@
 #include "import/importwindow.h"
 #include "importtesting.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -25,6 +27,36 @@ public:
     QString serviceBase() const override { return base; }
 };
 
+// The parts of the main window the imports touch, each with the controls the tests read found by
+// their names: the parts keep them to themselves.
+struct WorkbenchPart {
+    WorkbenchPart(QWidget* form, QueryObject& dataSet)
+        : part(form, dataSet), recordsLabel(form->findChild<QLabel*>(QStringLiteral("recordsLabel"))),
+          sortLabel(form->findChild<QLabel*>(QStringLiteral("sortLabel"))),
+          recNoLabel(form->findChild<QLabel*>(QStringLiteral("recNoLabel")))
+    {
+    }
+
+    SqlWorkbench part;
+    QLabel* recordsLabel;
+    QLabel* sortLabel;
+    QLabel* recNoLabel;
+};
+
+struct ImportControlsPart {
+    explicit ImportControlsPart(QWidget* form)
+        : part(form), period(form->findChild<PeriodChoice*>()),
+          importDriversButton(form->findChild<QPushButton*>(QStringLiteral("importDriversButton"))),
+          importLeaderboardsButton(form->findChild<QPushButton*>(QStringLiteral("importLeaderboardsButton")))
+    {
+    }
+
+    ImportControls part;
+    PeriodChoice* period;
+    QPushButton* importDriversButton;
+    QPushButton* importLeaderboardsButton;
+};
+
 // The main window's parts the imports touch, the progress window, and the wiring between them.
 struct Windows {
     explicit Windows(const QString& serviceBase)
@@ -34,21 +66,21 @@ struct Windows {
         shell.base = serviceBase;
         mainWindow.resize(1006, 698);
         mainWindow.show();
-        controls.attach(&progress, dataSet, workbench, shell);
+        controls.part.attach(&progress, dataSet, workbench.part, shell);
     }
 
     QStringList log() const
     {
-        return namedControl<QPlainTextEdit>(progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts);
+        return named<QPlainTextEdit>(progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts);
     }
-    CylinderGauge* gauge() const { return namedControl<CylinderGauge>(progress, "gauge"); }
+    CylinderGauge* gauge() const { return named<CylinderGauge>(progress, "gauge"); }
     bool finished() const { return log().contains(QStringLiteral("Finished!")); }
 
     ImportDatabase db;
     QWidget mainWindow;
     QueryObject dataSet;
-    SqlWorkbench workbench;
-    ImportControls controls;
+    WorkbenchPart workbench;
+    ImportControlsPart controls;
     ImportWindow progress;
     ShellStub shell;
 };

@@ -1,5 +1,5 @@
 #include "common/periodchoice.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "common/radiogroup.h"
 #include "common/shellvalues.h"
 #include "leaderboarddocument.h"
@@ -30,7 +30,7 @@ namespace {
 
 void clickGauge(ImportWindow& progress)
 {
-    QTest::mouseClick(namedControl<CylinderGauge>(progress, "gauge"), Qt::LeftButton);
+    QTest::mouseClick(named<CylinderGauge>(progress, "gauge"), Qt::LeftButton);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "support/fakeservice.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -106,22 +106,22 @@ Report display(const std::map<QString, QByteArray>& answers, const QString& name
 // The window's controls, found by their names.
 QLineEdit* nameEdit(const DriverInfoWindow& form)
 {
-    return namedControl<QLineEdit>(form, "driverNameEdit");
+    return named<QLineEdit>(form, "driverNameEdit");
 }
 
 QPushButton* okButton(const DriverInfoWindow& form)
 {
-    return namedControl<QPushButton>(form, "okButton");
+    return named<QPushButton>(form, "okButton");
 }
 
 QLabel* avatar(const DriverInfoWindow& form)
 {
-    return namedControl<QLabel>(form, "avatarImage");
+    return named<QLabel>(form, "avatarImage");
 }
 
 QPlainTextEdit* report(const DriverInfoWindow& form)
 {
-    return namedControl<QPlainTextEdit>(form, "driverReport");
+    return named<QPlainTextEdit>(form, "driverReport");
 }
 
 QStringList memoLines(const DriverInfoWindow& form)

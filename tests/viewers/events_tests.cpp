@@ -1,5 +1,5 @@
 #include "support/fakeservice.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "viewertesting.h"
@@ -21,7 +21,7 @@ namespace {
 // The window's page, found by its name.
 HtmlView* shownPage(const EventsWindow& form)
 {
-    return namedControl<HtmlView>(form, "page");
+    return named<HtmlView>(form, "page");
 }
 
 const std::string kEventsPath = "/StatsAPI/ws/game/racr/leaderboards/events";

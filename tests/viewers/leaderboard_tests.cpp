@@ -1,5 +1,5 @@
 #include "support/fakeservice.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "fakeshell.h"
 #include "support/simulator.h"
 #include "viewertesting.h"
@@ -25,12 +25,12 @@ const std::string kLeaderboardsPath = "/StatsAPI/ws/game/racr/leaderboards";
 // The window's controls, found by their names.
 QComboBox* trackList(const LeaderboardWindow& form)
 {
-    return namedControl<QComboBox>(form, "trackList");
+    return named<QComboBox>(form, "trackList");
 }
 
 HtmlView* shownPage(const LeaderboardWindow& form)
 {
-    return namedControl<HtmlView>(form, "page");
+    return named<HtmlView>(form, "page");
 }
 
 // Picks a track with the keyboard, the way a user steps through the list.
@@ -144,8 +144,8 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
     EXPECT_EQ(trackList(form)->currentIndex(), -1);
 
     // Changing the other controls asks nothing; the pick does.
-    namedControl<RadioGroup>(form, "periodGroup")->setItemIndex(0);
-    namedControl<RadioGroup>(form, "playerMode")->setItemIndex(0);
+    named<RadioGroup>(form, "periodGroup")->setItemIndex(0);
+    named<RadioGroup>(form, "playerMode")->setItemIndex(0);
     EXPECT_TRUE(service.requests().isEmpty());
     pickTrack(form, 1);
     EXPECT_EQ(service.requests(),
@@ -154,9 +154,9 @@ TEST(LeaderboardWindow, APickSendsTheControlsAndShowsThePage)
         << qPrintable(shownText(form));
 
     // Typed edits go out as typed; the shard is read at the pick.
-    namedControl<RadioGroup>(form, "periodGroup")->setItemIndex(1);
-    namedControl<QLineEdit>(form, "daysEdit")->clear();
-    QTest::keyClicks(namedControl<QLineEdit>(form, "daysEdit"), "12");
+    named<RadioGroup>(form, "periodGroup")->setItemIndex(1);
+    named<QLineEdit>(form, "daysEdit")->clear();
+    QTest::keyClicks(named<QLineEdit>(form, "daysEdit"), "12");
     shell.shard.clear();
     pickTrack(form, 89);
     EXPECT_EQ(service.requests().last(),
@@ -211,7 +211,7 @@ TEST(LeaderboardWindow, ShowsTheSimulatorsRecordsWithNamesInAnyScript)
     shell.base = sim.base();
     shell.drivers = QStringLiteral("Jürgen Größ,東京ドリフト,Fast & Loose");
     LeaderboardWindow form(shell);
-    namedControl<RadioGroup>(form, "periodGroup")->setItemIndex(0);
+    named<RadioGroup>(form, "periodGroup")->setItemIndex(0);
     pickTrack(form, 40);
     const QString text = shownText(form);
     EXPECT_TRUE(text.startsWith("LION'S CHALLENGE - SinglePlayer\nOverall\nrecords: 6\n")) << qPrintable(text);

@@ -1,7 +1,7 @@
 // A long page or report is shown from its top, and its scroll bar says so at a glance.
 
 #include "fakeshell.h"
-#include "support/namedcontrol.h"
+#include "support/findnamed.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
 
@@ -72,9 +72,9 @@ TEST(ScrollBars, ALongLeaderboardPageIsShownFromItsTop)
     shell.base = sim.base();
     LeaderboardWindow form(shell);
     form.show();
-    namedControl<QComboBox>(form, "trackList")->setCurrentIndex(39);
-    QTest::keyClick(namedControl<QComboBox>(form, "trackList"), Qt::Key_Down);
-    HtmlView* page = namedControl<HtmlView>(form, "page");
+    named<QComboBox>(form, "trackList")->setCurrentIndex(39);
+    QTest::keyClick(named<QComboBox>(form, "trackList"), Qt::Key_Down);
+    HtmlView* page = named<HtmlView>(form, "page");
     ASSERT_TRUE(page->toPlainText().startsWith("LION'S CHALLENGE")) << qPrintable(page->toPlainText());
     expectShownFromTheTop(page);
 }
@@ -93,9 +93,9 @@ TEST(ScrollBars, ALongDriverReportIsShownFromItsTop)
     shell.base = sim.base();
     DriverInfoWindow form(shell);
     form.show();
-    QTest::keyClicks(namedControl<QLineEdit>(form, "driverNameEdit"), "kestrel");
-    QTest::mouseClick(namedControl<QPushButton>(form, "okButton"), Qt::LeftButton);
-    QPlainTextEdit* report = namedControl<QPlainTextEdit>(form, "driverReport");
+    QTest::keyClicks(named<QLineEdit>(form, "driverNameEdit"), "kestrel");
+    QTest::mouseClick(named<QPushButton>(form, "okButton"), Qt::LeftButton);
+    QPlainTextEdit* report = named<QPlainTextEdit>(form, "driverReport");
     ASSERT_TRUE(report->toPlainText().endsWith(QString(133, '-'))) << qPrintable(report->toPlainText());
     expectShownFromTheTop(report);
 }

@@ -1,5 +1,6 @@
 #include "common/error.h"
 #include "workbench/exportimportmenu.h"
+#include "support/findnamed.h"
 #include "workbenchform.h"
 
 #include <QDir>
@@ -255,7 +256,7 @@ protected:
     {
         w.dialogs.messages.clear();
         w.dialogs.openAnswer = path;
-        w.menu.mergeOldDatabaseAction->trigger();   // as chosen: errors go to the default display
+        named<QAction>(w.form, "mergeOldDatabaseAction")->trigger();   // as chosen: errors go to the default display
     }
     int results() { return w.db.count("select count(*) from RACR"); }
     int drivers() { return w.db.count("select count(*) from DRIVERS"); }

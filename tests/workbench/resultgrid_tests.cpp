@@ -1,6 +1,7 @@
 #include "common/designfont.h"
 #include "workbench/filterheader.h"
 #include "workbenchform.h"
+#include "support/findnamed.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -19,7 +20,7 @@ namespace {
 class ResultGridTest : public ::testing::Test {
 protected:
     WorkbenchForm w;
-    DataGrid* grid = w.grid->grid;
+    DataGrid* grid = w.dataGrid();
     QHeaderView* titles = grid->horizontalHeader();
 
     int column(const QString& name) { return int(w.dataSet.fieldNames().indexOf(name)); }
@@ -64,7 +65,7 @@ protected:
     QColor pixelInCell(int row, int field, QPoint offset = QPoint(8, 8))
     {
         const QImage shot = grid->grab().toImage();
-        const QRect cell = grid->visualRect(w.grid->resultModel->index(row, field));
+        const QRect cell = grid->visualRect(w.model()->index(row, field));
         return shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + offset);
     }
 
@@ -79,7 +80,7 @@ protected:
     QLineEdit* startEditing(int row, const QString& field)
     {
         grid->setFocus();
-        grid->setCurrentIndex(w.grid->resultModel->index(row, column(field)));
+        grid->setCurrentIndex(w.model()->index(row, column(field)));
         QTest::keyClick(grid, Qt::Key_F2);
         auto* editor = grid->viewport()->findChild<QLineEdit*>();
         EXPECT_NE(editor, nullptr);
@@ -97,7 +98,7 @@ protected:
 
     QToolButton* navigatorButton(const char* name)
     {
-        return w.grid->navigator->findChild<QToolButton*>(QLatin1String(name));
+        return w.navigator()->findChild<QToolButton*>(QLatin1String(name));
     }
 };
 
@@ -105,9 +106,9 @@ TEST_F(ResultGridTest, ControlsSitWhereTheMainWindowPutsThem)
 {
     EXPECT_EQ(grid, w.form.findChild<DataGrid*>("grid"));
     EXPECT_EQ(grid->geometry(), QRect(5, 8, 996, 369));
-    EXPECT_EQ(w.grid->navigator->geometry(), QRect(399, 384, 207, 25));
+    EXPECT_EQ(w.navigator()->geometry(), QRect(399, 384, 207, 25));
     QStringList buttons;
-    for (auto* b : w.grid->navigator->findChildren<QToolButton*>())
+    for (auto* b : w.navigator()->findChildren<QToolButton*>())
         buttons.append(b->objectName());
     EXPECT_EQ(buttons, (QStringList{"firstRecord", "priorRecord", "nextRecord", "lastRecord", "insertRecord", "deleteRecord", "editRecord",
                                     "postEdit", "cancelEdit"}));
@@ -118,7 +119,7 @@ TEST_F(ResultGridTest, NavigatorSymbolsAreDrawnWithoutAnyFont)
     // A font without the arrow glyphs would show empty boxes: the buttons carry no text at all,
     // and each draws a symbol of its own.
     QList<QImage> symbols;
-    for (auto* b : w.grid->navigator->findChildren<QToolButton*>()) {
+    for (auto* b : w.navigator()->findChildren<QToolButton*>()) {
         EXPECT_TRUE(b->text().isEmpty()) << b->objectName().toStdString();
         const QImage symbol = b->icon().pixmap(QSize(16, 16)).toImage();
         int ink = 0;
@@ -144,7 +145,7 @@ TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
     EXPECT_NE(pixelInCell(rowOf("driver", "pilot000"), image), QColor(Qt::red));
     EXPECT_NE(pixelInCell(rowOf("driver", "ghost"), image), QColor(Qt::red));   // null: no DRIVERS row
     // Below the 16 x 16 square the cell is the grid's own.
-    const QRect cell = grid->visualRect(w.grid->resultModel->index(rowOf("driver", "kestrel"), image));
+    const QRect cell = grid->visualRect(w.model()->index(rowOf("driver", "kestrel"), image));
     if (cell.height() > 17) {
         const QImage shot = grid->grab().toImage();
         EXPECT_NE(shot.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft()) + QPoint(8, 17)), QColor(Qt::red));
@@ -274,7 +275,7 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextAndAnHtmlTable)
     w.db.exec("UPDATE RACR SET car = 'Audi \"R8\"' || char(10) || 'V10' WHERE id = 2");
     run("select id, driver, car, besttime from RACR where id <= 3 order by id");
     const auto cellCentre = [&](int row, const QString& field) {
-        return grid->visualRect(w.grid->resultModel->index(row, column(field))).center();
+        return grid->visualRect(w.model()->index(row, column(field))).center();
     };
     grid->setFocus();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0, "driver"));
@@ -303,12 +304,12 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextAndAnHtmlTable)
         << html.toStdString();
 
     // Everything, from the context menu's entries.
-    w.grid->selectAllAction->trigger();
-    w.grid->copyAction->trigger();
+    named<QAction>(w.form, "selectAllAction")->trigger();
+    named<QAction>(w.form, "copyAction")->trigger();
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
     EXPECT_EQ(lines.size(), 3 + 1 + 1);   // three rows, one of them on two lines, and the last break
     EXPECT_EQ(lines.value(lines.size() - 2), "3\tghost\tLotus Exige\t72.000");
-    EXPECT_TRUE(grid->actions().contains(w.grid->copyAction));
+    EXPECT_TRUE(grid->actions().contains(named<QAction>(w.form, "copyAction")));
 
     // Editing a cell still starts on the current cell alone.
     type(startEditing(2, "car"), "Lotus Elise");
@@ -344,13 +345,13 @@ TEST_F(ResultGridTest, AFilterTypedUnderATitleKeepsItsRowsThroughASortUntilTheNe
     EXPECT_EQ(driver->text(), "KESTREL");
 
     // A pause in typing is enough; no Enter needed.
-    QLineEdit* car = w.grid->grid->filters->field(column("car"));
+    QLineEdit* car = w.dataGrid()->filters->field(column("car"));
     car->setFocus();
     QTest::keyClicks(car, "ford");
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.dataSet.recordCount() == 1; }));
 
     w.run(SqlWorkbench::defaultStatement());
-    EXPECT_EQ(w.grid->grid->filters->filterText(column("driver")), "");
+    EXPECT_EQ(w.dataGrid()->filters->filterText(column("driver")), "");
     EXPECT_EQ(w.label("recordsLabel"), "Records: 4");
 }
 
@@ -377,7 +378,7 @@ TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
     EXPECT_GE(rowOf("car", "BMW M3 GTR"), 0);
 
     // The computed race type is not editable.
-    EXPECT_FALSE(w.grid->resultModel->flags(w.grid->resultModel->index(0, column("Racetype"))) & Qt::ItemIsEditable);
+    EXPECT_FALSE(w.model()->flags(w.model()->index(0, column("Racetype"))) & Qt::ItemIsEditable);
 }
 
 TEST_F(ResultGridTest, ARefusedWriteShowsTheDatabaseMessageAndKeepsTheOldValue)
@@ -387,7 +388,7 @@ TEST_F(ResultGridTest, ARefusedWriteShowsTheDatabaseMessageAndKeepsTheOldValue)
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.contains("UNIQUE")) << w.dialogs.messages[0].text.toStdString();
     EXPECT_EQ(w.dialogs.messages[0].icon, Dialogs::Icon::Error);
-    EXPECT_EQ(w.grid->resultModel->index(1, 0).data().toString(), "pilot000");
+    EXPECT_EQ(w.model()->index(1, 0).data().toString(), "pilot000");
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 1);
 }
 
@@ -395,10 +396,10 @@ TEST_F(ResultGridTest, InsertKeyAddsARowWrittenWhenPosted)
 {
     run("select drivername, driverlevel, image from DRIVERS order by drivername");
     grid->setFocus();
-    grid->setCurrentIndex(w.grid->resultModel->index(0, 0));
+    grid->setCurrentIndex(w.model()->index(0, 0));
     QTest::keyClick(grid, Qt::Key_Insert);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Insert);
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 3);
+    EXPECT_EQ(w.model()->rowCount(), 3);
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: -1");
     type(startEditing(0, "drivername"), "rookie");
     type(startEditing(0, "image"), "12");
@@ -412,15 +413,15 @@ TEST_F(ResultGridTest, DownPastTheLastRowAppendsARowDroppedWhenUntouched)
 {
     run("select drivername, driverlevel from DRIVERS order by drivername");
     grid->setFocus();
-    grid->setCurrentIndex(w.grid->resultModel->index(1, 0));
+    grid->setCurrentIndex(w.model()->index(1, 0));
     QTest::keyClick(grid, Qt::Key_Down);
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 3);
+    EXPECT_EQ(w.model()->rowCount(), 3);
     EXPECT_EQ(grid->currentIndex().row(), 2);
     QTest::keyClick(grid, Qt::Key_Down);   // no second empty row
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 3);
+    EXPECT_EQ(w.model()->rowCount(), 3);
 
     w.control<SqlEditor>("sqlEditor")->setFocus();
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 2);
+    EXPECT_EQ(w.model()->rowCount(), 2);
     EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 2);
 }
@@ -429,7 +430,7 @@ TEST_F(ResultGridTest, DeleteAsksFirst)
 {
     run("select drivername from DRIVERS order by drivername");
     grid->setFocus();
-    grid->setCurrentIndex(w.grid->resultModel->index(1, 0));
+    grid->setCurrentIndex(w.model()->index(1, 0));
     w.dialogs.confirmAnswer = false;
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(w.dialogs.confirmations, QStringList{"Delete record?"});
@@ -438,7 +439,7 @@ TEST_F(ResultGridTest, DeleteAsksFirst)
     w.dialogs.confirmAnswer = true;
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'pilot000'"), 0);
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 1);
+    EXPECT_EQ(w.model()->rowCount(), 1);
 
     QTest::mouseClick(navigatorButton("deleteRecord"), Qt::LeftButton);
     EXPECT_EQ(w.dialogs.confirmations.size(), 3);
@@ -461,7 +462,7 @@ TEST_F(ResultGridTest, NavigatorMovesTheCurrentRow)
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: 2");
 
     // Moving in the grid moves the query object too.
-    grid->setCurrentIndex(w.grid->resultModel->index(2, 1));
+    grid->setCurrentIndex(w.model()->index(2, 1));
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: 3");
     EXPECT_EQ(w.dataSet.recNo(), 3);
 

@@ -31,8 +31,8 @@ TEST_P(WorkbenchRuns, DefaultStatementOpensInTheGrid)
     QTest::mouseClick(w.control<QPushButton>("executeButton"), Qt::LeftButton);
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
     expectStatus("Records: 4", "RecNo: 1");
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 4);
-    EXPECT_EQ(w.grid->resultModel->columnCount(), 8);
+    EXPECT_EQ(w.model()->rowCount(), 4);
+    EXPECT_EQ(w.model()->columnCount(), 8);
     // The statement went as the editor's lines, each closed by CR LF.
     EXPECT_EQ(w.dataSet.text(), SqlWorkbench::defaultStatement().replace("\n", "\r\n") + "\r\n");
 }
@@ -41,7 +41,7 @@ TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
 {
     w.run("select * from RACR where driver = 'nobody'");
     expectStatus("Records: 0", "RecNo: -1");
-    EXPECT_EQ(w.grid->resultModel->columnCount(), 8);
+    EXPECT_EQ(w.model()->columnCount(), 8);
 
     w.run("update RACR set shard = 'CHICANE' where driver = 'kestrel'");
     ASSERT_EQ(w.dialogs.messages.size(), 1);
@@ -49,7 +49,7 @@ TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
     EXPECT_EQ(w.dialogs.messages[0].text, "Operation affected 3 row(s)");
     EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Information);
     expectStatus("Records: ", "RecNo: ");
-    EXPECT_EQ(w.grid->resultModel->columnCount(), 0);   // no result: no columns
+    EXPECT_EQ(w.model()->columnCount(), 0);   // no result: no columns
 
     // The engine's error goes to the pane under the editor; the program's own keeps its box.
     w.run("selec * from RACR");
@@ -158,7 +158,7 @@ TEST_F(Workbench, EnterRunsTheStatementOutsideTheEditorAndTheGrid)
     EXPECT_TRUE(memo->text().endsWith("\n"));   // a line break, not a run
 
     memo->setText("select driver from RACR");
-    QTest::keyClick(w.grid->grid, Qt::Key_Return);
+    QTest::keyClick(w.dataGrid(), Qt::Key_Return);
     EXPECT_EQ(w.label("recordsLabel"), "Records: ");
 }
 
@@ -207,7 +207,7 @@ TEST_F(Workbench, CloseResultResetsTheStatusLine)
     EXPECT_EQ(w.label("recordsLabel"), "Records: ");
     EXPECT_EQ(w.label("sortLabel"), "Sort: default");
     EXPECT_EQ(w.label("recNoLabel"), "RecNo:");
-    EXPECT_EQ(w.grid->resultModel->rowCount(), 0);
+    EXPECT_EQ(w.model()->rowCount(), 0);
 }
 
 TEST_F(Workbench, SaveThenOpenRestoresTheSameLines)

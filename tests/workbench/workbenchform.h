@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/designlayout.h"
 #include "db/queryobject.h"
 #include "workbench/resultgrid.h"
 #include "db/resultmodel.h"
@@ -13,14 +14,26 @@
 #include <QTest>
 #include <QWidget>
 
+#include <initializer_list>
+#include <utility>
+
 // The main window's part under test: a client area with the workbench and the grid as the main
 // window places them, on a sample database, with dialogs answered by the test.
 struct WorkbenchForm {
     explicit WorkbenchForm(Engine engine = Engine::Sqlite) : db(engine), dataSet(db.connection(), kResultsMessageName)
     {
-        form.resize(1006, 698);
         workbench = new SqlWorkbench(&form, dataSet, &form);
-        grid = new ResultGrid(&form, dataSet, *workbench, &form);
+        grid = new ResultGrid(&form, &form, dataSet, *workbench, &form);
+        // Placed as the main window places them at its design size.
+        auto* layout = new DesignLayout(&form, QSize(1006, 698));
+        for (const auto& [name, rect] : std::initializer_list<std::pair<const char*, QRect>>{
+                 {"grid", {5, 8, 996, 369}},           {"recordsLabel", {8, 384, 116, 26}},
+                 {"recNoLabel", {128, 384, 108, 26}},  {"sortLabel", {244, 384, 149, 26}},
+                 {"navigator", {399, 384, 207, 25}},   {"sqlLabel", {8, 416, 24, 13}},
+                 {"sqlEditorBox", {8, 436, 411, 209}}, {"executeButton", {8, 656, 82, 32}},
+                 {"stopButton", {100, 656, 82, 32}},   {"openSqlButton", {232, 656, 82, 32}},
+                 {"saveSqlButton", {336, 656, 82, 32}}})
+            layout->place(control<QWidget>(name), rect);
         form.show();
         QApplication::setActiveWindow(&form);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -35,6 +48,14 @@ struct WorkbenchForm {
     }
 
     QString label(const char* name) { return control<QLabel>(name)->text(); }
+    DataGrid* dataGrid() { return control<DataGrid>("grid"); }
+    ResultModel* model()
+    {
+        auto* found = form.findChild<ResultModel*>(QStringLiteral("resultModel"));
+        EXPECT_NE(found, nullptr);
+        return found;
+    }
+    RecordNavigator* navigator() { return control<RecordNavigator>("navigator"); }
 
     // Types a statement into the editor and presses "Execute SQL".
     void run(const QString& sql)
