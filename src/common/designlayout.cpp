@@ -18,6 +18,8 @@ void DesignLayout::place(QWidget* widget, const QRect& designed, Qt::Edges follo
 {
     addChildWidget(widget);
     m_entries.append({new QWidgetItem(widget), designed, following});
+    // Code that reads a control's place before the first layout pass sees its design.
+    widget->setGeometry(designed);
     m_placedFor = QRect();
     invalidate();
 }

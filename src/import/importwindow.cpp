@@ -4,7 +4,7 @@
 #include "common/errordisplay.h"
 #include "common/responsive.h"
 #include "common/designfont.h"
-#include "common/designtablelayout.h"
+#include "common/designlayout.h"
 #include "common/windowstyle.h"
 #include "db/queryobject.h"
 #include "import/driverimport.h"
@@ -39,7 +39,7 @@ ImportWindow::ImportWindow(QWidget* mainWindow) : QDialog(mainWindow)
     connect(m_gauge, &CylinderGauge::progressDone, this, &ImportWindow::gaugeDone);
 
     // A larger window gives its room to the log; the gauge stays below it, as wide.
-    auto* table = new DesignTableLayout(this, designSize);
+    auto* table = new DesignLayout(this, designSize);
     table->place(m_importLog, QRect(16, 16, 321, 113), Qt::RightEdge | Qt::BottomEdge);
     table->place(m_gauge, QRect(16, 144, 321, 41), Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
 

@@ -1,7 +1,7 @@
 #include "driverinfowindow.h"
 
 #include "viewers/accessiblewindow.h"
-#include "common/designtablelayout.h"
+#include "common/designlayout.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "viewers/driverreport.h"
@@ -62,7 +62,7 @@ DriverInfoWindow::DriverInfoWindow(const ShellValues& shell, QWidget* parent) : 
     m_driverReport->setFont(designFont(13, true));
 
     // A larger window gives its room to the report.
-    auto* table = new DesignTableLayout(this, designSize);
+    auto* table = new DesignLayout(this, designSize);
     table->place(m_driverNameLabel, QRect(nameLabelAt, m_driverNameLabel->sizeHint()));
     table->place(m_driverNameEdit, nameEditPlace);
     table->place(m_okButton, QRect(224, 16, 57, 25));

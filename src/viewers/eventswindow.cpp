@@ -1,7 +1,7 @@
 #include "eventswindow.h"
 
 #include "viewers/accessiblewindow.h"
-#include "common/designtablelayout.h"
+#include "common/designlayout.h"
 #include "common/shellvalues.h"
 #include "common/windowstyle.h"
 #include "viewers/eventspage.h"
@@ -27,7 +27,7 @@ EventsWindow::EventsWindow(const ShellValues& shell, QWidget* parent) : QWidget(
     m_page->setObjectName(QStringLiteral("page"));
     m_page->setAccessibleName(QStringLiteral("Events"));
     // The page is the whole window, however large.
-    auto* table = new DesignTableLayout(this, designSize);
+    auto* table = new DesignLayout(this, designSize);
     table->place(m_page, QRect(QPoint(0, 0), designSize), Qt::RightEdge | Qt::BottomEdge);
 }
 

@@ -2,7 +2,7 @@
 
 #include "viewers/accessiblewindow.h"
 #include "common/apptext.h"
-#include "common/designtablelayout.h"
+#include "common/designlayout.h"
 #include "common/periodchoice.h"
 #include "common/radiogroup.h"
 #include "common/shellvalues.h"
@@ -70,7 +70,7 @@ LeaderboardWindow::LeaderboardWindow(const ShellValues& shell, QWidget* parent) 
     m_page->setFont(QFont(desktop.family(), desktop.pointSize()));
 
     // A larger window gives its room to the page.
-    auto* table = new DesignTableLayout(this, designSize);
+    auto* table = new DesignLayout(this, designSize);
     table->place(m_playerMode, QRect(217, 8, 96, 70));
     table->place(m_trackLabel, QRect(336, 12, 31, 13));
     table->place(m_trackList, QRect(336, 28, 185, 21));

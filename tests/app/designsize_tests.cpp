@@ -10,6 +10,7 @@
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
@@ -179,10 +180,15 @@ TEST(DesignSize, MainWindowKeepsEveryControlAndPixelAtTheDesignSize)
     ASSERT_EQ(after.size(), before.size());
     const int clientTop = main.centralWidget()->mapTo(&main, QPoint(0, 0)).y();
     const QRect handleStrip(0, clientTop + 377, after.width(), 5);
+    // The editor's page shows the starting statement, whose words are the database's business,
+    // not the layout's: its frame is compared, what it holds is not.
+    const auto* editor = main.findChild<QAbstractScrollArea*>(QStringLiteral("sqlEditor"));
+    ASSERT_NE(editor, nullptr);
+    const QRect editorPage(editor->viewport()->mapTo(&main, QPoint(0, 0)), editor->viewport()->size());
     int differing = 0;
     for (int y = 0; y < after.height(); ++y)
         for (int x = 0; x < after.width(); ++x) {
-            if (handleStrip.contains(x, y))
+            if (handleStrip.contains(x, y) || editorPage.contains(x, y))
                 continue;
             const QRgb a = after.pixel(x, y);
             const QRgb b = before.pixel(x, y);
