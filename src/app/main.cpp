@@ -97,7 +97,11 @@ int runWindows(int argc, char** argv, const QCommandLineParser& parser)
         return 1;
     }
     ProgramWindows windows;
-    QObject::connect(&windows.main, &MainWindow::closed, &app, &QCoreApplication::quit);
+    // The main window's close ends the program whatever else is open. quit() would first ask every
+    // window to close and give up while one stays visible: asked from the main window's own close,
+    // that window still counts, and when the import window was open too (a signal during an
+    // import) nothing asked again once both were hidden, so the process stayed without a window.
+    QObject::connect(&windows.main, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
     // A logout or a kill closes the program as its close button does.
     CloseSignals closeSignals;
     QObject::connect(&closeSignals, &CloseSignals::received, &windows.main, [&windows] { windows.closeAtSignal(); });
