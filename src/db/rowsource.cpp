@@ -482,8 +482,18 @@ Opened open(Connection& connection, const QString& sql, const QString& filter, W
             WaitHandler wait)
 {
     const QSqlDatabase db = connection.database();
-    if (sqlite3* handle = sqliteHandle(db))
-        return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
+    if (sqlite3* handle = sqliteHandle(db)) {
+        try {
+            return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
+        } catch (const racr::ProviderError& error) {
+            // On a file of another layout the engine's words alone do not say what to do.
+            if (connection.layoutNote().isEmpty()
+                || !(error.message().startsWith(QLatin1String("no such table"))
+                     || error.message().startsWith(QLatin1String("no such column"))))
+                throw;
+            throw racr::ProviderError(error.message() + QStringLiteral(". ") + connection.layoutNote(), error.position());
+        }
+    }
     if (pg::nativeConnection(db))
         return pg::openRows(db, sql, filter, want, messagePrefix, std::move(wait));
     return openGeneric(db, sql, filter, want, messagePrefix);
