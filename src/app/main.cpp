@@ -4,6 +4,7 @@
 #include "common/errordisplay.h"
 #include "common/programpaths.h"
 #include "db/databasecommands.h"
+#include "db/pgconnect.h"
 #include "import/importcommand.h"
 #include "publish/publishcommand.h"
 #include "version.h"
@@ -14,6 +15,9 @@
 #include <QIcon>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -66,7 +70,8 @@ QString programHelp(const QCommandLineParser& parser)
                        "connection.dsn, RACR.db and avatars/: the executable's folder in a build tree or a\n"
                        "writable copy holding racr.ini or RACR.db, else $XDG_DATA_HOME/racr\n"
                        "(~/.local/share/racr); --home or RACR_HOME name another.\n"
-                       "--database URI (or racr.ini's key \"database\") uses a PostgreSQL database instead."),
+                       "--database URI (or racr.ini's key \"database\") uses a PostgreSQL database instead;\n"
+                       "give its password in ~/.pgpass or PGPASSWORD rather than in the URI."),
         QStringLiteral("\"racr COMMAND --help\" shows the same as \"racr help COMMAND\".\n"));
 }
 
@@ -81,12 +86,53 @@ int mistake(const QCommandLineParser& parser, const QString& message)
     return commandline::kMistakeStatus;
 }
 
+// Qt ends the program with abort() and a plugin message when it finds no display to open windows
+// on (no DISPLAY or WAYLAND_DISPLAY, a server that is gone, ssh without X forwarding, cron). While
+// the application object is made, Qt's messages wait here: a fatal one is replaced by one line
+// that says what is missing and what works without a display, the others are passed on after.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler passOn = nullptr;
+QList<HeldMessage>* heldMessages = nullptr;
+
+void holdWhileOpeningDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg && text.contains(QLatin1String("platform plugin"))) {
+        std::fputs("racr: there is no display to open the windows on (DISPLAY or WAYLAND_DISPLAY); without one, "
+                   "use the commands: racr query, racr import, racr publish (racr --help)\n",
+                   stderr);
+        std::fflush(stderr);
+        std::_Exit(commandline::kMistakeStatus);
+    }
+    if (type == QtFatalMsg && passOn != nullptr)
+        passOn(type, context, text);
+    heldMessages->append({type, context.category ? QByteArray(context.category) : QByteArrayLiteral("default"), text});
+}
+
+std::unique_ptr<RacrApplication> openDisplay(int& argc, char** argv)
+{
+    QList<HeldMessage> held;
+    heldMessages = &held;
+    passOn = qInstallMessageHandler(holdWhileOpeningDisplay);
+    auto app = std::make_unique<RacrApplication>(argc, argv);
+    qInstallMessageHandler(passOn);
+    heldMessages = nullptr;
+    for (const HeldMessage& message : held) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        qt_message_output(message.type, context, message.text);
+    }
+    return app;
+}
+
 int runWindows(int argc, char** argv, const QCommandLineParser& parser)
 {
     // The desktop's file dialogs read the files they list to find their types, which would drop
     // SQLite's locks on the open database (see common/dialogs.cpp): the program uses Qt's own.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    RacrApplication app(argc, argv);
+    const std::unique_ptr<RacrApplication> app = openDisplay(argc, argv);
     // The icon the menu entry shows, and the entry itself, so that docks group the window with it.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.racrtool.Racr.svg")));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.racrtool.Racr"));
@@ -97,12 +143,31 @@ int runWindows(int argc, char** argv, const QCommandLineParser& parser)
         return 1;
     }
     ProgramWindows windows;
-    QObject::connect(&windows.main, &MainWindow::closed, &app, &QCoreApplication::quit);
+    // The main window's close ends the program whatever else is open. quit() would first ask every
+    // window to close and give up while one stays visible: asked from the main window's own close,
+    // that window still counts, and when the import window was open too (a signal during an
+    // import) nothing asked again once both were hidden, so the process stayed without a window.
+    QObject::connect(&windows.main, &MainWindow::closed, app.get(), [] { QCoreApplication::exit(0); });
     // A logout or a kill closes the program as its close button does.
     CloseSignals closeSignals;
     QObject::connect(&closeSignals, &CloseSignals::received, &windows.main, [&windows] { windows.closeAtSignal(); });
     windows.main.show();
     return QApplication::exec();
+}
+
+// A password in --database would stand in the process list (ps, /proc/PID/cmdline) for the whole
+// run: once the arguments are copied, it is overwritten where the system shows them from.
+void hideDatabasePasswords(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word(argv[i]);
+        if (word == "--")
+            return;   // statements and file names follow
+        if (word == "--database" && i + 1 < argc)
+            pg::blankSecrets(argv[++i]);
+        else if (word.substr(0, 11) == "--database=")
+            pg::blankSecrets(argv[i] + 11);
+    }
 }
 
 } // namespace
@@ -114,6 +179,7 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    hideDatabasePasswords(argc, argv);
     QCommandLineParser parser;
     declareProgram(parser);
     if (!parser.parse(arguments))

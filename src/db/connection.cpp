@@ -117,6 +117,26 @@ void prepare(QSqlDatabase& db, const QString& path)
     }
 }
 
+// Only words for a failure to come: a catalogue that cannot be read leaves them out.
+QString layoutGapsNote(const QSqlDatabase& db, const QString& path)
+{
+    QStringList gaps;
+    try {
+        gaps = schema::layoutGaps(db);
+    } catch (const racr::Error&) {
+        return {};
+    }
+    if (gaps.isEmpty())
+        return {};
+    const QFileInfo file(path);
+    const QString old = file.completeBaseName() + QStringLiteral("-old.") + file.suffix();
+    return QStringLiteral("%1 has an older or foreign layout: it lacks %2, which the program's statements use. "
+                          "To bring its results in, rename it (to %3, say), start the program again so that it "
+                          "makes a new %1, and merge the old file with Export & Import > Import from old "
+                          "database, or racr merge %3.")
+        .arg(file.fileName(), gaps.join(QStringLiteral(", ")), old);
+}
+
 } // namespace
 
 Connection::Connection(const QString& dsnPath, const QString& databasePath, QObject* parent)
@@ -189,6 +209,7 @@ void Connection::open()
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_serverName.clear();
+    m_layoutNote.clear();
     const QFileInfo dsnFile(m_dsnPath);
     // A server database named in racr.ini (beside connection.dsn) or on the command line takes the
     // place of the others.
@@ -225,6 +246,7 @@ void Connection::open()
             prepare(db, m_databasePath);
             // Connection-level only: an existing file is opened as it is and never altered.
             exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+            m_layoutNote = layoutGapsNote(db, m_databasePath);
         } catch (...) {
             db.close();
             throw;

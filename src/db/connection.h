@@ -51,6 +51,11 @@ public:
     // empty on the program folder's own database.
     QString serverName() const { return m_serverName; }
 
+    // For a database file made by an older program or another one (see schema::layoutGaps): what
+    // it lacks and how to bring its results in, to follow the engine's "no such table" or "no such
+    // column" when a statement fails on it. Empty for the program's own layout and on a server.
+    QString layoutNote() const { return m_layoutNote; }
+
     QStringList tableNames();                      // entries of type TABLE, catalogue order
     QStringList viewNames();                       // entries of type VIEW
     QStringList fieldNames(const QString& table);  // column names in catalogue order
@@ -68,6 +73,7 @@ private:
     QString m_connectionName;
     Engine m_engine = Engine::Sqlite;
     QString m_serverName;
+    QString m_layoutNote;
     // The hold of a result still arriving; settled from database(), which callers see as const.
     mutable std::function<void()> m_finishHold;
     mutable std::function<void()> m_dropHold;

@@ -11,6 +11,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 namespace pg {
 
 namespace {
@@ -104,7 +106,7 @@ bool hasOption(const Target& target, const char* key)
 Target parseUri(const QString& uri)
 {
     static const QRegularExpression form(QStringLiteral(
-        "^postgres(?:ql)?://(?:([^@/?]*)@)?(\\[[^\\]]*\\]|[^:/?]*)(?::([^/?]*))?(?:/([^?]*))?(?:\\?(.*))?$"),
+        "^postgres(?:ql)?://(?:([^/?]*)@)?(\\[[^\\]]*\\]|[^:/?]*)(?::([^/?]*))?(?:/([^?]*))?(?:\\?(.*))?$"),
         QRegularExpression::CaseInsensitiveOption);
     const auto match = form.match(uri.trimmed());
     if (!match.hasMatch())
@@ -148,6 +150,16 @@ Target parseUri(const QString& uri)
             target.options.append({key, value});
     }
     return target;
+}
+
+void blankSecrets(char* uri)
+{
+    const QByteArray text(uri);
+    for (const QString& secret : secretsOf(QString::fromLocal8Bit(text))) {
+        const QByteArray bytes = secret.toLocal8Bit();
+        for (qsizetype at = text.indexOf(bytes); at >= 0; at = text.indexOf(bytes, at + bytes.size()))
+            std::fill(uri + at, uri + at + bytes.size(), '*');
+    }
 }
 
 QString displayName(const Target& target)

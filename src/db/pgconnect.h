@@ -25,6 +25,10 @@ struct Target {
 // Throws racr::ProviderError naming what is wrong with the URI.
 Target parseUri(const QString& uri);
 
+// Overwrites the passwords a URI holds (as the masked messages find them) with '*' in place, so
+// that the argument vector the process list shows no longer holds them.
+void blankSecrets(char* uri);
+
 // How the window names the open database: "user@host:port/dbname" with the parts the URI gave;
 // never the password.
 QString displayName(const Target& target);

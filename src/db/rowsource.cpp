@@ -19,6 +19,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 using queryresult::Affinity;
@@ -283,6 +284,43 @@ private:
     QString m_filter;
 };
 
+// Runs a statement whose rows are not wanted (an UPDATE, a CREATE) to its end. With a wait
+// handler it steps on a thread of its own while this thread keeps the windows alive, as a
+// result's rows are read: a long UPDATE then stops at the Stop button, Esc or the window's close
+// (also at SIGTERM), through the progress handler, which makes SQLite give the statement up
+// (SQLITE_INTERRUPT) and roll its changes back. Throws racr::Cancelled after such a stop.
+int stepToEnd(sqlite3* db, sqlite3_stmt* statement, const rowsource::WaitHandler& wait)
+{
+    int rc = SQLITE_ROW;
+    if (!wait) {
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        }
+        return rc;
+    }
+    std::atomic<bool> stopAsked = false;
+    const auto progress = [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0; };
+    sqlite3_progress_handler(db, 20000, progress, &stopAsked);
+    std::promise<void> finished;
+    std::future<void> ended = finished.get_future();
+    std::thread engine([&] {
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        }
+        finished.set_value();
+    });
+    const auto joined = qScopeGuard([&] {
+        stopAsked = true;   // a wait handler that threw must not leave the engine running
+        engine.join();
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    });
+    while (ended.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (!stopAsked && wait())
+            stopAsked = true;
+    }
+    if (stopAsked && rc == SQLITE_INTERRUPT)
+        throw racr::Cancelled();
+    return rc;
+}
+
 rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString& sql, const QString& filter,
                              Want want, const QString& prefix, rowsource::WaitHandler wait)
 {
@@ -312,9 +350,7 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
     rowsource::Opened opened;
     if (columns == 0 || want == Want::NoRows) {
         const auto before = sqlite3_total_changes64(db);
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        }
+        const int rc = stepToEnd(db, st, wait);
         if (rc != SQLITE_DONE)
             throw racr::ProviderError(sqliteMessage(db));
         // sqlite3_changes() keeps the count of the last INSERT, UPDATE or DELETE, so a statement
@@ -446,8 +482,18 @@ Opened open(Connection& connection, const QString& sql, const QString& filter, W
             WaitHandler wait)
 {
     const QSqlDatabase db = connection.database();
-    if (sqlite3* handle = sqliteHandle(db))
-        return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
+    if (sqlite3* handle = sqliteHandle(db)) {
+        try {
+            return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
+        } catch (const racr::ProviderError& error) {
+            // On a file of another layout the engine's words alone do not say what to do.
+            if (connection.layoutNote().isEmpty()
+                || !(error.message().startsWith(QLatin1String("no such table"))
+                     || error.message().startsWith(QLatin1String("no such column"))))
+                throw;
+            throw racr::ProviderError(error.message() + QStringLiteral(". ") + connection.layoutNote(), error.position());
+        }
+    }
     if (pg::nativeConnection(db))
         return pg::openRows(db, sql, filter, want, messagePrefix, std::move(wait));
     return openGeneric(db, sql, filter, want, messagePrefix);

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -193,6 +194,31 @@ bool hasProgramTables(const QSqlDatabase& db)
     return count(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"
                                     " AND name COLLATE NOCASE IN ('RACR', 'DRIVERS', 'TRACKLIST')"))
         == 3;
+}
+
+QStringList layoutGaps(const QSqlDatabase& db)
+{
+    static const std::pair<const char*, std::vector<const char*>> layout[] = {
+        {"RACR", {"id", "driver", "car", "date", "trackid", "multiplayer", "besttime", "shard"}},
+        {"DRIVERS", {}},
+        {"TRACKLIST", {"trackid", "trackname"}},
+    };
+    QStringList gaps;
+    for (const auto& [table, columns] : layout) {
+        QSqlQuery query(db);
+        run(query, QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(QLatin1String(table)));
+        QStringList present;
+        while (query.next())
+            present.append(query.value(0).toString().toLower());
+        if (present.isEmpty()) {
+            gaps.append(QStringLiteral("the table %1").arg(QLatin1String(table)));
+            continue;
+        }
+        for (const char* column : columns)
+            if (!present.contains(QLatin1String(column)))
+                gaps.append(QStringLiteral("the column %1.%2").arg(QLatin1String(table), QLatin1String(column)));
+    }
+    return gaps;
 }
 
 void create(const QSqlDatabase& db)

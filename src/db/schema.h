@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QStringList>
 
 namespace schema {
 
@@ -11,6 +12,10 @@ bool isEmpty(const QSqlDatabase& db);
 
 // True when RACR, DRIVERS and TRACKLIST all exist.
 bool hasProgramTables(const QSqlDatabase& db);
+
+// What a file made by an older program or another one lacks of the layout the program's
+// statements use ("the table TRACKLIST", "the column RACR.id"); empty for the program's own.
+QStringList layoutGaps(const QSqlDatabase& db);
 
 // Creates RACR, DRIVERS and TRACKLIST (filled with the 90 tracks), their indexes and the saved
 // queries weeklybest and driverstats, inside the caller's write transaction.
