@@ -16,9 +16,8 @@ QByteArray hashHex(const QByteArray& bytes, qsizetype digits)
 
 } // namespace
 
-QString driverPage(const QString& driverName)
+QString driverPage(const QByteArray& utf8)
 {
-    const QByteArray utf8 = driverName.toUtf8();
     QByteArray encoded;
     bool capitals = false;
     for (const char c : utf8) {
@@ -38,6 +37,22 @@ QString driverPage(const QString& driverName)
     else if (capitals)
         encoded += '-' + hashHex(utf8, 8);
     return QStringLiteral("driver-") + QString::fromLatin1(encoded) + QStringLiteral(".html");
+}
+
+QString driverPage(const QString& driverName)
+{
+    return driverPage(driverName.toUtf8());
+}
+
+QString DriverPages::pageFor(const QByteArray& storedName)
+{
+    const QString plain = driverPage(storedName);
+    QString page = plain;
+    // The encoding never makes a "-" and its hash suffixes are hex digits: "-2" and up are ours.
+    for (int n = 2; m_given.contains(page); ++n)
+        page = plain.chopped(5) + QStringLiteral("-%1.html").arg(n);
+    m_given.insert(page);
+    return page;
 }
 
 QString trackPage(int trackId)

@@ -4,6 +4,7 @@
 #include "db/cellview.h"
 #include "db/connection.h"
 #include "db/csvtext.h"
+#include "db/pgcancel.h"
 #include "db/postgresschema.h"
 #include "db/rowsource.h"
 #include "db/schema.h"
@@ -13,6 +14,7 @@
 
 #include <QDate>
 #include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -24,6 +26,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
 
 namespace publish {
 
@@ -257,12 +262,13 @@ std::vector<std::pair<int, QString>> readTrackNames(Reader& reader, Site& site)
     return tracks;
 }
 
-int addDriver(Site& site, const QString& name)
+// A driver is known by the bytes of its stored name.
+int addDriver(Site& site, std::string_view stored)
 {
-    if (const auto found = site.driverIndexByName.constFind(name); found != site.driverIndexByName.cend())
-        return *found;
-    site.drivers.push_back(Driver{name});
-    site.driverIndexByName.insert(name, int(site.drivers.size() - 1));
+    Driver driver;
+    driver.stored = QByteArray(stored.data(), qsizetype(stored.size()));
+    driver.name = QString::fromUtf8(driver.stored);
+    site.drivers.push_back(std::move(driver));
     return int(site.drivers.size() - 1);
 }
 
@@ -281,7 +287,7 @@ void readStandings(Reader& reader, Connection& connection, Site& site, BytesMap<
         const std::string_view name = text(rows->cell(2)).value_or(std::string_view());
         auto known = driverBytes.find(name);
         if (known == driverBytes.end())
-            known = driverBytes.emplace(name, addDriver(site, QString::fromUtf8(name.data(), qsizetype(name.size())))).first;
+            known = driverBytes.emplace(name, addDriver(site, name)).first;
         board.standings.push_back(Standing{known->second, numberOf(rows->cell(3)), integerOf(rows->cell(4))});
     }
     for (auto& [key, board] : boards)
@@ -296,7 +302,7 @@ void order(Site& site)
     for (std::size_t i = 0; i < byName.size(); ++i)
         byName[i] = int(i);
     std::sort(byName.begin(), byName.end(), [&](int a, int b) {
-        return site.drivers[a].name.toUtf8() < site.drivers[b].name.toUtf8();
+        return site.drivers[a].stored < site.drivers[b].stored;
     });
     std::vector<int> newIndex(byName.size());
     std::vector<Driver> drivers;
@@ -307,8 +313,10 @@ void order(Site& site)
     }
     site.drivers = std::move(drivers);
     site.driverIndexByName.clear();
-    for (std::size_t i = 0; i < site.drivers.size(); ++i)
-        site.driverIndexByName.insert(site.drivers[i].name, int(i));
+    for (std::size_t i = 0; i < site.drivers.size(); ++i) {
+        if (!site.driverIndexByName.contains(site.drivers[i].name))
+            site.driverIndexByName.insert(site.drivers[i].name, int(i));
+    }
 
     std::stable_sort(site.boards.begin(), site.boards.end(), [&](const Board& a, const Board& b) {
         const QByteArray nameA = site.trackName(a.trackId).toUtf8();
@@ -338,10 +346,12 @@ void chooseDrivers(Site& site)
     std::set<QString> listed;
     for (const QString& name : site.options.drivers)
         listed.insert(name.toCaseFolded());
+    // In the order of the stored names, so that the same drivers get the same pages every run.
+    pagenames::DriverPages pages;
     for (Driver& driver : site.drivers) {
         driver.hasPage = listed.empty() || listed.count(driver.name.toCaseFolded()) > 0;
         if (driver.hasPage)
-            driver.page = pagenames::driverPage(driver.name);
+            driver.page = pages.pageFor(driver.stored);
     }
 }
 
@@ -569,12 +579,13 @@ void readResults(Reader& reader, Connection& connection, Site& site, const Bytes
 }
 
 // Whether the weekly bests can be worked out here: only the program's own weeklybest has the rows
-// readResults() makes. A database that cannot tell reads the view.
-bool weeklybestIsOurs(Reader& reader)
+// readResults() makes. A database that cannot tell reads the view. Asked before the snapshot: on
+// PostgreSQL the comparison makes a temporary view, which a read-only transaction may not.
+bool weeklybestIsOurs(Connection& connection)
 {
     try {
-        return reader.engine() == Engine::Postgres ? pgschema::hasCurrentView(reader.database(), "weeklybest")
-                                                   : schema::hasCurrentView(reader.database(), "weeklybest");
+        return connection.engine() == Engine::Postgres ? pgschema::hasCurrentView(connection.database(), "weeklybest")
+                                                       : schema::hasCurrentView(connection.database(), "weeklybest");
     } catch (const racr::ProviderError&) {
         return false;
     }
@@ -600,6 +611,112 @@ void readWeeks(Reader& reader, Site& site)
     }
 }
 
+// Everything the pages show is read from one snapshot of the database. The site is read in
+// several statements; an import committing tracks between two of them would otherwise give a
+// board a record from results its standings never saw, credited to another driver, and pages
+// that disagree with each other.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(Connection& connection) : m_connection(connection), m_db(connection.database())
+    {
+        switch (connection.engine()) {
+        case Engine::Sqlite:
+            // A transaction of SQLite reads one state of the file from its first read to its
+            // end, whatever other programs commit meanwhile. Inside a transaction begun in the SQL
+            // editor the reads already share one state, so that one is read as it is.
+            if (sqlite3_get_autocommit(sqliteHandle()) != 0)
+                begin(QStringLiteral("BEGIN"));
+            break;
+        case Engine::Postgres:
+            // The server's default isolation takes a new snapshot per statement, so the
+            // snapshot is asked for; a transaction already open would keep its own isolation.
+            if (PQtransactionStatus(pg::nativeConnection(m_db)) != PQTRANS_IDLE)
+                throw racr::DatabaseError(QStringLiteral(
+                    "A transaction begun in the SQL editor is still open, and the club pages must be read in one of "
+                    "their own. Run COMMIT or ROLLBACK in the SQL editor, then publish again."));
+            begin(QStringLiteral("START TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+            break;
+        case Engine::Odbc:
+            m_open = m_db.driver()->hasFeature(QSqlDriver::Transactions) && m_db.transaction();
+            m_sql = false;
+            break;
+        }
+    }
+    ~ReadSnapshot()
+    {
+        if (m_open)
+            end(false);
+    }
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+    // Nothing was written: the end only lets go of the snapshot.
+    void end(bool throwing = true)
+    {
+        m_open = false;
+        // A result still arriving on a server connection is settled first.
+        m_db = m_connection.database();
+        bool ended = false;
+        QSqlError error;
+        if (m_sql) {
+            QSqlQuery query(m_db);
+            ended = query.exec(QStringLiteral("ROLLBACK"));
+            error = query.lastError();
+        } else {
+            ended = m_db.rollback();
+            error = m_db.lastError();
+        }
+        if (!ended && throwing)
+            throw racr::ProviderError(sqlErrorText(error));
+    }
+
+private:
+    void begin(const QString& sql)
+    {
+        QSqlQuery query(m_db);
+        if (!query.exec(sql))
+            throw racr::ProviderError(sqlErrorText(query.lastError()));
+        m_open = true;
+    }
+
+    sqlite3* sqliteHandle() const
+    {
+        const QVariant handle = m_db.driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            throw racr::ProviderError(QStringLiteral("The SQLite database cannot be read: the driver gives no handle."));
+        return *static_cast<sqlite3* const*>(handle.constData());
+    }
+
+    Connection& m_connection;
+    QSqlDatabase m_db;
+    bool m_open = false;
+    bool m_sql = true;   // begun and ended with statements rather than the driver's calls
+};
+
+Site readSnapshot(Connection& connection, const SiteOptions& options, bool weeklyBests)
+{
+    Site site;
+    site.options = options;
+    Reader reader(connection.database(), connection.engine(), site.options);
+    const std::vector<std::pair<int, QString>> trackOrder = readTrackNames(reader, site);
+    BytesMap<int> driverBytes;
+    readStandings(reader, connection, site, driverBytes);
+    order(site);
+    for (std::size_t d = 0; d < site.drivers.size(); ++d) {
+        const QByteArray& stored = site.drivers[d].stored;
+        driverBytes.find(std::string_view(stored.constData(), std::size_t(stored.size())))->second = int(d);
+    }
+    chooseDrivers(site);
+    linkDrivers(site);
+    readLatest(reader, site);
+    readDriverStats(reader, site);
+    readResults(reader, connection, site, driverBytes, trackOrder, weeklyBests);
+    rankDrivers(site);
+    if (!weeklyBests)
+        readWeeks(reader, site);
+    return site;
+}
+
 } // namespace
 
 QString weekText(int week)
@@ -621,24 +738,10 @@ Site readSite(Connection& connection, const SiteOptions& options)
 {
     if (!connection.isOpen())
         connection.open();
-    Site site;
-    site.options = options;
-    Reader reader(connection.database(), connection.engine(), site.options);
-    const std::vector<std::pair<int, QString>> trackOrder = readTrackNames(reader, site);
-    BytesMap<int> driverBytes;
-    readStandings(reader, connection, site, driverBytes);
-    order(site);
-    for (auto& [name, index] : driverBytes)
-        index = site.driverIndex(QString::fromUtf8(name.data(), qsizetype(name.size())));
-    chooseDrivers(site);
-    linkDrivers(site);
-    readLatest(reader, site);
-    readDriverStats(reader, site);
-    const bool weeklyBests = weeklybestIsOurs(reader);
-    readResults(reader, connection, site, driverBytes, trackOrder, weeklyBests);
-    rankDrivers(site);
-    if (!weeklyBests)
-        readWeeks(reader, site);
+    const bool weeklyBests = weeklybestIsOurs(connection);
+    ReadSnapshot snapshot(connection);
+    Site site = readSnapshot(connection, options, weeklyBests);
+    snapshot.end();
     return site;
 }
 

@@ -60,6 +60,9 @@ struct DriverStat {
 
 struct Driver {
     QString name;
+    // The name's bytes as stored. Two names that are not valid UTF-8 may read as the same text;
+    // they are still two drivers, each with a page of its own.
+    QByteArray stored;
     bool hasPage = false;             // on the list (or every driver when there is no list)
     QString page;                     // its file name, when it has one
     qint64 results = 0;
@@ -96,7 +99,8 @@ struct Site {
     WeekTable weeks;
 
     QString trackName(int trackId) const;
-    int driverIndex(const QString& name) const;   // -1 when unknown
+    // -1 when unknown; of two drivers whose stored names read as the same text, the first.
+    int driverIndex(const QString& name) const;
     QHash<QString, int> driverIndexByName;
 };
 

@@ -19,10 +19,11 @@ public:
     // of a few thousand records) are well under 2 MB; a compressed answer that would grow past
     // this is refused instead of filling the memory.
     static constexpr qsizetype kMaxAnswerBytes = 64 * 1024 * 1024;
-    // The most that all answers of several requests under way (ParallelFetch) hold together,
-    // after decoding, until the job takes them: beyond it their transfers wait for room, and no
-    // further request starts. Only the answer the job needs next always goes on, so that holding
-    // is bounded by this plus one answer, whatever the number of requests under way.
+    // The most that the answers of several requests under way (ParallelFetch) hold together:
+    // every copy of an answer counts, its buffer while it arrives (after decoding) and after the
+    // job took it until the job drops it, and the documents read from them. The answer the job
+    // needs next and the document it reads always go on; the other transfers wait for room once
+    // all together hold this less what those two may take, and no further request starts.
     static constexpr qsizetype kMaxHeldBytes = 256 * 1024 * 1024;
 
     HttpRequest();

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace racr {
@@ -34,7 +35,9 @@ struct ParallelFetch::State {
     const std::atomic<bool>* abort = nullptr;
     AfterNoAnswer afterNoAnswer = AfterNoAnswer::KeepGoing;
     AnswerTest passes;
-    transfer::Budget budget;
+    // Shared with the answers handed out, which give their room back when they go.
+    std::shared_ptr<transfer::Budget> budgetShare = std::make_shared<transfer::Budget>();
+    transfer::Budget& budget = *budgetShare;
     int connectTimeoutMs = HttpRequest::kDefaultConnectTimeoutMs;
     int totalTimeoutMs = HttpRequest::kDefaultTotalTimeoutMs;
 
@@ -141,7 +144,6 @@ FetchAnswer ParallelFetch::next()
     ++s.handedOut;
     if (!answer.skipped)
         --s.sentNotTaken;
-    s.budget.held -= answer.body.size();
     s.budget.nextWanted = s.handedOut;
     lock.unlock();
     curl_multi_wakeup(s.multi);   // room for the next request
@@ -163,9 +165,11 @@ bool ParallelFetch::State::passed(const FetchAnswer& answer) const
 
 void ParallelFetch::State::startRequests(std::map<CURL*, std::unique_ptr<Transfer>>& underWay)
 {
-    // A request also waits while the answers under way hold all the room there is.
-    const bool noRoom = budget.held.load() >= budget.cap;
-    bool plainBlocked = startNoMore || noRoom;
+    // A request also waits while the answers in flight hold all the room there is; only the one
+    // the job waits for goes out whatever they hold, as the job may hold much of it itself.
+    const bool noRoom = !budget.roomFor(0);
+    const int wantedNext = budget.nextWanted.load();
+    bool plainBlocked = startNoMore;
     for (int i = handedOut; i < requests.size(); ++i) {
         if (progress[std::size_t(i)] != Progress::Waiting)
             continue;
@@ -178,11 +182,11 @@ void ParallelFetch::State::startRequests(std::map<CURL*, std::unique_ptr<Transfe
                 answered.notify_all();
                 continue;
             }
-            if (verdict == Verdict::Unknown || startNoMore || noRoom || inFlight >= parallel)
+            if (verdict == Verdict::Unknown || startNoMore || (noRoom && i != wantedNext) || inFlight >= parallel)
                 continue;
         } else {
             // Plain requests go out in list order.
-            plainBlocked = plainBlocked || sentNotTaken >= parallel;
+            plainBlocked = plainBlocked || sentNotTaken >= parallel || (noRoom && i != wantedNext);
             if (plainBlocked)
                 continue;
         }
@@ -238,6 +242,10 @@ void ParallelFetch::State::run()
             try {
                 answer.status = transfer::outcome(t.easy, result, t.body, t.errorText, request.method, request.url);
                 answer.body = std::move(t.body.bytes);
+                const qint64 reserved = std::exchange(t.body.reserved, 0);
+                answer.room = std::shared_ptr<void>(nullptr, [share = budgetShare, reserved](void*) {
+                    share->held -= reserved;
+                });
             } catch (...) {
                 answer.failure = std::current_exception();
             }
@@ -283,20 +291,21 @@ void ParallelFetch::State::resumeWhereRoom(const std::map<CURL*, std::unique_ptr
     for (const auto& [easy, t] : underWay) {
         if (!t->body.paused)
             continue;
-        if (budget.held.load() >= budget.cap && t->index != budget.nextWanted.load())
+        if (!budget.roomFor(0) && t->index != budget.nextWanted.load())
             continue;
         t->body.paused = false;
         curl_easy_pause(easy, CURLPAUSE_CONT);   // may pause it again at once
     }
 }
 
-// Ends a transfer; what its answer held is free again unless the answer went on to the job.
+// Ends a transfer; what its buffer held is free again unless the answer went on to the job.
 void ParallelFetch::State::drop(Transfer& t)
 {
     curl_multi_remove_handle(multi, t.easy);
     transfer::forgetBuffers(t.easy);
     curl_easy_cleanup(t.easy);
-    budget.held -= t.body.bytes.size();
+    budget.held -= std::exchange(t.body.reserved, 0);
+    t.body.bytes = QByteArray();
 }
 
 } // namespace racr

@@ -25,6 +25,9 @@ struct FetchAnswer {
     int status = 0;
     std::exception_ptr failure;
     bool skipped = false;   // never sent: the answer it depended on did not pass the test
+    // The body's share of the room of the answers in flight, given back when the last copy of
+    // the answer goes: drop an answer once it has been read.
+    std::shared_ptr<void> room;
 };
 
 // Fetches a list of requests with several of them under way at once, and hands the answers out

@@ -2,13 +2,21 @@
 
 #include "common/error.h"
 #include "webservice/httprequest.h"
+#include "webservice/libxmlsupport.h"
+#include "webservice/xmldocument.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
 namespace racr::transfer {
 
 namespace {
+
+// The first step of a buffer; each further one doubles it, up to the largest answer.
+constexpr qsizetype kFirstStep = 64 * 1024;
+// libcurl's read size for the transfers of a budget (its smallest).
+constexpr long kPausedReadBytes = 1024;
 
 size_t appendBody(char* data, size_t size, size_t count, void* userData)
 {
@@ -18,24 +26,40 @@ size_t appendBody(char* data, size_t size, size_t count, void* userData)
         body->tooLarge = true;
         return 0;
     }
-    Budget* budget = body->budget;
-    if (budget != nullptr && body->index != budget->nextWanted.load()
-        && budget->held.load() + qint64(length) > budget->cap) {
-        body->paused = true;
-        return CURL_WRITEFUNC_PAUSE;
+    const qsizetype needed = body->bytes.size() + qsizetype(length);
+    if (needed > body->reserved) {
+        const qsizetype grown = std::min(HttpRequest::kMaxAnswerBytes, std::max({needed, 2 * body->reserved, kFirstStep}));
+        const qint64 more = grown - body->reserved;
+        Budget* budget = body->budget;
+        if (budget != nullptr && body->index != budget->nextWanted.load() && !budget->roomFor(more)) {
+            body->paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        try {
+            body->bytes.reserve(grown);
+        } catch (const std::bad_alloc&) {
+            body->outOfMemory = true;
+            return 0;
+        }
+        if (budget != nullptr)
+            budget->held += more;
+        body->reserved = grown;
     }
-    try {
-        body->bytes.append(data, qsizetype(length));
-    } catch (const std::bad_alloc&) {
-        body->outOfMemory = true;
-        return 0;
-    }
-    if (budget != nullptr)
-        budget->held += qint64(length);
+    body->bytes.append(data, qsizetype(length));
     return length;
 }
 
 } // namespace
+
+qint64 Budget::inUse() const
+{
+    return held.load() + detail::libxmlBytes();
+}
+
+bool Budget::roomFor(qint64 more) const
+{
+    return inUse() + more <= cap - HttpRequest::kMaxAnswerBytes - XmlDocument::kMaxDocumentBytes;
+}
 
 void initLibcurl()
 {
@@ -63,6 +87,11 @@ void configure(CURL* curl, const QString& method, const QByteArray& url, Body& b
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(connectTimeoutMs));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(totalTimeoutMs));
+    // A paused transfer keeps what libcurl already decoded of its last read; with a small read a
+    // compressed answer cannot hold much there (a kilobyte of gzip decodes to a megabyte at most),
+    // so the paused transfers stay within what the budget allows for them.
+    if (body.budget != nullptr)
+        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kPausedReadBytes);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     errorText[0] = '\0';

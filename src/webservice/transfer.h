@@ -14,18 +14,28 @@ namespace racr::transfer {
 // Once per process, before the first handle.
 void initLibcurl();
 
-// The bytes that the answers of several transfers hold together (HttpRequest::kMaxHeldBytes).
+// The room the answers of several transfers share (HttpRequest::kMaxHeldBytes): their buffers
+// while they arrive and after they are handed out until the job drops them, and the documents
+// libxml2 holds. The answer the job takes next and the document it reads are never held back
+// (the job waits for them); so that they still fit, the other transfers wait for room once
+// everything together holds the cap less what those two may take.
 struct Budget {
-    std::atomic<qint64> held = 0;
+    std::atomic<qint64> held = 0;      // the answers' buffers
     std::atomic<int> nextWanted = 0;   // the index of the answer the job takes next
     qint64 cap = 0;
+
+    qint64 inUse() const;
+    // Whether a transfer that is not wanted next may take `more` bytes now.
+    bool roomFor(qint64 more) const;
 };
 
 // Where an answer's body goes. Returning less than was offered makes libcurl abort the transfer;
-// nothing may be thrown through its C frames. With a budget, a transfer that would take it past
-// its cap is paused (unless its answer is the one wanted next) until resumed with curl_easy_pause.
+// nothing may be thrown through its C frames. The buffer grows in steps that are counted
+// before they are taken; with a budget, a transfer whose step would not fit is paused (unless
+// its answer is the one wanted next) until resumed with curl_easy_pause.
 struct Body {
     QByteArray bytes;
+    qsizetype reserved = 0;   // the buffer's size as counted: its capacity
     bool tooLarge = false;
     bool outOfMemory = false;
     Budget* budget = nullptr;

@@ -6,6 +6,11 @@
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
 #include <memory>
 #include <new>
 #include <mutex>
@@ -14,12 +19,6 @@
 namespace racr {
 
 namespace {
-
-void initLibxml()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
 
 // The service sends no namespaces today; should it, a tag is matched with its prefix, as the
 // name appears in the answer.
@@ -41,6 +40,26 @@ void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xml
     xmlStopParser(parser);
 }
 
+// An answer handed to libxml2 a piece at a time. Once the parse took more memory than its
+// limit, the next piece is an error that ends the parse: a few kilobytes of input make at most a
+// few hundred kilobytes of tree, so the tree stays near the limit.
+struct BodyReader {
+    const QByteArray& body;
+    detail::LibxmlLimit& limit;
+    qsizetype at = 0;
+
+    static int read(void* context, char* buffer, int length)
+    {
+        auto* reader = static_cast<BodyReader*>(context);
+        if (reader->limit.reached())
+            return -1;
+        const qsizetype piece = std::min<qsizetype>(length, reader->body.size() - reader->at);
+        std::memcpy(buffer, reader->body.constData() + reader->at, std::size_t(piece));
+        reader->at += piece;
+        return int(piece);
+    }
+};
+
 QString noDocumentHint()
 {
     return QStringLiteral(" The service's answer was not an XML document; check that the setting "
@@ -51,9 +70,84 @@ QString noDocumentHint()
 
 namespace detail {
 
+namespace {
+
+std::atomic<qint64> g_libxmlBytes = 0;
+thread_local LibxmlLimit* t_limit = nullptr;
+
+} // namespace
+
+// libxml2's allocation functions, counting what each block really takes (the allocator's size,
+// so a block is given back exactly as it was counted, on any thread).
+struct LibxmlCounting {
+    static void counted(qint64 change)
+    {
+        g_libxmlBytes += change;
+        if (t_limit != nullptr)
+            t_limit->m_taken += change;
+    }
+    static void* allocate(size_t size)
+    {
+        void* block = std::malloc(size);
+        if (block != nullptr)
+            counted(qint64(malloc_usable_size(block)));
+        return block;
+    }
+    static void* reallocate(void* block, size_t size)
+    {
+        const qint64 before = block != nullptr ? qint64(malloc_usable_size(block)) : 0;
+        void* moved = std::realloc(block, size);
+        if (moved != nullptr)
+            counted(qint64(malloc_usable_size(moved)) - before);
+        return moved;
+    }
+    static void release(void* block)
+    {
+        if (block == nullptr)
+            return;
+        counted(-qint64(malloc_usable_size(block)));
+        std::free(block);
+    }
+    static char* duplicate(const char* text)
+    {
+        const size_t size = std::strlen(text) + 1;
+        auto* copy = static_cast<char*>(allocate(size));
+        if (copy != nullptr)
+            std::memcpy(copy, text, size);
+        return copy;
+    }
+};
+
+void initLibxml()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlMemSetup(LibxmlCounting::release, LibxmlCounting::allocate, LibxmlCounting::reallocate,
+                    LibxmlCounting::duplicate);
+        xmlInitParser();
+    });
+}
+
+qint64 libxmlBytes()
+{
+    // Blocks libxml2 took before its functions were set (none the program knows of) would be
+    // given back uncounted.
+    return std::max<qint64>(0, g_libxmlBytes.load());
+}
+
+LibxmlLimit::LibxmlLimit(qint64 limit) : m_limit(limit), m_outer(t_limit)
+{
+    t_limit = this;
+}
+
+LibxmlLimit::~LibxmlLimit()
+{
+    t_limit = m_outer;
+}
+
 xmlDocPtr parseWellFormed(const QString& text, const QString& what)
 {
-    initLibxml();
+    detail::initLibxml();
     const QByteArray utf8 = text.toUtf8();
     std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
     if (!ctxt)
@@ -105,7 +199,8 @@ void XmlDocument::reset(_xmlDoc* doc)
 
 void XmlDocument::load(const QByteArray& body)
 {
-    initLibxml();
+    detail::initLibxml();
+    // The previous tree goes first: an answer's tree is counted alone against its limit.
     reset(nullptr);
     std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
     if (!ctxt)
@@ -113,9 +208,19 @@ void XmlDocument::load(const QByteArray& body)
     bool hasDocumentType = false;
     ctxt->_private = &hasDocumentType;
     ctxt->sax->internalSubset = refuseDocumentType;
+    // Read in pieces rather than from memory: libxml2 copies a whole buffer given to it, which
+    // would hold every answer twice while it is read.
+    detail::LibxmlLimit limit(kMaxDocumentBytes);
+    BodyReader reader{body, limit};
     // NONET: an answer must not make us fetch anything else (external DTDs, entities).
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), body.constData(), int(body.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlDocPtr doc = xmlCtxtReadIO(ctxt.get(), BodyReader::read, nullptr, &reader, nullptr, nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (limit.reached()) {
+        if (doc != nullptr)
+            xmlFreeDoc(doc);
+        m_loadProblem = QStringLiteral("a document of more than %1 MB once read").arg(kMaxDocumentBytes / (1024 * 1024));
+        return;
+    }
     if (hasDocumentType) {
         if (doc != nullptr)
             xmlFreeDoc(doc);

@@ -17,6 +17,10 @@ namespace racr {
 // document order, the way the service's answers are read.
 class XmlDocument {
 public:
+    // The most the tree of one answer may take (libxml2's own memory while reading it). The
+    // service's real answers take a few MB; a larger one is refused as one that is too large.
+    static constexpr qint64 kMaxDocumentBytes = 64 * 1024 * 1024;
+
     XmlDocument() = default;
     ~XmlDocument();
     XmlDocument(XmlDocument&& other) noexcept;
@@ -27,9 +31,11 @@ public:
     // An answer that is not well-formed XML leaves a document without elements: the first read
     // from it fails, which is how callers notice error pages. So does an answer with a document
     // type declaration: the service never sends one, and its entities could make a small answer
-    // expand into gigabytes.
+    // expand into gigabytes. And so does an answer whose tree would take more than
+    // kMaxDocumentBytes.
     void load(const QByteArray& body);
-    // Why the last load left no document ("not well-formed XML", "a DTD"); empty when it did not.
+    // Why the last load left no document ("not well-formed XML", "a DTD", "a document of more than
+    // 64 MB once read"); empty when it did not.
     QString loadProblem() const { return m_loadProblem; }
     // The root element's name; empty without a document.
     QString rootName() const;

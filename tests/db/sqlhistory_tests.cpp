@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 TEST(SqlHistory, KeptAcrossARestartUpToTheLimitAndWalkedBackToTheDraft)
 {
     QTemporaryDir folder;
@@ -63,19 +65,71 @@ TEST(SqlHistory, ADamagedFileKeepsWhatCanBeReadAndIsNeverWrittenOver)
     EXPECT_EQ(again.entries(), (QStringList{"select 1", "select \"a, b\"\nfrom RACR", "select 3", "select 4"}));
     EXPECT_TRUE(again.problem().isEmpty());
 
-    // A damaged file that cannot be moved aside stays as it is; this run's statements are kept in memory.
-    write(path, truncated);
-    ASSERT_TRUE(QFile::remove(path + ".damaged"));
-    ASSERT_TRUE(QDir(folder.path()).mkpath("sqlhistory.json.damaged/in-the-way"));
-    SqlHistory stuck(path);
+    // A second damaged file keeps the first damaged copy, and a name in the way, and takes the next number.
+    const QByteArray second = "[\"select 7\", \"sel";
+    write(path, second);
+    ASSERT_TRUE(QDir(folder.path()).mkpath("sqlhistory.json.damaged.2/in-the-way"));
+    {
+        SqlHistory history(path);
+        EXPECT_EQ(history.entries(), QStringList{"select 7"});
+        EXPECT_TRUE(history.problem().endsWith("the damaged file is now " + path + ".damaged.3."))
+            << history.problem().toStdString();
+    }
+    EXPECT_EQ(read(path + ".damaged"), truncated);
+    EXPECT_EQ(read(path + ".damaged.3"), second);
+
+    // A damaged file that cannot be moved aside (its name and ".damaged" are too long for the file
+    // system) stays as it is; this run's statements are kept in memory.
+    const QString longPath = folder.filePath(QString(250, 'h'));
+    write(longPath, truncated);
+    SqlHistory stuck(longPath);
     EXPECT_EQ(stuck.entries().size(), 3);
     EXPECT_TRUE(stuck.problem().contains("could not be moved aside")) << stuck.problem().toStdString();
     EXPECT_FALSE(stuck.add("select 5"));
     EXPECT_EQ(stuck.older(""), "select 5");
-    EXPECT_EQ(read(path), truncated);
+    EXPECT_EQ(read(longPath), truncated);
 
     SqlHistory unwritable(folder.filePath("missing-folder/sqlhistory.json"));
     EXPECT_TRUE(unwritable.problem().isEmpty());
     EXPECT_FALSE(unwritable.add("select 1"));
     EXPECT_EQ(unwritable.older(""), "select 1");
+}
+
+// Two windows on one program folder, each with its history: neither loses the other's statements,
+// whether they take turns or run statements at the same moment.
+TEST(SqlHistory, TwoWindowsOnOneFolderKeepEachOthersStatements)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("sqlhistory.json");
+    {
+        SqlHistory first(path);
+        SqlHistory second(path);
+        EXPECT_TRUE(first.add("select 1"));
+        EXPECT_TRUE(second.add("select 2"));
+        EXPECT_TRUE(first.add("select 3"));
+        // A window walks the other's statements too, from the newest.
+        EXPECT_EQ(first.older(""), "select 3");
+        EXPECT_EQ(first.older("select 3"), "select 2");
+    }
+    EXPECT_EQ(SqlHistory(path).entries(), (QStringList{"select 1", "select 2", "select 3"}));
+
+    constexpr int kEach = 150;
+    const auto window = [&](const QString& name) {
+        SqlHistory history(path);
+        for (int i = 0; i < kEach; ++i)
+            history.add(QStringLiteral("select %1 from %2").arg(i).arg(name));
+    };
+    std::thread a(window, QStringLiteral("a"));
+    std::thread b(window, QStringLiteral("b"));
+    a.join();
+    b.join();
+    const QStringList kept = SqlHistory(path).entries();
+    int lost = 0;
+    for (const QString name : {"a", "b"}) {
+        for (int i = 0; i < kEach; ++i)
+            lost += kept.contains(QStringLiteral("select %1 from %2").arg(i).arg(name)) ? 0 : 1;
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(kept.size(), 3 + 2 * kEach);
+    EXPECT_FALSE(QFile::exists(path + ".lock")) << "the lock file stays after the windows";
 }

@@ -3,9 +3,12 @@
 // page makers fails it as well.
 #include "common/error.h"
 #include "db/connection.h"
+#include "db/writetransaction.h"
 #include "publish/pagenames.h"
 #include "publish/publisher.h"
 #include "publish/sitedata.h"
+#include "publish/sitefolder.h"
+#include "support/pgserver.h"
 #include "support/temphome.h"
 
 #include <QDir>
@@ -15,11 +18,19 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -71,6 +82,132 @@ private:
     rlimit m_previous{};
     void (*m_signal)(int);
 };
+
+// The same results on any engine, one row at a time: kDrivers drivers on 20 tracks, both race types.
+void fillAnyEngine(Connection& connection)
+{
+    QSqlDatabase db = connection.database();
+    racr::WriteTransaction transaction(db, QStringLiteral("Filling"));
+    QSqlQuery tracks(db);
+    ASSERT_TRUE(tracks.exec("SELECT trackid FROM TRACKLIST ORDER BY trackid LIMIT 20"));
+    std::vector<int> ids;
+    while (tracks.next())
+        ids.push_back(tracks.value(0).toInt());
+    QSqlQuery insert(db);
+    ASSERT_TRUE(insert.prepare("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
+                               " VALUES (?, 'Make', ?, ?, ?, ?, 'APEX')"));
+    for (int x = 0; x < 2000; ++x) {
+        insert.addBindValue(QStringLiteral("driver%1").arg(x % kDrivers));
+        insert.addBindValue(QStringLiteral("2021-%1-%2 10:00:00").arg(1 + x % 12, 2, 10, QChar('0')).arg(1 + x % 28, 2, 10, QChar('0')));
+        insert.addBindValue(ids[std::size_t(x) % ids.size()]);
+        insert.addBindValue(1 + x % 2);
+        insert.addBindValue(QStringLiteral("%1.%2").arg(60 + (x * 7) % 97).arg((x * 13) % 1000, 3, 10, QChar('0')));
+        ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+    }
+    transaction.commit();
+}
+
+// Another program importing into the same database while the pages are read: a track's records
+// in one transaction each, every record the board's fastest yet and held by a driver the site
+// already knows, so that each commit moves records from one driver to another.
+class ImportingWriter {
+public:
+    explicit ImportingWriter(const TempHome& home)
+        : m_thread([this, &home] {
+              Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+              try {
+                  connection.open();
+                  write(connection);
+              } catch (const racr::Error& error) {
+                  const std::lock_guard lock(m_mutex);
+                  m_failure = error.message();
+                  m_commits = -1;
+              }
+              m_commits.notify_all();
+          })
+    {
+        // The writer is under way before the first read.
+        for (int seen = m_commits.load(); seen >= 0 && seen < 3; seen = m_commits.load())
+            m_commits.wait(seen);
+    }
+    ~ImportingWriter()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    int commits() const { return m_commits; }   // -1 once the writer failed
+    QString failure() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_failure;
+    }
+
+private:
+    void write(Connection& connection)
+    {
+        QSqlDatabase db = connection.database();
+        QSqlQuery tracks(db);
+        if (!tracks.exec("SELECT DISTINCT trackid FROM RACR ORDER BY trackid"))
+            throw racr::Error(tracks.lastError().text());
+        std::vector<int> ids;
+        while (tracks.next())
+            ids.push_back(tracks.value(0).toInt());
+        for (int n = 0; !m_stop; ++n) {
+            racr::WriteTransaction transaction(db, QStringLiteral("Writing"));
+            QSqlQuery insert(db);
+            insert.prepare("INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
+                           " VALUES (?, 'Writer', '2022-01-01 10:00:00', ?, ?, ?, 'APEX')");
+            for (std::size_t t = 0; t < ids.size(); ++t) {
+                insert.addBindValue(QStringLiteral("driver%1").arg((n * 7 + int(t)) % kDrivers));
+                insert.addBindValue(ids[t]);
+                insert.addBindValue(1 + n % 2);
+                insert.addBindValue(QString::number(50.0 - n * 0.001, 'f', 3));
+                if (!insert.exec())
+                    throw racr::Error(insert.lastError().text());
+            }
+            transaction.commit();
+            ++m_commits;
+            m_commits.notify_all();
+            // A commit every few milliseconds, as an import stores track after track: many
+            // within one reading of the site, and a table that stays small enough to read often.
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    std::atomic<bool> m_stop = false;
+    std::atomic<int> m_commits = 0;
+    mutable std::mutex m_mutex;
+    QString m_failure;
+    std::thread m_thread;
+};
+
+// Whether the site agrees with itself: each board's record is held by the driver ranked first
+// on it, and each driver counts as many records as boards name them.
+QStringList disagreements(const publish::Site& site)
+{
+    QStringList found;
+    std::map<int, int> held;
+    for (const publish::Board& board : site.boards) {
+        if (board.standings.empty())
+            continue;
+        const QString name = site.trackName(board.trackId) + (board.multiplayer ? " MP" : " SP");
+        if (board.recordHolder < 0) {
+            found.append(name + ": a record of nobody in its standings");
+            continue;
+        }
+        ++held[board.recordHolder];
+        const auto holder = std::find_if(board.standings.begin(), board.standings.end(),
+                                         [&](const publish::Standing& s) { return s.driver == board.recordHolder; });
+        if (holder == board.standings.end() || holder->rank != 1)
+            found.append(name + ": the record is credited to " + site.drivers[board.recordHolder].name + ", ranked "
+                         + (holder == board.standings.end() ? QString("nowhere") : QString::number(holder->rank)));
+    }
+    for (std::size_t d = 0; d < site.drivers.size(); ++d) {
+        if (site.drivers[d].records != held[int(d)])
+            found.append(site.drivers[d].name + ": counted " + QString::number(site.drivers[d].records) + " records");
+    }
+    return found;
+}
 
 } // namespace
 
@@ -129,13 +266,153 @@ TEST(Publisher, EveryPageIsWrittenWholeByTheThreadsAndAPageThatCannotBeWrittenKe
         publish::publishSite(connection, club, {}, progress);
         ADD_FAILURE() << "a run whose pages could not be written reported success";
     } catch (const racr::Error& error) {
-        EXPECT_TRUE(error.message().startsWith("Cannot write ") && error.message().contains(".html"))
+        // The disk fills in the middle of a page: a short write, then the system's refusal, whose
+        // words name the cause ("File too large" for this limit, "No space left on device" for a
+        // full disk) rather than "Unknown error".
+        EXPECT_TRUE(error.message().startsWith("Cannot write " + parent.path() + "/.club.publishing-"))
+            << error.message().toStdString();
+        EXPECT_TRUE(error.message().endsWith(".html: " + QString::fromLocal8Bit(std::strerror(EFBIG))))
             << error.message().toStdString();
     }
     EXPECT_TRUE(files(club) == site) << "the failed run changed the published site";
     EXPECT_EQ(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"club"})
         << "the half-made site was left beside it";
+}
+
+// Pages made while an import commits: every read of the site is one state of the database.
+class PublisherWhileImporting : public testing::TestWithParam<Engine> {};
+
+TEST_P(PublisherWhileImporting, ReadsTheWholeSiteFromOneSnapshot)
+{
+    TempHome home;
+    if (GetParam() == Engine::Postgres)
+        home.write("racr.ini", QStringLiteral("[settings]\ndatabase=%1\n").arg(pgtest::newDatabase()).toUtf8());
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    ASSERT_EQ(connection.engine(), GetParam());
+    fillAnyEngine(connection);
+
+    const ImportingWriter writer(home);
+    ASSERT_GT(writer.commits(), 0) << writer.failure().toStdString();
+    constexpr int kReads = 25;
+    int agreeing = 0;
+    QStringList first;
+    for (int read = 0; read < kReads; ++read) {
+        const QStringList found = disagreements(publish::readSite(connection, {}));
+        if (found.isEmpty())
+            ++agreeing;
+        else if (first.isEmpty())
+            first = found;
+    }
+    const int commits = writer.commits();
+    EXPECT_EQ(agreeing, kReads) << "first disagreements: " << first.mid(0, 5).join("; ").toStdString();
+    EXPECT_GT(commits, 3) << "the writer stopped early: " << writer.failure().toStdString();
+
+    // The read leaves no transaction behind: a write on the same connection commits.
+    racr::WriteTransaction after(connection.database(), QStringLiteral("Writing after the pages"));
+    after.commit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PublisherWhileImporting, testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::Sqlite ? std::string("Sqlite") : std::string("Postgres");
+                         });
+
+// Stored names that differ only in letter case, whose hashes agree in their first 32 bits, and
+// names that are no valid UTF-8 (which read as the same text) are four drivers with four pages.
+TEST(Publisher, DistinctStoredNamesGetPagesOfTheirOwnTheSameEveryRun)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    QSqlQuery insert(connection.database());
+    ASSERT_TRUE(insert.exec(
+        "INSERT INTO RACR (driver, car, date, trackid, multiplayer, besttime, shard)"
+        " SELECT name, 'Make', '2021-03-04 10:00:00', (SELECT MIN(trackid) FROM TRACKLIST), 1, time, 'APEX' FROM ("
+        " SELECT 'HaShClAsHDRIVERXyzab' AS name, '80.100' AS time UNION ALL SELECT 'hAshCLasHdrIVERxyZab', '80.200'"
+        " UNION ALL SELECT CAST(X'61FF' AS TEXT), '80.300' UNION ALL SELECT CAST(X'61FE' AS TEXT), '80.400')"))
+        << insert.lastError().text().toStdString();
+    ASSERT_EQ(pagenames::driverPage(QString("HaShClAsHDRIVERXyzab")), pagenames::driverPage(QString("hAshCLasHdrIVERxyZab")))
+        << "the names no longer share a hash; pick two that do";
+
+    QTemporaryDir parent;
+    const QString club = parent.filePath("club");
+    const publish::PublishReport report = publish::publishSite(connection, club, {});
+    EXPECT_EQ(report.drivers, 4);
+    const std::map<QString, QByteArray> site = files(club);
+    std::set<QString> driverPages;
+    for (const auto& [name, bytes] : site) {
+        if (name.startsWith("driver-"))
+            driverPages.insert(name);
+    }
+    EXPECT_EQ(driverPages, (std::set<QString>{"driver-hashclashdriverxyzab-0fd54a7d.html",
+                                              "driver-hashclashdriverxyzab-0fd54a7d-2.html", "driver-a_fe.html",
+                                              "driver-a_ff.html"}));
+    // Each page is its driver's own: the two with capitals hold their own times.
+    EXPECT_TRUE(site.at("driver-hashclashdriverxyzab-0fd54a7d.html").contains("HaShClAsHDRIVERXyzab"));
+    EXPECT_TRUE(site.at("driver-hashclashdriverxyzab-0fd54a7d-2.html").contains("hAshCLasHdrIVERxyZab"));
+    for (const QString& page : driverPages)
+        EXPECT_TRUE(site.at("index.html").contains("href=\"" + page.toUtf8() + "\"")) << page.toStdString();
+
+    publish::publishSite(connection, club, {});
+    EXPECT_TRUE(files(club) == site) << "a second run gave other pages";
+}
+
+// What a run leaves when it is killed, and what a full disk says.
+TEST(Publisher, TheNextRunRemovesTheFoldersOfKilledRunsAndAFullDiskIsNamed)
+{
+    TempHome home;
+    Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
+    connection.open();
+    fill(connection);
+    QTemporaryDir parent;
+    const QString club = parent.filePath("club");
+    publish::publishSite(connection, club, {});
+    const QDir beside(parent.path());
+    const auto stagingFolders = [&] {
+        return beside.entryList({".club.publishing-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+
+    // Runs killed while they write their pages, each in a process of its own.
+    for (int killed = 0; killed < 3; ++killed) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SiteFolder site(club);
+            site.write("index.html", QByteArray(100 * 1024, 'x'));
+            std::raise(SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+    }
+    // Each killed run may have removed the ones before it; the last one's folder is left.
+    ASSERT_GE(stagingFolders().size(), 1);
+
+    // A run under way at the same moment keeps its folder.
+    {
+        SiteFolder running(club);
+        EXPECT_EQ(stagingFolders().size(), 1) << "the killed runs' folders stayed";
+        publish::publishSite(connection, club, {});
+        EXPECT_EQ(stagingFolders().size(), 1) << "a run removed the folder of a run under way";
+        running.write("late.html", "still there");
+    }
+    EXPECT_EQ(stagingFolders(), QStringList{});
+
+    // A full disk: the system's words and the file.
+    SiteFolder full(club);
+    const QStringList made = stagingFolders();
+    ASSERT_EQ(made.size(), 1);
+    ASSERT_EQ(::symlink("/dev/full", QFile::encodeName(beside.filePath(made.first() + "/index.html")).constData()), 0);
+    try {
+        full.write("index.html", QByteArray(10000, 'x'));
+        ADD_FAILURE() << "a page written to a full disk reported success";
+    } catch (const racr::Error& error) {
+        // "No space left on device" in the language the program runs in.
+        EXPECT_EQ(error.message(), "Cannot write " + beside.filePath(made.first() + "/index.html") + ": "
+                                       + QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    }
 }
 
 // The pages work out the weekly bests and the records themselves rather than read the view: a time

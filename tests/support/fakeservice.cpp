@@ -42,7 +42,16 @@ FakeService::FakeService(Answer answer, int latencyMs) : m_state(std::make_uniqu
         response.status = reply.status;
         if (!reply.contentEncoding.empty())
             response.set_header("Content-Encoding", reply.contentEncoding);
-        response.set_content(reply.body, "application/xml;charset=UTF-8");
+        if (reply.repeat > 0) {
+            const std::size_t size = reply.body.size() * reply.repeat;
+            response.set_content_provider(size, "application/xml;charset=UTF-8",
+                                          [body = reply.body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                              const std::size_t at = offset % body.size();
+                                              return sink.write(body.data() + at, std::min(length, body.size() - at));
+                                          });
+        } else {
+            response.set_content(reply.body, "application/xml;charset=UTF-8");
+        }
         const std::lock_guard lock(state.mutex);
         --state.atOnce;
     };

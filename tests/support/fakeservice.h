@@ -23,6 +23,9 @@ public:
         int status = 200;
         std::string body;
         std::string contentEncoding;   // sent as Content-Encoding when set; the body is sent as is
+        // When set, the body is `body` sent this many times over, without the service holding it
+        // whole: an answer of gigabytes.
+        std::size_t repeat = 0;
     };
     using Answer = std::function<Reply(const Request&)>;
 
