@@ -229,8 +229,8 @@ QByteArray trackPage(const Site& site, const std::vector<int>& boards)
             rows += QStringLiteral("<tr>") + cell(QString::number(standing.rank), QStringLiteral("num rank"))
                   + rowHeader(driverLink(site, standing.driver)) + cell(lapTime(standing.best), QStringLiteral("num best"))
                   + cell(gap(standing, leader), QStringLiteral("num gap"))
-                  + cell(QString::number(standing.results), QStringLiteral("num results")) + cell(esc(standing.car))
-                  + cell(esc(standing.date)) + QStringLiteral("</tr>\n");
+                  + cell(QString::number(standing.results), QStringLiteral("num results")) + cell(esc(standing.car), QStringLiteral("car"))
+                  + cell(esc(standing.date), QStringLiteral("date")) + QStringLiteral("</tr>\n");
         }
         const QString type = raceTypeName(board.multiplayer);
         body += QStringLiteral("<section class=\"board %1\">\n<h2>%2</h2>\n").arg(raceType(board.multiplayer), type)
@@ -263,8 +263,8 @@ QByteArray driverPage(const Site& site, int index)
               + cell(lapTime(standing.best), QStringLiteral("num best"))
               + cell(QStringLiteral("%1 of %2").arg(standing.rank).arg(board.standings.size()), QStringLiteral("num rank"))
               + cell(gap(standing, board.standings.front().best), QStringLiteral("num gap"))
-              + cell(QString::number(standing.results), QStringLiteral("num results")) + cell(esc(standing.car))
-              + cell(esc(standing.date)) + QStringLiteral("</tr>\n");
+              + cell(QString::number(standing.results), QStringLiteral("num results")) + cell(esc(standing.car), QStringLiteral("car"))
+              + cell(esc(standing.date), QStringLiteral("date")) + QStringLiteral("</tr>\n");
     }
     QString body = QStringLiteral("<section>\n<h2>Best per track</h2>\n")
                  + table(QStringLiteral("Best time per track and race type, with the rank among all drivers"),

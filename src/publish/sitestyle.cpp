@@ -39,6 +39,9 @@ th, td { padding: 0.3rem 0.5rem; border-bottom: 1px solid var(--line); text-alig
 thead th { background: var(--panel); }
 tbody th { font-weight: normal; }
 .num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+/* A best's car and date stay on one line each: the table scrolls in its box rather than every row
+   growing three lines tall on a phone. */
+td.car, td.date { white-space: nowrap; }
 ul.links { display: flex; flex-wrap: wrap; gap: 0.25rem 1rem; padding: 0; list-style: none; }
 figure { margin: 1rem 0; }
 svg.chart { display: block; width: 100%; max-width: 40rem; }
