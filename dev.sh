@@ -17,8 +17,14 @@ mapfile -t packages < <(sed 's/#.*//' packaging/build-depends.txt | tr -s ' \t' 
 
 install_missing() {
   local missing=()
+  # A package counts as present when an installed one provides it too: a Node.js from elsewhere
+  # brings its own npm, and Debian's npm package could not be installed beside it.
+  local provided
+  provided=$(dpkg-query -W -f='${db:Status-Abbrev}${Provides}\n' 2>/dev/null | sed -n 's/^ii *//p' | tr ',' '\n' |
+    sed 's/ *(.*//; s/^ *//')
   for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+      grep -qxF "$p" <<<"$provided" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return
   local root=()

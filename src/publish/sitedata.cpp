@@ -480,6 +480,10 @@ void readResults(Reader& reader, Connection& connection, Site& site, const Bytes
     const bool nullDateFirst = reader.engine() != Engine::Postgres;
     WeeklyBests weeks(nullDateFirst);
     std::vector<std::optional<WeeklyBests::Result>> records(site.boards.size());
+    // The result behind each driver's best, by board and place in its standings.
+    std::vector<std::vector<std::optional<WeeklyBests::Result>>> bests(site.boards.size());
+    for (std::size_t b = 0; b < site.boards.size(); ++b)
+        bests[b].resize(site.boards[b].standings.size());
     Days days;
     {
         const std::unique_ptr<RowSource> rows = reader.rows(connection, Results);
@@ -516,6 +520,13 @@ void readResults(Reader& reader, Connection& connection, Site& site, const Bytes
             const auto known = driverBytes.find(result.driver);
             if (known == driverBytes.end())
                 continue;
+            const std::vector<std::pair<int, int>>& raced = site.drivers[known->second].boards;
+            const auto standing = std::lower_bound(raced.begin(), raced.end(), std::pair{board->second, 0});
+            if (standing != raced.end() && standing->first == board->second) {
+                std::optional<WeeklyBests::Result>& best = bests[board->second][standing->second];
+                if (!best || comesFirst(result, *best, nullDateFirst))
+                    best.emplace(result);
+            }
             const auto series = wanted.find({board->second, known->second});
             if (series == wanted.end())
                 continue;
@@ -558,6 +569,16 @@ void readResults(Reader& reader, Connection& connection, Site& site, const Bytes
         board.recordDate = QString::fromStdString(record.date);
         if (board.recordHolder >= 0)
             ++site.drivers[board.recordHolder].records;
+        for (std::size_t s = 0; s < board.standings.size(); ++s) {
+            if (const std::optional<WeeklyBests::Result>& best = bests[b][s]) {
+                board.standings[s].car = QString::fromStdString(best->car);
+                board.standings[s].date = QString::fromStdString(best->date);
+            }
+        }
+    }
+    for (const QString& day : days.texts()) {
+        if (isoWeek(day) != 0 && day > site.newestDay)
+            site.newestDay = day;
     }
 
     const auto series = [&](int board, int driver, const QString& label) {

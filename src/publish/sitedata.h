@@ -26,6 +26,9 @@ struct Standing {
     double best = 0;
     qint64 results = 0;
     int rank = 0;            // 1 for the leader; equal times share a rank
+    // The result that set the best: the earliest of equal ones, as the record.
+    QString car;
+    QString date;
 };
 
 // A chart holds a point per driver, board and week: a number keeps a million results' charts small.
@@ -97,6 +100,7 @@ struct Site {
     std::vector<int> standings;       // drivers with a page, by records held, then results, then name
     std::vector<LatestResult> latest; // newest first
     WeekTable weeks;
+    QString newestDay;                // the latest day a result names ("2011-07-09"); empty: none
 
     QString trackName(int trackId) const;
     // -1 when unknown; of two drivers whose stored names read as the same text, the first.

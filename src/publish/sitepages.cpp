@@ -1,7 +1,10 @@
 #include "sitepages.h"
 
+#include "publish/laptime.h"
 #include "publish/pagenames.h"
 #include "publish/svgchart.h"
+
+#include <QDate>
 
 #include <algorithm>
 
@@ -12,11 +15,6 @@ namespace {
 QString esc(const QString& text)
 {
     return text.toHtmlEscaped();
-}
-
-QString seconds(double value)
-{
-    return QString::number(value, 'f', 3);
 }
 
 QString raceType(bool multiplayer)
@@ -67,7 +65,7 @@ QString table(const QString& caption, const QStringList& headers, const QString&
     QString head;
     for (const QString& header : headers)
         head += QStringLiteral("<th scope=\"col\">%1</th>").arg(esc(header));
-    return QStringLiteral("<div class=\"wide\"><table>\n<caption>%1</caption>\n<thead><tr>%2</tr></thead>\n"
+    return QStringLiteral("<div class=\"wide\" tabindex=\"0\"><table>\n<caption>%1</caption>\n<thead><tr>%2</tr></thead>\n"
                           "<tbody>\n%3</tbody>\n</table></div>\n")
         .arg(esc(caption), head, rows);
 }
@@ -83,21 +81,45 @@ QString rowHeader(const QString& html)
     return QStringLiteral("<th scope=\"row\">%1</th>").arg(html);
 }
 
-QByteArray page(const Site& site, const QString& heading, const QString& body)
+// The newest day as "9 July 2011" (Qt names months in English whatever the machine's locale).
+QString newestDay(const Site& site)
+{
+    const QDate day = QDate::fromString(site.newestDay, Qt::ISODate);
+    return QStringLiteral("<time datetime=\"%1\">%2</time>")
+        .arg(site.newestDay, day.toString(QStringLiteral("d MMMM yyyy")));
+}
+
+// description: what the page holds in a sentence or two of plain text, for search engines and
+// for the preview a chat or a social site shows of a link.
+QByteArray page(const Site& site, const QString& heading, const QString& description, const QString& body)
 {
     const QString title = heading == site.options.title ? esc(heading) : esc(heading) + QStringLiteral(" – ") + esc(site.options.title);
-    const QString stamp = site.options.stamp.isEmpty() ? QString()
-                                                       : QStringLiteral("<p>Made %1.</p>").arg(esc(site.options.stamp));
+    // The day of the data keeps a rerun on unchanged data byte-identical; the run's time only on request.
+    QString footer;
+    if (!site.newestDay.isEmpty())
+        footer += QStringLiteral("<p>Results up to %1.</p>").arg(newestDay(site));
+    if (!site.options.stamp.isEmpty())
+        footer += QStringLiteral("<p>Made %1.</p>").arg(esc(site.options.stamp));
     // data: as the icon keeps a browser from asking the folder or the server for favicon.ico.
     return QStringLiteral(
                "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                "<meta name=\"color-scheme\" content=\"light dark\">\n<title>%1</title>\n"
+               "<meta name=\"description\" content=\"%6\">\n<meta property=\"og:type\" content=\"website\">\n"
+               "<meta property=\"og:site_name\" content=\"%2\">\n<meta property=\"og:title\" content=\"%1\">\n"
+               "<meta property=\"og:description\" content=\"%6\">\n"
                "<link rel=\"icon\" href=\"data:,\">\n<link rel=\"stylesheet\" href=\"style.css\">\n</head>\n<body>\n"
                "<header><nav aria-label=\"Site\"><a href=\"index.html\">%2</a> <a href=\"weeks.html\">Weekly bests</a>"
                "</nav></header>\n<main>\n<h1>%3</h1>\n%4</main>\n<footer>%5</footer>\n</body>\n</html>\n")
-        .arg(title, esc(site.options.title), esc(heading), body, stamp)
+        .arg(title, esc(site.options.title), esc(heading), body, footer, esc(description))
         .toUtf8();
+}
+
+// " with results up to 9 July 2011" as plain text, for the descriptions.
+QString upTo(const Site& site)
+{
+    const QDate day = QDate::fromString(site.newestDay, Qt::ISODate);
+    return day.isValid() ? QStringLiteral(", with results up to ") + day.toString(QStringLiteral("d MMMM yyyy")) : QString();
 }
 
 QString recordsTable(const Site& site)
@@ -107,7 +129,7 @@ QString recordsTable(const Site& site)
         if (board.standings.empty())
             continue;
         rows += QStringLiteral("<tr>") + rowHeader(trackLink(site, board.trackId)) + cell(raceType(board.multiplayer))
-              + cell(seconds(board.standings.front().best), QStringLiteral("num"))
+              + cell(lapTime(board.standings.front().best), QStringLiteral("num"))
               + cell(driverLink(site, board.recordHolder)) + cell(esc(board.recordCar)) + cell(esc(board.recordDate))
               + QStringLiteral("</tr>\n");
     }
@@ -140,7 +162,7 @@ QString latestTable(const Site& site)
     for (const LatestResult& result : site.latest) {
         rows += QStringLiteral("<tr>") + cell(esc(result.date)) + rowHeader(driverLinkByName(site, result.driver))
               + cell(trackLinkIfAny(site, result.trackId)) + cell(raceType(result.multiplayer))
-              + cell(esc(result.besttime), QStringLiteral("num")) + cell(esc(result.car)) + QStringLiteral("</tr>\n");
+              + cell(esc(lapTimeText(result.besttime)), QStringLiteral("num")) + cell(esc(result.car)) + QStringLiteral("</tr>\n");
     }
     return table(QStringLiteral("The latest results imported, newest first"),
                  {QStringLiteral("Date"), QStringLiteral("Driver"), QStringLiteral("Track"), QStringLiteral("Race"),
@@ -158,7 +180,7 @@ QString linkList(const QStringList& links)
 
 QString gap(const Standing& standing, double leader)
 {
-    return standing.rank == 1 ? QStringLiteral("–") : QStringLiteral("+") + seconds(standing.best - leader);
+    return standing.rank == 1 ? QStringLiteral("–") : QStringLiteral("+") + lapTime(standing.best - leader);
 }
 
 } // namespace
@@ -177,13 +199,22 @@ QByteArray indexPage(const Site& site)
         if (site.drivers[d].hasPage)
             drivers.append(driverLink(site, int(d)));
     }
-    const QString body = QStringLiteral("<section>\n<h2>Track records</h2>\n") + recordsTable(site)
+    // What the site is and how current, in its first sentence: without --stamp nothing else says so.
+    const QString what = QStringLiteral("The lap records and standings of %1: %2 drivers on %3 tracks")
+                             .arg(site.options.title)
+                             .arg(site.drivers.size())
+                             .arg(tracks.size());
+    QString about = esc(what);
+    if (!site.newestDay.isEmpty())
+        about += QStringLiteral(", with results up to ") + newestDay(site);
+    const QString body = QStringLiteral("<p class=\"about\">%1.</p>\n").arg(about)
+                       + QStringLiteral("<section>\n<h2>Track records</h2>\n") + recordsTable(site)
                        + QStringLiteral("</section>\n<section>\n<h2>Standings</h2>\n") + standingsTable(site)
                        + QStringLiteral("</section>\n<section>\n<h2>Latest results</h2>\n") + latestTable(site)
                        + QStringLiteral("</section>\n<section>\n<h2>Tracks</h2>\n") + linkList(tracks)
                        + QStringLiteral("</section>\n<section>\n<h2>Drivers</h2>\n") + linkList(drivers)
                        + QStringLiteral("</section>\n");
-    return page(site, site.options.title, body);
+    return page(site, site.options.title, what + upTo(site) + QLatin1Char('.'), body);
 }
 
 QByteArray trackPage(const Site& site, const std::vector<int>& boards)
@@ -196,21 +227,29 @@ QByteArray trackPage(const Site& site, const std::vector<int>& boards)
         QString rows;
         for (const Standing& standing : board.standings) {
             rows += QStringLiteral("<tr>") + cell(QString::number(standing.rank), QStringLiteral("num rank"))
-                  + rowHeader(driverLink(site, standing.driver)) + cell(seconds(standing.best), QStringLiteral("num best"))
+                  + rowHeader(driverLink(site, standing.driver)) + cell(lapTime(standing.best), QStringLiteral("num best"))
                   + cell(gap(standing, leader), QStringLiteral("num gap"))
-                  + cell(QString::number(standing.results), QStringLiteral("num results")) + QStringLiteral("</tr>\n");
+                  + cell(QString::number(standing.results), QStringLiteral("num results")) + cell(esc(standing.car), QStringLiteral("car"))
+                  + cell(esc(standing.date), QStringLiteral("date")) + QStringLiteral("</tr>\n");
         }
         const QString type = raceTypeName(board.multiplayer);
         body += QStringLiteral("<section class=\"board %1\">\n<h2>%2</h2>\n").arg(raceType(board.multiplayer), type)
               + table(name + QStringLiteral(", ") + type.toLower() + QStringLiteral(": each driver's best"),
                       {QStringLiteral("Rank"), QStringLiteral("Driver"), QStringLiteral("Best time"), QStringLiteral("Gap"),
-                       QStringLiteral("Results")},
+                       QStringLiteral("Results"), QStringLiteral("Car"), QStringLiteral("Date")},
                       rows)
               + weeklyChart(board.chart, name + QStringLiteral(", ") + type.toLower() + QStringLiteral(": the leaders' best per week"),
                             QStringLiteral("chart-") + raceType(board.multiplayer))
               + QStringLiteral("</section>\n");
     }
-    return page(site, name, body);
+    QStringList types;
+    for (const int b : boards)
+        types.append(raceTypeName(site.boards[b].multiplayer).toLower());
+    return page(site, name,
+                name + QStringLiteral(" on ") + site.options.title + QStringLiteral(": each driver's best lap, ")
+                    + types.join(QStringLiteral(" and ")) + QStringLiteral(", with rank, gap, car and date") + upTo(site)
+                    + QLatin1Char('.'),
+                body);
 }
 
 QByteArray driverPage(const Site& site, int index)
@@ -221,15 +260,16 @@ QByteArray driverPage(const Site& site, int index)
         const Board& board = site.boards[b];
         const Standing& standing = board.standings[s];
         rows += QStringLiteral("<tr>") + rowHeader(trackLink(site, board.trackId)) + cell(raceType(board.multiplayer))
-              + cell(seconds(standing.best), QStringLiteral("num best"))
+              + cell(lapTime(standing.best), QStringLiteral("num best"))
               + cell(QStringLiteral("%1 of %2").arg(standing.rank).arg(board.standings.size()), QStringLiteral("num rank"))
               + cell(gap(standing, board.standings.front().best), QStringLiteral("num gap"))
-              + cell(QString::number(standing.results), QStringLiteral("num results")) + QStringLiteral("</tr>\n");
+              + cell(QString::number(standing.results), QStringLiteral("num results")) + cell(esc(standing.car), QStringLiteral("car"))
+              + cell(esc(standing.date), QStringLiteral("date")) + QStringLiteral("</tr>\n");
     }
     QString body = QStringLiteral("<section>\n<h2>Best per track</h2>\n")
                  + table(QStringLiteral("Best time per track and race type, with the rank among all drivers"),
                          {QStringLiteral("Track"), QStringLiteral("Race"), QStringLiteral("Best time"), QStringLiteral("Rank"),
-                          QStringLiteral("Gap"), QStringLiteral("Results")},
+                          QStringLiteral("Gap"), QStringLiteral("Results"), QStringLiteral("Car"), QStringLiteral("Date")},
                          rows)
                  + QStringLiteral("</section>\n<section>\n<h2>Statistics</h2>\n");
     if (driver.stats.empty()) {
@@ -238,7 +278,7 @@ QByteArray driverPage(const Site& site, int index)
         QString statRows;
         for (const DriverStat& stat : driver.stats)
             statRows += QStringLiteral("<tr>") + rowHeader(esc(stat.label)) + cell(esc(stat.value)) + QStringLiteral("</tr>\n");
-        body += QStringLiteral("<div class=\"wide\"><table class=\"stats\">\n<caption>The statistics stored by the driver "
+        body += QStringLiteral("<div class=\"wide\" tabindex=\"0\"><table class=\"stats\">\n<caption>The statistics stored by the driver "
                                "import</caption>\n<tbody>\n%1</tbody>\n</table></div>\n")
                     .arg(statRows);
     }
@@ -247,19 +287,51 @@ QByteArray driverPage(const Site& site, int index)
                                       QStringLiteral("chart-progress"));
     if (!chart.isEmpty())
         body += QStringLiteral("<section>\n<h2>Progress</h2>\n") + chart + QStringLiteral("</section>\n");
-    return page(site, driver.name, body);
+    return page(site, driver.name,
+                driver.name + QStringLiteral(" on ") + site.options.title
+                    + QStringLiteral(": the best lap per track and race type with rank, gap, car and date") + upTo(site)
+                    + QLatin1Char('.'),
+                body);
+}
+
+// The weekly bests' columns as a reader names them; a column of a weeklybest changed by hand
+// that is not among them keeps the database's name.
+QString weekColumnTitle(const QString& column)
+{
+    static const std::pair<const char*, const char*> titles[] = {
+        {"trackname", "Track"}, {"racetype", "Race"}, {"besttime", "Best time"}, {"driver", "Driver"},
+        {"car", "Car"},         {"date", "Date"},     {"week", "Week"},
+    };
+    for (const auto& [name, title] : titles) {
+        if (column.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(title);
+    }
+    return column;
 }
 
 QByteArray weeksPage(const Site& site)
 {
+    // The week comes first, where a phone shows it without scrolling the table sideways.
+    const QStringList& columns = site.weeks.columns;
+    std::vector<int> order;
+    for (int f = 0; f < columns.size(); ++f)
+        order.push_back(f);
+    std::stable_partition(order.begin(), order.end(), [&](int f) {
+        return columns[f].compare(QLatin1String("week"), Qt::CaseInsensitive) == 0;
+    });
+    QStringList headers;
+    for (const int f : order)
+        headers.append(weekColumnTitle(columns[f]));
     QString rows;
     for (const QStringList& row : site.weeks.rows) {
         rows += QStringLiteral("<tr>");
-        for (int f = 0; f < row.size(); ++f) {
-            if (f == 0)
-                rows += rowHeader(esc(row[f]));
-            else
-                rows += cell(f == site.weeks.driverColumn ? driverLinkByName(site, row[f]) : esc(row[f]));
+        for (const int f : order) {
+            QString html = esc(row[f]);
+            if (f == site.weeks.driverColumn)
+                html = driverLinkByName(site, row[f]);
+            else if (columns[f].compare(QLatin1String("besttime"), Qt::CaseInsensitive) == 0)
+                html = esc(lapTimeText(row[f]));
+            rows += f == order.front() ? rowHeader(html) : cell(html);
         }
         rows += QStringLiteral("</tr>\n");
     }
@@ -268,9 +340,12 @@ QByteArray weeksPage(const Site& site)
         scope = QStringLiteral(" of every shard");
     else if (!site.options.shard.isEmpty())
         scope = QStringLiteral(" on shard ") + site.options.shard;
+    const QString caption =
+        QStringLiteral("The fastest result per week, track and race type%1 (the saved query weeklybest)").arg(scope);
     return page(site, QStringLiteral("Weekly bests"),
-                table(QStringLiteral("The fastest result per week, track and race type%1 (the saved query weeklybest)").arg(scope),
-                      site.weeks.columns, rows));
+                QStringLiteral("The fastest result per week, track and race type%1 on %2").arg(scope, site.options.title)
+                    + upTo(site) + QLatin1Char('.'),
+                table(caption, headers, rows));
 }
 
 } // namespace publish

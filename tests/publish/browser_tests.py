@@ -4,6 +4,7 @@
 Chromium through chromedriver."""
 
 import hashlib
+import json
 import os
 import re
 import shutil
@@ -21,6 +22,11 @@ RACR = os.environ["RACR"]
 SIM = os.environ["STATS_SIM"]
 SHOTS = os.environ["SCREENSHOT_DIR"]
 PG_CLUSTER = os.environ["PG_CLUSTER_FILE"]
+# node_modules with vnu-jar and axe-core, which install_checkers.sh puts into the build folder.
+CHECKERS = os.environ["WEB_CHECKERS"]
+VNU = os.path.join(CHECKERS, "vnu-jar", "build", "dist", "vnu.jar")
+AXE = os.path.join(CHECKERS, "axe-core", "axe.min.js")
+JAVA = "/usr/bin/java"
 
 HOSTILE = ["../x", "<b>", "a b", "東京", "CON", "."]
 HOSTILE_STATUS = "<script>document.title='hacked'</script> & \"quotes\""
@@ -31,6 +37,17 @@ def racr(home, *args, check=True):
     if check and result.returncode != 0:
         raise AssertionError(f"racr {' '.join(args)} ended with {result.returncode}: {result.stderr}")
     return result
+
+
+def seconds_of(lap):
+    """A lap time as the pages show it ("1:35.100", "59.990") in seconds; None for another text."""
+    match = re.fullmatch(r"(?:([1-9]\d*):([0-5]\d)|(\d{1,2}))\.(\d{3})", lap)
+    if not match:
+        return None
+    minutes, padded, plain, millis = match.groups()
+    if minutes is None and int(plain) >= 60:
+        return None
+    return int(minutes or 0) * 60 + int(padded or plain) + int(millis) / 1000
 
 
 def sql_text(text):
@@ -80,6 +97,13 @@ class Site:
 
     def pages(self):
         return sorted(name for name in os.listdir(self.site) if name.endswith(".html"))
+
+    def page_types(self):
+        """One page of each kind: the index, the weekly bests, a track with both race types and
+        charts, a driver with a chart and one with hostile statistics."""
+        driver_page = next(page for page in self.pages() if page.startswith("driver-pilot000"))
+        hostile = [page for page in self.pages() if page.startswith("driver-") and "pilot" not in page and "kestrel" not in page]
+        return ["index.html", "weeks.html", "track-299.html", driver_page] + hostile
 
 
 def start_browser():
@@ -160,20 +184,34 @@ class PagesInBrowser(unittest.TestCase):
             rows = racr(SITE.home, "query",
                         "SELECT driver, MIN(CAST(besttime AS REAL)), COUNT(*) FROM RACR "
                         f"WHERE trackid={track} AND multiplayer={multiplayer} GROUP BY driver").stdout.splitlines()[1:]
+            # The result behind each best: the earliest of equal times, as the record.
+            firsts = racr(SITE.home, "query",
+                          "SELECT driver, car, date FROM RACR r WHERE "
+                          f"trackid={track} AND multiplayer={multiplayer} AND CAST(besttime AS REAL) = "
+                          "(SELECT MIN(CAST(besttime AS REAL)) FROM RACR WHERE driver=r.driver AND "
+                          f"trackid={track} AND multiplayer={multiplayer}) ORDER BY date DESC, id DESC"
+                          ).stdout.splitlines()[1:]
+            setting = {}
+            for row in firsts:
+                driver, car, date = row.rsplit(";", 2)
+                setting[driver] = (car, " ".join(date.split()))
             expected = {}
             for row in rows:
                 driver, best, count = row.rsplit(";", 2)
-                expected[driver] = (round(float(best), 3), int(count))
+                expected[driver] = (round(float(best), 3), int(count)) + setting[driver]
             self.assertTrue(expected, f"no results on track {track}")
             BROWSER.get(SITE.url(f"track-{track}.html"))
             shown = {}
             for row in BROWSER.find_elements(By.CSS_SELECTOR, f"section.board.{section} > div.wide > table > tbody > tr"):
                 driver = row.find_element(By.CSS_SELECTOR, "th").text
-                shown[driver] = (float(row.find_element(By.CSS_SELECTOR, "td.best").text),
-                                 int(row.find_element(By.CSS_SELECTOR, "td.results").text))
+                cells = row.find_elements(By.CSS_SELECTOR, "td")
+                best = row.find_element(By.CSS_SELECTOR, "td.best").text
+                self.assertIsNotNone(seconds_of(best), f"{best} is no lap time (m:ss.mmm from a minute on)")
+                shown[driver] = (seconds_of(best), int(row.find_element(By.CSS_SELECTOR, "td.results").text),
+                                 cells[-2].text, " ".join(cells[-1].text.split()))
             self.assertEqual(shown, expected, f"track {track}, {section}")
-            bests = [best for best, _ in shown.values()]
-            ranks = [float(cell.text) for cell in BROWSER.find_elements(
+            bests = [values[0] for values in shown.values()]
+            ranks = [seconds_of(cell.text) for cell in BROWSER.find_elements(
                 By.CSS_SELECTOR, f"section.board.{section} td.best")]
             self.assertEqual(ranks, sorted(bests), "ranked by time as a number")
 
@@ -192,6 +230,79 @@ class PagesInBrowser(unittest.TestCase):
         self.assertNotIn("hacked", BROWSER.title)
         self.assertEqual(BROWSER.find_elements(By.CSS_SELECTOR, "main b, main script"), [])
 
+    def test_every_page_type_has_no_accessibility_violation_light_dark_desktop_and_phone(self):
+        self.assertTrue(os.path.isfile(AXE), f"{AXE} is missing: the test publish_web_checkers installs it "
+                        "(ctest -R publish_ runs it first); see its output")
+        with open(AXE, encoding="utf-8") as script:
+            axe = script.read()
+        BROWSER.set_script_timeout(60)
+        found = []
+        for name in SITE.page_types():
+            for width in (1280, 375):
+                for dark in (False, True):
+                    emulate(width, dark)
+                    BROWSER.get(SITE.url(name))
+                    BROWSER.execute_script(axe)
+                    # The charts' value tables are checked open, as a reader opens them.
+                    BROWSER.execute_script("document.querySelectorAll('details').forEach(d => d.open = true)")
+                    violations = BROWSER.execute_async_script(
+                        "const done = arguments[arguments.length - 1];"
+                        "axe.run(document, {resultTypes: ['violations']}).then(r => done(r.violations.map("
+                        "v => v.id + ': ' + v.help + ' at ' + v.nodes.map(n => n.target.join(' ')).join(', '))),"
+                        " e => done(['axe failed: ' + e]))")
+                    found += [f"{name} {width} px {'dark' if dark else 'light'}: {v}" for v in violations]
+        self.assertEqual(found, [])
+
+    def test_chart_texts_are_readable_on_a_phone_and_faster_is_drawn_lower(self):
+        emulate(375, False)
+        BROWSER.get(SITE.url("track-299.html"))
+        sizes = BROWSER.execute_script(
+            "return [...document.querySelectorAll('svg.chart text')].map(t => "
+            "t.getBoundingClientRect().height && parseFloat(getComputedStyle(t).fontSize) * t.getScreenCTM().a)")
+        self.assertTrue(sizes)
+        self.assertGreaterEqual(min(sizes), 11, "axis labels in px at 375 px")
+        for chart in BROWSER.find_elements(By.CSS_SELECTOR, "svg.chart"):
+            caption = chart.find_element(By.XPATH, "ancestor::figure/figcaption").text
+            self.assertIn("lower is faster", caption)
+            # The time labels stand over their grid lines: the longer the time, the higher.
+            labels = [(label.rect["y"], seconds_of(label.text)) for label in chart.find_elements(By.CSS_SELECTOR, "text")
+                      if seconds_of(label.text) is not None]
+            self.assertGreaterEqual(len(labels), 2)
+            by_height = [time for _, time in sorted(labels)]
+            self.assertEqual(by_height, sorted(by_height, reverse=True), caption)
+            # The fastest lap of the chart is the lowest dot, on the bottom grid line; the slowest the highest.
+            dots, grid = BROWSER.execute_script(
+                "const ys = s => [...arguments[0].querySelectorAll(s)].map(e => e.getBoundingClientRect());"
+                "return [ys('path.dot'), ys('line.grid')]", chart)
+            self.assertAlmostEqual(max(dot["bottom"] for dot in dots), max(line["top"] for line in grid), delta=1)
+            self.assertAlmostEqual(min(dot["top"] for dot in dots), min(line["top"] for line in grid), delta=1)
+
+    def test_weekly_bests_have_readable_titles_and_the_week_shows_on_a_phone(self):
+        emulate(375, False)
+        BROWSER.get(SITE.url("weeks.html"))
+        titles = [th.text for th in BROWSER.find_elements(By.CSS_SELECTOR, "thead th")]
+        self.assertEqual(titles, ["Week", "Track", "Race", "Best time", "Driver", "Car", "Date"])
+        first = BROWSER.find_element(By.CSS_SELECTOR, "tbody tr th")
+        self.assertRegex(first.text, r"^\d{4}-W\d{2}$")
+        self.assertLessEqual(first.rect["x"] + first.rect["width"], 375, "the week is on the screen")
+        for best in BROWSER.find_elements(By.CSS_SELECTOR, "tbody td:nth-of-type(3)"):
+            self.assertTrue(seconds_of(best.text) is not None or best.text in ("", "DNF"), best.text)
+
+    def test_the_index_says_what_and_how_current_and_every_page_has_a_preview(self):
+        newest = racr(SITE.home, "query", "SELECT MAX(substr(date, 1, 10)) FROM RACR").stdout.splitlines()[1]
+        BROWSER.get(SITE.url("index.html"))
+        about = BROWSER.find_element(By.CSS_SELECTOR, "main > p").text
+        self.assertIn("Club <&> \"Night\"", about)
+        self.assertEqual(BROWSER.find_element(By.CSS_SELECTOR, "main > p time").get_attribute("datetime"), newest)
+        for name in SITE.pages():
+            BROWSER.get(SITE.url(name))
+            meta = BROWSER.execute_script(
+                "const m = {}; document.querySelectorAll('meta[name=description], meta[property^=\"og:\"]')"
+                ".forEach(e => m[e.getAttribute('name') || e.getAttribute('property')] = e.content); return m")
+            self.assertEqual(meta.get("og:title"), BROWSER.title, name)
+            self.assertEqual(meta.get("og:description"), meta.get("description"), name)
+            self.assertGreater(len(meta.get("description", "")), 30, name)
+
     def test_screenshots_for_a_person(self):
         os.makedirs(SHOTS, exist_ok=True)
         driver_page = next(page for page in SITE.pages() if page.startswith("driver-pilot000"))
@@ -209,6 +320,19 @@ class PagesInBrowser(unittest.TestCase):
 
 
 class PublishedFolder(unittest.TestCase):
+    def test_every_page_is_valid_html(self):
+        self.assertTrue(os.path.isfile(VNU), f"{VNU} is missing: the test publish_web_checkers installs it "
+                        "(ctest -R publish_ runs it first); see its output")
+        self.assertTrue(os.access(JAVA, os.X_OK), f"{JAVA} is missing: apt-get install default-jre-headless")
+        pages = [os.path.join(SITE.site, name) for name in SITE.pages()]
+        result = subprocess.run([JAVA, "-jar", VNU, "--format", "json", "--stdout", *pages],
+                                capture_output=True, text=True, timeout=240)
+        messages = json.loads(result.stdout)["messages"]
+        problems = [f"{os.path.basename(urllib.parse.unquote(m.get('url', '')))}:{m.get('lastLine')}: {m['message']}"
+                    for m in messages if m["type"] != "info" or m.get("subType") == "warning"]
+        self.assertEqual(problems, [])
+        self.assertGreater(len(pages), 4)
+
     def test_second_run_on_same_data_writes_the_same_bytes(self):
         before = digests(SITE.site)
         racr(SITE.home, "publish", SITE.site, "--title", "Club <&> \"Night\"")
