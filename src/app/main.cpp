@@ -3,6 +3,7 @@
 #include "common/commandline.h"
 #include "common/errordisplay.h"
 #include "common/programpaths.h"
+#include "common/utf8locale.h"
 #include "db/databasecommands.h"
 #include "import/importcommand.h"
 #include "publish/publishcommand.h"
@@ -106,6 +107,7 @@ int runWindows(int argc, char** argv, const QCommandLineParser& parser)
 
 int main(int argc, char** argv)
 {
+    useUtf8CharacterType();
     // The command line is read before any application object exists, so that help, version and
     // the commands never need a display.
     QStringList arguments;
