@@ -147,6 +147,7 @@ check_release() {
   # The commit checked out here, committed: what a fresh clone of it gets.
   git clone -q "file://$PWD" "$root/srv/racr"
   git -C "$root/srv/racr" checkout -q "$(git rev-parse HEAD)"
+  echo "Testing $(git log -1 --format='%h %s') in $root/srv/racr"
   local clean=(env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root)
   if [ $# -gt 0 ]; then
     chroot "$root" "${clean[@]}" DEBIAN_FRONTEND=noninteractive \
