@@ -24,6 +24,7 @@
 #include <QXYSeries>
 #include <QPushButton>
 #include <QScreen>
+#include <QVariant>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -197,7 +198,10 @@ void ChartWindow::applyTheme()
     const bool dark = palette().color(QPalette::Window).lightness() < 128;
     const QChart::ChartTheme theme = dark ? QChart::ChartThemeDark : QChart::ChartThemeLight;
     if (view->chart()->theme() != theme) {
-        view->chart()->setTheme(theme);
+        // Qt Charts 6.8 exports QChart::setTheme() under its private-API symbol version, which Qt
+        // keeps only within one release; the documented property reaches the same setter through
+        // the meta-object.
+        view->chart()->setProperty("theme", QVariant::fromValue(theme));
         chartdrawing::colourSeries(*view->chart());
         showLegend();
     }
