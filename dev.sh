@@ -128,6 +128,8 @@ check_release() {
   install_missing
   local root cache=${RACR_CHECK_CACHE:-}
   root=$(mktemp -d "${RACR_CHECK_DIR:-/var/tmp}/racr-debian$release.XXXXXX")
+  # It becomes /, which every user must be able to enter (the PostgreSQL tests run as nobody).
+  chmod 755 "$root"
   echo "Debian $release ($suite) in $root"
   [ -z "$cache" ] || mkdir -p "$cache/debootstrap-$suite" "$cache/apt-$suite/partial"
   debootstrap --variant=minbase ${cache:+--cache-dir="$cache/debootstrap-$suite"} "$suite" "$root" \
