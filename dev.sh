@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One entry point for a fresh Debian 12 machine: installs what is missing, builds, then
+# One entry point for a fresh Debian 12 or 13 machine: installs what is missing, builds, then
 #   ./dev.sh start   starts the statistics service simulator and the program
 #   ./dev.sh test    runs every test
 #   ./dev.sh build   only builds
@@ -7,6 +7,9 @@
 #                    it for SECONDS (default 60) from the seed corpus; a finding exits non-zero
 #   ./dev.sh package builds the Debian package build/racr_<version>_amd64.deb and checks it with
 #                    lintian, desktop-file-validate and appstreamcli
+#   ./dev.sh check-release 12|13 [PACKAGE...]  as root: makes a fresh minimal Debian root of that
+#                    release, adds the PACKAGEs, and runs `./dev.sh test` there on a clone of this
+#                    branch, with a clean environment and no UTF-8 locale
 set -euo pipefail
 cd "$(dirname "$0")"
 BUILD=${RACR_BUILD_DIR:-build}
@@ -61,7 +64,10 @@ build() {
 fuzz() {
   local seconds=${1:-60}
   [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "$0 fuzz: SECONDS must be a whole number of seconds, not '$seconds'" >&2; exit 2; }
-  packages+=(clang libclang-rt-14-dev)
+  # libFuzzer's runtime is packaged per clang version: the one of the release's own clang.
+  packages+=(clang)
+  install_missing
+  packages+=("libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev")
   install_missing
   local dir=${RACR_FUZZ_BUILD_DIR:-build-fuzz}
   CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRACR_FUZZ=ON \
@@ -112,6 +118,52 @@ package() {
   echo "Package checked: $deb"
 }
 
+# A fresh minimal root shows what the README's commands need on a machine that has nothing else.
+# The root stays in RACR_CHECK_DIR (default /var/tmp) for a look afterwards; RACR_CHECK_CACHE names
+# a folder that keeps the downloaded packages from one run to the next.
+check_release() {
+  local release=${1:-} suite
+  case "$release" in
+    12) suite=bookworm ;;
+    13) suite=trixie ;;
+    *) echo "usage: $0 check-release 12|13 [PACKAGE...]" >&2; exit 2 ;;
+  esac
+  shift
+  [ "$(id -u)" -eq 0 ] || { echo "$0 check-release: run it as root (debootstrap and chroot need root)" >&2; exit 1; }
+  packages=(debootstrap git)
+  install_missing
+  local root cache=${RACR_CHECK_CACHE:-}
+  root=$(mktemp -d "${RACR_CHECK_DIR:-/var/tmp}/racr-debian$release.XXXXXX")
+  # It becomes /, which every user must be able to enter (the PostgreSQL tests run as nobody).
+  chmod 755 "$root"
+  echo "Debian $release ($suite) in $root"
+  [ -z "$cache" ] || mkdir -p "$cache/debootstrap-$suite" "$cache/apt-$suite/partial"
+  debootstrap --variant=minbase ${cache:+--cache-dir="$cache/debootstrap-$suite"} "$suite" "$root" \
+    http://deb.debian.org/debian >"$root.debootstrap.log" ||
+    { echo "$0 check-release: debootstrap failed, see $root.debootstrap.log" >&2; exit 1; }
+  # The installer writes it on a real system; debootstrap does not, and browsers ask for localhost.
+  printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
+  # Global, for the trap: unmounted in reverse order however the run ends.
+  mounted=()
+  trap 'for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}"; done' EXIT
+  for m in proc sys dev dev/pts dev/shm; do
+    mount --bind "/$m" "$root/$m" && mounted+=("$root/$m")
+  done
+  if [ -n "$cache" ]; then
+    mount --bind "$cache/apt-$suite" "$root/var/cache/apt/archives" && mounted+=("$root/var/cache/apt/archives")
+  fi
+  # The commit checked out here, committed: what a fresh clone of it gets.
+  git clone -q "file://$PWD" "$root/srv/racr"
+  git -C "$root/srv/racr" checkout -q "$(git rev-parse HEAD)"
+  echo "Testing $(git log -1 --format='%h %s') in $root/srv/racr"
+  local clean=(env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root)
+  if [ $# -gt 0 ]; then
+    chroot "$root" "${clean[@]}" DEBIAN_FRONTEND=noninteractive \
+      sh -c 'apt-get update -qq && apt-get install -y -qq "$@"' sh "$@" >/dev/null
+  fi
+  chroot "$root" "${clean[@]}" sh -c 'cd /srv/racr && locale && ./dev.sh test'
+}
+
 case "${1:-start}" in
   build)
     build ;;
@@ -132,7 +184,10 @@ case "${1:-start}" in
     fuzz "${2:-60}" ;;
   package)
     package ;;
+  check-release)
+    shift
+    check_release "$@" ;;
   *)
-    echo "usage: $0 [start|test|build|package|fuzz [SECONDS]]" >&2
+    echo "usage: $0 [start|test|build|package|fuzz [SECONDS]|check-release 12|13 [PACKAGE...]]" >&2
     exit 2 ;;
 esac

@@ -3,6 +3,7 @@
 #include "common/commandline.h"
 #include "common/errordisplay.h"
 #include "common/programpaths.h"
+#include "common/utf8locale.h"
 #include "db/databasecommands.h"
 #include "db/pgconnect.h"
 #include "import/importcommand.h"
@@ -174,6 +175,7 @@ void hideDatabasePasswords(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    useUtf8CharacterType();
     // The command line is read before any application object exists, so that help, version and
     // the commands never need a display.
     QStringList arguments;

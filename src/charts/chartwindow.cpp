@@ -25,6 +25,7 @@
 #include <QXYSeries>
 #include <QPushButton>
 #include <QScreen>
+#include <QVariant>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -198,7 +199,10 @@ void ChartWindow::applyTheme()
     const bool dark = palette().color(QPalette::Window).lightness() < 128;
     const QChart::ChartTheme theme = dark ? QChart::ChartThemeDark : QChart::ChartThemeLight;
     if (m_view->chart()->theme() != theme) {
-        m_view->chart()->setTheme(theme);
+        // Qt Charts 6.8 exports QChart::setTheme() under its private-API symbol version, which Qt
+        // keeps only within one release; the documented property reaches the same setter through
+        // the meta-object.
+        m_view->chart()->setProperty("theme", QVariant::fromValue(theme));
         chartdrawing::colourSeries(*m_view->chart());
         showLegend();
     }

@@ -71,6 +71,9 @@ void configure(CURL* curl, const QString& method, const QByteArray& url, Body& b
                int connectTimeoutMs, int totalTimeoutMs)
 {
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    // A driver may be named "." or "..": its escaped name is a name, and newer libcurl would drop
+    // it as a dot segment and ask another address.
+    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     if (method == QLatin1String("POST")) {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");

@@ -204,6 +204,19 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
     EXPECT_EQ(version.err, "");
 }
 
+TEST(CommandLine, ACommandUnderAnAsciiLocaleSaysNothingOfItAndWritesUtf8)
+{
+    // LC_ALL outranks the character type's own variable, as in a container or a cron job's setting.
+    TempHome home;
+    QProcessEnvironment ascii;
+    ascii.insert("LC_ALL", "C");
+    ascii.insert("LANG", "C");
+    const CommandRun run = runRacr({"--home", home.path(), "query", QString::fromUtf8("select 'Zürich' as town")}, ascii);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.toUtf8(), QByteArray("town\nZ\xc3\xbcrich\n"));
+}
+
 TEST(CommandLine, ACommandShowsItsOptionsAndAMistakeItsUsageWithStatus2)
 {
     QTemporaryDir scratch;

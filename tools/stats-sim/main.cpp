@@ -22,12 +22,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -180,20 +182,26 @@ void hang(int socket)
 // all its keep-alive requests included, as one task on one thread of the pool.
 thread_local std::uint64_t currentConnection = 0;
 
-// A thread pool that numbers the connections it is handed, so that requests can be told apart by
-// the connection that carried them even when the client reuses a port.
-class NumberingPool : public httplib::ThreadPool {
+// A task queue that numbers the connections it is handed, so that requests can be told apart by
+// the connection that carried them even when the client reuses a port. It holds httplib's pool
+// rather than deriving from it: newer httplib makes the pool final and has enqueue() report
+// whether the task was taken, older returns nothing; the return type follows the pool's.
+class NumberingPool : public httplib::TaskQueue {
+    using EnqueueResult = decltype(std::declval<httplib::ThreadPool&>().enqueue(std::function<void()>{}));
+
 public:
-    explicit NumberingPool(std::size_t threads) : ThreadPool(threads) {}
-    void enqueue(std::function<void()> task) override
+    explicit NumberingPool(std::size_t threads) : m_pool(threads) {}
+    EnqueueResult enqueue(std::function<void()> task) override
     {
-        ThreadPool::enqueue([task = std::move(task), id = ++m_accepted] {
+        return m_pool.enqueue([task = std::move(task), id = ++m_accepted] {
             currentConnection = id;
             task();
         });
     }
+    void shutdown() override { m_pool.shutdown(); }
 
 private:
+    httplib::ThreadPool m_pool;
     static inline std::atomic<std::uint64_t> m_accepted{0};
 };
 
