@@ -11,9 +11,9 @@
 //   chart_bench [--points 100000,1000000] [--drivers 1,2500]
 
 #include "peakmemory.h"
-#include "charts/chartwindow.h"
+#include "charts/ui/chartwindow.h"
 #include "db/connection.h"
-#include "db/queryobject.h"
+#include "db/openresult.h"
 #include "viewers/fakeshell.h"
 
 #include <QAbstractSeries>
@@ -55,19 +55,19 @@ int chartChild(int points, int drivers)
     QTemporaryDir folder;
     Connection connection(QDir(folder.path()).filePath("connection.dsn"), QDir(folder.path()).filePath("RACR.db"));
     connection.open();
-    QueryObject dataSet(connection, kResultsMessageName);
+    OpenResult openResult(connection, kResultsMessageName);
     // Built by hand: the statement's own "%" would be taken for arg()'s markers.
-    dataSet.setText(QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < ")
+    openResult.setText(QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < ")
                     + QString::number(points)
                     + QStringLiteral(") SELECT strftime('%Y-%m-%d  %H:%M:%S', 1609459200 + x * 37, 'unixepoch') AS date,"
                                      " printf('%d.%03d', 60 + x % 50, (x * 7) % 1000) AS besttime,"
                                      " 'driver' || (x % ")
                     + QString::number(drivers) + QStringLiteral(") AS driver FROM n"));
-    dataSet.open();
+    openResult.open();
     const double before = ownMemoryMb("VmRSS:");
 
     FakeShell shell;
-    ChartWindow chart(dataSet, shell);
+    ChartWindow chart(openResult, shell);
     chart.resize(960, 600);
     QElapsedTimer clock;
     clock.start();

@@ -9,7 +9,7 @@
 #include "benchoptions.h"
 #include "quiethost.h"
 #include "db/connection.h"
-#include "db/queryobject.h"
+#include "db/openresult.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
@@ -51,14 +51,14 @@ int main(int argc, char** argv)
     TempHome emptyHome;
     Connection empty(emptyHome.file("connection.dsn"), emptyHome.file("RACR.db"));
     empty.open();
-    QueryObject emptyQuery(empty, kImportMessageName);
+    OpenResult emptyQuery(empty, kImportMessageName);
     const ImportTiming first = timedImport(sim.base(), emptyQuery);
     const ImportTiming again = timedImport(sim.base(), emptyQuery);
 
     TempHome fullHome;
     Connection full(fullHome.file("connection.dsn"), fullHome.file("RACR.db"));
     full.open();
-    QueryObject fullQuery(full, kImportMessageName);
+    OpenResult fullQuery(full, kImportMessageName);
     QElapsedTimer fillClock;
     fillClock.start();
     fillRows(full, options.size(QStringLiteral("rows")));

@@ -7,13 +7,13 @@
 #include "benchoptions.h"
 #include "quiethost.h"
 #include "db/connection.h"
-#include "db/queryobject.h"
+#include "db/openresult.h"
 #include "import/driverimport.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
 #include "webservice/endpoints.h"
-#include "webservice/tracktable.h"
+#include "common/tracktable.h"
 
 #include <QCoreApplication>
 
@@ -161,7 +161,7 @@ void runImport(const QString& base, bool leaderboards, int parallel)
     TempHome home;
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
     connection.open();
-    QueryObject query(connection, kImportMessageName);
+    OpenResult query(connection, kImportMessageName);
     QuietHost host;
     ImportInputs inputs;
     inputs.serviceBase = base;

@@ -16,7 +16,7 @@
 #include "benchoptions.h"
 #include "quiethost.h"
 #include "db/connection.h"
-#include "db/queryobject.h"
+#include "db/openresult.h"
 #include "db/startingstatement.h"
 #include "import/leaderboardimport.h"
 #include "support/simulator.h"
@@ -135,7 +135,7 @@ struct Folder {
     }
     TempHome home;
     Connection connection{home.file(QStringLiteral("connection.dsn")), home.file(QStringLiteral("RACR.db"))};
-    QueryObject query{connection, kImportMessageName};
+    OpenResult query{connection, kImportMessageName};
 };
 
 // Four members' `racr import leaderboards` started at once; seconds until the last has finished.
@@ -193,18 +193,18 @@ struct Opening {
 // handled as the window's event loop would.
 Opening openAsTheWindowDoes(Connection& connection, int rows)
 {
-    QueryObject dataSet(connection, kResultsMessageName);
-    dataSet.setBackgroundFetch(true);
-    dataSet.setWaitHandler([] { return false; });
-    dataSet.setText(startingStatement());
+    OpenResult openResult(connection, kResultsMessageName);
+    openResult.setBackgroundFetch(true);
+    openResult.setWaitHandler([] { return false; });
+    openResult.setText(startingStatement());
     QElapsedTimer clock;
     clock.start();
-    dataSet.open();
+    openResult.open();
     const double firstRows = clock.nsecsElapsed() / 1e9;
-    while (dataSet.isFetching())
+    while (openResult.isFetching())
         QCoreApplication::processEvents();
     const double whole = clock.nsecsElapsed() / 1e9;
-    if (dataSet.recordCount() != rows)
+    if (openResult.recordCount() != rows)
         throw std::runtime_error("the default statement did not show every row");
     return {firstRows, whole};
 }

@@ -28,7 +28,7 @@ struct ImportTiming {
     int stored;
 };
 
-inline ImportTiming timedImport(const QString& base, QueryObject& query)
+inline ImportTiming timedImport(const QString& base, OpenResult& query)
 {
     ImportInputs inputs;
     inputs.serviceBase = base;

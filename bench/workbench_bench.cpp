@@ -31,12 +31,12 @@
 #include "peakmemory.h"
 #include "common/programpaths.h"
 #include "db/connection.h"
-#include "db/queryobject.h"
-#include "workbench/filterheader.h"
-#include "workbench/resultgrid.h"
-#include "workbench/sqleditor.h"
+#include "db/openresult.h"
+#include "workbench/ui/filterheader.h"
+#include "workbench/ui/resultgrid.h"
+#include "workbench/ui/sqleditor.h"
 #include "db/startingstatement.h"
-#include "workbench/sqlworkbench.h"
+#include "workbench/ui/sqlworkbench.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -77,13 +77,13 @@ int windowChild(const QString& folder, const QString& sql, bool sortAfter)
     ProgramPaths::setHome(folder);
     Connection connection(QDir(folder).filePath("connection.dsn"), QDir(folder).filePath("RACR.db"));
     connection.open();
-    QueryObject dataSet(connection, kResultsMessageName);
+    OpenResult openResult(connection, kResultsMessageName);
     QWidget form;
     form.resize(1006, 698);
-    auto* workbench = new SqlWorkbench(&form, dataSet, &form);
-    auto* grid = new ResultGrid(&form, &form, dataSet, *workbench, &form);
+    auto* workbench = new SqlWorkbench(&form, openResult, &form);
+    auto* grid = new ResultGridController(&form, &form, openResult, *workbench, &form);
     // The grid as large as the main window shows it at its design size.
-    auto* dataGrid = form.findChild<DataGrid*>(QStringLiteral("grid"));
+    auto* dataGrid = form.findChild<ResultTableView*>(QStringLiteral("grid"));
     dataGrid->setGeometry(5, 8, 996, 369);
     const auto* records = form.findChild<QLabel*>(QStringLiteral("recordsLabel"));
     form.show();
@@ -96,21 +96,21 @@ int windowChild(const QString& folder, const QString& sql, bool sortAfter)
     workbench->runStatement();
     dataGrid->viewport()->repaint();
     out << "first_ms=" << msSince(clock) << '\n';
-    while (dataSet.isFetching())
+    while (openResult.isFetching())
         QApplication::processEvents();
     dataGrid->viewport()->repaint();
     out << "whole_ms=" << msSince(clock) << '\n';
     out << "label=" << records->text() << '\n';
     out << "loaded_peak_mb=" << ownMemoryMb("VmHWM:") << '\n';
     if (sortAfter) {
-        const int besttime = int(dataSet.fieldNames().indexOf(QStringLiteral("besttime")));
+        const int besttime = int(openResult.fieldNames().indexOf(QStringLiteral("besttime")));
         clock.restart();
         grid->sortByColumn(besttime);
         dataGrid->viewport()->repaint();
         out << "sort_ms=" << msSince(clock) << '\n';
         // A filter typed under a title as Enter applies it: a text, then a number besides.
         const auto filter = [&](const char* field, const char* text) {
-            QLineEdit* edit = dataGrid->filters->field(int(dataSet.fieldNames().indexOf(QLatin1String(field))));
+            QLineEdit* edit = dataGrid->filters->field(int(openResult.fieldNames().indexOf(QLatin1String(field))));
             edit->setText(QLatin1String(text));
             clock.restart();
             Q_EMIT edit->returnPressed();

@@ -1,4 +1,4 @@
-#include "accessiblemenubar.h"
+#include "app/accessiblemenubar.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

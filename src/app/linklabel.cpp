@@ -1,4 +1,4 @@
-#include "linklabel.h"
+#include "app/linklabel.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,13 +1,13 @@
 #include "app/closesignals.h"
 #include "app/programwindows.h"
 #include "common/commandline.h"
-#include "common/errordisplay.h"
+#include "common/ui/errordisplay.h"
 #include "common/programpaths.h"
 #include "common/utf8locale.h"
-#include "db/databasecommands.h"
+#include "commands/databasecommands.h"
 #include "db/pgconnect.h"
-#include "import/importcommand.h"
-#include "publish/publishcommand.h"
+#include "commands/importcommand.h"
+#include "commands/publishcommand.h"
 #include "version.h"
 
 #include <QApplication>

@@ -1,29 +1,29 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
 #include "app/accessiblemenubar.h"
 #include "app/linklabel.h"
-#include "charts/chartwindow.h"
+#include "charts/ui/chartwindow.h"
 #include "common/apptext.h"
 #include "common/designfont.h"
-#include "common/designlayout.h"
-#include "common/dialogs.h"
-#include "common/errordisplay.h"
+#include "common/ui/designlayout.h"
+#include "common/ui/dialogs.h"
+#include "common/ui/errordisplay.h"
 #include "common/programpaths.h"
 #include "common/settings.h"
-#include "common/windowstyle.h"
+#include "common/ui/windowstyle.h"
 #include "db/connection.h"
-#include "workbench/exportimportmenu.h"
-#include "db/queryobject.h"
-#include "workbench/resultgrid.h"
-#include "workbench/schemabrowser.h"
-#include "workbench/sqlmenu.h"
-#include "workbench/sqlworkbench.h"
-#include "import/importcontrols.h"
+#include "workbench/ui/exportimportmenu.h"
+#include "db/openresult.h"
+#include "workbench/ui/resultgrid.h"
+#include "workbench/ui/schemabrowser.h"
+#include "workbench/ui/sqlmenu.h"
+#include "workbench/ui/sqlworkbench.h"
+#include "app/importcontrols.h"
 #include "version.h"
-#include "viewers/htmlview.h"
-#include "viewers/leaderboardwindow.h"
-#include "viewers/driverinfowindow.h"
-#include "viewers/eventswindow.h"
+#include "viewers/ui/htmlview.h"
+#include "viewers/ui/leaderboardwindow.h"
+#include "viewers/ui/driverinfowindow.h"
+#include "viewers/ui/eventswindow.h"
 #include "webservice/endpoints.h"
 
 #include <QAbstractItemView>
@@ -129,7 +129,7 @@ const Placement editorAreaTable[] = {
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
-    , m_serviceBase(settings::serviceBase(ProgramPaths::file(QStringLiteral("racr.ini"))))
+    , m_serviceBase(settings::serviceBase(ProgramPaths::settingsFile()))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(designedTitle);
@@ -170,10 +170,10 @@ MainWindow::MainWindow(QWidget* parent)
     m_infoAction->setObjectName(QStringLiteral("infoAction"));
     connect(m_infoAction, &QAction::triggered, this, [this] { guarded([this] { showInfo(); }); });
 
-    QWidget* form = m_editorArea;
-    auto* shardLabel = named(new QLabel(QStringLiteral("Shard:"), form), "shardLabel");
+    QWidget* area = m_editorArea;
+    auto* shardLabel = named(new QLabel(QStringLiteral("Shard:"), area), "shardLabel");
     shardLabel->setMinimumWidth(shardLabel->sizeHint().width());   // designed for a narrower font
-    m_shardList = named(new QComboBox(form), "shardList");
+    m_shardList = named(new QComboBox(area), "shardList");
     m_shardList->addItems({QStringLiteral("APEX"), QStringLiteral("CHICANE")});
     m_shardList->setCurrentIndex(0);
     // On Linux a combo box tells its current value as its name, so the label names it by
@@ -185,7 +185,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_shardList, &QComboBox::activated, this, [this] { guarded([this] { shardChanged(); }); });
 
     const auto link = [&](const char* name, const QString& text, void (MainWindow::*handler)()) {
-        auto* label = named(new LinkLabel(text, form), name);
+        auto* label = named(new LinkLabel(text, area), name);
         connect(label, &LinkLabel::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
         // Link texts are wider than the designed boxes in most fonts; let them show whole.
         label->setMinimumWidth(label->sizeHint().width());
@@ -196,23 +196,23 @@ MainWindow::MainWindow(QWidget* parent)
     link("leaderboardLink", QStringLiteral("Direct Leaderboard Info"), &MainWindow::openLeaderboard);
     link("dailyEventsLink", QStringLiteral("Direct Daily Events Info"), &MainWindow::openDailyEvents);
 
-    m_setDriverNames = named(new QPushButton(QStringLiteral("Set Driver Names"), form), "setDriverNamesButton");
+    m_setDriverNames = named(new QPushButton(QStringLiteral("Set Driver Names"), area), "setDriverNamesButton");
     connect(m_setDriverNames, &QPushButton::clicked, this, [this] { guarded([this] { editDriverNames(); }); });
 
-    m_connection = new Connection(ProgramPaths::file(QStringLiteral("connection.dsn")),
-                                  ProgramPaths::file(QStringLiteral("RACR.db")), this);
-    m_results = new QueryObject(*m_connection, kResultsMessageName, this);
-    m_workbench = new SqlWorkbench(form, *m_results, this);
-    m_resultGrid = new ResultGrid(gridPane, form, *m_results, *m_workbench, this);
+    m_connection = new Connection(ProgramPaths::dataSourceFile(),
+                                  ProgramPaths::databaseFile(), this);
+    m_results = new OpenResult(*m_connection, kResultsMessageName, this);
+    m_workbench = new SqlWorkbench(area, *m_results, this);
+    m_resultGrid = new ResultGridController(gridPane, area, *m_results, *m_workbench, this);
     auto* gridLayout = new QVBoxLayout(gridPane);
     gridLayout->setContentsMargins(gridMargins);
     gridLayout->addWidget(gridPane->findChild<QWidget*>(QStringLiteral("grid"), Qt::FindDirectChildrenOnly));
-    m_schemaBrowser = new SchemaBrowser(form, *m_connection, *m_workbench, this);
-    m_importControls = new ImportControls(form, this);
+    m_schemaBrowser = new SchemaBrowser(area, *m_connection, *m_workbench, this);
+    m_importControls = new ImportControls(area, this);
     m_exportImportMenu = new ExportImportMenu(m_menu, *m_results, this);
-    m_sqlMenu = new SqlMenu(m_menu, *m_workbench, ProgramPaths::file(QStringLiteral("sqlhistory.json")), this);
+    m_sqlMenu = new SqlMenu(m_menu, *m_workbench, ProgramPaths::historyFile(), this);
     // Members of a club share a server database: the title says which one this window shows.
-    connect(m_connection, &Connection::afterConnect, this, [this] {
+    connect(m_connection, &Connection::connected, this, [this] {
         const QString title = designedTitle + ' ' + QStringLiteral(RACR_VERSION);
         const QString server = m_connection->serverName();
         setWindowTitle(server.isEmpty() ? title : title + QStringLiteral(" \u2013 ") + server);
@@ -269,9 +269,9 @@ void MainWindow::orderFocusChain()
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::attachWindows(ImportWindow* progress, LeaderboardWindow* leaderboard, DriverInfoWindow* driverInfo, EventsWindow* events)
+void MainWindow::attachWindows(ImportWindow* importWindow, LeaderboardWindow* leaderboard, DriverInfoWindow* driverInfo, EventsWindow* events)
 {
-    m_progress = progress;
+    m_importWindow = importWindow;
     m_leaderboard = leaderboard;
     m_driverInfo = driverInfo;
     m_events = events;
@@ -290,18 +290,18 @@ void MainWindow::restoreSettings()
     setWindowTitle(designedTitle + ' ' + QStringLiteral(RACR_VERSION));
     m_importControls->setWeekNumber(apptext::isoWeek(QDate::currentDate()));
 
-    const QString dsnPath = ProgramPaths::file(QStringLiteral("connection.dsn"));
-    if (!settings::writeDataSourcePath(dsnPath, ProgramPaths::file(QStringLiteral("RACR.db")))) {
+    const QString dsnPath = ProgramPaths::dataSourceFile();
+    if (!settings::writeDataSourcePath(dsnPath, ProgramPaths::databaseFile())) {
         Dialogs::instance().message(apptext::applicationTitle(QCoreApplication::applicationFilePath()),
                                     QStringLiteral("Unable to write to %1").arg(dsnPath),
                                     Dialogs::Icon::Information);
         return;
     }
 
-    ShellSettings defaults;
+    UserSettings defaults;
     defaults.drivers = m_driverList;
     defaults.driverName = m_schemaBrowser->driverName();
-    const ShellSettings stored = settings::read(ProgramPaths::file(QStringLiteral("racr.ini")), defaults);
+    const UserSettings stored = settings::read(ProgramPaths::settingsFile(), defaults);
     m_driverList = stored.drivers;
     m_schemaBrowser->setDriverName(stored.driverName);
     m_shardList->setCurrentIndex(settings::shardIndex(stored.shard));
@@ -338,14 +338,14 @@ void MainWindow::saveSettings()
     // Settings that were never read would be overwritten with the designed values.
     if (!m_settingsRead)
         return;
-    ShellSettings values;
+    UserSettings values;
     values.drivers = m_driverList;
     values.driverName = m_schemaBrowser->driverName();
     values.shard = currentShard();
     const int editorArea = editorAreaHeight();
     values.gridSplit = editorArea == designedEditorArea.height() ? 0 : editorArea;
     // Saving is best effort: a read-only folder must not keep the program from closing.
-    settings::write(ProgramPaths::file(QStringLiteral("racr.ini")), values);
+    settings::write(ProgramPaths::settingsFile(), values);
 }
 
 QString MainWindow::currentShard() const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/shellvalues.h"
+#include "common/currentchoices.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -16,8 +16,8 @@ class QLabel;
 class QMenuBar;
 class QPushButton;
 class QSplitter;
-class QueryObject;
-class ResultGrid;
+class OpenResult;
+class ResultGridController;
 class SchemaBrowser;
 class SqlMenu;
 class SqlWorkbench;
@@ -30,7 +30,7 @@ class EventsWindow;
 // viewers), the schema browser, the SQL workbench with its grid, and the import controls. At its
 // design size every control stands where it was designed; a larger window gives the grid the
 // extra room, and the splitter under the grid (named gridSplitter) gives the area under it more.
-class MainWindow : public QMainWindow, public ShellValues {
+class MainWindow : public QMainWindow, public CurrentChoices {
     Q_OBJECT
 
 public:
@@ -38,7 +38,7 @@ public:
     ~MainWindow() override;
 
     // The other windows, created after this one (they read the restored shard).
-    void attachWindows(ImportWindow* progress, LeaderboardWindow* leaderboard, DriverInfoWindow* driverInfo, EventsWindow* events);
+    void attachWindows(ImportWindow* importWindow, LeaderboardWindow* leaderboard, DriverInfoWindow* driverInfo, EventsWindow* events);
 
     QString currentShard() const override;
     QString driverList() const override { return m_driverList; }
@@ -46,7 +46,7 @@ public:
     void setDriverList(const QString& list) { m_driverList = list; }
 
     Connection& connection() { return *m_connection; }
-    QueryObject& dataSet() { return *m_results; }
+    OpenResult& openResult() { return *m_results; }
     ChartWindow* chartWindow() const { return m_chart; }
 
 Q_SIGNALS:
@@ -89,9 +89,9 @@ private:
     QSplitter* m_gridSplitter;
 
     Connection* m_connection;
-    QueryObject* m_results;
+    OpenResult* m_results;
     SqlWorkbench* m_workbench;
-    ResultGrid* m_resultGrid;
+    ResultGridController* m_resultGrid;
     SchemaBrowser* m_schemaBrowser;
     ImportControls* m_importControls;
     ExportImportMenu* m_exportImportMenu;
@@ -101,7 +101,7 @@ private:
     bool m_shown = false;
     bool m_settingsRead = false;
     QString m_serviceBase;
-    ImportWindow* m_progress = nullptr;
+    ImportWindow* m_importWindow = nullptr;
     LeaderboardWindow* m_leaderboard = nullptr;
     DriverInfoWindow* m_driverInfo = nullptr;
     EventsWindow* m_events = nullptr;

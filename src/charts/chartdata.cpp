@@ -1,4 +1,4 @@
-#include "chartdata.h"
+#include "charts/chartdata.h"
 
 #include <QDateTime>
 #include <QHash>

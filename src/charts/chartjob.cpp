@@ -1,6 +1,6 @@
-#include "chartjob.h"
+#include "charts/chartjob.h"
 
-#include "db/queryobject.h"
+#include "db/openresult.h"
 
 #include <QTimer>
 #include <atomic>
@@ -24,7 +24,7 @@ constexpr int mostQueued = 3;
 constexpr int blockRows = 4096;
 } // namespace
 
-ChartJob::ChartJob(QueryObject& result, const chartdata::Request& request, const QList<int>& choiceFields,
+ChartJob::ChartJob(OpenResult& result, const chartdata::Request& request, const QList<int>& choiceFields,
                    int columns, int mostSeries, QObject* parent)
     : QObject(parent),
       m_result(result),

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "chartdata.h"
+#include "charts/chartdata.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QThreadPool>
 #include <memory>
 
-class QueryObject;
+class OpenResult;
 
 // Makes one chart of the open result without holding up the window. The rows are read on the
 // result's own thread, a block at a time between turns of the event loop; a worker thread turns
@@ -19,7 +19,7 @@ class ChartJob : public QObject {
 
 public:
     // `columns` and `mostSeries` as chartdata::Builder::finish() takes them.
-    ChartJob(QueryObject& result, const chartdata::Request& request, const QList<int>& choiceFields, int columns,
+    ChartJob(OpenResult& result, const chartdata::Request& request, const QList<int>& choiceFields, int columns,
              int mostSeries, QObject* parent = nullptr);
     ~ChartJob() override;
 
@@ -41,7 +41,7 @@ private:
     void readBlock();
     void deliver(const chartdata::Chart& chart, const QList<QStringList>& choices);
 
-    QueryObject& m_result;
+    OpenResult& m_result;
     std::shared_ptr<Shared> m_shared;
     int m_columns;
     int m_mostSeries;

@@ -1,4 +1,4 @@
-#include "apptext.h"
+#include "common/apptext.h"
 
 #include <QFileInfo>
 

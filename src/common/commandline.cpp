@@ -1,7 +1,7 @@
-#include "commandline.h"
+#include "common/commandline.h"
 
-#include "programpaths.h"
-#include "settings.h"
+#include "common/programpaths.h"
+#include "common/settings.h"
 
 #include <QCommandLineParser>
 

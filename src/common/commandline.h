@@ -47,7 +47,7 @@ QString helpText(const QCommandLineParser& parser, const QStringList& forms, con
 int run(const Command& command, const QStringList& args);
 
 // A database error as a person at a terminal reads it: without the "<object name>: " that names
-// the query object inside the program.
+// the open result inside the program.
 QString withoutObjectName(const QString& message, const QString& objectName);
 
 } // namespace commandline

@@ -16,19 +16,19 @@ private:
     QString m_message;
 };
 
-// A database error raised by the connection or a query object: "<object name>: <text>".
+// A database error raised by the connection or an open result: "<object name>: <text>".
 class DatabaseError : public Error {
 public:
     using Error::Error;
 };
 
 // An error text that comes straight from the database engine or driver.
-class ProviderError : public Error {
+class EngineError : public Error {
 public:
     using Error::Error;
     // `position`: where in the statement's text the engine found the fault, as an index into
     // that QString (UTF-16 code units); -1 when the engine names no place.
-    ProviderError(const QString& message, qsizetype position) : Error(message), m_position(position) {}
+    EngineError(const QString& message, qsizetype position) : Error(message), m_position(position) {}
     qsizetype position() const { return m_position; }
 
 private:
@@ -37,9 +37,9 @@ private:
 
 // A database failure that no further unit of work can escape: the file is locked by another
 // program, damaged, full or read-only. A job ends at it instead of trying the next unit.
-class StorageError : public ProviderError {
+class StorageError : public EngineError {
 public:
-    using ProviderError::ProviderError;
+    using EngineError::EngineError;
 };
 
 // A failed request to the statistics service, or a document that lacks what was read from it.
@@ -66,5 +66,13 @@ class Cancelled : public std::exception {
 public:
     const char* what() const noexcept override { return "stopped at the user's request"; }
 };
+
+// The text a user reads about a failure, whatever was thrown.
+inline QString failureMessage(const std::exception& failure)
+{
+    if (const auto* error = dynamic_cast<const Error*>(&failure))
+        return error->message();
+    return QString::fromLocal8Bit(failure.what());
+}
 
 } // namespace racr

@@ -1,4 +1,4 @@
-#include "programpaths.h"
+#include "common/programpaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

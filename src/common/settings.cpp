@@ -1,4 +1,4 @@
-#include "settings.h"
+#include "common/settings.h"
 
 #include <QFile>
 // Values are UTF-8 bytes handed through as they are; no wide-character conversion is needed.
@@ -114,12 +114,12 @@ struct IniFile {
 
 namespace settings {
 
-ShellSettings read(const QString& iniPath, const ShellSettings& defaults)
+UserSettings read(const QString& iniPath, const UserSettings& defaults)
 {
     const IniFile file(iniPath);
     if (!file.loaded)
         return defaults;
-    ShellSettings result;
+    UserSettings result;
     result.drivers = file.value(section, "drivers", defaults.drivers);
     result.driverName = file.value(section, "drivername", defaults.driverName);
     result.shard = file.value(section, "shard", defaults.shard);
@@ -130,7 +130,7 @@ ShellSettings read(const QString& iniPath, const ShellSettings& defaults)
     return result;
 }
 
-bool write(const QString& iniPath, const ShellSettings& values)
+bool write(const QString& iniPath, const UserSettings& values)
 {
     IniFile file(iniPath);
     if (!file.loaded && QFile::exists(iniPath))

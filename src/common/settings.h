@@ -4,8 +4,8 @@
 #include <QPair>
 #include <QString>
 
-// The values the shell keeps between runs, in section "settings" of racr.ini.
-struct ShellSettings {
+// The values the main window keeps between runs, in section "settings" of racr.ini.
+struct UserSettings {
     QString drivers = QStringLiteral("kestrel,pilot000");
     QString driverName = QStringLiteral("PILOT000");
     QString shard = QStringLiteral("APEX");
@@ -24,11 +24,11 @@ inline const QString defaultServiceBase = QStringLiteral("http://127.0.0.1:8680"
 
 // Reads the keys; a missing or unreadable file, section or key keeps the given value.
 // Values are cut at 2047 characters, as the profile API the file format comes from does.
-ShellSettings read(const QString& iniPath, const ShellSettings& defaults);
+UserSettings read(const QString& iniPath, const UserSettings& defaults);
 
 // Writes the keys in place (or appends them in the order drivers, drivername, shard, gridsplit).
 // Returns false when the file cannot be written; nothing else is reported.
-bool write(const QString& iniPath, const ShellSettings& values);
+bool write(const QString& iniPath, const UserSettings& values);
 
 // The service base: the one given on the command line (--service-base), else key "servicebase" of
 // section "settings", else the default; without a trailing slash.

@@ -1,4 +1,4 @@
-#include "asynccommits.h"
+#include "db/asynccommits.h"
 
 #include "db/pgconnect.h"
 #include "db/writetransaction.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resultstore.h"
+#include "db/resultstore.h"
 
 #include <cstdint>
 #include <string_view>

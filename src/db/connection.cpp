@@ -1,12 +1,12 @@
-#include "connection.h"
+#include "db/connection.h"
 
 #include "common/error.h"
 #include "db/sqlerrortext.h"
 #include "common/settings.h"
-#include "pgconnect.h"
-#include "postgresschema.h"
-#include "schema.h"
-#include "writetransaction.h"
+#include "db/pgconnect.h"
+#include "db/postgresschema.h"
+#include "db/schema.h"
+#include "db/writetransaction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,7 +54,7 @@ void checkDataSourceValues(const QList<QPair<QString, QString>>& keys, const QSt
 {
     for (const auto& [key, value] : keys)
         if (value.toUtf8().size() > maxDataSourceValueBytes)
-            throw racr::ProviderError(
+            throw racr::EngineError(
                 QStringLiteral("The value of %1 in %2 is too long: the ODBC driver manager takes at most %3 bytes. "
                                "Shorten it, then start again.")
                     .arg(key, QDir::toNativeSeparators(dsnPath))
@@ -65,7 +65,7 @@ void exec(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
 }
 
 // An earlier build's file gets the indexes that let the first statement's rows come in order
@@ -92,8 +92,8 @@ void prepare(QSqlDatabase& db, const QString& path)
     bool empty = false;
     try {
         empty = schema::isEmpty(db);
-    } catch (const racr::ProviderError& error) {   // not a database, or locked for too long
-        throw racr::ProviderError(error.message() + QStringLiteral(": ") + path);
+    } catch (const racr::EngineError& error) {   // not a database, or locked for too long
+        throw racr::EngineError(error.message() + QStringLiteral(": ") + path);
     }
     if (empty) {
         // A file of our own: write-ahead logging makes the imports' many small commits cheap. The
@@ -215,13 +215,13 @@ void Connection::open()
     // place of the others.
     if (const QString uri = settings::databaseUri(dsnFile.absolutePath() + QStringLiteral("/racr.ini")); !uri.isEmpty()) {
         openPostgres(uri);
-        Q_EMIT afterConnect();
+        Q_EMIT connected();
         return;
     }
     // Only a regular file is read (a FIFO would not answer), and what stands there instead is not
     // passed over in silence: the program would quietly use another database.
     if (dsnFile.exists() && !dsnFile.isFile())
-        throw racr::ProviderError(
+        throw racr::EngineError(
             QStringLiteral("%1 is not a regular file, so the data source cannot be read from it. "
                            "Remove or rename it, then start again.")
                 .arg(QDir::toNativeSeparators(m_dsnPath)));
@@ -233,14 +233,14 @@ void Connection::open()
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
         db.setDatabaseName(odbcConnectionString(keys));
         if (!db.open())
-            throw racr::ProviderError(sqlErrorText(db.lastError()));
+            throw racr::EngineError(sqlErrorText(db.lastError()));
     } else {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         // Another program's lock (an import of a second copy, the sqlite3 shell) is waited for.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(racr::kBusyTimeoutMs));
         db.setDatabaseName(m_databasePath);
         if (!db.open())
-            throw racr::ProviderError(sqlErrorText(db.lastError()) + QStringLiteral(": ") + m_databasePath);
+            throw racr::EngineError(sqlErrorText(db.lastError()) + QStringLiteral(": ") + m_databasePath);
         try {
             // The file is never removed on failure: it may hold another program's rows.
             prepare(db, m_databasePath);
@@ -252,7 +252,7 @@ void Connection::open()
             throw;
         }
     }
-    Q_EMIT afterConnect();
+    Q_EMIT connected();
 }
 
 void Connection::openPostgres(const QString& uri)
@@ -260,7 +260,7 @@ void Connection::openPostgres(const QString& uri)
     m_engine = Engine::Postgres;
     const pg::Target target = pg::parseUri(uri);
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-        throw racr::ProviderError(QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed, so %1 cannot be "
+        throw racr::EngineError(QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed, so %1 cannot be "
                                                  "opened. Install the package libqt6sql6-psql, then start again.")
                                       .arg(pg::displayName(target)));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);

@@ -13,7 +13,7 @@
 enum class Engine { Sqlite, Odbc, Postgres };
 
 // The program's one database connection ("databaseConnection"). Catalogue operations on a closed
-// connection connect first, and every successful connect raises afterConnect().
+// connection connect first, and every successful connect raises connected().
 class Connection : public QObject {
     Q_OBJECT
 
@@ -23,7 +23,7 @@ public:
     Connection(const QString& dsnPath, const QString& databasePath, QObject* parent = nullptr);
     ~Connection() override;
 
-    void open();                  // throws racr::ProviderError with the engine's own text
+    void open();                  // throws racr::EngineError with the engine's own text
     bool isOpen() const;
     Engine engine() const { return m_engine; }
     // Settles a hold (see hold()) before handing the connection over.
@@ -61,7 +61,7 @@ public:
     QStringList fieldNames(const QString& table);  // column names in catalogue order
 
 Q_SIGNALS:
-    void afterConnect();
+    void connected();
 
 private:
     void ensureOpen();

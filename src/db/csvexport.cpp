@@ -1,8 +1,8 @@
-#include "csvexport.h"
+#include "db/csvexport.h"
 
 #include "common/error.h"
-#include "csvtext.h"
-#include "queryobject.h"
+#include "db/csvtext.h"
+#include "db/openresult.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,33 +28,33 @@ namespace {
 // where the walk ends, on the first row.
 class OpenResultRows : public RowCursor {
 public:
-    explicit OpenResultRows(QueryObject& dataSet) : m_dataSet(dataSet)
+    explicit OpenResultRows(OpenResult& openResult) : m_openResult(openResult)
     {
-        m_dataSet.fetchAll();
-        m_dataSet.first();
-        m_quiet.emplace(&m_dataSet);
-        m_bytes.resize(std::size_t(m_dataSet.fieldCount()));
+        m_openResult.fetchAll();
+        m_openResult.first();
+        m_quiet.emplace(&m_openResult);
+        m_bytes.resize(std::size_t(m_openResult.fieldCount()));
     }
     ~OpenResultRows() override
     {
         m_quiet.reset();
-        if (m_dataSet.isOpen())
-            m_dataSet.first();
+        if (m_openResult.isOpen())
+            m_openResult.first();
     }
     OpenResultRows(const OpenResultRows&) = delete;
     OpenResultRows& operator=(const OpenResultRows&) = delete;
 
-    QStringList fieldNames() const override { return m_dataSet.fieldNames(); }
+    QStringList fieldNames() const override { return m_openResult.fieldNames(); }
     bool next() override
     {
         if (m_started)
-            m_dataSet.next();
+            m_openResult.next();
         m_started = true;
-        return !m_dataSet.eof();
+        return !m_openResult.atEnd();
     }
     CellView cell(int field) const override
     {
-        const QVariant value = m_dataSet.value(field);
+        const QVariant value = m_openResult.value(field);
         CellView cell;
         switch (value.typeId()) {
         case QMetaType::UnknownType: break;
@@ -78,7 +78,7 @@ public:
     }
 
 private:
-    QueryObject& m_dataSet;
+    OpenResult& m_openResult;
     mutable std::vector<QByteArray> m_bytes;   // one per field
     std::optional<QSignalBlocker> m_quiet;
     bool m_started = false;
@@ -237,8 +237,8 @@ void exportCsvToStandardOutput(RowCursor& rows)
     });
 }
 
-void exportCsv(QueryObject& dataSet, const QString& path)
+void exportCsv(OpenResult& openResult, const QString& path)
 {
-    OpenResultRows rows(dataSet);
+    OpenResultRows rows(openResult);
     exportCsv(rows, path);
 }

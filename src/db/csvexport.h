@@ -2,11 +2,11 @@
 
 #include <QString>
 
-#include "rowcursor.h"
+#include "db/rowcursor.h"
 
-class QueryObject;
+class OpenResult;
 
-// Writes the open result of a query object to a semicolon-separated file for a spreadsheet:
+// Writes the open result of an open result to a semicolon-separated file for a spreadsheet:
 // a header line of the field names, each followed by ";", then one line per row in the order
 // the grid shows, every value between double quotes. Lines end with CR LF; the text is UTF-8.
 //
@@ -17,7 +17,7 @@ class QueryObject;
 // A regular file (or a new one) is written beside its name and renamed over it at the end, so a
 // failed export leaves an older file whole. Any other target that exists (a FIFO, a terminal, a
 // device such as /dev/stdout) is written in place: a rename would put a regular file where it was.
-void exportCsv(QueryObject& dataSet, const QString& path);
+void exportCsv(OpenResult& openResult, const QString& path);
 
 // The same text from rows read one after the other, and that text on standard output
 // (`racr export ... -`).

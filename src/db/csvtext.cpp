@@ -1,4 +1,4 @@
-#include "csvtext.h"
+#include "db/csvtext.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cellview.h"
+#include "db/cellview.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

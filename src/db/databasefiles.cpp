@@ -1,7 +1,7 @@
-#include "databasefiles.h"
+#include "db/databasefiles.h"
 
 #include "common/error.h"
-#include "connection.h"
+#include "db/connection.h"
 
 #include <QDir>
 #include <QFile>

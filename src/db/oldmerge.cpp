@@ -1,10 +1,10 @@
-#include "oldmerge.h"
+#include "db/oldmerge.h"
 
 #include "common/error.h"
 #include "db/sqlerrortext.h"
-#include "connection.h"
-#include "queryobject.h"
-#include "writetransaction.h"
+#include "db/connection.h"
+#include "db/openresult.h"
+#include "db/writetransaction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -155,7 +155,7 @@ int copy(const QSqlDatabase& from, const QSqlDatabase& to, const Table& table, c
         if (record.indexOf(name) < 0)
             missing.append(name);
     if (!missing.isEmpty())
-        throw racr::ProviderError(QStringLiteral("%1 failed: its %2 table lacks the column(s) %3.")
+        throw racr::EngineError(QStringLiteral("%1 failed: its %2 table lacks the column(s) %3.")
                                       .arg(action, table.name, missing.join(QStringLiteral(", "))));
 
     racr::WriteTransaction transaction(to, action);
@@ -267,7 +267,7 @@ bool readsAsSqlite(const QString& path, const QString& name)
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
     if (!failure.isEmpty())
-        throw racr::ProviderError(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), failure));
+        throw racr::EngineError(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), failure));
     return false;
 }
 
@@ -306,7 +306,7 @@ OldFile::OldFile(const QString& path, const QSqlDatabase& current)
         const QString why = sqlErrorText(db.lastError());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
-        throw racr::ProviderError(QStringLiteral("Cannot open %1: %2").arg(file, why));
+        throw racr::EngineError(QStringLiteral("Cannot open %1: %2").arg(file, why));
     }
 }
 
@@ -326,21 +326,21 @@ bool OldFile::holds(const QString& table) const
 
 } // namespace
 
-void mergeOldDatabase(QueryObject& dataSet, const QString& path, const std::function<void(const QString&)>& report)
+void mergeOldDatabase(OpenResult& openResult, const QString& path, const std::function<void(const QString&)>& report)
 {
-    Connection& connection = dataSet.connection();
+    Connection& connection = openResult.connection();
     if (!connection.isOpen())
         connection.open();
     const QSqlDatabase current = connection.database();
     const OldFile old(path, current);
     const QString file = QDir::toNativeSeparators(path);
 
-    dataSet.setText(insertStatement(current, resultsTable()));   // closes the open result
+    openResult.setText(insertStatement(current, resultsTable()));   // closes the open result
     const int results = copy(old.database(), current, resultsTable(), QStringLiteral("Merging the results of %1").arg(file));
     report(QStringLiteral("Operation affected %1 row(s) in RACR table").arg(results));
 
-    dataSet.close();
-    dataSet.setText(insertStatement(current, driversTable()));
+    openResult.close();
+    openResult.setText(insertStatement(current, driversTable()));
     // Older files hold results only.
     if (!old.holds(driversTable().name))
         return;

@@ -4,10 +4,10 @@
 
 #include <functional>
 
-class QueryObject;
+class OpenResult;
 
 // The merge of an older database file of the same layout into the current database, as the menu
-// and `racr merge` run it: the results are copied and their count reported, the query object
+// and `racr merge` run it: the results are copied and their count reported, the open result
 // closed, then the driver rows copied and reported. "Operation affected N row(s) in RACR table"
 // and "... in DRIVERS table" count the rows really added.
 //
@@ -26,5 +26,5 @@ class QueryObject;
 // A missing file, one that cannot be read, or a failed copy of the results throws racr::Error and
 // nothing is reported. Older files without driver data hold results only: a missing DRIVERS table
 // gives the first report alone, while any other failure of the driver copy throws after the first
-// report. The query object ends closed, with the statement of the last copy as its text.
-void mergeOldDatabase(QueryObject& dataSet, const QString& path, const std::function<void(const QString&)>& report);
+// report. The open result ends closed, with the statement of the last copy as its text.
+void mergeOldDatabase(OpenResult& openResult, const QString& path, const std::function<void(const QString&)>& report);

@@ -1,4 +1,4 @@
-#include "pgcancel.h"
+#include "db/pgcancel.h"
 
 #include <QSqlDriver>
 #include <QVariant>

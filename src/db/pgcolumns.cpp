@@ -1,4 +1,4 @@
-#include "pgcolumns.h"
+#include "db/pgcolumns.h"
 
 #include "common/error.h"
 #include "db/sqlerrortext.h"
@@ -20,7 +20,7 @@ std::vector<ColumnOrigin> columnOrigins(const QSqlDatabase& db, const std::vecto
             " a.attname FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid"
             " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
             " WHERE a.attrelid = ? AND a.attnum = ? AND c.relkind IN ('r', 'p')")))
-        throw racr::ProviderError(sqlErrorText(lookup.lastError()));
+        throw racr::EngineError(sqlErrorText(lookup.lastError()));
     std::map<std::pair<unsigned, int>, ColumnOrigin> known;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const ColumnSource& source = sources[i];
@@ -34,7 +34,7 @@ std::vector<ColumnOrigin> columnOrigins(const QSqlDatabase& db, const std::vecto
         lookup.bindValue(0, source.table);
         lookup.bindValue(1, source.column);
         if (!lookup.exec())
-            throw racr::ProviderError(sqlErrorText(lookup.lastError()));
+            throw racr::EngineError(sqlErrorText(lookup.lastError()));
         if (lookup.next())
             origins[i] = {lookup.value(0).toString(), lookup.value(1).toString()};
         lookup.finish();

@@ -21,7 +21,7 @@ struct ColumnOrigin {
 };
 
 // The names behind the sources, looked up in the catalogue (once the result's rows are all
-// read: the connection runs one statement at a time). Throws racr::ProviderError.
+// read: the connection runs one statement at a time). Throws racr::EngineError.
 std::vector<ColumnOrigin> columnOrigins(const QSqlDatabase& db, const std::vector<ColumnSource>& sources);
 
 } // namespace pg

@@ -1,4 +1,4 @@
-#include "pgconnect.h"
+#include "db/pgconnect.h"
 
 #include "common/error.h"
 #include "db/pgcancel.h"
@@ -65,7 +65,7 @@ QString shown(const QString& uri, const QString& part)
 
 [[noreturn]] void badUri(const QString& uri, const QString& why)
 {
-    throw racr::ProviderError(
+    throw racr::EngineError(
         QStringLiteral("The database setting \"%1\" is not a PostgreSQL connection URI: %2. Write it as "
                        "postgresql://user@host:port/dbname (in racr.ini's key \"database\" or after --database).")
             .arg(masked(uri), why));
@@ -219,16 +219,16 @@ void open(QSqlDatabase& db, const Target& given)
         "|no pg_hba.conf entry|permission denied for database"));
     static const QRegularExpression missingDatabase(QStringLiteral("database \"[^\"]*\" does not exist"));
     if (refusedLogin.match(why).hasMatch())
-        throw racr::ProviderError(
+        throw racr::EngineError(
             QStringLiteral("PostgreSQL refused the login to %1: %2. Check the user name, and give the password in "
                            "~/.pgpass or PGPASSWORD.")
                 .arg(where, why));
     if (missingDatabase.match(why).hasMatch())
-        throw racr::ProviderError(
+        throw racr::EngineError(
             QStringLiteral("The PostgreSQL server has no database %1: %2. Create it (createdb) or correct the "
                            "name in racr.ini's key \"database\".")
                 .arg(where, why));
-    throw racr::ProviderError(
+    throw racr::EngineError(
         QStringLiteral("Cannot reach the PostgreSQL server for %1: %2. Check the host and port, and that the "
                        "server is running.")
             .arg(where, why));

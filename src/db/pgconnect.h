@@ -22,7 +22,7 @@ struct Target {
     QList<QPair<QString, QString>> options;   // libpq keywords: sslmode, connect_timeout, ...
 };
 
-// Throws racr::ProviderError naming what is wrong with the URI.
+// Throws racr::EngineError naming what is wrong with the URI.
 Target parseUri(const QString& uri);
 
 // Overwrites the passwords a URI holds (as the masked messages find them) with '*' in place, so
@@ -33,7 +33,7 @@ void blankSecrets(char* uri);
 // never the password.
 QString displayName(const Target& target);
 
-// Opens `db` (a QPSQL connection) on the target. A failure throws racr::ProviderError saying
+// Opens `db` (a QPSQL connection) on the target. A failure throws racr::EngineError saying
 // whether the server could not be reached, the database is missing or the login was refused,
 // with libpq's own text.
 void open(QSqlDatabase& db, const Target& target);

@@ -1,4 +1,4 @@
-#include "pgprepared.h"
+#include "db/pgprepared.h"
 
 #include "db/pgcancel.h"
 

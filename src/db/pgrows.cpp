@@ -1,9 +1,9 @@
-#include "pgrows.h"
+#include "db/pgrows.h"
 
 #include "common/error.h"
-#include "pgcancel.h"
-#include "pgcolumns.h"
-#include "queryresult.h"
+#include "db/pgcancel.h"
+#include "db/pgcolumns.h"
+#include "db/queryresult.h"
 
 #include <QElapsedTimer>
 #include <QSqlDriver>
@@ -80,7 +80,7 @@ qsizetype utf16Offset(const QString& text, long codePoints)
 }
 
 // The server's message as Qt's driver worded it, with the place of the fault in `sql`.
-racr::ProviderError serverError(const PGresult* result, PGconn* connection, const QString& sql)
+racr::EngineError serverError(const PGresult* result, PGconn* connection, const QString& sql)
 {
     QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(connection));
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
@@ -88,7 +88,7 @@ racr::ProviderError serverError(const PGresult* result, PGconn* connection, cons
         message += QStringLiteral("(%1)").arg(QLatin1String(state));
     const char* position = result ? PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION) : nullptr;
     const long at = position ? std::atol(position) : 0;
-    return racr::ProviderError(message.trimmed(), at > 0 ? utf16Offset(sql, at - 1) : -1);
+    return racr::EngineError(message.trimmed(), at > 0 ? utf16Offset(sql, at - 1) : -1);
 }
 
 class PgRows : public RowSource {
@@ -174,7 +174,7 @@ public:
             Result result = m_pending ? std::move(m_pending) : next(left);
             if (!result) {
                 if (m_done)   // the statement ended without saying its rows had
-                    throw racr::ProviderError(QString::fromUtf8(PQerrorMessage(m_connection)).trimmed());
+                    throw racr::EngineError(QString::fromUtf8(PQerrorMessage(m_connection)).trimmed());
                 break;        // nothing more came within the budget
             }
             const ExecStatusType status = PQresultStatus(result.get());
@@ -236,9 +236,9 @@ private:
     }
 
     // An error result: the rest of the statement is dropped (the server has given it up).
-    racr::ProviderError failure(const PGresult* result)
+    racr::EngineError failure(const PGresult* result)
     {
-        racr::ProviderError error = serverError(result, m_connection, m_sql);
+        racr::EngineError error = serverError(result, m_connection, m_sql);
         while (Result rest = next(std::chrono::milliseconds(0))) {
         }
         return error;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rowsource.h"
+#include "db/rowsource.h"
 
 #include <QSqlDatabase>
 
@@ -11,7 +11,7 @@
 namespace pg {
 
 // Null `rows` for a statement without a result (its count in `rowsAffected`). Throws
-// racr::ProviderError with the server's message and, where the server names one, the place of
+// racr::EngineError with the server's message and, where the server names one, the place of
 // the fault in `sql`; racr::Cancelled when `wait` asked to stop before the first row.
 rowsource::Opened openRows(const QSqlDatabase& db, const QString& sql, const QString& filter, rowsource::Want want,
                            const QString& messagePrefix, rowsource::WaitHandler wait);

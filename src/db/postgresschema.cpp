@@ -1,4 +1,4 @@
-#include "postgresschema.h"
+#include "db/postgresschema.h"
 
 #include "common/error.h"
 #include "db/schema.h"
@@ -136,7 +136,7 @@ constexpr qint64 kSchemaLock = 0x52414352;   // "RACR"
 void run(QSqlQuery& query, const QString& sql)
 {
     if (!query.exec(sql))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
 }
 
 bool hasProgramTables(const QSqlDatabase& db)
@@ -213,7 +213,7 @@ bool hasOutdatedViews(const QSqlDatabase& db)
     try {
         return std::any_of(std::begin(savedQueries), std::end(savedQueries),
                            [&](const SavedQuery& view) { return isOutdated(db, view); });
-    } catch (const racr::ProviderError&) {
+    } catch (const racr::EngineError&) {
         // A session that may not even make a temporary view (a read-only server) cannot tell, and
         // uses the views as they are.
         return false;
@@ -259,7 +259,7 @@ void addOrderIndexes(const QSqlDatabase& db)
             for (const char* sql : orderIndexes)
                 run(query, QString::fromUtf8(sql));
         });
-    } catch (const racr::ProviderError&) {
+    } catch (const racr::EngineError&) {
     }
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 
-// What the query object and its row writer share: the open result and how its fields map to
-// tables. Only the query object, its row writer and its row source include this.
+// What the open result and its write-back (openresultwrite.cpp) share: the open result and how its fields map to
+// tables. Only the open result, its write-back (openresultwrite.cpp) and its row source include this.
 
-#include "connection.h"
-#include "queryobject.h"
-#include "resultfield.h"
-#include "resultstore.h"
-#include "rowfilter.h"
-#include "roworder.h"
+#include "db/connection.h"
+#include "db/openresult.h"
+#include "db/resultfield.h"
+#include "db/resultstore.h"
+#include "db/rowfilter.h"
+#include "db/roworder.h"
 
 #include <QSqlError>
 #include <QString>
@@ -35,7 +35,7 @@ inline bool sameValue(const QVariant& a, const QVariant& b)
 using queryresult::Affinity;
 using queryresult::Field;
 
-struct QueryObject::Table {
+struct OpenResult::Table {
     QString name;
     QString qualified;
     std::vector<int> fields;      // result fields read from this table
@@ -43,7 +43,7 @@ struct QueryObject::Table {
     QStringList keyNames;
 };
 
-struct QueryObject::Result {
+struct OpenResult::Result {
     explicit Result(std::vector<Field> f);
     ~Result();
 
@@ -54,8 +54,8 @@ struct QueryObject::Result {
     RowOrder order;     // what the user sees: arranged, less the rows the filter leaves out
     RowFilter filter;
     int current = -1;
-    bool eof = true;
-    QString sort;
+    bool atEnd = true;
+    OpenResult::Sort sort;
     State state = State::Browse;
     std::vector<QVariant> pending;        // the edited or new row
     bool modified = false;

@@ -20,7 +20,7 @@ struct Field {
 };
 
 // The engine's own words, without Qt's "Unable to execute statement" tail.
-inline QString providerText(const QSqlError& error)
+inline QString engineText(const QSqlError& error)
 {
     const QString text = error.databaseText().trimmed();
     return text.isEmpty() ? error.text().trimmed() : text;

@@ -1,37 +1,37 @@
-#include "resultmodel.h"
+#include "db/resultmodel.h"
 
 #include "common/error.h"
-#include "queryobject.h"
+#include "db/openresult.h"
 
-ResultModel::ResultModel(QueryObject& dataSet, QObject* parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
+ResultModel::ResultModel(OpenResult& openResult, QObject* parent) : QAbstractTableModel(parent), m_openResult(openResult)
 {
-    connect(&m_dataSet, &QueryObject::resultAboutToChange, this, &ResultModel::beginResetModel);
-    connect(&m_dataSet, &QueryObject::resultChanged, this, [this] {
-        m_indicatorRow = m_dataSet.currentRow();
+    connect(&m_openResult, &OpenResult::resultAboutToChange, this, &ResultModel::beginResetModel);
+    connect(&m_openResult, &OpenResult::resultChanged, this, [this] {
+        m_indicatorRow = m_openResult.currentRow();
         endResetModel();
     });
-    connect(&m_dataSet, &QueryObject::rowAboutToBeInserted, this, [this](int row) { beginInsertRows({}, row, row); });
-    connect(&m_dataSet, &QueryObject::rowInserted, this, &ResultModel::endInsertRows);
-    connect(&m_dataSet, &QueryObject::rowsAboutToBeFetched, this,
+    connect(&m_openResult, &OpenResult::rowAboutToBeInserted, this, [this](int row) { beginInsertRows({}, row, row); });
+    connect(&m_openResult, &OpenResult::rowInserted, this, &ResultModel::endInsertRows);
+    connect(&m_openResult, &OpenResult::rowsAboutToBeFetched, this,
             [this](int first, int last) { beginInsertRows({}, first, last); });
-    connect(&m_dataSet, &QueryObject::rowsFetched, this, &ResultModel::endInsertRows);
-    connect(&m_dataSet, &QueryObject::rowAboutToBeRemoved, this, [this](int row) {
+    connect(&m_openResult, &OpenResult::rowsFetched, this, &ResultModel::endInsertRows);
+    connect(&m_openResult, &OpenResult::rowAboutToBeRemoved, this, [this](int row) {
         beginRemoveRows({}, row, row);
         if (m_indicatorRow >= row)
             m_indicatorRow = -1;
     });
-    connect(&m_dataSet, &QueryObject::rowRemoved, this, &ResultModel::endRemoveRows);
-    connect(&m_dataSet, &QueryObject::rowChanged, this, [this](int row) {
+    connect(&m_openResult, &OpenResult::rowRemoved, this, &ResultModel::endRemoveRows);
+    connect(&m_openResult, &OpenResult::rowChanged, this, [this](int row) {
         Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
         Q_EMIT headerDataChanged(Qt::Vertical, row, row);
     });
-    connect(&m_dataSet, &QueryObject::afterScroll, this, &ResultModel::currentRowMoved);
+    connect(&m_openResult, &OpenResult::currentRowChanged, this, &ResultModel::currentRowMoved);
 }
 
 void ResultModel::currentRowMoved()
 {
     const int previous = m_indicatorRow;
-    m_indicatorRow = m_dataSet.currentRow();
+    m_indicatorRow = m_openResult.currentRow();
     if (previous >= 0 && previous < rowCount())
         Q_EMIT headerDataChanged(Qt::Vertical, previous, previous);
     if (m_indicatorRow >= 0)
@@ -40,17 +40,17 @@ void ResultModel::currentRowMoved()
 
 int ResultModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_dataSet.recordCount();
+    return parent.isValid() ? 0 : m_openResult.recordCount();
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_dataSet.fieldCount();
+    return parent.isValid() ? 0 : m_openResult.fieldCount();
 }
 
 QString ResultModel::fieldName(int column) const
 {
-    return m_dataSet.fieldNames().value(column);
+    return m_openResult.fieldNames().value(column);
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const
@@ -59,13 +59,13 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        if (m_dataSet.isBlob(index.row(), index.column()))
+        if (m_openResult.isBlob(index.row(), index.column()))
             return QStringLiteral("(BLOB)");
-        return m_dataSet.textAt(index.row(), index.column());
+        return m_openResult.textAt(index.row(), index.column());
     case Qt::EditRole:
-        return m_dataSet.textAt(index.row(), index.column());
+        return m_openResult.textAt(index.row(), index.column());
     case Qt::TextAlignmentRole: {
-        const QVariant value = m_dataSet.valueAt(index.row(), index.column());
+        const QVariant value = m_openResult.valueAt(index.row(), index.column());
         switch (value.typeId()) {
         case QMetaType::QByteArray: return int(Qt::AlignCenter);
         case QMetaType::LongLong:
@@ -85,11 +85,11 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation == Qt::Horizontal)
         return fieldName(section);
     // The row indicator: the current row, a row being edited, a new row.
-    if (section != m_dataSet.currentRow())
+    if (section != m_openResult.currentRow())
         return QString();
-    switch (m_dataSet.state()) {
-    case QueryObject::State::Edit: return QStringLiteral("I");
-    case QueryObject::State::Insert: return QStringLiteral("*");
+    switch (m_openResult.state()) {
+    case OpenResult::State::Edit: return QStringLiteral("I");
+    case OpenResult::State::Insert: return QStringLiteral("*");
     default: return QStringLiteral("\u25B6");
     }
 }
@@ -97,7 +97,7 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && !m_dataSet.isReadOnly(index.column()) && !m_dataSet.isBlob(index.row(), index.column()))
+    if (index.isValid() && !m_openResult.isReadOnly(index.column()) && !m_openResult.isBlob(index.row(), index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -107,13 +107,13 @@ bool ResultModel::setData(const QModelIndex& index, const QVariant& value, int r
     if (!index.isValid() || role != Qt::EditRole)
         return false;
     try {
-        if (index.row() != m_dataSet.currentRow())
-            m_dataSet.moveTo(index.row());
-        m_dataSet.setFieldText(index.column(), value.toString());
+        if (index.row() != m_openResult.currentRow())
+            m_openResult.moveTo(index.row());
+        m_openResult.setFieldText(index.column(), value.toString());
         // A stored row is written at once, so no change waits unseen in the grid; a new row
         // waits for its other values.
-        if (m_dataSet.state() == QueryObject::State::Edit)
-            m_dataSet.post();
+        if (m_openResult.state() == OpenResult::State::Edit)
+            m_openResult.submit();
         return true;
     } catch (const racr::Error& error) {
         Q_EMIT writeFailed(error.message());

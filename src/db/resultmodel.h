@@ -2,16 +2,16 @@
 
 #include <QAbstractTableModel>
 
-class QueryObject;
+class OpenResult;
 
-// The open result of a query object as a table for the grid: one column per field, the field
+// The open result of an open result as a table for the grid: one column per field, the field
 // names as titles, a row indicator in the vertical header. An edit of a stored row is written to
 // the database when the cell is committed; a new row collects values until it is posted.
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit ResultModel(QueryObject& dataSet, QObject* parent = nullptr);
+    explicit ResultModel(OpenResult& openResult, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -23,12 +23,12 @@ public:
     QString fieldName(int column) const;
 
 Q_SIGNALS:
-    // The database (or the query object) refused a change; the row shows what is stored.
+    // The database (or the open result) refused a change; the row shows what is stored.
     void writeFailed(const QString& message);
 
 private:
     void currentRowMoved();
 
-    QueryObject& m_dataSet;
+    OpenResult& m_openResult;
     int m_indicatorRow = -1;
 };

@@ -1,7 +1,7 @@
-#include "resultstore.h"
+#include "db/resultstore.h"
 
-#include "cellview.h"
-#include "textpool.h"
+#include "db/cellview.h"
+#include "db/textpool.h"
 
 #include <QByteArray>
 #include <QDate>

@@ -1,6 +1,6 @@
-#include "rowbatches.h"
+#include "db/rowbatches.h"
 
-#include "resultstore.h"
+#include "db/resultstore.h"
 
 #include <cstring>
 

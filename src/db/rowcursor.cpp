@@ -1,6 +1,6 @@
-#include "rowcursor.h"
+#include "db/rowcursor.h"
 
-#include "rowsource.h"
+#include "db/rowsource.h"
 
 namespace {
 

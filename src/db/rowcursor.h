@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cellview.h"
+#include "db/cellview.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,7 +8,7 @@
 #include <memory>
 
 class Connection;
-class QueryObject;
+class OpenResult;
 
 // Rows read one after the other, as an export or a printed listing walks them.
 class RowCursor {

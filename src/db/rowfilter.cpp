@@ -1,6 +1,6 @@
-#include "rowfilter.h"
+#include "db/rowfilter.h"
 
-#include "resultstore.h"
+#include "db/resultstore.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roworder.h"
+#include "db/roworder.h"
 
 #include <QString>
 #include <QStringList>

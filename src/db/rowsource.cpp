@@ -1,10 +1,10 @@
-#include "rowsource.h"
+#include "db/rowsource.h"
 
 #include "common/error.h"
-#include "connection.h"
-#include "pgcancel.h"
-#include "pgrows.h"
-#include "rowbatches.h"
+#include "db/connection.h"
+#include "db/pgcancel.h"
+#include "db/pgrows.h"
+#include "db/rowbatches.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -24,7 +24,7 @@
 
 using queryresult::Affinity;
 using queryresult::Field;
-using queryresult::providerText;
+using queryresult::engineText;
 using rowsource::Want;
 
 namespace {
@@ -78,11 +78,11 @@ QString sqliteMessage(sqlite3* db)
 
 // The engine's message for a statement it could not compile, with the place it stopped at: SQLite
 // counts bytes of the UTF-8 text, the program characters of the QString it came from.
-racr::ProviderError compileError(sqlite3* db, const QByteArray& text)
+racr::EngineError compileError(sqlite3* db, const QByteArray& text)
 {
     const int offset = sqlite3_error_offset(db);
     const qsizetype position = offset < 0 || offset > text.size() ? -1 : QString::fromUtf8(text.constData(), offset).size();
-    return racr::ProviderError(sqliteMessage(db), position);
+    return racr::EngineError(sqliteMessage(db), position);
 }
 
 bool budgetSpent(const QElapsedTimer& clock, std::chrono::milliseconds budget)
@@ -162,7 +162,7 @@ public:
         if (rc == SQLITE_DONE)
             m_atEnd = true;
         else if (rc != SQLITE_ROW)
-            throw racr::ProviderError(sqliteMessage(m_db));
+            throw racr::EngineError(sqliteMessage(m_db));
         return added;
     }
 
@@ -176,7 +176,7 @@ public:
             if (keep())
                 return true;
         if (rc != SQLITE_DONE)
-            throw racr::ProviderError(sqliteMessage(m_db));
+            throw racr::EngineError(sqliteMessage(m_db));
         m_atEnd = true;
         return false;
     }
@@ -260,7 +260,7 @@ public:
         while (added < maxRows && !budgetSpent(clock, budget)) {
             if (!m_query.next()) {
                 if (m_query.lastError().isValid())
-                    throw racr::ProviderError(providerText(m_query.lastError()));
+                    throw racr::EngineError(engineText(m_query.lastError()));
                 m_atEnd = true;
                 break;
             }
@@ -352,7 +352,7 @@ rowsource::Opened openSqlite(sqlite3* db, Connection& connection, const QString&
         const auto before = sqlite3_total_changes64(db);
         const int rc = stepToEnd(db, st, wait);
         if (rc != SQLITE_DONE)
-            throw racr::ProviderError(sqliteMessage(db));
+            throw racr::EngineError(sqliteMessage(db));
         // sqlite3_changes() keeps the count of the last INSERT, UPDATE or DELETE, so a statement
         // that changed nothing (CREATE, an UPDATE matching no row) must not report it again.
         if (columns > 0)
@@ -393,7 +393,7 @@ rowsource::Opened openGeneric(const QSqlDatabase& db, const QString& sql, const 
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec(sql))
-        throw racr::ProviderError(providerText(query.lastError()));
+        throw racr::EngineError(engineText(query.lastError()));
     rowsource::Opened opened;
     if (!query.isSelect() || want == Want::NoRows) {
         opened.rowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
@@ -485,13 +485,13 @@ Opened open(Connection& connection, const QString& sql, const QString& filter, W
     if (sqlite3* handle = sqliteHandle(db)) {
         try {
             return openSqlite(handle, connection, sql, filter, want, messagePrefix, std::move(wait));
-        } catch (const racr::ProviderError& error) {
+        } catch (const racr::EngineError& error) {
             // On a file of another layout the engine's words alone do not say what to do.
             if (connection.layoutNote().isEmpty()
                 || !(error.message().startsWith(QLatin1String("no such table"))
                      || error.message().startsWith(QLatin1String("no such column"))))
                 throw;
-            throw racr::ProviderError(error.message() + QStringLiteral(". ") + connection.layoutNote(), error.position());
+            throw racr::EngineError(error.message() + QStringLiteral(". ") + connection.layoutNote(), error.position());
         }
     }
     if (pg::nativeConnection(db))

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cellview.h"
-#include "resultfield.h"
+#include "db/cellview.h"
+#include "db/resultfield.h"
 
 #include <QString>
 
@@ -30,7 +30,7 @@ public:
 
     // Appends up to `maxRows` rows to `store`, stopping early once `budget` has passed (zero: no
     // limit). Returns how many were added; atEnd() tells whether the statement has more. The
-    // engine's error throws racr::ProviderError; a stop through the wait handler racr::Cancelled.
+    // engine's error throws racr::EngineError; a stop through the wait handler racr::Cancelled.
     virtual int read(ResultStore& store, int maxRows, std::chrono::milliseconds budget) = 0;
 
     // The rows one at a time for a caller that writes each one out and forgets it (the commands):
@@ -75,7 +75,7 @@ struct Opened {
 
 // Runs `sql` on the connection. With Want::NoRows or a statement without columns it runs to its
 // end; otherwise the rows are left to read. `filter` keeps the rows whose first column equals it
-// without regard to case (exec NAME VALUE). `messagePrefix` (the query object's message name and a colon) heads the
+// without regard to case (exec NAME VALUE). `messagePrefix` (the open result's message name and a colon) heads the
 // program's own messages.
 Opened open(Connection& connection, const QString& sql, const QString& filter, Want want,
             const QString& messagePrefix, WaitHandler wait = {});

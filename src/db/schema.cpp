@@ -1,8 +1,8 @@
-#include "schema.h"
+#include "db/schema.h"
 
 #include "common/error.h"
 #include "db/sqlerrortext.h"
-#include "webservice/tracktable.h"
+#include "common/tracktable.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -150,7 +150,7 @@ const SavedQuery savedQueries[] = {
 void run(QSqlQuery& query, const QString& sql)
 {
     if (!query.exec(sql))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
 }
 
 int count(const QSqlDatabase& db, const QString& sql)
@@ -165,10 +165,10 @@ QString viewText(const QSqlDatabase& db, const char* name)
 {
     QSqlQuery query(db);
     if (!query.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='view' AND name=?")))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
     query.bindValue(0, QString::fromLatin1(name));
     if (!query.exec())
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
     return query.next() ? query.value(0).toString() : QString();
 }
 
@@ -238,12 +238,12 @@ void insertTracks(const QSqlDatabase& db)
 {
     QSqlQuery query(db);
     if (!query.prepare(QStringLiteral("INSERT INTO TRACKLIST (trackid, trackname) VALUES (?, ?)")))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
     for (const auto& track : racr::trackTable()) {
         query.bindValue(0, track.eventId);
         query.bindValue(1, track.name);
         if (!query.exec())
-            throw racr::ProviderError(sqlErrorText(query.lastError()));
+            throw racr::EngineError(sqlErrorText(query.lastError()));
     }
 }
 
@@ -268,12 +268,12 @@ bool canUpgradeOrderIndexes(const QSqlDatabase& db)
 {
     QSqlQuery query(db);
     if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='index' AND sql IN (?, ?, ?)")))
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
     for (const char* earlier : kEarlierTrackOrders)
         query.addBindValue(QString::fromLatin1(earlier));
     query.addBindValue(QString::fromLatin1(kEarlierTrackNames));
     if (!query.exec())
-        throw racr::ProviderError(sqlErrorText(query.lastError()));
+        throw racr::EngineError(sqlErrorText(query.lastError()));
     if (!query.next() || query.value(0).toInt() == 0)
         return false;
     // Track names a user made twice cannot be declared unique, and the time's index alone still

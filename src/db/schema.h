@@ -6,7 +6,7 @@
 namespace schema {
 
 // True when the database holds nothing at all: a new or 0-byte file, or one whose first start was
-// cut off before its tables were committed. Throws racr::ProviderError when the catalogue cannot be
+// cut off before its tables were committed. Throws racr::EngineError when the catalogue cannot be
 // read (not a database, locked past the busy timeout).
 bool isEmpty(const QSqlDatabase& db);
 
@@ -21,14 +21,14 @@ QStringList layoutGaps(const QSqlDatabase& db);
 // queries weeklybest and driverstats, inside the caller's write transaction.
 void create(const QSqlDatabase& db);
 
-// Fills TRACKLIST with the 90 tracks, on any engine. Throws racr::ProviderError.
+// Fills TRACKLIST with the 90 tracks, on any engine. Throws racr::EngineError.
 void insertTracks(const QSqlDatabase& db);
 
 // True when a saved query still has the text an earlier build wrote, word for word.
 bool hasOutdatedViews(const QSqlDatabase& db);
 
 // True when the saved query `name` has exactly the text this build writes; false for a user's own
-// text, an earlier build's or none. Throws racr::ProviderError when the catalogue cannot be read.
+// text, an earlier build's or none. Throws racr::EngineError when the catalogue cannot be read.
 bool hasCurrentView(const QSqlDatabase& db, const char* name);
 
 // True when the indexes that serve the workbench's first statement are still those an earlier

@@ -1,4 +1,4 @@
-#include "sqlcatalogue.h"
+#include "db/sqlcatalogue.h"
 
 #include "db/connection.h"
 

@@ -1,4 +1,4 @@
-#include "startingstatement.h"
+#include "db/startingstatement.h"
 
 QString startingStatement()
 {

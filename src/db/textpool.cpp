@@ -1,4 +1,4 @@
-#include "textpool.h"
+#include "db/textpool.h"
 
 #include <algorithm>
 #include <cstring>

@@ -53,7 +53,7 @@ void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSql
                                         sqlErrorText(error)));
     }
     if (!isSqlite(db))
-        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
+        throw EngineError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
     const QString file = QFileInfo(db.databaseName()).fileName();
     switch (sqliteCode(error)) {
     case Busy:
@@ -75,7 +75,7 @@ void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSql
     case CantOpen:
         throw StorageError(QStringLiteral("%1 failed: %2: %3").arg(action, file, sqlErrorText(error)));
     default:
-        throw ProviderError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
+        throw EngineError(QStringLiteral("%1 failed: %2").arg(action, sqlErrorText(error)));
     }
 }
 

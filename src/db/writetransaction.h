@@ -15,13 +15,13 @@ namespace racr {
 class WriteTransaction {
 public:
     // `action` names the unit in messages ("Saving the records of a track"). Throws
-    // racr::ProviderError when the database cannot be locked in time or refuses.
+    // racr::EngineError when the database cannot be locked in time or refuses.
     WriteTransaction(const QSqlDatabase& db, const QString& action);
     ~WriteTransaction();
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
-    // Throws racr::ProviderError when the commit fails; the unit's writes are then undone.
+    // Throws racr::EngineError when the commit fails; the unit's writes are then undone.
     void commit();
     void rollback() noexcept;
 
@@ -39,7 +39,7 @@ inline constexpr int kBusyTimeoutMs = 10'000;
 // act on, naming the database file; any other error carries the engine's own text. A failure of
 // the database as a whole (locked, damaged, full, read-only; on PostgreSQL a lost connection or a
 // server that is shutting down or out of space) is a racr::StorageError, which no later unit of
-// work can escape; anything else a racr::ProviderError.
+// work can escape; anything else a racr::EngineError.
 [[noreturn]] void throwWriteFailure(const QSqlDatabase& db, const QString& action, const QSqlError& error);
 
 } // namespace racr

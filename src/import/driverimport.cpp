@@ -1,10 +1,10 @@
-#include "driverimport.h"
+#include "import/driverimport.h"
 
 #include "common/error.h"
 #include "db/asynccommits.h"
 #include "db/connection.h"
-#include "db/queryobject.h"
-#include "import/drivernames.h"
+#include "db/openresult.h"
+#include "common/drivernames.h"
 #include "import/jobsupport.h"
 #include "db/writetransaction.h"
 #include "webservice/answercheck.h"
@@ -206,7 +206,7 @@ bool isReadableProfile(const racr::FetchAnswer& answer)
 
 } // namespace
 
-DriverImport::DriverImport(const ImportInputs& inputs, QueryObject& query, JobHost& host)
+DriverImport::DriverImport(const ImportInputs& inputs, OpenResult& query, JobHost& host)
     : m_inputs(inputs), m_query(query), m_host(host)
 {
 }

@@ -2,7 +2,7 @@
 
 #include "import/jobhost.h"
 
-class QueryObject;
+class OpenResult;
 
 // Fetches profile, statistics and cars of every name of the driver-name list and writes one row
 // per driver into table DRIVERS: a new row, or an update of the row of the same name. One unit of
@@ -11,7 +11,7 @@ class DriverImport {
 public:
     enum class Outcome { Finished, Cancelled };
 
-    DriverImport(const ImportInputs& inputs, QueryObject& query, JobHost& host);
+    DriverImport(const ImportInputs& inputs, OpenResult& query, JobHost& host);
 
     // After the last name writes "<n> new driver(s).", "<n> updated driver(s).", the running time
     // and "Finished!"; a cancel ends the run after the driver in progress, without those lines.
@@ -24,7 +24,7 @@ private:
     void failDriver(const QString& listed, const QString& reason);
 
     ImportInputs m_inputs;
-    QueryObject& m_query;
+    OpenResult& m_query;
     JobHost& m_host;
     int m_new = 0;
     int m_updated = 0;

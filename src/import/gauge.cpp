@@ -1,4 +1,4 @@
-#include "gauge.h"
+#include "import/gauge.h"
 
 #include <algorithm>
 

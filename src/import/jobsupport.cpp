@@ -1,4 +1,4 @@
-#include "jobsupport.h"
+#include "import/jobsupport.h"
 
 #include "common/error.h"
 #include "db/writetransaction.h"

@@ -1,11 +1,11 @@
-#include "leaderboardimport.h"
+#include "import/leaderboardimport.h"
 
 #include "common/error.h"
 #include "db/asynccommits.h"
 #include "db/connection.h"
 #include "db/pgprepared.h"
-#include "db/queryobject.h"
-#include "import/drivernames.h"
+#include "db/openresult.h"
+#include "common/drivernames.h"
 #include "import/jobsupport.h"
 #include "db/writetransaction.h"
 #include "webservice/answercheck.h"
@@ -13,7 +13,7 @@
 #include "webservice/httprequest.h"
 #include "webservice/parallelfetch.h"
 #include "webservice/readers.h"
-#include "webservice/tracktable.h"
+#include "common/tracktable.h"
 #include "webservice/xmldocument.h"
 
 #include <QSqlDatabase>
@@ -183,7 +183,7 @@ struct Unreadable {
 
 } // namespace
 
-LeaderboardImport::LeaderboardImport(const ImportInputs& inputs, QueryObject& query, JobHost& host)
+LeaderboardImport::LeaderboardImport(const ImportInputs& inputs, OpenResult& query, JobHost& host)
     : m_inputs(inputs), m_query(query), m_host(host)
 {
 }

@@ -2,7 +2,7 @@
 
 #include "import/jobhost.h"
 
-class QueryObject;
+class OpenResult;
 
 // Copies the leaderboards of every track, multiplayer pass then single-player pass, into table
 // RACR, skipping records already stored. One unit of work is one track.
@@ -12,8 +12,8 @@ public:
 
     static constexpr int kPasses = 2;
 
-    // `query` is the import window's query object; the job runs its statements on its connection.
-    LeaderboardImport(const ImportInputs& inputs, QueryObject& query, JobHost& host);
+    // `query` is the import window's open result; the job runs its statements on its connection.
+    LeaderboardImport(const ImportInputs& inputs, OpenResult& query, JobHost& host);
 
     // Writes "<pass>: <count> new record(s)." after each pass however it ends, then the running
     // time and "Finished!" after a complete run. A failure ends the run after its pass line: the
@@ -27,7 +27,7 @@ public:
 
 private:
     ImportInputs m_inputs;
-    QueryObject& m_query;
+    OpenResult& m_query;
     JobHost& m_host;
     int m_stored = 0;
     int m_unreadableTracks = 0;

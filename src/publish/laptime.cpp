@@ -1,4 +1,4 @@
-#include "laptime.h"
+#include "publish/laptime.h"
 
 #include <cmath>
 

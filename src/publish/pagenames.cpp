@@ -1,4 +1,4 @@
-#include "pagenames.h"
+#include "publish/pagenames.h"
 
 #include <QCryptographicHash>
 

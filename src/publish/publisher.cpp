@@ -1,4 +1,4 @@
-#include "publisher.h"
+#include "publish/publisher.h"
 
 #include "publish/pagenames.h"
 #include "publish/sitefolder.h"

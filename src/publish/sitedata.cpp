@@ -1,4 +1,4 @@
-#include "sitedata.h"
+#include "publish/sitedata.h"
 
 #include "common/error.h"
 #include "db/cellview.h"
@@ -152,7 +152,7 @@ public:
     {
         m_sql = statement(which, m_engine, m_options);
         if (!m_query.prepare(m_sql))
-            throw racr::ProviderError(sqlErrorText(m_query.lastError()));
+            throw racr::EngineError(sqlErrorText(m_query.lastError()));
     }
 
     // The statement prepared last, with one value for its one placeholder.
@@ -182,7 +182,7 @@ private:
     QSqlQuery& exec()
     {
         if (!m_query.exec())
-            throw racr::ProviderError(sqlErrorText(m_query.lastError()));
+            throw racr::EngineError(sqlErrorText(m_query.lastError()));
         return m_query;
     }
 
@@ -607,7 +607,7 @@ bool weeklybestIsOurs(Connection& connection)
     try {
         return connection.engine() == Engine::Postgres ? pgschema::hasCurrentView(connection.database(), "weeklybest")
                                                        : schema::hasCurrentView(connection.database(), "weeklybest");
-    } catch (const racr::ProviderError&) {
+    } catch (const racr::EngineError&) {
         return false;
     }
 }
@@ -688,7 +688,7 @@ public:
             error = m_db.lastError();
         }
         if (!ended && throwing)
-            throw racr::ProviderError(sqlErrorText(error));
+            throw racr::EngineError(sqlErrorText(error));
     }
 
 private:
@@ -696,7 +696,7 @@ private:
     {
         QSqlQuery query(m_db);
         if (!query.exec(sql))
-            throw racr::ProviderError(sqlErrorText(query.lastError()));
+            throw racr::EngineError(sqlErrorText(query.lastError()));
         m_open = true;
     }
 
@@ -704,7 +704,7 @@ private:
     {
         const QVariant handle = m_db.driver()->handle();
         if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-            throw racr::ProviderError(QStringLiteral("The SQLite database cannot be read: the driver gives no handle."));
+            throw racr::EngineError(QStringLiteral("The SQLite database cannot be read: the driver gives no handle."));
         return *static_cast<sqlite3* const*>(handle.constData());
     }
 

@@ -1,4 +1,4 @@
-#include "sitefolder.h"
+#include "publish/sitefolder.h"
 
 #include "common/error.h"
 

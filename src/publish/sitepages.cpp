@@ -1,4 +1,4 @@
-#include "sitepages.h"
+#include "publish/sitepages.h"
 
 #include "publish/laptime.h"
 #include "publish/pagenames.h"

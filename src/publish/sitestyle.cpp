@@ -1,4 +1,4 @@
-#include "sitepages.h"
+#include "publish/sitepages.h"
 
 namespace publish {
 

@@ -1,4 +1,4 @@
-#include "svgchart.h"
+#include "publish/svgchart.h"
 
 #include "publish/laptime.h"
 

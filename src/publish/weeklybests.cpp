@@ -1,4 +1,4 @@
-#include "weeklybests.h"
+#include "publish/weeklybests.h"
 
 #include <QHash>
 

@@ -1,8 +1,7 @@
 #include "viewers/driverreport.h"
 
+#include "common/avatar.h"
 #include "common/error.h"
-#include "db/avatar.h"
-#include "viewers/servicecall.h"
 #include "webservice/endpoints.h"
 #include "webservice/readers.h"
 #include "webservice/xmldocument.h"

@@ -2,7 +2,7 @@
 
 #include "viewers/pagetexts.h"
 #include "webservice/endpoints.h"
-#include "webservice/tracktable.h"
+#include "common/tracktable.h"
 #include "webservice/xmldocument.h"
 #include "webservice/xslstylesheet.h"
 

@@ -1,10 +1,10 @@
 #include "app/linklabel.h"
 #include "app/programwindows.h"
-#include "charts/chartwindow.h"
-#include "common/dialogs.h"
-#include "workbench/sqleditor.h"
-#include "workbench/sqlworkbench.h"
-#include "import/cylindergauge.h"
+#include "charts/ui/chartwindow.h"
+#include "common/ui/dialogs.h"
+#include "workbench/ui/sqleditor.h"
+#include "workbench/ui/sqlworkbench.h"
+#include "import/ui/cylindergauge.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
 #include "support/findnamed.h"
@@ -112,7 +112,7 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     ProgramWindows& w = *program.windows;
     QList<QAccessibleInterface*> all;
     QStringList unnamed;
-    for (QWidget* window : std::initializer_list<QWidget*>{&w.main, &w.progress, &w.leaderboard, &w.driverInfo, &w.events}) {
+    for (QWidget* window : std::initializer_list<QWidget*>{&w.main, &w.importWindow, &w.leaderboard, &w.driverInfo, &w.events}) {
         window->show();
         QAccessibleInterface* top = QAccessible::queryAccessibleInterface(window);
         ASSERT_NE(top, nullptr) << qPrintable(window->objectName());
@@ -166,11 +166,11 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     QAccessibleInterface* gauge = find(all, QAccessible::ProgressBar, "Import progress");
     ASSERT_NE(gauge, nullptr);
     ASSERT_NE(gauge->valueInterface(), nullptr);
-    w.progress.setGaugeMaximum(4);
-    w.progress.setGaugePosition(1);
+    w.importWindow.setGaugeMaximum(4);
+    w.importWindow.setGaugePosition(1);
     EXPECT_EQ(gauge->valueInterface()->currentValue().toInt(), 25);
     EXPECT_EQ(gauge->text(QAccessible::Value), "25%");
-    w.progress.setGaugePosition(4);
+    w.importWindow.setGaugePosition(4);
     EXPECT_EQ(gauge->text(QAccessible::Value), "Done");
 }
 

@@ -4,13 +4,13 @@
 #include "app/linklabel.h"
 #include "support/findnamed.h"
 #include "app/programwindows.h"
-#include "common/periodchoice.h"
-#include "common/radiogroup.h"
+#include "common/ui/periodchoice.h"
+#include "common/ui/radiogroup.h"
 #include "support/fakedialogs.h"
 #include "support/findnamed.h"
 #include "support/temphome.h"
 #include "viewers/eventspage.h"
-#include "viewers/htmlview.h"
+#include "viewers/ui/htmlview.h"
 #include "webservice/xmldocument.h"
 
 #include <QApplication>

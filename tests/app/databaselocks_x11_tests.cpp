@@ -1,5 +1,5 @@
 #include "app/programwindows.h"
-#include "common/dialogs.h"
+#include "common/ui/dialogs.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 #include "support/xserver.h"
@@ -15,7 +15,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
-#include "workbench/sqleditor.h"
+#include "workbench/ui/sqleditor.h"
 #include <gtest/gtest.h>
 
 #include <set>

@@ -1,10 +1,10 @@
 #include "app/programwindows.h"
-#include "db/queryobject.h"
-#include "workbench/errorpane.h"
-#include "workbench/findbar.h"
-#include "workbench/resultgrid.h"
-#include "workbench/sqleditor.h"
-#include "workbench/sqlworkbench.h"
+#include "db/openresult.h"
+#include "workbench/ui/errorpane.h"
+#include "workbench/ui/findbar.h"
+#include "workbench/ui/resultgrid.h"
+#include "workbench/ui/sqleditor.h"
+#include "workbench/ui/sqlworkbench.h"
 #include "support/fakedialogs.h"
 #include "support/temphome.h"
 #include "support/findnamed.h"
@@ -47,7 +47,7 @@ TEST(EditorToolsX11, ASelectionRunsAloneAndShiftF5RunsTheStatementAtTheCaret)
     // Shift+F5: the `;` inside the string does not end the first statement.
     program.select(3, 3);
     EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 1"; })) << program.records().toStdString();
-    EXPECT_EQ(program.windows->main.dataSet().fieldText(0), "a;b");
+    EXPECT_EQ(program.windows->main.openResult().fieldText(0), "a;b");
     EXPECT_EQ(editor->selectedText(), "select 'a;b';");   // what ran is shown selected
     program.select(script.size(), script.size());
     EXPECT_TRUE(program.type({"shift+F5"}, [&] { return program.records() == "Records: 3"; })) << program.records().toStdString();
@@ -102,7 +102,7 @@ TEST(EditorToolsX11, AFaultyStatementShowsItsPlaceUnderTheEditorAndKeepsThePrevi
     EXPECT_TRUE(editor->hasFocus());
     // The rows before stay, with their count.
     EXPECT_EQ(program.records(), "Records: 90");
-    EXPECT_EQ(program.windows->main.dataSet().recordCount(), 90);
+    EXPECT_EQ(program.windows->main.openResult().recordCount(), 90);
     // The pane takes its room from the editor's foot; nothing else moves.
     EXPECT_EQ(pane->geometry().bottom(), editorPlace.bottom());
     EXPECT_LT(editor->geometry().bottom(), pane->geometry().top());
@@ -172,7 +172,7 @@ TEST(EditorToolsX11, CtrlCCopiesTheCellsAloneAndCtrlShiftCUnderTheirTitles)
     X11Program program;
     program.editor()->setText("select 'kestrel' as driver, 86.372 as besttime union all select 'Fast & Loose', 90.5");
     ASSERT_TRUE(program.type({"F5"}, [&] { return program.records() == "Records: 2"; })) << program.records().toStdString();
-    auto* grid = program.main().findChild<DataGrid*>("grid");
+    auto* grid = program.main().findChild<ResultTableView*>("grid");
     // The filter fields made for the result are the first controls Tab reaches after the grid.
     QWidget* next = grid->nextInFocusChain();
     while (!(next->focusPolicy() & Qt::TabFocus))

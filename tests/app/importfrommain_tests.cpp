@@ -2,11 +2,12 @@
 // main() wires them.
 
 #include "app/closesignals.h"
+#include "db/startingstatement.h"
 #include "support/findnamed.h"
 #include "app/programwindows.h"
-#include "workbench/sqlworkbench.h"
+#include "workbench/ui/sqlworkbench.h"
 #include "import/importwindows.h"
-#include "import/cylindergauge.h"
+#include "import/ui/cylindergauge.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
 
@@ -34,10 +35,10 @@ TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
     ProgramWindows windows;
     windows.main.show();   // connects to the database
     const auto runFrom = [&](const char* button) {
-        whileShown(windows.progress, windows.main.findChild<QPushButton*>(button), [&] {
-            if (!named<QPlainTextEdit>(windows.progress, "importLog")->toPlainText().contains("Finished!"))
+        whileShown(windows.importWindow, windows.main.findChild<QPushButton*>(button), [&] {
+            if (!named<QPlainTextEdit>(windows.importWindow, "importLog")->toPlainText().contains("Finished!"))
                 return false;
-            clickGauge(windows.progress);
+            clickGauge(windows.importWindow);
             return true;
         });
     };
@@ -45,7 +46,7 @@ TEST(ImportWindow, FromTheMainWindowBothImportsFillWhatTheDefaultStatementShows)
     runFrom("importDriversButton");
 
     QSqlQuery shown(windows.main.connection().database());
-    ASSERT_TRUE(shown.exec(SqlWorkbench::defaultStatement()));
+    ASSERT_TRUE(shown.exec(startingStatement()));
     int rows = 0;
     int withAvatar = 0;
     while (shown.next()) {
@@ -67,18 +68,18 @@ TEST(ImportWindow, ASigtermDuringAnImportStopsItAndClosesTheProgramWithItsSettin
     windows.main.show();
     QElapsedTimer shown;
     bool sent = false;
-    whileShown(windows.progress, windows.main.findChild<QPushButton*>("importLeaderboardsButton"), [&] {
+    whileShown(windows.importWindow, windows.main.findChild<QPushButton*>("importLeaderboardsButton"), [&] {
         if (!shown.isValid())
             shown.start();
         if (!sent && shown.elapsed() > 1000) {   // well into the first request, which never gets an answer
             ::raise(SIGTERM);
             sent = true;
         }
-        return !windows.progress.isVisible();
+        return !windows.importWindow.isVisible();
     });
     EXPECT_TRUE(sent);
     EXPECT_FALSE(windows.main.isVisible());
-    EXPECT_EQ(named<QPlainTextEdit>(windows.progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts),
+    EXPECT_EQ(named<QPlainTextEdit>(windows.importWindow, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts),
               (QStringList{QStringLiteral("Stopping\u2026"), QStringLiteral("MultiPlayer: 0 new record(s).")}));
     EXPECT_TRUE(home.read("racr.ini").contains("shard=CHICANE")) << home.read("racr.ini").toStdString();
 }

@@ -4,9 +4,9 @@
 #include "app/linklabel.h"
 #include "support/findnamed.h"
 #include "app/programwindows.h"
-#include "charts/chartwindow.h"
+#include "charts/ui/chartwindow.h"
 #include "db/connection.h"
-#include "workbench/sqleditor.h"
+#include "workbench/ui/sqleditor.h"
 #include "support/fakebrowser.h"
 #include "support/fakedialogs.h"
 #include "support/findnamed.h"
@@ -14,7 +14,7 @@
 #include "support/pgserver.h"
 #include "support/simulator.h"
 #include "support/temphome.h"
-#include "viewers/htmlview.h"
+#include "viewers/ui/htmlview.h"
 #include "version.h"
 
 #include <QAction>
@@ -61,7 +61,7 @@ TEST(MainWindow, FirstStartInAnEmptyFolder)
     EXPECT_TRUE(rightOfMenu->actions().contains(named<QAction>(w.main, "infoAction")));
     EXPECT_EQ(named<QAction>(w.main, "infoAction")->text(), "&Info");
 
-    EXPECT_EQ(w.progress.windowTitle(), "Data import progress");
+    EXPECT_EQ(w.importWindow.windowTitle(), "Data import progress");
     EXPECT_EQ(w.leaderboard.windowTitle(), "Leaderboard - APEX");
     EXPECT_EQ(w.driverInfo.windowTitle(), "Driver Info - APEX");
     EXPECT_EQ(w.events.windowTitle(), "Daily Leaderboard Events");

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 namespace {
-const ShellSettings designed;
+const UserSettings designed;
 
 // Runs `call` on a thread of its own: its answer when it came back at once, nothing when it did
 // not. A call stuck opening the FIFO for reading is let go by a writer that comes and goes, so the
@@ -38,7 +38,7 @@ std::optional<std::invoke_result_t<Call>> returnsAtOnce(const QString& fifo, Cal
 TEST(Settings, FreshFileGetsTheThreeKeysInOrder)
 {
     TempHome home;
-    const ShellSettings read = settings::read(home.file("racr.ini"), designed);
+    const UserSettings read = settings::read(home.file("racr.ini"), designed);
     EXPECT_EQ(read.drivers, "kestrel,pilot000");
     EXPECT_EQ(read.driverName, "PILOT000");
     EXPECT_EQ(read.shard, "APEX");
@@ -52,13 +52,13 @@ TEST(Settings, KeysMatchWithoutCaseAndWritesReplaceInPlace)
     home.write("racr.ini",
                "; my settings\n[Settings]\nSHARD=chicane\nservicebase=http://127.0.0.1:9/\n"
                "Drivers=a,b\n[other]\nx=1\n");
-    const ShellSettings read = settings::read(home.file("racr.ini"), designed);
+    const UserSettings read = settings::read(home.file("racr.ini"), designed);
     EXPECT_EQ(read.drivers, "a,b");
     EXPECT_EQ(read.driverName, "PILOT000");   // missing key keeps its default
     EXPECT_EQ(read.shard, "chicane");
     EXPECT_EQ(settings::shardIndex(read.shard), 1);
 
-    ShellSettings changed = read;
+    UserSettings changed = read;
     changed.shard = "CHICANE";
     ASSERT_TRUE(settings::write(home.file("racr.ini"), changed));
     const QString text = QString::fromUtf8(home.read("racr.ini"));
@@ -76,7 +76,7 @@ TEST(Settings, EmptyValuesUnknownShardsAndLongLists)
     TempHome home;
     const QString longList = QString("x").repeated(3000);
     home.write("racr.ini", ("[settings]\ndrivers=\nshard=NOWHERE\ndrivername=" + longList + "\n").toUtf8());
-    const ShellSettings read = settings::read(home.file("racr.ini"), designed);
+    const UserSettings read = settings::read(home.file("racr.ini"), designed);
     EXPECT_EQ(read.drivers, "");
     EXPECT_EQ(settings::shardIndex(read.shard), -1);
     EXPECT_EQ(settings::shardIndex(""), -1);
@@ -87,7 +87,7 @@ TEST(Settings, EmptyValuesUnknownShardsAndLongLists)
 TEST(Settings, NonAsciiTextSurvivesARoundTrip)
 {
     TempHome home;
-    ShellSettings values;
+    UserSettings values;
     values.drivers = QString::fromUtf8("Jürgen,Zoë O'Neil");
     ASSERT_TRUE(settings::write(home.file("racr.ini"), values));
     EXPECT_EQ(settings::read(home.file("racr.ini"), designed).drivers, values.drivers);
@@ -181,7 +181,7 @@ TEST(Settings, TheGridSplitIsWrittenOnceMovedAndAValueThatIsNoHeightKeepsTheDesi
     ASSERT_TRUE(settings::write(ini, designed));
     EXPECT_FALSE(home.read("racr.ini").contains("gridsplit"));
 
-    ShellSettings moved = designed;
+    UserSettings moved = designed;
     moved.gridSplit = 416;
     ASSERT_TRUE(settings::write(ini, moved));
     EXPECT_EQ(settings::read(ini, designed).gridSplit, 416);

@@ -1,7 +1,8 @@
 #include "charts/chartdata.h"
+#include "db/startingstatement.h"
 #include "support/findnamed.h"
-#include "charts/chartdrawing.h"
-#include "charts/chartwindow.h"
+#include "charts/ui/chartdrawing.h"
+#include "charts/ui/chartwindow.h"
 #include "workbench/workbenchform.h"
 #include "viewers/fakeshell.h"
 
@@ -131,7 +132,7 @@ protected:
         insert("pilot000", "2021-03-07  08:00:00", 1, "9.75");
         insert("ghost", "2021-03-08  08:00:00", 1, "7.5");                  // not in the list
         insert("kestrel", "2021-03-09  08:00:00", 2, "6.5");                // single-player
-        w.run(SqlWorkbench::defaultStatement());
+        w.run(startingStatement());
         chart.show();
     }
 
@@ -147,11 +148,11 @@ protected:
 
     void moveToRow(const QString& driver, const QString& date)
     {
-        const int driverField = int(w.dataSet.fieldNames().indexOf("driver"));
-        const int dateField = int(w.dataSet.fieldNames().indexOf("date"));
-        for (int row = 0; row < w.dataSet.recordCount(); ++row)
-            if (w.dataSet.textAt(row, driverField) == driver && w.dataSet.textAt(row, dateField) == date) {
-                w.dataSet.moveTo(row);
+        const int driverField = int(w.openResult.fieldNames().indexOf("driver"));
+        const int dateField = int(w.openResult.fieldNames().indexOf("date"));
+        for (int row = 0; row < w.openResult.recordCount(); ++row)
+            if (w.openResult.textAt(row, driverField) == driver && w.openResult.textAt(row, dateField) == date) {
+                w.openResult.moveTo(row);
                 return;
             }
         ADD_FAILURE() << "no row of " << driver.toStdString() << " on " << date.toStdString();
@@ -177,7 +178,7 @@ protected:
     WorkbenchForm w;
     int trackA = 0;
     FakeShell shell;
-    ChartWindow chart{w.dataSet, shell};
+    ChartWindow chart{w.openResult, shell};
 };
 
 TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
@@ -193,7 +194,7 @@ TEST_F(ChartWindowTest, OneClickChartsTheCurrentRowsDriverOnItsTrackOverTime)
     EXPECT_TRUE(shownChart()->title().contains("kestrel"));
 
     // PostgreSQL gives the race type as "racetype": the single-player result stays out as well.
-    w.run(SqlWorkbench::defaultStatement().replace("as Racetype", "as racetype"));
+    w.run(startingStatement().replace("as Racetype", "as racetype"));
     moveToRow("kestrel", "2021-03-01  10:00:00");
     QTest::mouseClick(control<QPushButton>("driverOnTrack"), Qt::LeftButton);
     EXPECT_EQ(drawn("besttime"), (QList<QPointF>{{at(2021, 3, 1, 10, 0), 10.5}, {at(2021, 3, 6, 9, 30), 8.125}}));
@@ -218,7 +219,7 @@ TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursO
 {
     insert("Night: Rider", "2021-03-10  08:00:00", 1, "9.5");
     shell.drivers = "\"Night: Rider\",kestrel nobody";
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
     moveToRow("kestrel", "2021-03-01  10:00:00");
     QTest::mouseClick(control<QPushButton>("listOnTrack"), Qt::LeftButton);
     const auto entries = [&] {
@@ -237,7 +238,7 @@ TEST_F(ChartWindowTest, TheLegendListsTheListsDriversWithResultsByNameInColoursO
         insert(names.last().toUtf8().constData(), "2021-03-11  08:00:00", 1, "9.0");
     }
     shell.drivers = names.join(',');
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
     moveToRow("racer00", "2021-03-11  08:00:00");
     QTest::mouseClick(control<QPushButton>("listOnTrack"), Qt::LeftButton);
     EXPECT_EQ(entries(), names);
@@ -327,7 +328,7 @@ TEST_F(ChartWindowTest, AMillionPointsAreChartedWhileTheWindowAnswersAndTheirPea
     int charts = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ticks += building ? 1 : 0; });
-    QObject::connect(&w.dataSet, &QueryObject::fetchingChanged, [&](bool fetching) { building = !fetching; });
+    QObject::connect(&w.openResult, &OpenResult::fetchingChanged, [&](bool fetching) { building = !fetching; });
     QObject::connect(&chart, &ChartWindow::drawn, [&] {
         charts += building ? 1 : 0;
         building = false;
@@ -364,7 +365,7 @@ TEST_F(ChartWindowTest, AMillionPointsAreChartedWhileTheWindowAnswersAndTheirPea
     // that goes away meanwhile takes its worker with it.
     control<QComboBox>("styleBox")->setCurrentIndex(0);
     chart.close();
-    auto second = std::make_unique<ChartWindow>(w.dataSet, shell);
+    auto second = std::make_unique<ChartWindow>(w.openResult, shell);
     second->show();
     second.reset();
     building = true;

@@ -2,8 +2,8 @@
 // the window as it was before its controls became its own: with no result open, as it first
 // opens beside an empty grid.
 
-#include "charts/chartwindow.h"
-#include "db/queryobject.h"
+#include "charts/ui/chartwindow.h"
+#include "db/openresult.h"
 #include "db/sampledb.h"
 #include "support/designsize.h"
 #include "viewers/fakeshell.h"
@@ -16,9 +16,9 @@ TEST(ChartDesignSize, ChartWindow)
 {
     useDesignSizeLook();
     SampleDatabase db(Engine::Sqlite);
-    QueryObject dataSet(db.connection(), kResultsMessageName);
+    OpenResult openResult(db.connection(), kResultsMessageName);
     FakeShell shell;
-    ChartWindow window(dataSet, shell);
+    ChartWindow window(openResult, shell);
     window.show();
     expectAsDesigned(window, QStringLiteral(RACR_DESIGNSIZE_DIR), QStringLiteral("chartwindow"));
 

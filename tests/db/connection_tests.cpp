@@ -112,7 +112,7 @@ TEST(Connection, FreshDatabaseIsCreatedWithSchemaTracksAndViews)
 {
     TempHome home;
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
-    QSignalSpy connected(&connection, &Connection::afterConnect);
+    QSignalSpy connected(&connection, &Connection::connected);
     const QStringList tables = connection.tableNames();   // connects first
     EXPECT_EQ(connected.count(), 1);
     EXPECT_EQ(connection.engine(), Engine::Sqlite);
@@ -438,7 +438,7 @@ TEST(Connection, UnwritableFolderFailsWithTheEnginesTextAndLeavesNoFile)
     try {
         connection.open();
         FAIL() << "open succeeded";
-    } catch (const racr::ProviderError& error) {
+    } catch (const racr::EngineError& error) {
         EXPECT_TRUE(error.message().contains(missingFolder)) << error.message().toStdString();
     }
     EXPECT_FALSE(connection.isOpen());
@@ -455,7 +455,7 @@ TEST(Connection, DataSourceNamingADriverConnectsThroughOdbc)
     }
     home.write("connection.dsn", odbcDsn(home.file("prepared.db")).toUtf8());
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
-    QSignalSpy connected(&connection, &Connection::afterConnect);
+    QSignalSpy connected(&connection, &Connection::connected);
     connection.open();
     EXPECT_EQ(connection.engine(), Engine::Odbc);
     EXPECT_EQ(connected.count(), 1);
@@ -471,7 +471,7 @@ TEST(Connection, UnknownOdbcDriverIsAProviderError)
     TempHome home;
     home.write("connection.dsn", "[ODBC]\nDRIVER=No Such Driver\nDBQ=x\n");
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
-    EXPECT_THROW(connection.open(), racr::ProviderError);
+    EXPECT_THROW(connection.open(), racr::EngineError);
     EXPECT_FALSE(connection.isOpen());
 }
 
@@ -488,7 +488,7 @@ TEST(Connection, OverlongDataSourceValuesAreRefusedBeforeConnecting)
         try {
             connection.open();
             ADD_FAILURE() << "open succeeded";
-        } catch (const racr::ProviderError& error) {
+        } catch (const racr::EngineError& error) {
             EXPECT_EQ(error.message(), "The value of " + keys[i] + " in " + home.file("connection.dsn")
                                            + " is too long: the ODBC driver manager takes at most 1000 bytes."
                                              " Shorten it, then start again.");
@@ -534,7 +534,7 @@ TEST(PostgresConnection, AUriGivesEveryPartAndAMistakeInItIsNamed)
     const auto mistake = [](const QString& uri) {
         try {
             pg::parseUri(uri);
-        } catch (const racr::ProviderError& error) {
+        } catch (const racr::EngineError& error) {
             return error.message();
         }
         return QStringLiteral("(no error)");
@@ -548,7 +548,7 @@ TEST(PostgresConnection, NoMessageAboutAUriShowsItsPassword)
     const auto message = [](const QString& uri) {
         try {
             pg::parseUri(uri);
-        } catch (const racr::ProviderError& error) {
+        } catch (const racr::EngineError& error) {
             return error.message();
         }
         return QStringLiteral("(no error)");
@@ -609,7 +609,7 @@ TEST(PostgresConnection, AFailureSaysWhetherTheServerTheDatabaseOrTheLoginFailed
         Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
         try {
             connection.open();
-        } catch (const racr::ProviderError& error) {
+        } catch (const racr::EngineError& error) {
             return error.message();
         }
         EXPECT_EQ(connection.engine(), Engine::Postgres);

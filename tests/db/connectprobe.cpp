@@ -33,10 +33,10 @@ int main(int argc, char** argv)
                            " VALUES (?, 'Audi R8', '2011-06-01  12:00:00', 10, 1, '95.230', 'APEX')"));
         query.bindValue(0, args.at(3));
         if (!prepared || !query.exec())
-            throw racr::ProviderError(query.lastError().text());
+            throw racr::EngineError(query.lastError().text());
         transaction.commit();
         if (!query.exec(QStringLiteral("SELECT count(*) FROM TRACKLIST")) || !query.next())
-            throw racr::ProviderError(query.lastError().text());
+            throw racr::EngineError(query.lastError().text());
         std::cout << query.value(0).toInt() << std::endl;
     } catch (const racr::Error& error) {
         std::cerr << error.message().toStdString() << std::endl;

@@ -1,4 +1,4 @@
-#include "db/databasecommands.h"
+#include "commands/databasecommands.h"
 #include "sampledb.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "db/sqlhistory.h"
+#include "workbench/sqlhistory.h"
 
 #include <QDir>
 #include <QFile>

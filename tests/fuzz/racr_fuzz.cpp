@@ -11,7 +11,7 @@
 // invariant) is a finding.
 
 #include "common/error.h"
-#include "import/drivernames.h"
+#include "common/drivernames.h"
 #include "viewers/eventspage.h"
 #include "viewers/leaderboardpage.h"
 #include "webservice/answercheck.h"

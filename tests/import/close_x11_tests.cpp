@@ -1,5 +1,5 @@
 #include "importwindows.h"
-#include "import/cylindergauge.h"
+#include "import/ui/cylindergauge.h"
 #include "support/fakedialogs.h"
 #include "support/fakeservice.h"
 #include "support/simulator.h"
@@ -21,20 +21,20 @@ TEST(ImportWindowX11, ACloseDuringAHungRequestStopsTheImportAtOnceWithoutAMessag
     Windows w(sim.base());
     QElapsedTimer shown;
     QElapsedTimer sinceClose;
-    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+    whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
         if (!shown.isValid())
             shown.start();
         if (!sinceClose.isValid()) {
             if (shown.elapsed() < 1500)   // well into the first request, which never gets an answer
                 return false;
-            EXPECT_TRUE(sendCloseRequest(w.progress));
+            EXPECT_TRUE(sendCloseRequest(w.importWindow));
             sinceClose.start();
         }
-        return !w.progress.isVisible();
+        return !w.importWindow.isVisible();
     });
     // Before, the close waited for the request's time-out (a minute), then showed an error box.
     EXPECT_LT(sinceClose.elapsed(), 5'000);
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.importWindow.isVisible());
     EXPECT_EQ(w.log(), (QStringList{QStringLiteral("Stopping\u2026"), QStringLiteral("MultiPlayer: 0 new record(s).")}));
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.value(0).text.toStdString();
 }
@@ -45,10 +45,10 @@ TEST(ImportWindowX11, AWindowClosedBeforeItsJobStartsRunsNothing)
     FakeDialogs dialogs;
     Windows w(service.base());
     bool sent = false;
-    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+    whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
         if (!sent)
-            sent = sendCloseRequest(w.progress);   // at once, well within the 110 ms before the job
-        return !w.progress.isVisible();
+            sent = sendCloseRequest(w.importWindow);   // at once, well within the 110 ms before the job
+        return !w.importWindow.isVisible();
     });
     EXPECT_TRUE(sent);
     QTest::qWait(500);   // long past the moment the job would have started
@@ -63,7 +63,7 @@ TEST(ImportWindowX11, TheImportButtonsRefuseASecondStartWhileTheWindowIsOpen)
     Windows w(sim.base());
     bool pressed = false;
     QElapsedTimer sincePress;
-    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+    whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
         if (!pressed) {
             if (w.gauge()->position() < 2)
                 return false;
@@ -78,9 +78,9 @@ TEST(ImportWindowX11, TheImportButtonsRefuseASecondStartWhileTheWindowIsOpen)
         }
         if (sincePress.elapsed() < 500)   // the press is an animated click, which takes a moment
             return false;
-        EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - APEX"));
-        EXPECT_EQ(w.progress.importMode, 1);
-        sendCloseRequest(w.progress);
+        EXPECT_EQ(w.importWindow.windowTitle(), QStringLiteral("Race Data import progress - APEX"));
+        EXPECT_EQ(w.importWindow.importMode, 1);
+        sendCloseRequest(w.importWindow);
         return true;
     });
     EXPECT_TRUE(pressed);

@@ -3,7 +3,7 @@
 
 #include "support/designsize.h"
 
-#include "import/importwindow.h"
+#include "import/ui/importwindow.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>

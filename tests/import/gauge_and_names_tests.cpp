@@ -1,5 +1,5 @@
 #include "common/error.h"
-#include "import/drivernames.h"
+#include "common/drivernames.h"
 #include "import/gauge.h"
 #include "import/jobsupport.h"
 

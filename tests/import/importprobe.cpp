@@ -1,7 +1,7 @@
 // The import command as the program runs it, for tests that need a process of its own (exit
 // status, standard output, Ctrl+C): import_probe [--home DIR] [--service-base URL] ARGS...
 #include "common/utf8locale.h"
-#include "import/importcommand.h"
+#include "commands/importcommand.h"
 
 #include <QCoreApplication>
 

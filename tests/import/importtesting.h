@@ -1,7 +1,7 @@
 #pragma once
 
 #include "db/connection.h"
-#include "db/queryobject.h"
+#include "db/openresult.h"
 #include "import/gauge.h"
 #include "import/jobhost.h"
 #include "support/pgserver.h"
@@ -49,7 +49,7 @@ private:
 };
 
 // A fresh program folder with its embedded database (or a new database on the tests' PostgreSQL
-// server, named in the folder's racr.ini), and the import's query object on it.
+// server, named in the folder's racr.ini), and the import's open result on it.
 class ImportDatabase {
 public:
     explicit ImportDatabase(Engine engine = Engine::Sqlite)
@@ -89,5 +89,5 @@ public:
 
     TempHome home;
     Connection connection;
-    QueryObject query;
+    OpenResult query;
 };

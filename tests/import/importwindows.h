@@ -1,13 +1,13 @@
 #pragma once
 
-#include "common/periodchoice.h"
-#include "common/shellvalues.h"
+#include "common/ui/periodchoice.h"
+#include "common/currentchoices.h"
 #include "support/findnamed.h"
-#include "db/queryobject.h"
-#include "workbench/sqlworkbench.h"
-#include "import/importcontrols.h"
-#include "import/cylindergauge.h"
-#include "import/importwindow.h"
+#include "db/openresult.h"
+#include "workbench/ui/sqlworkbench.h"
+#include "app/importcontrols.h"
+#include "import/ui/cylindergauge.h"
+#include "import/ui/importwindow.h"
 #include "importtesting.h"
 
 #include <QLabel>
@@ -16,7 +16,7 @@
 #include <QWidget>
 #include <functional>
 
-class ShellStub : public ShellValues {
+class ShellStub : public CurrentChoices {
 public:
     QString shard = QStringLiteral("APEX");
     QString drivers = QStringLiteral("kestrel,pilot000");
@@ -30,8 +30,8 @@ public:
 // The parts of the main window the imports touch, each with the controls the tests read found by
 // their names: the parts keep them to themselves.
 struct WorkbenchPart {
-    WorkbenchPart(QWidget* form, QueryObject& dataSet)
-        : part(form, dataSet), recordsLabel(form->findChild<QLabel*>(QStringLiteral("recordsLabel"))),
+    WorkbenchPart(QWidget* form, OpenResult& openResult)
+        : part(form, openResult), recordsLabel(form->findChild<QLabel*>(QStringLiteral("recordsLabel"))),
           sortLabel(form->findChild<QLabel*>(QStringLiteral("sortLabel"))),
           recNoLabel(form->findChild<QLabel*>(QStringLiteral("recNoLabel")))
     {
@@ -60,28 +60,28 @@ struct ImportControlsPart {
 // The main window's parts the imports touch, the progress window, and the wiring between them.
 struct Windows {
     explicit Windows(const QString& serviceBase)
-        : dataSet(db.connection, kResultsMessageName), workbench(&mainWindow, dataSet), controls(&mainWindow),
-          progress(&mainWindow)
+        : openResult(db.connection, kResultsMessageName), workbench(&mainWindow, openResult), controls(&mainWindow),
+          importWindow(&mainWindow)
     {
         shell.base = serviceBase;
         mainWindow.resize(1006, 698);
         mainWindow.show();
-        controls.part.attach(&progress, dataSet, workbench.part, shell);
+        controls.part.attach(&importWindow, openResult, workbench.part, shell);
     }
 
     QStringList log() const
     {
-        return named<QPlainTextEdit>(progress, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts);
+        return named<QPlainTextEdit>(importWindow, "importLog")->toPlainText().split('\n', Qt::SkipEmptyParts);
     }
-    CylinderGauge* gauge() const { return named<CylinderGauge>(progress, "gauge"); }
+    CylinderGauge* gauge() const { return named<CylinderGauge>(importWindow, "gauge"); }
     bool finished() const { return log().contains(QStringLiteral("Finished!")); }
 
     ImportDatabase db;
     QWidget mainWindow;
-    QueryObject dataSet;
+    OpenResult openResult;
     WorkbenchPart workbench;
     ImportControlsPart controls;
-    ImportWindow progress;
+    ImportWindow importWindow;
     ShellStub shell;
 };
 

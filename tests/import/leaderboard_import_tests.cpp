@@ -323,7 +323,7 @@ TEST(ImportLeaderboards, ADamagedTableEndsTheRunInsteadOfPassingForStored)
     {
         Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
         connection.open();
-        QueryObject query(connection, kImportMessageName);
+        OpenResult query(connection, kImportMessageName);
         RecordingHost host;
         LeaderboardImport(inputs, query, host).run();
         QSqlQuery pages(connection.database());
@@ -345,7 +345,7 @@ TEST(ImportLeaderboards, ADamagedTableEndsTheRunInsteadOfPassingForStored)
 
     Connection connection(home.file("connection.dsn"), home.file("RACR.db"));
     connection.open();
-    QueryObject query(connection, kImportMessageName);
+    OpenResult query(connection, kImportMessageName);
     RecordingHost host;
     try {
         LeaderboardImport(inputs, query, host).run();

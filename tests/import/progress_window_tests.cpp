@@ -1,12 +1,12 @@
-#include "common/periodchoice.h"
+#include "common/ui/periodchoice.h"
 #include "support/findnamed.h"
-#include "common/radiogroup.h"
-#include "common/shellvalues.h"
+#include "common/ui/radiogroup.h"
+#include "common/currentchoices.h"
 #include "leaderboarddocument.h"
 #include "support/fakeservice.h"
-#include "import/importcontrols.h"
-#include "import/cylindergauge.h"
-#include "import/importwindow.h"
+#include "app/importcontrols.h"
+#include "import/ui/cylindergauge.h"
+#include "import/ui/importwindow.h"
 #include "importtesting.h"
 #include "importwindows.h"
 #include "support/fakedialogs.h"
@@ -87,41 +87,41 @@ TEST(ImportWindow, LeaderboardButtonRunsTheJobModallyAndTheFullGaugeClosesTheWin
 {
     Simulator sim({"--records-per-track", "3", "--latency-ms", "2"});
     Windows w(sim.base());
-    w.dataSet.setText("select * from TRACKLIST");
-    w.dataSet.open();
+    w.openResult.setText("select * from TRACKLIST");
+    w.openResult.open();
     w.workbench.recordsLabel->setText("Records: 90");
     w.workbench.sortLabel->setText("Sort: trackname ASC");
     w.workbench.recNoLabel->setText("RecNo: 1");
 
     bool checkedWhileRunning = false;
-    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+    whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
         if (!checkedWhileRunning && w.gauge()->position() >= 5) {
             checkedWhileRunning = true;
-            EXPECT_TRUE(w.progress.isVisible());
-            EXPECT_TRUE(w.progress.isModal());
-            EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - APEX"));
-            EXPECT_FALSE(w.dataSet.isOpen());
+            EXPECT_TRUE(w.importWindow.isVisible());
+            EXPECT_TRUE(w.importWindow.isModal());
+            EXPECT_EQ(w.importWindow.windowTitle(), QStringLiteral("Race Data import progress - APEX"));
+            EXPECT_FALSE(w.openResult.isOpen());
             EXPECT_EQ(w.workbench.recordsLabel->text(), QStringLiteral("Records: "));
             EXPECT_EQ(w.workbench.sortLabel->text(), QStringLiteral("Sort: default"));
             EXPECT_EQ(w.workbench.recNoLabel->text(), QStringLiteral("RecNo:"));
             EXPECT_EQ(w.gauge()->maximum(), 180);
-            clickGauge(w.progress);   // not full yet: nothing happens
+            clickGauge(w.importWindow);   // not full yet: nothing happens
         }
         if (!w.finished())
             return false;
-        EXPECT_TRUE(w.progress.isVisible());   // the job never closes the window itself
+        EXPECT_TRUE(w.importWindow.isVisible());   // the job never closes the window itself
         EXPECT_EQ(w.gauge()->text(), QStringLiteral("Done"));
-        clickGauge(w.progress);
+        clickGauge(w.importWindow);
         return true;
     });
     EXPECT_TRUE(checkedWhileRunning);
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.importWindow.isVisible());
     const QStringList log = w.log();
     ASSERT_EQ(log.size(), 4);
     EXPECT_EQ(log[0], QStringLiteral("MultiPlayer: 267 new record(s)."));
     EXPECT_EQ(log[1], QStringLiteral("SinglePlayer: 267 new record(s)."));
     EXPECT_EQ(w.db.count("RACR"), 534);
-    EXPECT_FALSE(w.dataSet.isOpen());
+    EXPECT_FALSE(w.openResult.isOpen());
 }
 
 TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStartsAfresh)
@@ -129,17 +129,17 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
     Simulator sim({"--records-per-track", "3", "--latency-ms", "15"});
     Windows w(sim.base());
     bool closed = false;
-    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+    whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
         if (w.gauge()->position() < 3)
             return false;
-        w.progress.close();
+        w.importWindow.close();
         closed = true;
-        EXPECT_EQ(w.progress.cancelFlag, -1);
-        EXPECT_TRUE(w.progress.isVisible());   // until the job has returned
+        EXPECT_EQ(w.importWindow.cancelFlag, -1);
+        EXPECT_TRUE(w.importWindow.isVisible());   // until the job has returned
         return true;
     });
     ASSERT_TRUE(closed);
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.importWindow.isVisible());
     const int tracks = w.gauge()->position();
     EXPECT_GE(tracks, 3);
     EXPECT_LT(tracks, 90);
@@ -150,16 +150,16 @@ TEST(ImportWindow, CloseRequestStopsTheJobAfterTheCurrentTrackAndTheNextShowStar
 
     // The next show resets flag, log and gauge; an empty driver list finishes at once.
     w.shell.drivers.clear();
-    whileShown(w.progress, w.controls.importDriversButton, [&] {
+    whileShown(w.importWindow, w.controls.importDriversButton, [&] {
         if (!w.finished())
             return false;
-        EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - APEX"));
-        EXPECT_EQ(w.progress.cancelFlag, 0);
+        EXPECT_EQ(w.importWindow.windowTitle(), QStringLiteral("Driver Data import progress - APEX"));
+        EXPECT_EQ(w.importWindow.cancelFlag, 0);
         EXPECT_EQ(w.log().first(), QStringLiteral("0 new driver(s)."));
         EXPECT_EQ(w.gauge()->position(), 0);
-        w.progress.close();   // after the job: the flag is set and the window goes at once
-        EXPECT_EQ(w.progress.cancelFlag, -1);
-        EXPECT_FALSE(w.progress.isVisible());
+        w.importWindow.close();   // after the job: the flag is set and the window goes at once
+        EXPECT_EQ(w.importWindow.cancelFlag, -1);
+        EXPECT_FALSE(w.importWindow.isVisible());
         return true;
     });
 }
@@ -170,22 +170,22 @@ TEST(ImportWindow, AJobErrorReachesTheDefaultErrorDisplayAndTheWindowStaysOpen)
     FakeDialogs dialogs;
     Windows w(sim.base());
     bool reported = false;
-    whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+    whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
         if (dialogs.messages.isEmpty())
             return false;
         reported = true;
         EXPECT_EQ(dialogs.messages[0].icon, Dialogs::Icon::Error);
         EXPECT_TRUE(dialogs.messages[0].text.contains("eventDuration")) << dialogs.messages[0].text.toStdString();
         // The message box was answered; the window waits with the log written so far.
-        EXPECT_TRUE(w.progress.isVisible());
-        EXPECT_FALSE(w.progress.jobRunning());
+        EXPECT_TRUE(w.importWindow.isVisible());
+        EXPECT_FALSE(w.importWindow.jobRunning());
         EXPECT_EQ(w.log(), QStringList{QStringLiteral("MultiPlayer: 2 new record(s).")});
         EXPECT_EQ(w.gauge()->position(), 0);
-        w.progress.close();
+        w.importWindow.close();
         return true;
     });
     EXPECT_TRUE(reported);
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.importWindow.isVisible());
 }
 
 TEST(ImportWindow, DriverButtonRunsTheDriverImportAndAFailedNameFillsTheGauge)
@@ -194,15 +194,15 @@ TEST(ImportWindow, DriverButtonRunsTheDriverImportAndAFailedNameFillsTheGauge)
     Windows w(sim.base());
     w.shell.shard = QStringLiteral("CHICANE");
     w.shell.drivers = QStringLiteral("nobody,kestrel,pilot000");
-    whileShown(w.progress, w.controls.importDriversButton, [&] {
+    whileShown(w.importWindow, w.controls.importDriversButton, [&] {
         if (!w.finished())
             return false;
-        EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Driver Data import progress - CHICANE"));
+        EXPECT_EQ(w.importWindow.windowTitle(), QStringLiteral("Driver Data import progress - CHICANE"));
         EXPECT_EQ(w.gauge()->text(), QStringLiteral("Done"));
-        clickGauge(w.progress);   // attached when the failed name filled the gauge
+        clickGauge(w.importWindow);   // attached when the failed name filled the gauge
         return true;
     });
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.importWindow.isVisible());
     const QStringList log = w.log();
     ASSERT_EQ(log.size(), 5);
     EXPECT_TRUE(log[0].startsWith("nobody: "));
@@ -214,17 +214,17 @@ TEST(ImportWindow, MinimiseAndRestoreTakeTheMainWindowAlong)
 {
     Windows w(QStringLiteral("http://127.0.0.1:9"));
     w.shell.drivers.clear();
-    whileShown(w.progress, w.controls.importDriversButton, [&] {
+    whileShown(w.importWindow, w.controls.importDriversButton, [&] {
         if (!w.finished())
             return false;
-        w.progress.setWindowState(Qt::WindowMinimized);
+        w.importWindow.setWindowState(Qt::WindowMinimized);
         EXPECT_TRUE(w.mainWindow.windowState() & Qt::WindowMinimized);
-        w.progress.setWindowState(Qt::WindowNoState);
+        w.importWindow.setWindowState(Qt::WindowNoState);
         EXPECT_FALSE(w.mainWindow.windowState() & Qt::WindowMinimized);
-        w.progress.close();
+        w.importWindow.close();
         return true;
     });
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.importWindow.isVisible());
 }
 
 TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
@@ -242,11 +242,11 @@ TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
     for (const auto& choice : choices) {
         period.periodGroup->item(choice.item)->click();
         const qsizetype before = service.targets().size();
-        whileShown(w.progress, w.controls.importLeaderboardsButton, [&] {
+        whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
             if (!w.finished())
                 return false;
-            EXPECT_EQ(w.progress.windowTitle(), QStringLiteral("Race Data import progress - "));
-            clickGauge(w.progress);
+            EXPECT_EQ(w.importWindow.windowTitle(), QStringLiteral("Race Data import progress - "));
+            clickGauge(w.importWindow);
             return true;
         });
         const QStringList targets = service.targets().mid(before);

@@ -1,6 +1,6 @@
 #include "designsize.h"
 
-#include "import/cylindergauge.h"
+#include "import/ui/cylindergauge.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/dialogs.h"
+#include "common/ui/dialogs.h"
 
 #include <QList>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/programwindows.h"
-#include "workbench/sqleditor.h"
+#include "workbench/ui/sqleditor.h"
 
 #include <QListWidget>
 #include <QRadioButton>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/programwindows.h"
-#include "workbench/sqleditor.h"
-#include "workbench/sqlworkbench.h"
+#include "workbench/ui/sqleditor.h"
+#include "workbench/ui/sqlworkbench.h"
 #include "xserver.h"
 
 #include <QLabel>

@@ -5,9 +5,9 @@
 #include "fakeshell.h"
 #include "support/designsize.h"
 
-#include "viewers/driverinfowindow.h"
-#include "viewers/eventswindow.h"
-#include "viewers/leaderboardwindow.h"
+#include "viewers/ui/driverinfowindow.h"
+#include "viewers/ui/eventswindow.h"
+#include "viewers/ui/leaderboardwindow.h"
 
 #include <gtest/gtest.h>
 

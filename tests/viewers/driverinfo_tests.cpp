@@ -7,7 +7,7 @@
 
 #include "common/error.h"
 #include "viewers/driverreport.h"
-#include "viewers/driverinfowindow.h"
+#include "viewers/ui/driverinfowindow.h"
 #include "webservice/xmldocument.h"
 
 #include <QCoreApplication>

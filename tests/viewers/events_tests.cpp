@@ -6,8 +6,8 @@
 
 #include "common/error.h"
 #include "viewers/eventspage.h"
-#include "viewers/htmlview.h"
-#include "viewers/eventswindow.h"
+#include "viewers/ui/htmlview.h"
+#include "viewers/ui/eventswindow.h"
 #include "webservice/xmldocument.h"
 
 #include <QAccessible>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/shellvalues.h"
+#include "common/currentchoices.h"
 
 // The main window's values as a test sets them.
-class FakeShell : public ShellValues {
+class FakeShell : public CurrentChoices {
 public:
     QString shard = QStringLiteral("APEX");
     QString drivers = QStringLiteral("kestrel,pilot000");

@@ -5,11 +5,11 @@
 #include "viewertesting.h"
 
 #include "common/error.h"
-#include "common/radiogroup.h"
-#include "viewers/htmlview.h"
+#include "common/ui/radiogroup.h"
+#include "viewers/ui/htmlview.h"
 #include "viewers/leaderboardpage.h"
 #include "viewers/pagetexts.h"
-#include "viewers/leaderboardwindow.h"
+#include "viewers/ui/leaderboardwindow.h"
 #include "webservice/xmldocument.h"
 
 #include <QComboBox>

@@ -5,9 +5,9 @@
 #include "support/simulator.h"
 #include "support/temphome.h"
 
-#include "viewers/htmlview.h"
-#include "viewers/leaderboardwindow.h"
-#include "viewers/driverinfowindow.h"
+#include "viewers/ui/htmlview.h"
+#include "viewers/ui/leaderboardwindow.h"
+#include "viewers/ui/driverinfowindow.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -6,11 +6,11 @@
 #include "support/simulator.h"
 #include "support/temphome.h"
 
-#include "common/radiogroup.h"
-#include "viewers/htmlview.h"
-#include "viewers/leaderboardwindow.h"
-#include "viewers/driverinfowindow.h"
-#include "viewers/eventswindow.h"
+#include "common/ui/radiogroup.h"
+#include "viewers/ui/htmlview.h"
+#include "viewers/ui/leaderboardwindow.h"
+#include "viewers/ui/driverinfowindow.h"
+#include "viewers/ui/eventswindow.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #include "webservice/endpoints.h"
-#include "webservice/tracktable.h"
+#include "common/tracktable.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "webservice/httprequest.h"
 #include "webservice/parallelfetch.h"
 #include "webservice/readers.h"
-#include "webservice/tracktable.h"
+#include "common/tracktable.h"
 #include "webservice/xmldocument.h"
 #include "webservice/xslstylesheet.h"
 

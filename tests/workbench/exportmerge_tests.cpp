@@ -1,5 +1,6 @@
 #include "common/error.h"
-#include "workbench/exportimportmenu.h"
+#include "db/startingstatement.h"
+#include "workbench/ui/exportimportmenu.h"
 #include "support/findnamed.h"
 #include "workbenchform.h"
 
@@ -17,7 +18,7 @@ namespace {
 // The workbench and grid with the menu on a menu bar of their own.
 struct MenuForm : WorkbenchForm {
     using WorkbenchForm::WorkbenchForm;
-    ExportImportMenu menu{new QMenuBar(&form), dataSet, &form};
+    ExportImportMenu menu{new QMenuBar(&form), openResult, &form};
 
     QStringList messageTexts()
     {
@@ -103,7 +104,7 @@ TEST_F(Export, DoesNothingWithoutAResultOrAChosenFile)
 
 TEST_F(Export, DefaultStatementGivesItsHeaderAndAQuotedLinePerRow)
 {
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
     const QList<QByteArray> lines = exported().split('\n');
     ASSERT_EQ(lines.size(), 1 + 4 + 1);   // header, four rows, nothing after the last line end
     EXPECT_TRUE(lines[0].startsWith("image;driver;driverlevel;")) << lines[0].toStdString();
@@ -139,15 +140,15 @@ TEST_F(Export, KeepsTheGridsOrderAndEndsOnTheFirstRow)
 {
     w.db.exec("UPDATE DRIVERS SET tot_avg_place = 1.0/3, sp_avg_place = 1234567.5 WHERE drivername = 'kestrel'");
     w.run("select drivername, tot_avg_place, sp_avg_place from DRIVERS");
-    w.dataSet.setSort("drivername DESC");
-    w.dataSet.moveTo(1);
+    w.openResult.sortBy("drivername", Qt::DescendingOrder);
+    w.openResult.moveTo(1);
     // A spreadsheet set to a decimal comma reads the fractions as numbers.
     const NumberNotation german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(exported().toStdString(), "drivername;tot_avg_place;sp_avg_place;\r\n"
                                         "\"pilot000\";\"\";\"\"\r\n"
                                         "\"kestrel\";\"0,333333333333333\";\"1234567,5\"\r\n");
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: 1");
-    EXPECT_EQ(w.dataSet.currentRow(), 0);
+    EXPECT_EQ(w.openResult.currentRow(), 0);
 }
 
 TEST_F(Export, UnderAFilterWritesTheRowsShown)
@@ -155,7 +156,7 @@ TEST_F(Export, UnderAFilterWritesTheRowsShown)
     w.run("select drivername, driverlevel from DRIVERS order by drivername");
     RowFilter filter;
     filter.set(1, ">10");
-    w.dataSet.setFilter(filter);
+    w.openResult.setFilter(filter);
     EXPECT_EQ(exported().toStdString(), "drivername;driverlevel;\r\n"
                                         "\"kestrel\";\"12\"\r\n");
 }
@@ -270,13 +271,13 @@ TEST_P(Merge, CopiesEveryResultAndDriverOnceAndReportsTheCounts)
     for (int i = 0; i < 15; ++i)
         rows.append(driver(QStringLiteral("old%1").arg(i), i));
     makeOld(rows);
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
 
     merge(oldFile);
     EXPECT_EQ(w.messageTexts(), (QStringList{"RACR tool info: Operation affected 120 row(s) in RACR table",
                                              "RACR tool info: Operation affected 15 row(s) in DRIVERS table"}));
-    EXPECT_FALSE(w.dataSet.isOpen());
-    EXPECT_TRUE(w.dataSet.text().startsWith("INSERT")) << w.dataSet.text().toStdString();
+    EXPECT_FALSE(w.openResult.isOpen());
+    EXPECT_TRUE(w.openResult.text().startsWith("INSERT")) << w.openResult.text().toStdString();
     EXPECT_EQ(w.label("recordsLabel"), "Records: 4");   // the status keeps the last result's values
     EXPECT_EQ(results(), 5 + 120);
     EXPECT_EQ(w.db.count("select count(distinct id) from RACR"), 5 + 120);   // new ids

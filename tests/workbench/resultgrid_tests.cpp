@@ -1,5 +1,6 @@
 #include "common/designfont.h"
-#include "workbench/filterheader.h"
+#include "db/startingstatement.h"
+#include "workbench/ui/filterheader.h"
 #include "workbenchform.h"
 #include "support/findnamed.h"
 
@@ -20,25 +21,25 @@ namespace {
 class ResultGridTest : public ::testing::Test {
 protected:
     WorkbenchForm w;
-    DataGrid* grid = w.dataGrid();
+    ResultTableView* grid = w.dataGrid();
     QHeaderView* titles = grid->horizontalHeader();
 
-    int column(const QString& name) { return int(w.dataSet.fieldNames().indexOf(name)); }
+    int column(const QString& name) { return int(w.openResult.fieldNames().indexOf(name)); }
 
     // Runs a statement and waits for its last row: on a loaded machine even a small result's
     // rows may come in the background, and the tests look at all of them.
     void run(const QString& sql)
     {
         w.run(sql);
-        while (w.dataSet.isFetching())
+        while (w.openResult.isFetching())
             QCoreApplication::processEvents();
     }
 
     // The row of the grid whose field holds the text.
     int rowOf(const QString& field, const QString& text)
     {
-        for (int row = 0; row < w.dataSet.recordCount(); ++row)
-            if (w.dataSet.textAt(row, column(field)) == text)
+        for (int row = 0; row < w.openResult.recordCount(); ++row)
+            if (w.openResult.textAt(row, column(field)) == text)
                 return row;
         ADD_FAILURE() << text.toStdString() << " not in " << field.toStdString();
         return -1;
@@ -56,8 +57,8 @@ protected:
     QStringList columnTexts(const QString& name)
     {
         QStringList texts;
-        for (int row = 0; row < w.dataSet.recordCount(); ++row)
-            texts.append(w.dataSet.textAt(row, column(name)));
+        for (int row = 0; row < w.openResult.recordCount(); ++row)
+            texts.append(w.openResult.textAt(row, column(name)));
         return texts;
     }
 
@@ -104,7 +105,7 @@ protected:
 
 TEST_F(ResultGridTest, ControlsSitWhereTheMainWindowPutsThem)
 {
-    EXPECT_EQ(grid, w.form.findChild<DataGrid*>("grid"));
+    EXPECT_EQ(grid, w.form.findChild<ResultTableView*>("grid"));
     EXPECT_EQ(grid->geometry(), QRect(5, 8, 996, 369));
     EXPECT_EQ(w.navigator()->geometry(), QRect(399, 384, 207, 25));
     QStringList buttons;
@@ -137,7 +138,7 @@ TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
 {
     writeAvatar(3, Qt::red);   // kestrel; pilot000's 7 is the program's own
     w.form.setFont(designFont(11));   // the main window's
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     const int image = column("image");
     ASSERT_EQ(image, 0);
     EXPECT_EQ(titles->sectionSize(image), 34);
@@ -160,7 +161,7 @@ TEST_F(ResultGridTest, ImageColumnShowsAvatarsAndIsThirtyFourWide)
     QFont wide(QStringLiteral("DejaVu Sans"));
     wide.setPixelSize(15);
     w.form.setFont(wide);
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     const int margin = titles->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, titles);
     EXPECT_GE(titles->sectionSize(image), QFontMetrics(wide).horizontalAdvance("image") + 2 * margin);
 }
@@ -171,7 +172,7 @@ TEST_F(ResultGridTest, ANewProgramFolderShowsTheAvatarsThatComeWithTheProgram)
     // top-left corner is its background colour.
     const QImage bundled(QCoreApplication::applicationDirPath() + "/avatars/3.bmp");
     ASSERT_FALSE(bundled.isNull()) << "the build draws avatars/ beside the program";
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     EXPECT_EQ(pixelInCell(rowOf("driver", "kestrel"), column("image"), QPoint(2, 2)), bundled.pixelColor(4, 4));
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 }
@@ -200,7 +201,7 @@ TEST_F(ResultGridTest, ACapitalImageIsAnOrdinaryColumn)
 
 TEST_F(ResultGridTest, ColumnWidthsStayBetweenFiftyAndFourHundred)
 {
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     for (int c = 1; c < titles->count(); ++c) {
         EXPECT_GE(titles->sectionSize(c), 50) << c;
         EXPECT_LE(titles->sectionSize(c), 400) << c;
@@ -218,7 +219,7 @@ TEST_F(ResultGridTest, ColumnWidthsStayBetweenFiftyAndFourHundred)
 
 TEST_F(ResultGridTest, TitleClicksCycleTheSortInPlace)
 {
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     const QStringList statementOrder = columnTexts("besttime");
     titles->resizeSection(column("car"), 222);
     w.db.exec("DELETE FROM RACR");   // a new run would be empty: the sort does not run again
@@ -248,7 +249,7 @@ TEST_F(ResultGridTest, TitleClicksCycleTheSortInPlace)
 
 TEST_F(ResultGridTest, TheSortArrowSitsOnTheSortedColumn)
 {
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     EXPECT_FALSE(titles->isSortIndicatorShown());
     clickTitle("besttime");
     EXPECT_TRUE(titles->isSortIndicatorShown());
@@ -265,7 +266,7 @@ TEST_F(ResultGridTest, TheSortArrowSitsOnTheSortedColumn)
     EXPECT_FALSE(titles->isSortIndicatorShown());
 
     clickTitle("driver");
-    run(SqlWorkbench::defaultStatement());   // a new result has no sort
+    run(startingStatement());   // a new result has no sort
     EXPECT_FALSE(titles->isSortIndicatorShown());
 }
 
@@ -280,7 +281,7 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextAndAnHtmlTable)
     grid->setFocus();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0, "driver"));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellCentre(1, "car"));
-    EXPECT_EQ(w.dataSet.recNo(), 2);   // the current row still follows the clicks
+    EXPECT_EQ(w.openResult.currentRowNumber(), 2);   // the current row still follows the clicks
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
@@ -318,7 +319,7 @@ TEST_F(ResultGridTest, ASelectedRangeCopiesAsTabSeparatedTextAndAnHtmlTable)
 
 TEST_F(ResultGridTest, AFilterTypedUnderATitleKeepsItsRowsThroughASortUntilTheNextStatement)
 {
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
     ASSERT_EQ(w.label("recordsLabel"), "Records: 4");
     QLineEdit* driver = nullptr;
     for (auto* field : titles->findChildren<QLineEdit*>())
@@ -348,9 +349,9 @@ TEST_F(ResultGridTest, AFilterTypedUnderATitleKeepsItsRowsThroughASortUntilTheNe
     QLineEdit* car = w.dataGrid()->filters->field(column("car"));
     car->setFocus();
     QTest::keyClicks(car, "ford");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.dataSet.recordCount() == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.openResult.recordCount() == 1; }));
 
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
     EXPECT_EQ(w.dataGrid()->filters->filterText(column("driver")), "");
     EXPECT_EQ(w.label("recordsLabel"), "Records: 4");
 }
@@ -366,7 +367,7 @@ TEST_F(ResultGridTest, AClickOnALongerFieldNameStartsItAscending)
 
 TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
 {
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     const int row = rowOf("car", "BMW M3");
     type(startEditing(row, "car"), "BMW M3 GTR");
     EXPECT_EQ(w.db.scalar("select car from RACR where id = 4").toString(), "BMW M3 GTR");
@@ -374,7 +375,7 @@ TEST_F(ResultGridTest, AnEditedCellIsWrittenToItsTable)
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 
     // Read back by a new run.
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     EXPECT_GE(rowOf("car", "BMW M3 GTR"), 0);
 
     // The computed race type is not editable.
@@ -398,7 +399,7 @@ TEST_F(ResultGridTest, InsertKeyAddsARowWrittenWhenPosted)
     grid->setFocus();
     grid->setCurrentIndex(w.model()->index(0, 0));
     QTest::keyClick(grid, Qt::Key_Insert);
-    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Insert);
+    EXPECT_EQ(w.openResult.state(), OpenResult::State::Insert);
     EXPECT_EQ(w.model()->rowCount(), 3);
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: -1");
     type(startEditing(0, "drivername"), "rookie");
@@ -406,7 +407,7 @@ TEST_F(ResultGridTest, InsertKeyAddsARowWrittenWhenPosted)
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS where drivername = 'rookie'"), 0);   // not yet
     QTest::mouseClick(navigatorButton("postEdit"), Qt::LeftButton);
     EXPECT_EQ(w.db.count("select image from DRIVERS where drivername = 'rookie'"), 12);
-    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
+    EXPECT_EQ(w.openResult.state(), OpenResult::State::Browse);
 }
 
 TEST_F(ResultGridTest, DownPastTheLastRowAppendsARowDroppedWhenUntouched)
@@ -422,7 +423,7 @@ TEST_F(ResultGridTest, DownPastTheLastRowAppendsARowDroppedWhenUntouched)
 
     w.control<SqlEditor>("sqlEditor")->setFocus();
     EXPECT_EQ(w.model()->rowCount(), 2);
-    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
+    EXPECT_EQ(w.openResult.state(), OpenResult::State::Browse);
     EXPECT_EQ(w.db.count("select count(*) from DRIVERS"), 2);
 }
 
@@ -449,7 +450,7 @@ TEST_F(ResultGridTest, DeleteAsksFirst)
 
 TEST_F(ResultGridTest, NavigatorMovesTheCurrentRow)
 {
-    run(SqlWorkbench::defaultStatement());
+    run(startingStatement());
     EXPECT_FALSE(navigatorButton("firstRecord")->isEnabled());
     QTest::mouseClick(navigatorButton("lastRecord"), Qt::LeftButton);
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: 4");
@@ -461,15 +462,15 @@ TEST_F(ResultGridTest, NavigatorMovesTheCurrentRow)
     QTest::mouseClick(navigatorButton("nextRecord"), Qt::LeftButton);
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: 2");
 
-    // Moving in the grid moves the query object too.
+    // Moving in the grid moves the open result too.
     grid->setCurrentIndex(w.model()->index(2, 1));
     EXPECT_EQ(w.label("recNoLabel"), "RecNo: 3");
-    EXPECT_EQ(w.dataSet.recNo(), 3);
+    EXPECT_EQ(w.openResult.currentRowNumber(), 3);
 
     QTest::mouseClick(navigatorButton("editRecord"), Qt::LeftButton);
-    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Edit);
+    EXPECT_EQ(w.openResult.state(), OpenResult::State::Edit);
     QTest::mouseClick(navigatorButton("cancelEdit"), Qt::LeftButton);
-    EXPECT_EQ(w.dataSet.state(), QueryObject::State::Browse);
+    EXPECT_EQ(w.openResult.state(), OpenResult::State::Browse);
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // and the exec statements it writes into the editor.
 
 #include "app/programwindows.h"
-#include "workbench/schemabrowser.h"
-#include "workbench/sqleditor.h"
+#include "workbench/ui/schemabrowser.h"
+#include "workbench/ui/sqleditor.h"
 #include "support/fakedialogs.h"
 #include "support/startedprogram.h"
 #include "support/temphome.h"

@@ -1,4 +1,5 @@
 #include "common/programpaths.h"
+#include "db/startingstatement.h"
 #include "workbenchform.h"
 
 #include <QDir>
@@ -35,7 +36,7 @@ TEST_P(WorkbenchRuns, DefaultStatementOpensInTheGrid)
     EXPECT_EQ(w.model()->rowCount(), 4);
     EXPECT_EQ(w.model()->columnCount(), 8);
     // The statement went as the editor's lines, each closed by CR LF.
-    EXPECT_EQ(w.dataSet.text(), SqlWorkbench::defaultStatement().replace("\n", "\r\n") + "\r\n");
+    EXPECT_EQ(w.openResult.text(), startingStatement().replace("\n", "\r\n") + "\r\n");
 }
 
 TEST_P(WorkbenchRuns, StatusLineAfterEachKindOfRun)
@@ -206,9 +207,9 @@ TEST_F(Workbench, TheEditorKeepsAFixedPitchFontAtTheDesktopsSizeWhenTheDesktopCh
 
 TEST_F(Workbench, CloseResultResetsTheStatusLine)
 {
-    w.run(SqlWorkbench::defaultStatement());
+    w.run(startingStatement());
     w.workbench->closeResult();
-    EXPECT_FALSE(w.dataSet.isOpen());
+    EXPECT_FALSE(w.openResult.isOpen());
     EXPECT_EQ(w.label("recordsLabel"), "Records: ");
     EXPECT_EQ(w.label("sortLabel"), "Sort: default");
     EXPECT_EQ(w.label("recNoLabel"), "RecNo:");
@@ -267,7 +268,7 @@ TEST_F(Workbench, FileDialogsStartInTheLastFolderUsedAndTheNameMarksUnsavedChang
     EXPECT_EQ(request.filters, (QStringList{"SQL files (*.sql)", "All files (*.*)"}));
     EXPECT_EQ(request.defaultSuffix, "sql");
     EXPECT_EQ(request.initialPath, ProgramPaths::home());
-    EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
+    EXPECT_EQ(memo->text(), startingStatement());
     EXPECT_EQ(w.label("fileNameLabel"), "");
 
     QDir(folder.path()).mkdir("scripts");
@@ -301,7 +302,7 @@ TEST_F(Workbench, AFileThatCannotBeReadGoesToTheDefaultErrorDisplay)
     ASSERT_EQ(w.dialogs.messages.size(), 1);
     EXPECT_TRUE(w.dialogs.messages[0].text.startsWith("Cannot read " + folder.filePath("missing.sql")));
     EXPECT_EQ(w.dialogs.messages[0].icon, Icon::Error);
-    EXPECT_EQ(memo->text(), SqlWorkbench::defaultStatement());
+    EXPECT_EQ(memo->text(), startingStatement());
     EXPECT_EQ(w.label("fileNameLabel"), "");
 
     w.dialogs.saveAnswer = folder.filePath("no/such/folder/x.sql");

@@ -33,7 +33,7 @@ TEST(WorkbenchX11, EscapeOrAClickOnStopStopsAStatementStillWorkingOnItsFirstRow)
     WorkbenchForm w;
     const QPoint centre = w.form.mapToGlobal(w.form.rect().center());
     EXPECT_LT(runWhile(w, QStringLiteral("xdotool mousemove %1 %2 key Escape").arg(centre.x()).arg(centre.y())), 10'000);
-    EXPECT_FALSE(w.dataSet.isOpen());
+    EXPECT_FALSE(w.openResult.isOpen());
     EXPECT_EQ(w.label("recordsLabel"), "Stopped");
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 
@@ -41,7 +41,7 @@ TEST(WorkbenchX11, EscapeOrAClickOnStopStopsAStatementStillWorkingOnItsFirstRow)
     ASSERT_NE(stop, nullptr);
     const QPoint onStop = stop->mapToGlobal(stop->rect().center());
     EXPECT_LT(runWhile(w, QStringLiteral("xdotool mousemove %1 %2 click 1").arg(onStop.x()).arg(onStop.y())), 10'000);
-    EXPECT_FALSE(w.dataSet.isOpen());
+    EXPECT_FALSE(w.openResult.isOpen());
     EXPECT_EQ(w.label("recordsLabel"), "Stopped");
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "common/designlayout.h"
-#include "db/queryobject.h"
-#include "workbench/resultgrid.h"
+#include "common/ui/designlayout.h"
+#include "db/openresult.h"
+#include "workbench/ui/resultgrid.h"
 #include "db/resultmodel.h"
-#include "workbench/sqleditor.h"
-#include "workbench/sqlworkbench.h"
+#include "workbench/ui/sqleditor.h"
+#include "workbench/ui/sqlworkbench.h"
 #include "db/sampledb.h"
 #include "support/fakedialogs.h"
 
@@ -20,10 +20,10 @@
 // The main window's part under test: a client area with the workbench and the grid as the main
 // window places them, on a sample database, with dialogs answered by the test.
 struct WorkbenchForm {
-    explicit WorkbenchForm(Engine engine = Engine::Sqlite) : db(engine), dataSet(db.connection(), kResultsMessageName)
+    explicit WorkbenchForm(Engine engine = Engine::Sqlite) : db(engine), openResult(db.connection(), kResultsMessageName)
     {
-        workbench = new SqlWorkbench(&form, dataSet, &form);
-        grid = new ResultGrid(&form, &form, dataSet, *workbench, &form);
+        workbench = new SqlWorkbench(&form, openResult, &form);
+        grid = new ResultGridController(&form, &form, openResult, *workbench, &form);
         // Placed as the main window places them at its design size.
         auto* layout = new DesignLayout(&form, QSize(1006, 698));
         for (const auto& [name, rect] : std::initializer_list<std::pair<const char*, QRect>>{
@@ -48,7 +48,7 @@ struct WorkbenchForm {
     }
 
     QString label(const char* name) { return control<QLabel>(name)->text(); }
-    DataGrid* dataGrid() { return control<DataGrid>("grid"); }
+    ResultTableView* dataGrid() { return control<ResultTableView>("grid"); }
     ResultModel* model()
     {
         auto* found = form.findChild<ResultModel*>(QStringLiteral("resultModel"));
@@ -66,8 +66,8 @@ struct WorkbenchForm {
 
     SampleDatabase db;
     FakeDialogs dialogs;
-    QueryObject dataSet;
-    QWidget form;   // after the query object: its widgets go first
+    OpenResult openResult;
+    QWidget form;   // after the open result: its widgets go first
     SqlWorkbench* workbench;
-    ResultGrid* grid;
+    ResultGridController* grid;
 };
