@@ -30,7 +30,7 @@ void ImportControls::setWeekNumber(int week)
 
 QList<QWidget*> ImportControls::tabOrder() const
 {
-    return {m_period->periodGroup, m_period->daysEdit, m_period->weekEdit, m_importLeaderboards, m_importDrivers};
+    return m_period->tabOrder() + QList<QWidget*>{m_importLeaderboards, m_importDrivers};
 }
 
 void ImportControls::attach(ImportWindow* importWindow, OpenResult& openResult, SqlWorkbench& workbench, const CurrentChoices& choices)

@@ -232,15 +232,16 @@ TEST(ImportWindow, ImportTypeChoosesThePeriodKeysAndOverallAlwaysSendsZero)
     FakeService service([](const FakeService::Request&) { return leaderboardDocument({}); });
     Windows w(service.base());
     w.shell.shard.clear();
-    PeriodChoice& period = *w.controls.period;
-    period.daysEdit->setText("5");
-    period.weekEdit->setText("17");
+    QWidget& area = *w.controls.importLeaderboardsButton->parentWidget();
+    named<QLineEdit>(area, "daysEdit")->setText("5");
+    named<QLineEdit>(area, "weekEdit")->setText("17");
+    auto* periodGroup = named<RadioGroup>(area, "periodGroup");
     const struct {
         int item;
         QString keys;
     } choices[] = {{0, "&lt=1&eid=299&rf=0&shard="}, {1, "&lt=2&eid=299&rf=5&shard="}, {2, "&lt=3&eid=299&rf=17&shard="}};
     for (const auto& choice : choices) {
-        period.periodGroup->item(choice.item)->click();
+        periodGroup->item(choice.item)->click();
         const qsizetype before = service.targets().size();
         whileShown(w.importWindow, w.controls.importLeaderboardsButton, [&] {
             if (!w.finished())

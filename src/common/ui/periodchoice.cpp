@@ -86,6 +86,16 @@ void PeriodChoice::setWeekNumber(int week)
     weekNumber->setPosition(week);
 }
 
+void PeriodChoice::setAccessibleName(const QString& name)
+{
+    periodGroup->setAccessibleName(name);
+}
+
+QList<QWidget*> PeriodChoice::tabOrder() const
+{
+    return {periodGroup, daysEdit, weekEdit};
+}
+
 int PeriodChoice::periodType() const
 {
     return periodGroup->itemIndex() + 1;

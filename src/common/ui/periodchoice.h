@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -25,16 +26,21 @@ public:
     PeriodChoice(QWidget* area, const QString& caption);
 
     void setWeekNumber(int week);
-
-    RadioGroup* periodGroup;
-    QLineEdit* daysEdit;   // days before today, 0 to 6
-    UpDown* daysBeforeToday;
-    QLineEdit* weekEdit;   // week number, 1 to 53
-    UpDown* weekNumber;
+    // The name a screen reader gives the group of the three choices.
+    void setAccessibleName(const QString& name);
+    // The group and the two edits, in the order Tab visits them.
+    QList<QWidget*> tabOrder() const;
 
     int periodType() const;      // request key lt: 1 overall, 2 daily, 3 weekly
     QString periodValue() const; // request key rf: "0" overall, else the edit's text as typed
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    RadioGroup* periodGroup;
+    QLineEdit* daysEdit;   // days before today, 0 to 6
+    UpDown* daysBeforeToday;
+    QLineEdit* weekEdit;   // week number, 1 to 53
+    UpDown* weekNumber;
 };

@@ -43,7 +43,7 @@ LeaderboardWindow::LeaderboardWindow(const CurrentChoices& choices, QWidget* par
     m_playerMode->setObjectName(QStringLiteral("playerMode"));
     m_playerMode->setItemIndex(1);
     // Both groups are drawn without captions; a screen reader still says what they choose.
-    m_period->periodGroup->setAccessibleName(QStringLiteral("Period"));
+    m_period->setAccessibleName(QStringLiteral("Period"));
     m_playerMode->setAccessibleName(QStringLiteral("Race type"));
 
     m_trackLabel = new QLabel(QStringLiteral("Track:"), this);
@@ -82,7 +82,7 @@ LeaderboardWindow::LeaderboardWindow(const CurrentChoices& choices, QWidget* par
 void LeaderboardWindow::resetControls()
 {
     m_trackList->setCurrentIndex(-1);
-    m_period->weekNumber->setPosition(apptext::isoWeek(QDate::currentDate()));
+    m_period->setWeekNumber(apptext::isoWeek(QDate::currentDate()));
     setShardCaption(m_choices.currentShard());
 }
 
