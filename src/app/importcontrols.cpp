@@ -38,7 +38,7 @@ void ImportControls::attach(ImportWindow* importWindow, OpenResult& openResult, 
     m_importWindow = importWindow;
     m_workbench = &workbench;
     m_choices = &choices;
-    progress->attach(openResult.connection(), [this] { return inputs(); });
+    importWindow->attach(openResult.connection(), [this] { return inputs(); });
     connect(m_importLeaderboards, &QPushButton::clicked, this, [this] { guarded([this] { importLeaderboards(); }); });
     connect(m_importDrivers, &QPushButton::clicked, this, [this] { guarded([this] { importDrivers(); }); });
 }

@@ -275,7 +275,7 @@ void MainWindow::attachWindows(ImportWindow* importWindow, LeaderboardWindow* le
     m_leaderboard = leaderboard;
     m_driverInfo = driverInfo;
     m_events = events;
-    m_importControls->attach(progress, *m_results, *m_workbench, *this);
+    m_importControls->attach(importWindow, *m_results, *m_workbench, *this);
 }
 
 void MainWindow::restoreSettings()

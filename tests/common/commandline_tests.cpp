@@ -1,6 +1,7 @@
 // The program started in a process of its own, as from a shell or cron: its folder and its
 // command line.
 
+#include "support/temphome.h"
 #include "support/simulator.h"
 #include "version.h"
 

@@ -1,6 +1,6 @@
 #include "population.h"
 
-#include "webservice/trackrows.h"
+#include "common/trackrows.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,5 +1,6 @@
 #include "viewers/ui/eventswindow.h"
 
+#include "common/error.h"
 #include "common/ui/accessiblewindow.h"
 #include "common/ui/designlayout.h"
 #include "common/currentchoices.h"

@@ -1,5 +1,6 @@
 #include "viewers/ui/leaderboardwindow.h"
 
+#include "common/error.h"
 #include "common/ui/accessiblewindow.h"
 #include "common/apptext.h"
 #include "common/ui/designlayout.h"

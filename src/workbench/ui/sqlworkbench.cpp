@@ -81,7 +81,7 @@ SqlWorkbench::SqlWorkbench(QWidget* area, OpenResult& openResult, QObject* paren
     m_editorBox->setObjectName(QStringLiteral("sqlEditorBox"));
     m_editor = new SqlEditor(m_editorBox);
     m_editor->setObjectName(QStringLiteral("sqlEditor"));
-    m_editor->setText(defaultStatement());
+    m_editor->setText(startingStatement());
     m_editor->setAccessibleName(QStringLiteral("SQL statement"));
     sqlLabel->setBuddy(m_editor);
     m_errorPane = new ErrorPane(m_editor, m_editorBox);
@@ -179,11 +179,6 @@ bool SqlWorkbench::lineNumbersShown() const
 void SqlWorkbench::setLineNumbersShown(bool shown)
 {
     m_editor->setLineNumbersShown(shown);
-}
-
-QString startingStatement()
-{
-    return startingStatement();
 }
 
 namespace {

@@ -23,7 +23,6 @@ class SqlWorkbench : public QObject {
 public:
     SqlWorkbench(QWidget* area, OpenResult& openResult, QObject* parent = nullptr);
 
-    static QString defaultStatement();
 
     // The editor's lines (an empty editor has none) and the statement text made of them: each
     // line followed by a carriage return and a line feed.
