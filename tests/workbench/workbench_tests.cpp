@@ -20,10 +20,10 @@ class WorkbenchRuns : public ::testing::TestWithParam<Engine> {
 protected:
     WorkbenchForm w{GetParam()};
 
-    void expectStatus(const QString& records, const QString& recNo)
+    void expectStatus(const QString& records, const QString& recordNumber)
     {
         EXPECT_EQ(w.label("recordsLabel"), records);
-        EXPECT_EQ(w.label("recNoLabel"), recNo);
+        EXPECT_EQ(w.label("recNoLabel"), recordNumber);
         EXPECT_EQ(w.label("sortLabel"), "Sort: default");
     }
 };

@@ -51,9 +51,9 @@ QPushButton* button(QWidget* area, const char* name, const QString& text)
     return b;
 }
 
-QString recNoText(int recNo)
+QString recordNumberText(int number)
 {
-    return QStringLiteral("RecNo: ") + QString::number(recNo);
+    return QStringLiteral("RecNo: ") + QString::number(number);
 }
 } // namespace
 
@@ -61,7 +61,7 @@ SqlWorkbench::SqlWorkbench(QWidget* area, OpenResult& openResult, QObject* paren
     : QObject(parent), m_area(area), m_openResult(openResult)
 {
     m_records = statusLabel(area, "recordsLabel", QStringLiteral("Records:"));
-    m_recNo = statusLabel(area, "recNoLabel", QStringLiteral("RecNo:"));
+    m_recordNumber = statusLabel(area, "recNoLabel", QStringLiteral("RecNo:"));
     m_sort = statusLabel(area, "sortLabel", QStringLiteral("Sort: default"));
 
     auto* sqlLabel = new QLabel(QStringLiteral("SQL:"), area);
@@ -272,7 +272,7 @@ void SqlWorkbench::runStatement()
         setRecordNumber(m_openResult.currentRowNumber());
     } else {
         m_records->setText(stopped ? QStringLiteral("Stopped") : QStringLiteral("Records: "));
-        m_recNo->setText(QStringLiteral("RecNo: "));
+        m_recordNumber->setText(QStringLiteral("RecNo: "));
     }
     showSort(QString());
 }
@@ -366,9 +366,9 @@ void SqlWorkbench::readCatalogue()
     m_editor->setCatalogue(SqlCatalogue::read(m_openResult.connection()));
 }
 
-void SqlWorkbench::setRecordNumber(int recNo)
+void SqlWorkbench::setRecordNumber(int number)
 {
-    m_recNo->setText(recNoText(recNo));
+    m_recordNumber->setText(recordNumberText(number));
 }
 
 void SqlWorkbench::showSort(const QString& sort)
@@ -386,7 +386,7 @@ void SqlWorkbench::closeResult()
     m_openResult.close();
     m_records->setText(QStringLiteral("Records: "));
     showSort(QString());
-    m_recNo->setText(QStringLiteral("RecNo:"));
+    m_recordNumber->setText(QStringLiteral("RecNo:"));
 }
 
 // Enter that no control took for itself (the editor and the grid do) runs the statement, as the

@@ -68,7 +68,7 @@ public Q_SLOTS:
     void setLineNumbersShown(bool shown);
     // The status line: the current record's number, the result's sort ("" for the statement's
     // order) and its count of records.
-    void setRecordNumber(int recNo);
+    void setRecordNumber(int number);
     void showSort(const QString& sort);
     void showRecordCount();
 
@@ -91,7 +91,7 @@ private:
     SqlEditor* m_editor;
     ErrorPane* m_errorPane;   // the engine's message when the statement failed
     QLabel* m_records;
-    QLabel* m_recNo;
+    QLabel* m_recordNumber;
     QLabel* m_sort;
     QLabel* m_fileName;
     QPushButton* m_execute;
