@@ -118,6 +118,28 @@ ProgramRun secondProgram(const TempHome& home, const QString& sql)
     return {racr.exitCode(), QString::fromUtf8(racr.readAllStandardOutput() + racr.readAllStandardError())};
 }
 
+// The program's windows on a private program folder, the main window shown (which opens the
+// database) and its SQL editor at hand. Dialogs are installed by the test before it.
+struct ShownProgram {
+    ShownProgram()
+    {
+        main.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&main));
+        editor = main.findChild<SqlEditor*>(QStringLiteral("sqlEditor"));
+    }
+    // Runs `sql` as the Execute SQL button does.
+    void run(const QString& sql)
+    {
+        editor->setText(sql);
+        button(main, "executeButton")->click();
+    }
+
+    TempHome home;
+    ProgramWindows windows;
+    MainWindow& main = windows.main;
+    SqlEditor* editor = nullptr;
+};
+
 } // namespace
 
 // The file dialogs list the program folder, where the database lives. A dialog that read a file
@@ -126,17 +148,13 @@ ProgramRun secondProgram(const TempHome& home, const QString& sql)
 // still writing to.
 TEST(DatabaseLocksX11, EveryFileDialogOnTheProgramFolderLeavesTheDatabaseLocksInPlace)
 {
-    TempHome home;
     RealFileDialogs dialogs;
-    ProgramWindows windows;
-    MainWindow& main = windows.main;
-    main.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    auto* editor = main.findChild<SqlEditor*>(QStringLiteral("sqlEditor"));
-    ASSERT_NE(editor, nullptr);
+    ShownProgram program;
+    ASSERT_NE(program.editor, nullptr);
+    const TempHome& home = program.home;
+    MainWindow& main = program.main;
     // An open result, which the export needs.
-    editor->setText(QStringLiteral("select trackid, trackname from TRACKLIST"));
-    button(main, "executeButton")->click();
+    program.run(QStringLiteral("select trackid, trackname from TRACKLIST"));
     const QString database = home.file(QStringLiteral("RACR.db"));
     const QString shm = database + QStringLiteral("-shm");
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(shm); }, 20'000));
@@ -179,9 +197,8 @@ TEST(DatabaseLocksX11, EveryFileDialogOnTheProgramFolderLeavesTheDatabaseLocksIn
     EXPECT_TRUE(QFileInfo::exists(database + QStringLiteral("-wal")));
     EXPECT_TRUE(QFileInfo::exists(shm));
 
-    editor->setText(QStringLiteral("insert into RACR (driver, car, date, trackid, multiplayer, besttime, shard) "
-                                   "values ('LOCKKEEPER', 'Audi R8', '2011-06-01 12:00:00', 10, 1, '95.230', 'APEX')"));
-    button(main, "executeButton")->click();
+    program.run(QStringLiteral("insert into RACR (driver, car, date, trackid, multiplayer, besttime, shard) "
+                               "values ('LOCKKEEPER', 'Audi R8', '2011-06-01 12:00:00', 10, 1, '95.230', 'APEX')"));
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Operation affected 1 row(s)")});
     const ProgramRun read = secondProgram(home, QStringLiteral("select count(*) from RACR where driver = 'LOCKKEEPER'"));
     EXPECT_EQ(read.status, 0) << qPrintable(read.output);
@@ -194,18 +211,13 @@ TEST(DatabaseLocksX11, EveryFileDialogOnTheProgramFolderLeavesTheDatabaseLocksIn
 // it, goes through SQLite and leaves every lock in place.
 TEST(DatabaseLocksX11, AFileOfAnOpenDatabaseIsNeitherReadAsAScriptNorReplaced)
 {
-    TempHome home;
     FakeDialogs dialogs;
-    ProgramWindows windows;
-    MainWindow& main = windows.main;
-    main.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    auto* editor = main.findChild<SqlEditor*>(QStringLiteral("sqlEditor"));
-    ASSERT_NE(editor, nullptr);
-    const auto run = [&](const QString& sql) {
-        editor->setText(sql);
-        button(main, "executeButton")->click();
-    };
+    ShownProgram program;
+    ASSERT_NE(program.editor, nullptr);
+    const TempHome& home = program.home;
+    MainWindow& main = program.main;
+    SqlEditor* editor = program.editor;
+    const auto run = [&](const QString& sql) { program.run(sql); };
     const QString database = home.file(QStringLiteral("RACR.db"));
     const QString older = home.file(QStringLiteral("older.db"));
     run(QStringLiteral("attach database '%1' as older").arg(older));
