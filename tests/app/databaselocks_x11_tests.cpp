@@ -46,6 +46,13 @@ std::multiset<QString> locksOn(const QString& path)
     return held;
 }
 
+// Whether this process still holds every lock it held on `path` before.
+bool stillHolds(const QString& path, const std::multiset<QString>& before)
+{
+    const auto now = locksOn(path);
+    return std::includes(now.begin(), now.end(), before.begin(), before.end());
+}
+
 // Opens a file dialog as a user does (`open` clicks what opens it), goes to the program folder in
 // it, lets it list the folder for a while and closes it with Escape typed through the X server.
 void browseAndCancel(const QString& folder, const std::function<void()>& open, const char* what)
@@ -163,11 +170,9 @@ TEST(DatabaseLocksX11, EveryFileDialogOnTheProgramFolderLeavesTheDatabaseLocksIn
     ASSERT_FALSE(databaseLocks.empty());
     ASSERT_FALSE(shmLocks.empty());
     const auto stillHeld = [&](const char* after) {
-        const auto now = locksOn(database);
-        const auto shmNow = locksOn(shm);
-        EXPECT_TRUE(std::includes(now.begin(), now.end(), databaseLocks.begin(), databaseLocks.end()))
+        EXPECT_TRUE(stillHolds(database, databaseLocks))
             << "locks on RACR.db lost after " << after;
-        EXPECT_TRUE(std::includes(shmNow.begin(), shmNow.end(), shmLocks.begin(), shmLocks.end()))
+        EXPECT_TRUE(stillHolds(shm, shmLocks))
             << "locks on RACR.db-shm lost after " << after;
     };
 
@@ -271,8 +276,6 @@ TEST(DatabaseLocksX11, AFileOfAnOpenDatabaseIsNeitherReadAsAScriptNorReplaced)
     action(main, "mergeOldDatabaseAction")->trigger();
     ASSERT_FALSE(dialogs.messages.isEmpty());
     EXPECT_EQ(dialogs.messages.first().text, QStringLiteral("Operation affected 0 row(s) in RACR table"));
-    const auto now = locksOn(database);
-    const auto olderNow = locksOn(older);
-    EXPECT_TRUE(std::includes(now.begin(), now.end(), databaseLocks.begin(), databaseLocks.end()));
-    EXPECT_TRUE(std::includes(olderNow.begin(), olderNow.end(), olderLocks.begin(), olderLocks.end()));
+    EXPECT_TRUE(stillHolds(database, databaseLocks));
+    EXPECT_TRUE(stillHolds(older, olderLocks));
 }
